@@ -1,0 +1,46 @@
+#include "app/options.h"
+
+namespace app {
+
+Options parseOptions(const std::vector<std::string>& args) {
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            o.mode = Options::Mode::Help;
+            return o;
+        }
+        if (a == "--version") {
+            o.mode = Options::Mode::Version;
+            return o;
+        }
+        if (a == "--inspector") {
+            o.inspector = true;
+        } else if (a == "--resources") {
+            if (i + 1 >= args.size()) {
+                o.mode = Options::Mode::Error;
+                o.error = "--resources needs a folder";
+                return o;
+            }
+            o.resources = args[++i];
+        } else if (a.rfind("--resources=", 0) == 0) {
+            o.resources = a.substr(12);
+        } else {
+            o.mode = Options::Mode::Error;
+            o.error = "unknown option " + a;
+            return o;
+        }
+    }
+    return o;
+}
+
+std::string helpText(const std::string& program) {
+    return "Usage: " + program + " [OPTION…]\n"
+           "A canvas board for images, notes and AI services.\n\n"
+           "  --resources DIR   load the page from DIR/html/index.html instead of the installed one\n"
+           "  --inspector       enable WebKit's developer tools (right-click › Inspect Element)\n"
+           "  --version         print the version and exit\n"
+           "  -h, --help        print this help and exit\n";
+}
+
+}  // namespace app

@@ -1,0 +1,18 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace app {
+
+struct Options {
+    enum class Mode { Run, Help, Version, Error } mode = Mode::Run;
+    std::optional<std::string> resources;  // --resources DIR: a folder holding html/index.html
+    bool inspector = false;                 // --inspector: WebKit's developer tools
+    std::string error;                      // for Mode::Error
+};
+
+Options parseOptions(const std::vector<std::string>& args);  // args without the program name
+std::string helpText(const std::string& program);
+
+}  // namespace app

@@ -1,0 +1,53 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "bridge/commands.h"
+#include "bridge/page_channel.h"
+#include "bridge/page_sink.h"
+#include "common/json.h"
+#include "common/main_queue.h"
+
+namespace bridge {
+
+// Receives every command message, checks its fields and hands it to the Part that owns the
+// service; sends page calls for everyone through the main queue.
+class Bridge : public PageSink, public std::enable_shared_from_this<Bridge> {
+public:
+    struct Handlers {
+        std::shared_ptr<ParentWindow> window;
+        std::shared_ptr<FileCommands> files;
+        std::shared_ptr<RenderCommands> render;
+        std::shared_ptr<NetCommands> net;
+        std::shared_ptr<VaultCommands> vault;
+        std::shared_ptr<MenuCommands> menu;
+    };
+
+    Bridge(common::MainQueue& mainQueue, std::shared_ptr<PageChannel> page);
+
+    // Parts are created after the bridge (they hold it weakly), so they are attached afterwards.
+    Handlers& handlers() { return handlers_; }
+
+    // One script message body. Malformed messages are ignored: no page call, no log.
+    void receive(const json::Value& body);
+
+    // window.__floatDrop(J) with the item records, unchanged and in order.
+    void sendToPage(json::Array items);
+
+    void pushFunction(std::string name, json::Value payload) override;
+    void pushPositional(std::string name, json::Array args) override;
+    void pushWrapped(std::string name, json::Value object) override;
+    void pushScript(std::string script) override;
+
+    PageChannel& page() { return *page_; }
+
+private:
+    template <class Build>
+    void enqueue(Build build);
+
+    common::MainQueue& mainQueue_;
+    std::shared_ptr<PageChannel> page_;
+    Handlers handlers_;
+};
+
+}  // namespace bridge

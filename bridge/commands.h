@@ -1,0 +1,67 @@
+#pragma once
+// The seams between the dispatcher and the Parts that carry the commands out. The dispatcher has
+// checked every field before it calls; each call runs on the main thread.
+#include <string>
+#include <vector>
+
+#include "common/json.h"
+
+namespace bridge {
+
+// The window that panels attach to and that setTitle renames (the bridge's `window()`).
+class ParentWindow {
+public:
+    virtual ~ParentWindow() = default;
+    virtual bool exists() = 0;
+    virtual void setTitle(const std::string& title) = 0;
+};
+
+class FileCommands {
+public:
+    virtual ~FileCommands() = default;
+    virtual void saveText(std::string text, std::string defaultName, std::string ext) = 0;
+    virtual void saveImage(std::string dataUrl, std::string ext) = 0;  // ext is "jpg" or "png"
+    virtual void savePDF(std::string dataUrl) = 0;
+    virtual void savePDFPages(std::vector<std::string> pages, std::string name) = 0;
+    virtual void saveFile(std::string name, std::string dataUrl) = 0;
+    virtual void openFile(std::string name, std::string dataUrl) = 0;
+    virtual void openJSONFile() = 0;
+    virtual void openPaperPDF() = 0;
+};
+
+// The render job table (`pdfJobs`) lives behind this seam, on the main thread.
+class RenderCommands {
+public:
+    virtual ~RenderCommands() = default;
+    virtual void renderPDF(std::string dataUrl, std::string reqId) = 0;
+    virtual void renderPDFBegin(std::string reqId) = 0;
+    virtual void renderPDFChunk(std::string reqId, std::string chunk) = 0;
+    virtual void renderPDFEnd(std::string reqId) = 0;
+};
+
+class NetCommands {
+public:
+    virtual ~NetCommands() = default;
+    // url has parsed and its scheme, lower-cased, is http or https.
+    virtual void fetchImage(std::string url, std::string reqId) = 0;
+    // url has parsed; spec is the whole command message.
+    virtual void netRequest(std::string reqId, std::string url, const json::Value& spec) = 0;
+};
+
+class VaultCommands {
+public:
+    virtual ~VaultCommands() = default;
+    virtual void vaultSet(std::string reqId, std::string keyId, std::string value) = 0;
+    virtual void vaultDelete(std::string reqId, std::string keyId) = 0;
+    virtual void vaultStatus(std::string reqId, std::string keyId) = 0;
+    virtual void vaultList(std::string reqId) = 0;
+};
+
+class MenuCommands {
+public:
+    virtual ~MenuCommands() = default;
+    virtual void menuState(double sens) = 0;
+    virtual void langChanged(std::string lang) = 0;
+};
+
+}  // namespace bridge

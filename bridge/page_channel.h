@@ -1,0 +1,21 @@
+#pragma once
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace bridge {
+
+// The main web view, held weakly: once it is gone every call is a silent no-op.
+// Main thread only.
+class PageChannel {
+public:
+    virtual ~PageChannel() = default;
+    virtual bool alive() const = 0;
+    // Evaluates with no completion: the result and any page error are discarded.
+    virtual void evaluate(const std::string& script) = 0;
+    // Evaluates and reports once, on the main thread: the result when it is a boolean, nothing when
+    // it is anything else, the page threw, or the view is gone (then `done` runs on a later turn).
+    virtual void evaluateThen(const std::string& script, std::function<void(std::optional<bool>)> done) = 0;
+};
+
+}  // namespace bridge

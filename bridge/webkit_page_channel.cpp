@@ -1,0 +1,50 @@
+#include "bridge/webkit_page_channel.h"
+
+#include <glib.h>
+
+namespace bridge {
+namespace {
+
+using Done = std::function<void(std::optional<bool>)>;
+
+void evaluated(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+    std::unique_ptr<Done> done(static_cast<Done*>(data));
+    g_autoptr(GError) error = nullptr;
+    JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    std::optional<bool> answer;
+    if (value) {
+        if (jsc_value_is_boolean(value)) answer = jsc_value_to_boolean(value) != FALSE;
+        g_object_unref(value);
+    }
+    (*done)(answer);
+}
+
+}  // namespace
+
+bool WebkitPageChannel::alive() const { return view_.lock() != nullptr; }
+
+void WebkitPageChannel::evaluate(const std::string& script) {
+    auto view = view_.lock();
+    if (!view) return;
+    webkit_web_view_evaluate_javascript(view.get(), script.data(), static_cast<gssize>(script.size()), nullptr,
+                                        nullptr, nullptr, nullptr, nullptr);
+}
+
+void WebkitPageChannel::evaluateThen(const std::string& script, Done done) {
+    auto view = view_.lock();
+    if (!view) {
+        // Still answer once, but later, like a real evaluation would.
+        auto* boxed = new Done(std::move(done));
+        g_idle_add_once(
+            [](gpointer d) noexcept {
+                std::unique_ptr<Done> owned(static_cast<Done*>(d));
+                (*owned)(std::nullopt);
+            },
+            boxed);
+        return;
+    }
+    webkit_web_view_evaluate_javascript(view.get(), script.data(), static_cast<gssize>(script.size()), nullptr,
+                                        nullptr, nullptr, evaluated, new Done(std::move(done)));
+}
+
+}  // namespace bridge

@@ -1,0 +1,21 @@
+#pragma once
+#include <webkit/webkit.h>
+
+#include "bridge/page_channel.h"
+#include "gobj/handles.h"
+
+namespace bridge {
+
+// The page channel over the main WebKitWebView, held weakly (the bridge never owns the view).
+class WebkitPageChannel final : public PageChannel {
+public:
+    explicit WebkitPageChannel(WebKitWebView* view) : view_(view) {}
+    bool alive() const override;
+    void evaluate(const std::string& script) override;
+    void evaluateThen(const std::string& script, std::function<void(std::optional<bool>)> done) override;
+
+private:
+    gobj::Weak<WebKitWebView> view_;
+};
+
+}  // namespace bridge

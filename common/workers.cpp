@@ -1,0 +1,41 @@
+#include "common/workers.h"
+
+namespace common {
+
+Workers::Workers(MainQueue& mainQueue, unsigned threads) : mainQueue_(mainQueue) {
+    if (threads == 0) threads = std::max(2u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { loop(); });
+}
+
+Workers::~Workers() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (auto& t : threads_) t.join();
+}
+
+void Workers::submit(std::function<void()> job) {
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+}
+
+void Workers::loop() {
+    for (;;) {
+        std::function<void()> job;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (jobs_.empty()) return;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        job();
+    }
+}
+
+}  // namespace common

@@ -1,0 +1,28 @@
+#pragma once
+// The main window's content: a container that the web view fills, and where image drops are
+// caught before WebKit sees them.
+#include <gtk/gtk.h>
+
+#include <functional>
+
+#include "common/json.h"
+
+G_BEGIN_DECLS
+#define TAVRIK_TYPE_DRAG_CATCH_VIEW (tavrik_drag_catch_view_get_type())
+G_DECLARE_FINAL_TYPE(TavrikDragCatchView, tavrik_drag_catch_view, TAVRIK, DRAG_CATCH_VIEW, GtkWidget)
+G_END_DECLS
+
+namespace drop {
+
+using OnItems = std::function<void(json::Array items)>;
+
+GtkWidget* dragCatchViewNew();
+// The one child, which fills the view (the web view).
+void dragCatchViewSetChild(TavrikDragCatchView* view, GtkWidget* child);
+GtkWidget* dragCatchViewChild(TavrikDragCatchView* view);
+// Receives the item records of an accepted drop, on the main thread.
+void dragCatchViewSetOnItems(TavrikDragCatchView* view, OnItems onItems);
+// Hands item records to the callback as an accepted drop would (for the drop target and tests).
+void dragCatchViewDeliver(TavrikDragCatchView* view, json::Array items);
+
+}  // namespace drop

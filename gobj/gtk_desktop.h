@@ -1,0 +1,12 @@
+#pragma once
+#include "common/desktop.h"
+
+namespace gobj {
+
+class GtkDesktop final : public common::Desktop {
+public:
+    void beep() override;
+    void openUri(const std::string& uri) override;
+};
+
+}  // namespace gobj

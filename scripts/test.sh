@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: unit tests, in-process GTK/WebKit tests
+# under a private Xvfb, and the keyring tests in their own D-Bus session.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+export NO_AT_BRIDGE=1 GTK_A11Y=none LIBGL_ALWAYS_SOFTWARE=1
+# A session bus of our own for the whole run, and a virtual display when there is none.
+run=(ctest --test-dir build --output-on-failure "$@")
+exec dbus-run-session -- xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "${run[@]}"

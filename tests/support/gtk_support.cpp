@@ -1,0 +1,103 @@
+#include "support/gtk_support.h"
+
+#include <glib/gstdio.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace testsupport {
+namespace fs = std::filesystem;
+
+bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        // Block briefly for events rather than spin; a timeout source bounds each wait.
+        bool fired = false;
+        guint tick = g_timeout_add(
+            10, [](gpointer f) noexcept -> gboolean { return *static_cast<bool*>(f) = true, G_SOURCE_REMOVE; }, &fired);
+        g_main_context_iteration(nullptr, TRUE);
+        if (!fired) g_source_remove(tick);
+    }
+    return true;
+}
+
+TempDir::TempDir() {
+    g_autofree char* p = g_dir_make_tmp("tavrik-test-XXXXXX", nullptr);
+    path_ = p ? p : "";
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) {
+        // Tests may leave read-only folders behind; make them writable so removal succeeds.
+        for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+}
+
+void TempDir::write(const std::string& name, const std::string& contents) const {
+    fs::path p = fs::path(path_) / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << contents;
+}
+
+void isolateXdg(const TempDir& dir) {
+    for (const char* sub : {"config", "data", "runtime"}) fs::create_directories(dir.file(sub));
+    fs::permissions(dir.file("runtime"), fs::perms::owner_all, fs::perm_options::replace);
+    setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+    setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", dir.file("runtime").c_str(), 1);
+}
+
+Shell::Shell(const std::string& pageHtml) {
+    isolateXdg(xdg_);
+    if (!pageHtml.empty()) resources_.write("html/index.html", pageHtml);
+    gtkApp_ = gtk_application_new("org.tavrik.TavrikTest", G_APPLICATION_NON_UNIQUE);
+    g_application_register(G_APPLICATION(gtkApp_), nullptr, nullptr);
+    app::LaunchOptions options;
+    options.resourcesDir = resources_.path();
+    delegate_ = std::make_unique<app::AppDelegate>(gtkApp_, options);
+    delegate_->applicationDidFinishLaunching();
+}
+
+Shell::~Shell() {
+    delegate_.reset();
+    runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2));
+    g_object_unref(gtkApp_);
+}
+
+bool Shell::waitLoaded() {
+    return runUntil([this] { return !webkit_web_view_is_loading(webView()) && webkit_web_view_get_uri(webView()); });
+}
+
+std::optional<std::string> Shell::eval(const std::string& script) {
+    struct State {
+        bool done = false;
+        std::optional<std::string> result;
+    } state;
+    webkit_web_view_evaluate_javascript(
+        webView(), script.c_str(), -1, nullptr, nullptr, nullptr,
+        [](GObject* src, GAsyncResult* res, gpointer data) noexcept {
+            auto* st = static_cast<State*>(data);
+            g_autoptr(GError) error = nullptr;
+            JSCValue* v = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(src), res, &error);
+            if (v) {
+                g_autofree char* s = jsc_value_to_string(v);
+                st->result = s ? s : "";
+                g_object_unref(v);
+            }
+            st->done = true;
+        },
+        &state);
+    runUntil([&] { return state.done; });
+    return state.result;
+}
+
+bool Shell::waitFor(const std::string& script, std::chrono::milliseconds limit) {
+    return runUntil([&] { return eval("!!(" + script + ")") == std::optional<std::string>("true"); }, limit);
+}
+
+}  // namespace testsupport

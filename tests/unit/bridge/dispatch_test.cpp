@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "bridge/bridge.h"
+#include "bridge/page_calls.h"
+#include "fakes/fakes.h"
+
+namespace {
+
+// Records every handler call as one line of text.
+struct Recorder : bridge::ParentWindow, bridge::FileCommands, bridge::RenderCommands, bridge::NetCommands,
+                  bridge::VaultCommands, bridge::MenuCommands {
+    std::vector<std::string> calls;
+    void add(std::string s) { calls.push_back(std::move(s)); }
+    bool exists() override { return true; }
+    void setTitle(const std::string& t) override { add("setTitle|" + t); }
+    void saveText(std::string t, std::string n, std::string e) override { add("saveText|" + t + "|" + n.substr(0, 7) + "|" + e); }
+    void saveImage(std::string d, std::string e) override { add("saveImage|" + d + "|" + e); }
+    void savePDF(std::string d) override { add("savePDF|" + d); }
+    void savePDFPages(std::vector<std::string> p, std::string n) override {
+        add("savePDFPages|" + std::to_string(p.size()) + "|" + n);
+    }
+    void saveFile(std::string n, std::string d) override { add("saveFile|" + n + "|" + d); }
+    void openFile(std::string n, std::string d) override { add("openFile|" + n + "|" + d); }
+    void openJSONFile() override { add("openJSONFile"); }
+    void openPaperPDF() override { add("openPaperPDF"); }
+    void renderPDF(std::string d, std::string r) override { add("renderPDF|" + d + "|" + r); }
+    void renderPDFBegin(std::string r) override { add("renderPDFBegin|" + r); }
+    void renderPDFChunk(std::string r, std::string c) override { add("renderPDFChunk|" + r + "|" + c); }
+    void renderPDFEnd(std::string r) override { add("renderPDFEnd|" + r); }
+    void fetchImage(std::string u, std::string r) override { add("fetchImage|" + u + "|" + r); }
+    void netRequest(std::string r, std::string u, const json::Value& spec) override {
+        add("netRequest|" + r + "|" + u + "|" + (spec.stringAt("action") ? "spec" : "?"));
+    }
+    void vaultSet(std::string r, std::string k, std::string v) override { add("vaultSet|" + r + "|" + k + "|" + v); }
+    void vaultDelete(std::string r, std::string k) override { add("vaultDelete|" + r + "|" + k); }
+    void vaultStatus(std::string r, std::string k) override { add("vaultStatus|" + r + "|" + k); }
+    void vaultList(std::string r) override { add("vaultList|" + r); }
+    void menuState(double s) override { add("menuState|" + std::to_string(s).substr(0, 4)); }
+    void langChanged(std::string l) override { add("langChanged|" + l); }
+};
+
+struct Fixture {
+    fakes::ManualQueue queue;
+    std::shared_ptr<fakes::RecordingPage> page = std::make_shared<fakes::RecordingPage>();
+    std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
+    std::shared_ptr<Recorder> rec = std::make_shared<Recorder>();
+    Fixture() {
+        auto& h = bridge->handlers();
+        h.window = rec, h.files = rec, h.render = rec, h.net = rec, h.vault = rec, h.menu = rec;
+    }
+    std::vector<std::string> send(const char* text) {
+        rec->calls.clear();
+        auto v = json::parse(text);
+        EXPECT_TRUE(v) << text;
+        bridge->receive(*v);
+        queue.runAll();
+        EXPECT_TRUE(page->scripts.empty()) << text;  // the dispatcher itself never answers
+        return rec->calls;
+    }
+};
+
+}  // namespace
+
+TEST(Dispatch, RoutesEachCommandWithItsCheckedFields) {
+    Fixture f;
+    struct Case { const char* msg; std::vector<std::string> calls; };
+    std::vector<Case> cases = {
+        // malformed bodies and actions
+        {R"("saveJSON")", {}}, {R"(["saveJSON"])", {}}, {R"({"action":3})", {}}, {R"({"json":"x"})", {}},
+        {R"({"action":"SaveJSON","json":"x"})", {}}, {R"({"action":"nope"})", {}},
+        // files
+        {R"({"action":"saveJSON","json":"{}"})", {"saveText|{}|TAVRIK-|json"}},
+        {R"({"action":"saveJSON","json":5})", {}},
+        {R"({"action":"openJSON"})", {"openJSONFile"}},
+        {R"({"action":"openPaperPDF","extra":1})", {"openPaperPDF"}},
+        {R"({"action":"saveImage","dataUrl":"d","ext":"jpg"})", {"saveImage|d|jpg"}},
+        {R"({"action":"saveImage","dataUrl":"d","ext":"jpeg"})", {"saveImage|d|png"}},
+        {R"({"action":"saveImage","dataUrl":"d","ext":"JPG"})", {"saveImage|d|png"}},
+        {R"({"action":"saveImage","dataUrl":"d","ext":"webp"})", {"saveImage|d|png"}},
+        {R"({"action":"saveImage","dataUrl":"d"})", {}},
+        {R"({"action":"savePDF","dataUrl":"d"})", {"savePDF|d"}},
+        {R"({"action":"savePDFPages","pages":["a","b"]})", {"savePDFPages|2|TAVRIK-系列"}},
+        {R"({"action":"savePDFPages","pages":["a"],"name":"Board"})", {"savePDFPages|1|Board"}},
+        {R"({"action":"savePDFPages","pages":["a"],"name":7})", {"savePDFPages|1|TAVRIK-系列"}},
+        {R"({"action":"savePDFPages","pages":[]})", {}},
+        {R"({"action":"savePDFPages","pages":["a",1]})", {}},
+        {R"({"action":"savePDFPages","pages":"a"})", {}},
+        {R"({"action":"saveFile","name":"a.csv","dataUrl":"d"})", {"saveFile|a.csv|d"}},
+        {R"({"action":"saveFile","name":"a.csv"})", {}},
+        {R"({"action":"openFile","name":"n","dataUrl":"d"})", {"openFile|n|d"}},
+        // rendering
+        {R"({"action":"renderPDF","name":"","dataUrl":",","reqId":"r"})", {"renderPDF|,|r"}},
+        {R"({"action":"renderPDF","dataUrl":"d","reqId":"r"})", {}},
+        {R"({"action":"renderPDFBegin","reqId":"r"})", {"renderPDFBegin|r"}},
+        {R"({"action":"renderPDFChunk","reqId":"r","chunk":"QQ=="})", {"renderPDFChunk|r|QQ=="}},
+        {R"({"action":"renderPDFChunk","reqId":"r"})", {}},
+        {R"({"action":"renderPDFEnd","reqId":"r"})", {"renderPDFEnd|r"}},
+        {R"({"action":"renderPDFEnd"})", {}},
+        // title and menu
+        {R"({"action":"setTitle","title":"新标题 \"x\""})", {"setTitle|新标题 \"x\""}},
+        {R"({"action":"setTitle","title":""})", {"setTitle|"}},
+        {R"({"action":"setTitle","title":1})", {}},
+        {R"({"action":"menuState","sens":1.8})", {"menuState|1.80"}},
+        {R"({"action":"menuState","sens":2})", {"menuState|2.00"}},
+        {R"({"action":"menuState","sens":"1.8"})", {}},
+        {R"({"action":"menuState","sens":true})", {}},
+        {R"({"action":"langChanged","lang":"fr"})", {"langChanged|fr"}},
+        {R"({"action":"langChanged","lang":null})", {}},
+        // network
+        {R"({"action":"fetchImage","url":"HTTPS://example.com/a.png","reqId":"1"})", {"fetchImage|HTTPS://example.com/a.png|1"}},
+        {R"({"action":"fetchImage","url":"http://127.0.0.1/a","reqId":"1"})", {"fetchImage|http://127.0.0.1/a|1"}},
+        {R"({"action":"fetchImage","url":"file:///etc/passwd","reqId":"1"})", {}},
+        {R"({"action":"fetchImage","url":"data:image/png;base64,QUJD","reqId":"1"})", {}},
+        {R"({"action":"fetchImage","url":"example.com/a.png","reqId":"1"})", {}},
+        {R"({"action":"fetchImage","url":"https://example.com/a.png"})", {}},
+        {R"({"action":"fetchImage","url":"https://exa mple.com","reqId":"1"})", {}},
+        {R"({"action":"netRequest","reqId":"1","url":"https://api.example/v1"})", {"netRequest|1|https://api.example/v1|spec"}},
+        {R"({"action":"netRequest","reqId":"1","url":"ftp://x/"})", {"netRequest|1|ftp://x/|spec"}},
+        {R"({"action":"netRequest","reqId":"1","url":"http://a b"})", {}},
+        {R"({"action":"netRequest","url":"https://a"})", {}},
+        // vault
+        {R"({"action":"vaultSet","reqId":"q","keyId":"k","value":"v"})", {"vaultSet|q|k|v"}},
+        {R"({"action":"vaultSet","keyId":"k"})", {"vaultSet||k|"}},
+        {R"({"action":"vaultSet","value":"v"})", {}},
+        {R"({"action":"vaultDelete","keyId":"k","reqId":5})", {"vaultDelete||k"}},
+        {R"({"action":"vaultDelete"})", {}},
+        {R"({"action":"vaultStatus"})", {"vaultStatus||"}},
+        {R"({"action":"vaultList","reqId":"z"})", {"vaultList|z"}},
+    };
+    for (auto& c : cases) EXPECT_EQ(f.send(c.msg), c.calls) << c.msg;
+}
+
+TEST(Dispatch, MissingHandlersDoNothing) {
+    fakes::ManualQueue queue;
+    auto page = std::make_shared<fakes::RecordingPage>();
+    auto b = std::make_shared<bridge::Bridge>(queue, page);
+    for (const char* m : {R"({"action":"saveJSON","json":"x"})", R"({"action":"setTitle","title":"x"})",
+                          R"({"action":"vaultList"})", R"({"action":"renderPDFBegin","reqId":"r"})"})
+        b->receive(*json::parse(m));
+    EXPECT_EQ(queue.runAll(), 0);
+}
+
+TEST(PageCalls, FourFormsInIssueOrderAndDroppedWhenTheViewIsGone) {
+    fakes::ManualQueue queue;
+    auto page = std::make_shared<fakes::RecordingPage>();
+    auto b = std::make_shared<bridge::Bridge>(queue, page);
+    b->pushFunction("__netReply", json::Object{{"reqId", "1"}, {"ok", true}});
+    b->pushPositional("__pdfRendered", json::Array{"r", json::Array{}});
+    b->pushWrapped("__imageFetched", json::Object{{"reqId", "2"}, {"dataUrl", "data:image/png;base64,QQ=="}});
+    b->pushScript("toast('PDF 超过 25MB，无法读取')");
+    b->sendToPage(json::Array{json::Object{{"kind", "text"}, {"text", "hi"}}});
+    b->pushFunction("__bad", json::Value(std::nan("")));  // cannot be written: dropped
+    EXPECT_TRUE(page->scripts.empty());  // nothing before the main queue runs
+    queue.runAll();
+    EXPECT_EQ(page->scripts, (std::vector<std::string>{
+                                 R"(window.__netReply({"reqId":"1","ok":true}))",
+                                 R"(window.__pdfRendered((["r",[]])[0], (["r",[]])[1]))",
+                                 R"(window.__imageFetched(({"reqId":"2","dataUrl":"data:image\/png;base64,QQ=="})))",
+                                 "toast('PDF 超过 25MB，无法读取')",
+                                 R"(window.__floatDrop([{"kind":"text","text":"hi"}]))",
+                             }));
+    page->isAlive = false;
+    b->pushFunction("__netReply", json::Object{});
+    queue.runAll();
+    EXPECT_EQ(page->scripts.size(), 5u);
+    page->isAlive = true;
+    b->pushFunction("__netReply", json::Object{});
+    b.reset();  // the bridge is gone before the task runs
+    queue.runAll();
+    EXPECT_EQ(page->scripts.size(), 5u);
+    EXPECT_EQ(bridge::pagecall::guarded("__menuAction", "export:pdf"),
+              "window.__menuAction && window.__menuAction('export:pdf')");
+}

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/base64.h"
+#include "common/data_url.h"
+#include "common/default_stamp.h"
+#include "common/json.h"
+
+using namespace common;
+
+TEST(Base64, RoundTripsEveryLengthAndByte) {
+    Bytes all;
+    for (int i = 0; i < 256; ++i) all.push_back(static_cast<std::uint8_t>(i));
+    for (std::size_t n = 0; n <= all.size(); ++n) {
+        Bytes part(all.begin(), all.begin() + n);
+        auto back = base64::decode(base64::encode(part));
+        ASSERT_TRUE(back) << n;
+        EXPECT_EQ(*back, part) << n;
+    }
+    EXPECT_EQ(base64::encode(toBytes("ABC")), "QUJD");
+    EXPECT_EQ(base64::encode(toBytes("AB")), "QUI=");
+    EXPECT_EQ(base64::encode(toBytes("A")), "QQ==");
+}
+
+TEST(Base64, StrictDecodingRejectsAnythingButCanonicalText) {
+    struct Case { const char* text; bool ok; };
+    for (auto c : {Case{"", true}, Case{"QUJD", true}, Case{"QUI=", true}, Case{"QQ==", true},
+                   Case{"QUJ", false},            // missing padding
+                   Case{"QQ=", false}, Case{"Q===", false}, Case{"=QUJ", false},
+                   Case{"QU=D", false},           // padding inside
+                   Case{"QUJD\n", false}, Case{"QU JD", false}, Case{" QUJD", false},
+                   Case{"QUJD\r\nQUJD", false},   // line breaks
+                   Case{"-_-_", false},           // URL-safe alphabet
+                   Case{"QUJD====", false}, Case{"QUJDQQ==QUJD", false}}) {
+        EXPECT_EQ(base64::decode(c.text).has_value(), c.ok) << c.text;
+    }
+}
+
+TEST(DataUrl, PayloadIsTheLastNonEmptyPieceBetweenCommas) {
+    struct Case { const char* in; std::optional<std::string> payload; };
+    for (auto c : {Case{"data:image/png;base64,QUJD", "QUJD"}, Case{"QUJD", "QUJD"}, Case{"data:x,y,QUJD", "QUJD"},
+                   Case{"data:image/png;base64,", "data:image/png;base64"}, Case{",,,", std::nullopt},
+                   Case{"", std::nullopt}, Case{"a,,QUJD,,", "QUJD"}}) {
+        auto p = dataurl::payload(c.in);
+        EXPECT_EQ(p ? std::optional<std::string>(std::string(*p)) : std::nullopt, c.payload) << c.in;
+    }
+    EXPECT_EQ(dataurl::decode("data:image/png;base64,QUJD"), toBytes("ABC"));
+    EXPECT_FALSE(dataurl::decode("data:image/png;base64,"));
+    EXPECT_FALSE(dataurl::decode("data:text/plain;base64,QU\nJD"));
+    EXPECT_EQ(dataurl::make("image/jpeg", toBytes("ABC")), "data:image/jpeg;base64,QUJD");
+}
+
+TEST(DefaultStamp, FormatsLocalTimeToTheMinute) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    // 2025-03-05 14:07:59 UTC
+    EXPECT_EQ(defaultStampAt("TAVRIK", "json", 1741183679), "TAVRIK-20250305-1407.json");
+    EXPECT_EQ(defaultStampAt("TAVRIK-系列", "pdf", 1741183679), "TAVRIK-系列-20250305-1407.pdf");
+    setenv("TZ", "Asia/Shanghai", 1);
+    tzset();
+    EXPECT_EQ(defaultStampAt("TAVRIK", "png", 1741183679), "TAVRIK-20250305-2207.png");
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST(JsonWriter, WritesWhatThePageExpects) {
+    struct Case { json::Value v; const char* text; };
+    json::Object obj{{"a", 1}, {"b", json::Array{true, nullptr, 0.5, "x"}}};
+    for (auto& c : std::vector<Case>{
+             {json::Value("a/b"), R"("a\/b")"},
+             {json::Value("q\"b\\n\nr\rt\t\b\f\x01"), R"("q\"b\\n\nr\rt\t\b\f\u0001")"},
+             {json::Value("中文 \u2028 </script>"), "\"中文 \u2028 <\\/script>\""},
+             {json::Value(obj), R"({"a":1,"b":[true,null,0.5,"x"]})"},
+             {json::Value(json::Array{0, -3, 119, 1e21}), "[0,-3,119,1e+21]"},
+         }) {
+        EXPECT_EQ(json::write(c.v), std::optional<std::string>(c.text));
+    }
+    EXPECT_FALSE(json::write(json::Value(std::nan(""))));
+    EXPECT_FALSE(json::write(json::Value(std::string("\xff\xfe"))));  // not UTF-8
+}
+
+TEST(JsonParser, ParsesAndRefusesDeepOrBrokenText) {
+    auto v = json::parse(R"({"k":"v\u00e9\ud83d\ude00","n":[1,2.5e1,-0],"t":true})");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(*v->stringAt("k"), "vé😀");
+    EXPECT_EQ(*v->find("n")->array()->at(1).number(), 25);
+    for (const char* bad : {"", "{", "[1,]", "{\"a\"}", "\"\\ud800\"", "01", "tru", "[1] x", "\"a\x01\""})
+        EXPECT_FALSE(json::parse(bad)) << bad;
+    std::string deep(100000, '[');
+    deep += std::string(100000, ']');
+    EXPECT_FALSE(json::parse(deep));
+    std::string ok = std::string(100, '[') + std::string(100, ']');
+    EXPECT_TRUE(json::parse(ok));
+}
