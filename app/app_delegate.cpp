@@ -44,6 +44,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     bridge_ = std::make_shared<bridge::Bridge>(mainQueue_, std::make_shared<bridge::WebkitPageChannel>(webView_));
     bridge_->handlers().window = std::make_shared<bridge::GtkParentWindow>(app_);
 
+    composeMenuCommands(*this);
     composeWebPolicy(*this);
 
     window_ = GTK_WINDOW(gtk_application_window_new(app_));

@@ -4,4 +4,6 @@ namespace app {
 
 void composeMenu(AppDelegate&) {}
 
+void composeMenuCommands(AppDelegate&) {}
+
 }  // namespace app
