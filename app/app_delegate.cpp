@@ -18,6 +18,9 @@ AppDelegate::~AppDelegate() {
     workers_.reset();
     scriptMessage_.reset();
     if (window_) gtk_window_destroy(window_);
+    for (gpointer* p : {reinterpret_cast<gpointer*>(&window_), reinterpret_cast<gpointer*>(&webView_),
+                        reinterpret_cast<gpointer*>(&dragCatchView_)})
+        if (*p) g_object_remove_weak_pointer(G_OBJECT(*p), p);
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -59,6 +62,10 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (auto b = weak.lock()) b->sendToPage(std::move(items));
     });
     gtk_window_set_child(window_, GTK_WIDGET(dragCatchView_));
+    // GTK owns these; the pointers turn null when they are destroyed.
+    g_object_add_weak_pointer(G_OBJECT(window_), reinterpret_cast<gpointer*>(&window_));
+    g_object_add_weak_pointer(G_OBJECT(webView_), reinterpret_cast<gpointer*>(&webView_));
+    g_object_add_weak_pointer(G_OBJECT(dragCatchView_), reinterpret_cast<gpointer*>(&dragCatchView_));
 
     composeVault(*this);
     composeFiles(*this);
