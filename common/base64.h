@@ -7,6 +7,10 @@
 
 namespace common::base64 {
 
+constexpr std::size_t encodedSize(std::size_t n) { return (n + 2) / 3 * 4; }
+// Writes encodedSize(size) letters at `out`; returns the end.
+char* encodeTo(const std::uint8_t* data, std::size_t size, char* out);
+
 // Standard alphabet, "=" padding, no line breaks.
 std::string encode(const std::uint8_t* data, std::size_t size);
 inline std::string encode(const Bytes& b) { return encode(b.data(), b.size()); }
