@@ -93,3 +93,15 @@ TEST(JsonParser, ParsesAndRefusesDeepOrBrokenText) {
     std::string ok = std::string(100, '[') + std::string(100, ']');
     EXPECT_TRUE(json::parse(ok));
 }
+
+TEST(Base64, LargePayloadsDecodeInHalvesAndStillRefuseABadLetterAnywhere) {
+    Bytes big(9u << 20);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
+    std::string text = base64::encode(big);
+    EXPECT_EQ(base64::decode(text), big);
+    for (std::size_t at : {std::size_t{0}, text.size() / 2 - 1, text.size() / 2, text.size() - 5}) {
+        std::string bad = text;
+        bad[at] = '\n';
+        EXPECT_FALSE(base64::decode(bad)) << at;
+    }
+}
