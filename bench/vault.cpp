@@ -1,6 +1,8 @@
 // Time of the vault's set and get with 100 stored secrets: through the real keyring (when a
 // Secret Service answers) and through the vault file alone. Prints a table.
 //   Keyring row: bash tests/keyring/run.sh build/bench/bench_vault
+#include "vault/vault.h"
+
 #include <glib.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "vault/secret_keychain.h"
-#include "vault/vault.h"
 
 namespace {
 
@@ -42,7 +43,9 @@ Stats stats(std::vector<double> ms) {
 }
 
 std::string keyId(int i) { return "bench-" + std::to_string(i); }
-std::string secret(int i, int round) { return "sk-bench-" + std::to_string(round) + "-" + std::string(40, 'a' + i % 26); }
+std::string secret(int i, int round) {
+    return "sk-bench-" + std::to_string(round) + "-" + std::string(40, 'a' + i % 26);
+}
 
 void printRow(const char* store, const char* op, const Stats& s) {
     std::printf("| %-30s | %-26s | %5d | %8.3f | %8.3f | %8.3f | %8.3f |\n", store, op, kSecrets, s.mean, s.p50, s.p95,
@@ -87,9 +90,11 @@ int main() {
     keyring->remove("bench-probe");
 
     std::printf("Vault set/get with %d stored secrets (times in ms per call; file writes are synced)\n\n", kSecrets);
-    std::printf("| %-30s | %-26s | %5s | %8s | %8s | %8s | %8s |\n", "store", "operation", "calls", "mean", "p50", "p95",
-                "max");
-    std::printf("|--------------------------------|----------------------------|-------|----------|----------|----------|----------|\n");
+    std::printf("| %-30s | %-26s | %5s | %8s | %8s | %8s | %8s |\n", "store", "operation", "calls", "mean", "p50",
+                "p95", "max");
+    std::printf(
+        "|--------------------------------|----------------------------|-------|----------|----------|----------|------"
+        "----|\n");
     if (reachable)
         measure("keyring (Secret Service)+file", keyring, dir);
     else

@@ -61,8 +61,7 @@ common::Bytes seal(std::string_view plaintext, const SealKey& key) {
                           reinterpret_cast<const unsigned char*>(plaintext.data()),
                           static_cast<int>(plaintext.size())) != 1 ||
         EVP_EncryptFinal_ex(ctx.get(), box.data() + kNonceSize + n, &tail) != 1 ||
-        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_GET_TAG, kTagSize,
-                            box.data() + kNonceSize + plaintext.size()) != 1)
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_GET_TAG, kTagSize, box.data() + kNonceSize + plaintext.size()) != 1)
         return {};
     return box;
 }
@@ -75,8 +74,8 @@ std::optional<std::string> unseal(const common::Bytes& box, const SealKey& key) 
     int n = 0, tail = 0;
     auto* tag = const_cast<unsigned char*>(box.data() + box.size() - kTagSize);
     if (!ctx || EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, key.data(), box.data()) != 1 ||
-        EVP_DecryptUpdate(ctx.get(), reinterpret_cast<unsigned char*>(plain.text.data()), &n,
-                          box.data() + kNonceSize, static_cast<int>(length)) != 1 ||
+        EVP_DecryptUpdate(ctx.get(), reinterpret_cast<unsigned char*>(plain.text.data()), &n, box.data() + kNonceSize,
+                          static_cast<int>(length)) != 1 ||
         EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, kTagSize, tag) != 1 ||
         EVP_DecryptFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(plain.text.data()) + n, &tail) != 1)
         return std::nullopt;  // a wrong key or a damaged file fails authentication
@@ -106,9 +105,7 @@ SealedFile::SealedFile(std::string path, std::vector<std::string> machineIdPaths
 
 std::string SealedFile::defaultPath() { return common::paths::dataHome() + "/TAVRIK/vault.dat"; }
 
-std::vector<std::string> SealedFile::defaultMachineIdPaths() {
-    return {"/etc/machine-id", "/var/lib/dbus/machine-id"};
-}
+std::vector<std::string> SealedFile::defaultMachineIdPaths() { return {"/etc/machine-id", "/var/lib/dbus/machine-id"}; }
 
 SealedFile::Loaded SealedFile::load() const {
     g_autofree char* contents = nullptr;
@@ -148,11 +145,10 @@ common::Status SealedFile::save(const SecretMap& items) const {
         return common::Error{common::Error::Kind::Io,
                              std::string("cannot create ") + folder + ": " + g_strerror(errno)};
     g_autoptr(GError) error = nullptr;
-    if (!g_file_set_contents_full(path_.c_str(), reinterpret_cast<const char*>(box.data()),
-                                  static_cast<gssize>(box.size()),
-                                  static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
-                                                                     G_FILE_SET_CONTENTS_DURABLE),
-                                  0600, &error))
+    if (!g_file_set_contents_full(
+            path_.c_str(), reinterpret_cast<const char*>(box.data()), static_cast<gssize>(box.size()),
+            static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE), 0600,
+            &error))
         return ioError("cannot write " + path_, error);
     g_chmod(path_.c_str(), 0600);  // a strict umask may have narrowed the mode given above
     return common::Ok{};
@@ -165,8 +161,7 @@ common::Result<std::string> SealedFile::keepAside() const {
     std::string target = base;
     for (int i = 2; g_file_test(target.c_str(), G_FILE_TEST_EXISTS); ++i) target = base + "-" + std::to_string(i);
     if (g_rename(path_.c_str(), target.c_str()) != 0)
-        return common::Error{common::Error::Kind::Io,
-                             "cannot move " + path_ + " aside: " + g_strerror(errno)};
+        return common::Error{common::Error::Kind::Io, "cannot move " + path_ + " aside: " + g_strerror(errno)};
     return target;
 }
 

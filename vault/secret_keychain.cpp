@@ -23,7 +23,14 @@ const SecretSchema kSchema = {
         {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
         {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
     },
-    0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 KeychainError fromGError(const GError* error) {
@@ -61,8 +68,7 @@ std::optional<T> runBounded(std::function<T(GCancellable*)> call, std::chrono::m
 
 }  // namespace
 
-SecretKeychain::SecretKeychain(std::string service, std::chrono::milliseconds limit,
-                               std::chrono::milliseconds cooldown)
+SecretKeychain::SecretKeychain(std::string service, std::chrono::milliseconds limit, std::chrono::milliseconds cooldown)
     : service_(std::move(service)), limit_(limit), cooldown_(cooldown) {}
 
 bool SecretKeychain::stalled() {
@@ -87,8 +93,8 @@ std::optional<KeychainError> SecretKeychain::add(const std::string& account, con
             SecretValue* value = secret_value_new(secret.data(), static_cast<gssize>(secret.size()), "text/plain");
             std::string label = "TAVRIK: " + account;
             gboolean stored = secret_password_store_binary_sync(&kSchema, SECRET_COLLECTION_DEFAULT, label.c_str(),
-                                                                value, cancellable, &error, "service",
-                                                                service.c_str(), "account", account.c_str(), nullptr);
+                                                                value, cancellable, &error, "service", service.c_str(),
+                                                                "account", account.c_str(), nullptr);
             secret_value_unref(value);
             if (!stored) return fromGError(error);
             return std::nullopt;
@@ -105,10 +111,10 @@ void SecretKeychain::remove(const std::string& account) {
     if (stalled()) return;
     auto answer = runBounded<bool>(
         [service = service_, account](GCancellable* cancellable) {
-            g_autoptr(GError) error = nullptr;
-            return secret_password_clear_sync(&kSchema, cancellable, &error, "service", service.c_str(),
-                                              "account", account.c_str(), nullptr) ||
-                   !error;
+            // Whether anything was removed, or why not, does not matter to the caller.
+            secret_password_clear_sync(&kSchema, cancellable, nullptr, "service", service.c_str(), "account",
+                                       account.c_str(), nullptr);
+            return true;
         },
         limit_);
     if (!answer) noteTimeout();
@@ -120,9 +126,8 @@ std::optional<std::string> SecretKeychain::read(const std::string& account) {
     auto answer = runBounded<Answer>(
         [service = service_, account](GCancellable* cancellable) -> Answer {
             g_autoptr(GError) error = nullptr;
-            SecretValue* value = secret_password_lookup_binary_sync(&kSchema, cancellable, &error, "service",
-                                                                    service.c_str(), "account", account.c_str(),
-                                                                    nullptr);
+            SecretValue* value = secret_password_lookup_binary_sync(
+                &kSchema, cancellable, &error, "service", service.c_str(), "account", account.c_str(), nullptr);
             if (!value) return std::nullopt;  // absent, or a failure: both mean "not in the keychain"
             gsize length = 0;
             const gchar* bytes = secret_value_get(value, &length);
@@ -147,8 +152,7 @@ std::vector<std::string> SecretKeychain::accounts() {
             g_autoptr(GHashTable) query = g_hash_table_new(g_str_hash, g_str_equal);
             g_hash_table_insert(query, const_cast<char*>("service"), const_cast<char*>(service.c_str()));
             // Attributes are readable without unlocking, so listing never prompts.
-            GList* items = secret_service_search_sync(nullptr, &kSchema, query, SECRET_SEARCH_ALL, cancellable,
-                                                      &error);
+            GList* items = secret_service_search_sync(nullptr, &kSchema, query, SECRET_SEARCH_ALL, cancellable, &error);
             Answer found;
             for (GList* l = items; l; l = l->next) {
                 g_autoptr(GHashTable) attributes = secret_item_get_attributes(SECRET_ITEM(l->data));

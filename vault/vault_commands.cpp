@@ -10,8 +10,8 @@ void VaultCommandHandler::reply(std::string reqId, std::string keyId, bool ok, b
     auto page = page_.lock();
     if (!page) return;
     json::Object payload{
-        {"reqId", std::move(reqId)}, {"keyId", std::move(keyId)}, {"ok", ok},
-        {"has", has},                {"hint", std::move(hint)},   {"backend", vault_->backend()},
+        {"reqId", std::move(reqId)}, {"keyId", std::move(keyId)},    {"ok", ok}, {"has", has},
+        {"hint", std::move(hint)},   {"backend", vault_->backend()},
     };
     if (keys) payload.emplace_back("keys", *keys);
     page->pushFunction("__vaultReply", json::Value(std::move(payload)));

@@ -1,4 +1,6 @@
 // The vault against a real GNOME Keyring daemon (tests/keyring/run.sh starts one).
+#include "vault/secret_keychain.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include "common/json.h"
 #include "fakes/fakes.h"
 #include "support/gtk_support.h"
-#include "vault/secret_keychain.h"
 #include "vault/vault.h"
 #include "vault/vault_commands.h"
 

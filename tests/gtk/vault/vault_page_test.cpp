@@ -28,7 +28,9 @@ TEST(VaultPage, CommandsFromThePageReachTheVault) {
     for (const auto& reply : *all->array()) {
         EXPECT_EQ(*reply.find("ok"), json::Value(true));
         EXPECT_EQ(*reply.find("has"), json::Value(true));
-        EXPECT_EQ(*reply.stringAt("hint"), "sk-\u2026" "6789");
+        EXPECT_EQ(*reply.stringAt("hint"),
+                  "sk-\u2026"
+                  "6789");
         EXPECT_EQ(*reply.stringAt("keyId"), "gtk-key");
     }
     EXPECT_EQ(*(*all->array())[1].stringAt("reqId"), "b");

@@ -17,9 +17,7 @@ struct Page : vaulttest::VaultFixture {
     std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
     std::shared_ptr<vault::Vault> vault = open();
 
-    Page() {
-        bridge->handlers().vault = std::make_shared<vault::VaultCommandHandler>(vault, bridge);
-    }
+    Page() { bridge->handlers().vault = std::make_shared<vault::VaultCommandHandler>(vault, bridge); }
     // Sends one command; returns the reply scripts.
     std::vector<std::string> sendRaw(const json::Value& message) {
         page->scripts.clear();
@@ -43,8 +41,8 @@ struct Page : vaulttest::VaultFixture {
 };
 
 json::Value reply(std::string reqId, std::string keyId, bool ok, bool has, std::string hint, std::string backend) {
-    return json::Object{{"reqId", std::move(reqId)}, {"keyId", std::move(keyId)}, {"ok", ok},
-                        {"has", has},                {"hint", std::move(hint)},   {"backend", std::move(backend)}};
+    return json::Object{{"reqId", std::move(reqId)}, {"keyId", std::move(keyId)},    {"ok", ok}, {"has", has},
+                        {"hint", std::move(hint)},   {"backend", std::move(backend)}};
 }
 
 TEST(VaultCommands, RepliesHaveOneShape) {
@@ -56,13 +54,16 @@ TEST(VaultCommands, RepliesHaveOneShape) {
     } cases[] = {
         {R"({"action":"vaultSet","reqId":"r1","keyId":"openai","value":"sk-abcdeWXYZ"})",
          reply("r1", "openai", true, true, hint12, "keychain")},
-        {R"({"action":"vaultStatus","reqId":"r2","keyId":"openai"})", reply("r2", "openai", true, true, hint12, "keychain")},
+        {R"({"action":"vaultStatus","reqId":"r2","keyId":"openai"})",
+         reply("r2", "openai", true, true, hint12, "keychain")},
         {R"({"action":"vaultStatus","keyId":"unknown"})", reply("", "unknown", true, false, "", "keychain")},
         {R"({"action":"vaultStatus"})", reply("", "", true, false, "", "keychain")},
         {R"({"action":"vaultStatus","keyId":7,"reqId":7})", reply("", "", true, false, "", "keychain")},
         // A refused call still describes the value that was sent.
-        {R"({"action":"vaultSet","keyId":"","value":"abc"})", reply("", "", false, true, "\u2022\u2022\u2022", "keychain")},
-        {R"({"action":"vaultDelete","reqId":"r3","keyId":"never-stored"})", reply("r3", "never-stored", true, false, "", "keychain")},
+        {R"({"action":"vaultSet","keyId":"","value":"abc"})",
+         reply("", "", false, true, "\u2022\u2022\u2022", "keychain")},
+        {R"({"action":"vaultDelete","reqId":"r3","keyId":"never-stored"})",
+         reply("r3", "never-stored", true, false, "", "keychain")},
         {R"({"action":"vaultDelete","keyId":""})", reply("", "", false, false, "", "keychain")},
         // No value, or one that is not a string, deletes.
         {R"({"action":"vaultSet","keyId":"openai"})", reply("", "openai", true, false, "", "keychain")},
@@ -108,12 +109,13 @@ TEST(VaultCommands, NoReplyEverCarriesASecret) {
     std::mt19937 rng(20261210);
     // Characters that JSON escapes, that join into clusters, and that are not ASCII. The hint's own
     // bullet and ellipsis are left out so that a value cannot be found in a hint by coincidence.
-    const std::vector<std::string> alphabet = {"a", "Z", "0", "-", "/", "\"", "\\", " ", "\u00e9", "\U0001F511",
-                                               "\u200D", "\u0301", "\n", "<", "'", "\t"};
+    const std::vector<std::string> alphabet = {"a",      "Z",          "0",      "-",      "/",  "\"", "\\", " ",
+                                               "\u00e9", "\U0001F511", "\u200D", "\u0301", "\n", "<",  "'",  "\t"};
     auto randomText = [&](int minLen, int maxLen) {
         std::string s;
         int n = std::uniform_int_distribution<int>(minLen, maxLen)(rng);
-        for (int i = 0; i < n; ++i) s += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
+        for (int i = 0; i < n; ++i)
+            s += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
         return s;
     };
     Page p;

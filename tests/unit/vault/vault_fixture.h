@@ -48,7 +48,8 @@ struct VaultFixture {
     vault::SealedFile file() const { return vault::SealedFile(vaultPath(), {dir.file("machine-id")}); }
     // A new vault, as a new process would create it.
     std::unique_ptr<vault::Vault> open() {
-        return std::make_unique<vault::Vault>(keychain, file(), [this](const std::string& line) { logs.push_back(line); });
+        return std::make_unique<vault::Vault>(keychain, file(),
+                                              [this](const std::string& line) { logs.push_back(line); });
     }
 };
 

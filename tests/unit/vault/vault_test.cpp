@@ -105,14 +105,15 @@ TEST(Vault, AllKeysIsTheSortedUnionOfBothStores) {
     f.keychain->items["keychain-only"] = "3";
     f.keychain->items["Zeta"] = "4";
     f.keychain->items["\xc3\xa9t\xc3\xa9"] = "5";  // "été": code-point order puts it last
-    EXPECT_EQ(v->allKeys(), (std::vector<std::string>{"Zeta", "both", "file-only", "keychain-only", "\xc3\xa9t\xc3\xa9"}));
+    EXPECT_EQ(v->allKeys(),
+              (std::vector<std::string>{"Zeta", "both", "file-only", "keychain-only", "\xc3\xa9t\xc3\xa9"}));
     EXPECT_TRUE(VaultFixture().open()->allKeys().empty());
 }
 
 TEST(Vault, HintCountsUserPerceivedCharacters) {
-    const std::string thumb = "\U0001F44D\U0001F3FD";                            // thumbs up, skin tone
+    const std::string thumb = "\U0001F44D\U0001F3FD";                         // thumbs up, skin tone
     const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // one ZWJ sequence
-    const std::string eAcute = "e\u0301";                                        // e + combining accent
+    const std::string eAcute = "e\u0301";                                     // e + combining accent
     auto bullets = [](int n) {
         std::string s;
         while (n-- > 0) s += "\u2022";
@@ -125,11 +126,14 @@ TEST(Vault, HintCountsUserPerceivedCharacters) {
         {"a", bullets(1)},
         {"abcdefgh", bullets(8)},
         {"abcdefghi", "abc\u2026fghi"},
-        {"0123456789ab", "012\u2026" "89ab"},
+        {"0123456789ab",
+         "012\u2026"
+         "89ab"},
         {thumb + thumb + thumb, bullets(3)},
         {eAcute + "bcdefg" + eAcute, bullets(8)},
         {eAcute + "bcdefgh" + eAcute, eAcute + "bc\u2026fgh" + eAcute},
-        {family + "12345678", family + "12\u2026" "5678"},
+        {family + "12345678", family + "12\u2026"
+                                       "5678"},
         {"abcdefg" + thumb + thumb + eAcute, "abc\u2026g" + thumb + thumb + eAcute},
     };
     for (const auto& c : cases) EXPECT_EQ(vault::Vault::hint(c.value), c.hint) << c.value;
