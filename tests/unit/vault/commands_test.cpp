@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "bridge/bridge.h"
+#include "common/json.h"
+#include "fakes/fakes.h"
+#include "vault/vault_commands.h"
+#include "vault_fixture.h"
+
+namespace {
+
+// The commands as the page sends them: through the dispatcher, answered on the main queue.
+struct Page : vaulttest::VaultFixture {
+    fakes::ManualQueue queue;
+    std::shared_ptr<fakes::RecordingPage> page = std::make_shared<fakes::RecordingPage>();
+    std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
+    std::shared_ptr<vault::Vault> vault = open();
+
+    Page() { bridge->handlers().vault = std::make_shared<vault::VaultCommandHandler>(vault, bridge); }
+    // Sends one command; returns the reply scripts.
+    std::vector<std::string> sendRaw(const json::Value& message) {
+        page->scripts.clear();
+        bridge->receive(message);
+        EXPECT_TRUE(page->scripts.empty()) << "replies wait for the main queue";
+        queue.runAll();
+        return page->scripts;
+    }
+    json::Value send(const char* text) {
+        auto scripts = sendRaw(*json::parse(text));
+        EXPECT_EQ(scripts.size(), 1u) << text;
+        if (scripts.size() != 1) return {};
+        const std::string& s = scripts[0];
+        const std::string prefix = "window.__vaultReply(";
+        EXPECT_EQ(s.rfind(prefix, 0), 0u) << s;
+        EXPECT_EQ(s.back(), ')');
+        auto reply = json::parse(std::string_view(s).substr(prefix.size(), s.size() - prefix.size() - 1));
+        EXPECT_TRUE(reply && reply->object()) << s;
+        return reply ? *reply : json::Value();
+    }
+};
+
+json::Value reply(std::string reqId, std::string keyId, bool ok, bool has, std::string hint, std::string backend) {
+    return json::Object{{"reqId", std::move(reqId)}, {"keyId", std::move(keyId)},    {"ok", ok}, {"has", has},
+                        {"hint", std::move(hint)},   {"backend", std::move(backend)}};
+}
+
+TEST(VaultCommands, RepliesHaveOneShape) {
+    Page p;
+    const std::string hint12 = "sk-\u2026WXYZ";
+    struct Case {
+        const char* message;
+        json::Value expected;
+    } cases[] = {
+        {R"({"action":"vaultSet","reqId":"r1","keyId":"openai","value":"sk-abcdeWXYZ"})",
+         reply("r1", "openai", true, true, hint12, "keychain")},
+        {R"({"action":"vaultStatus","reqId":"r2","keyId":"openai"})",
+         reply("r2", "openai", true, true, hint12, "keychain")},
+        {R"({"action":"vaultStatus","keyId":"unknown"})", reply("", "unknown", true, false, "", "keychain")},
+        {R"({"action":"vaultStatus"})", reply("", "", true, false, "", "keychain")},
+        {R"({"action":"vaultStatus","keyId":7,"reqId":7})", reply("", "", true, false, "", "keychain")},
+        // A refused call still describes the value that was sent.
+        {R"({"action":"vaultSet","keyId":"","value":"abc"})",
+         reply("", "", false, true, "\u2022\u2022\u2022", "keychain")},
+        {R"({"action":"vaultDelete","reqId":"r3","keyId":"never-stored"})",
+         reply("r3", "never-stored", true, false, "", "keychain")},
+        {R"({"action":"vaultDelete","keyId":""})", reply("", "", false, false, "", "keychain")},
+        // No value, or one that is not a string, deletes.
+        {R"({"action":"vaultSet","keyId":"openai"})", reply("", "openai", true, false, "", "keychain")},
+        {R"({"action":"vaultStatus","keyId":"openai"})", reply("", "openai", true, false, "", "keychain")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(p.send(c.message), c.expected) << c.message;
+
+    // Without a string key id, set and delete drop the message.
+    for (const char* dropped : {R"({"action":"vaultSet","value":"x"})", R"({"action":"vaultDelete","keyId":1})"})
+        EXPECT_TRUE(p.sendRaw(*json::parse(dropped)).empty()) << dropped;
+}
+
+TEST(VaultCommands, ListAndBackendFollowTheStores) {
+    Page p;
+    auto keys = [](json::Value r) { return *r.find("keys"); };
+    EXPECT_EQ(keys(p.send(R"({"action":"vaultList","reqId":"L"})")), json::Value(json::Array{}));
+    EXPECT_EQ(*p.send(R"({"action":"vaultList","reqId":"L"})").stringAt("reqId"), "L");
+    for (const char* id : {"m", "a", "z"}) {
+        std::string msg = std::string(R"({"action":"vaultSet","keyId":")") + id + R"(","value":"v"})";
+        p.send(msg.c_str());
+    }
+    auto list = p.send(R"({"action":"vaultList"})");
+    EXPECT_EQ(keys(list), json::Value(json::Array{"a", "m", "z"}));
+    EXPECT_EQ(*list.stringAt("keyId"), "");
+
+    p.keychain->refuseAdds = vault::KeychainError{3, "locked"};
+    auto set = p.send(R"({"action":"vaultSet","keyId":"b","value":"file-only"})");
+    EXPECT_EQ(*set.find("ok"), json::Value(true));
+    EXPECT_EQ(*set.stringAt("backend"), "file");
+    EXPECT_EQ(*p.send(R"({"action":"vaultDelete","keyId":"b"})").stringAt("backend"), "file");
+}
+
+// Every string a reply carries, at any depth.
+void collectStrings(const json::Value& v, std::vector<std::string>& out) {
+    if (auto* s = v.string()) out.push_back(*s);
+    if (auto* a = v.array())
+        for (const auto& e : *a) collectStrings(e, out);
+    if (auto* o = v.object())
+        for (const auto& [k, e] : *o) out.push_back(k), collectStrings(e, out);
+}
+
+TEST(VaultCommands, NoReplyEverCarriesASecret) {
+    std::mt19937 rng(20261210);
+    // Characters that JSON escapes, that join into clusters, and that are not ASCII. The hint's own
+    // bullet and ellipsis are left out so that a value cannot be found in a hint by coincidence.
+    const std::vector<std::string> alphabet = {"a",      "Z",          "0",      "-",      "/",  "\"", "\\", " ",
+                                               "\u00e9", "\U0001F511", "\u200D", "\u0301", "\n", "<",  "'",  "\t"};
+    auto randomText = [&](int minLen, int maxLen) {
+        std::string s;
+        int n = std::uniform_int_distribution<int>(minLen, maxLen)(rng);
+        for (int i = 0; i < n; ++i)
+            s += alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
+        return s;
+    };
+    Page p;
+    std::vector<std::string> values;
+    for (int round = 0; round < 200; ++round) {
+        if (round == 100) p.keychain->refuseAdds = vault::KeychainError{9, "refused"};
+        const std::string keyId = "key-" + std::to_string(round) + randomText(0, 3);
+        const std::string value = randomText(3, 40);
+        values.push_back(value);
+        std::vector<json::Value> messages = {
+            json::Object{{"action", "vaultSet"}, {"keyId", keyId}, {"value", value}, {"reqId", "r"}},
+            json::Object{{"action", "vaultStatus"}, {"keyId", keyId}},
+            json::Object{{"action", "vaultList"}},
+        };
+        if (round % 2) messages.push_back(json::Object{{"action", "vaultDelete"}, {"keyId", keyId}});
+        const std::string escaped = *json::write(json::Array{value});  // ["…"], as it would appear
+        for (const auto& m : messages) {
+            for (const auto& script : p.sendRaw(m)) {
+                EXPECT_EQ(script.find(escaped.substr(2, escaped.size() - 4)), std::string::npos) << script;
+                auto parsed = json::parse(std::string_view(script).substr(20, script.size() - 21));
+                ASSERT_TRUE(parsed) << script;
+                std::vector<std::string> strings;
+                collectStrings(*parsed, strings);
+                for (const auto& s : strings)
+                    if (s.find(keyId) == std::string::npos) {
+                        EXPECT_EQ(s.find(value), std::string::npos) << s;
+                    }
+            }
+        }
+    }
+    EXPECT_EQ(p.logs.size(), 100u);
+    for (const auto& line : p.logs)
+        for (const auto& value : values) EXPECT_EQ(line.find(value), std::string::npos) << line;
+}
+
+}  // namespace

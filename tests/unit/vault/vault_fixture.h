@@ -1,0 +1,56 @@
+#pragma once
+// A vault on a temporary folder with its own machine id, over an in-memory keychain.
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/gtk_support.h"
+#include "vault/vault.h"
+
+namespace vaulttest {
+
+// The keychain as a map; it refuses adds when told to, and can hold raw item data.
+class MemoryKeychain final : public vault::Keychain {
+public:
+    std::map<std::string, std::string> items;
+    std::optional<vault::KeychainError> refuseAdds;
+
+    std::optional<vault::KeychainError> add(const std::string& account, const std::string& secret) override {
+        items.erase(account);
+        if (refuseAdds) return refuseAdds;
+        items[account] = secret;
+        return std::nullopt;
+    }
+    void remove(const std::string& account) override { items.erase(account); }
+    std::optional<std::string> read(const std::string& account) override {
+        auto it = items.find(account);
+        if (it == items.end()) return std::nullopt;
+        return it->second;
+    }
+    std::vector<std::string> accounts() override {
+        std::vector<std::string> all;
+        for (const auto& [account, secret] : items) all.push_back(account);
+        return all;
+    }
+};
+
+struct VaultFixture {
+    testsupport::TempDir dir;
+    std::shared_ptr<MemoryKeychain> keychain = std::make_shared<MemoryKeychain>();
+    std::vector<std::string> logs;
+
+    VaultFixture() { setMachineId("0123456789abcdef0123456789abcdef"); }
+
+    void setMachineId(const std::string& id) { dir.write("machine-id", id + "\n"); }
+    std::string vaultPath() const { return dir.file("data/TAVRIK/vault.dat"); }
+    vault::SealedFile file() const { return vault::SealedFile(vaultPath(), {dir.file("machine-id")}); }
+    // A new vault, as a new process would create it.
+    std::unique_ptr<vault::Vault> open() {
+        return std::make_unique<vault::Vault>(keychain, file(),
+                                              [this](const std::string& line) { logs.push_back(line); });
+    }
+};
+
+}  // namespace vaulttest

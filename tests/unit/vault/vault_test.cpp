@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "common/json.h"
+#include "vault_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vaulttest::VaultFixture;
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::string> asides(const VaultFixture& f) {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(fs::path(f.vaultPath()).parent_path()))
+        if (e.path().filename().string().rfind("vault.dat.unreadable-", 0) == 0) found.push_back(e.path().string());
+    return found;
+}
+
+TEST(Vault, StoresInBothStoresAndReadsKeychainFirst) {
+    VaultFixture f;
+    auto v = f.open();
+    EXPECT_EQ(v->backend(), "keychain");
+    ASSERT_TRUE(v->set("openai", "sk-1234567"));
+    EXPECT_EQ(v->get("openai"), "sk-1234567");
+    EXPECT_EQ(v->backend(), "keychain");
+    EXPECT_EQ(f.keychain->items.at("openai"), "sk-1234567");
+    EXPECT_EQ(f.file().load().items, (vault::SecretMap{{"openai", "sk-1234567"}}));
+
+    // The keychain wins over the file while it holds a usable value.
+    f.keychain->items["openai"] = "from-keychain";
+    EXPECT_EQ(v->get("openai"), "from-keychain");
+    for (std::string unusable : {std::string(""), std::string("\xff\xfe", 2)}) {
+        f.keychain->items["openai"] = unusable;
+        EXPECT_EQ(v->get("openai"), "sk-1234567");
+    }
+    EXPECT_TRUE(f.logs.empty());
+}
+
+TEST(Vault, RefusedKeychainFallsBackToTheFile) {
+    VaultFixture f;
+    f.keychain->refuseAdds = vault::KeychainError{-25308, "interaction not allowed"};
+    auto v = f.open();
+    ASSERT_TRUE(v->set("anthropic", "sk-ant-secret"));
+    EXPECT_EQ(v->backend(), "file");
+    EXPECT_EQ(v->get("anthropic"), "sk-ant-secret");
+    ASSERT_EQ(f.logs.size(), 1u);
+    EXPECT_EQ(f.logs[0].rfind("[Vault] keychain add failed: -25308", 0), 0u) << f.logs[0];
+    EXPECT_EQ(f.logs[0].find("sk-ant-secret"), std::string::npos);
+
+    // A later successful add moves the backend back; delete never changes it.
+    f.keychain->refuseAdds.reset();
+    ASSERT_TRUE(v->set("anthropic", "sk-ant-secret"));
+    EXPECT_EQ(v->backend(), "keychain");
+    f.keychain->refuseAdds = vault::KeychainError{5, "refused"};
+    ASSERT_TRUE(v->set("other", "xyz"));
+    EXPECT_EQ(v->backend(), "file");
+    EXPECT_TRUE(v->remove("other"));
+    EXPECT_EQ(v->backend(), "file");
+}
+
+TEST(Vault, EmptyKeyIdsAndEmptyValues) {
+    VaultFixture f;
+    auto v = f.open();
+    EXPECT_FALSE(v->set("", "value"));
+    EXPECT_FALSE(v->remove(""));
+    EXPECT_EQ(v->get(""), std::nullopt);
+    EXPECT_FALSE(fs::exists(f.vaultPath())) << "a refused call writes nothing";
+
+    ASSERT_TRUE(v->set("k", "value"));
+    EXPECT_TRUE(v->set("k", ""));  // an empty value deletes from both stores
+    EXPECT_EQ(v->get("k"), std::nullopt);
+    EXPECT_TRUE(f.keychain->items.empty());
+    EXPECT_TRUE(f.file().load().items.empty());
+    EXPECT_TRUE(v->remove("never-stored"));
+}
+
+TEST(Vault, RestartReportsFileAndFindsFileValues) {
+    VaultFixture f;
+    f.open()->set("a", "first-secret");
+    f.keychain->items.clear();  // e.g. another keychain, or the item deleted by hand
+    auto v = f.open();
+    EXPECT_EQ(v->backend(), "file");
+    EXPECT_EQ(v->get("a"), "first-secret");
+
+    // A file holding only an empty object does not switch the backend.
+    v->remove("a");
+    EXPECT_EQ(f.open()->backend(), "keychain");
+}
+
+TEST(Vault, AllKeysIsTheSortedUnionOfBothStores) {
+    VaultFixture f;
+    auto v = f.open();
+    ASSERT_TRUE(v->set("both", "1"));
+    ASSERT_TRUE(v->set("file-only", "2"));
+    f.keychain->items.erase("file-only");
+    f.keychain->items["keychain-only"] = "3";
+    f.keychain->items["Zeta"] = "4";
+    f.keychain->items["\xc3\xa9t\xc3\xa9"] = "5";  // "été": code-point order puts it last
+    EXPECT_EQ(v->allKeys(),
+              (std::vector<std::string>{"Zeta", "both", "file-only", "keychain-only", "\xc3\xa9t\xc3\xa9"}));
+    EXPECT_TRUE(VaultFixture().open()->allKeys().empty());
+}
+
+TEST(Vault, HintCountsUserPerceivedCharacters) {
+    const std::string thumb = "\U0001F44D\U0001F3FD";                         // thumbs up, skin tone
+    const std::string family = "\U0001F468\u200D\U0001F469\u200D\U0001F467";  // one ZWJ sequence
+    const std::string eAcute = "e\u0301";                                     // e + combining accent
+    auto bullets = [](int n) {
+        std::string s;
+        while (n-- > 0) s += "\u2022";
+        return s;
+    };
+    struct Case {
+        std::string value, hint;
+    } cases[] = {
+        {"", ""},
+        {"a", bullets(1)},
+        {"abcdefgh", bullets(8)},
+        {"abcdefghi", "abc\u2026fghi"},
+        {"0123456789ab",
+         "012\u2026"
+         "89ab"},
+        {thumb + thumb + thumb, bullets(3)},
+        {eAcute + "bcdefg" + eAcute, bullets(8)},
+        {eAcute + "bcdefgh" + eAcute, eAcute + "bc\u2026fgh" + eAcute},
+        {family + "12345678", family + "12\u2026"
+                                       "5678"},
+        {"abcdefg" + thumb + thumb + eAcute, "abc\u2026g" + thumb + thumb + eAcute},
+    };
+    for (const auto& c : cases) EXPECT_EQ(vault::Vault::hint(c.value), c.hint) << c.value;
+}
+
+TEST(SealedFile, LayoutKeyAndPermissions) {
+    VaultFixture f;
+    auto v = f.open();
+    ASSERT_TRUE(v->set("k/1", "s\u00e9cret"));
+    const std::string plain = *json::write(json::Value(json::Object{{"k/1", "s\u00e9cret"}}));
+    const std::string first = readAll(f.vaultPath());
+    EXPECT_EQ(first.size(), plain.size() + 28);
+    EXPECT_EQ(first.find("cret"), std::string::npos);
+
+    // The same content sealed again differs (fresh nonce) and opens with the machine's key.
+    ASSERT_TRUE(v->set("k/1", "s\u00e9cret"));
+    const std::string second = readAll(f.vaultPath());
+    EXPECT_NE(first, second);
+    auto key = vault::deriveKey("0123456789abcdef0123456789abcdef");
+    EXPECT_EQ(vault::unseal(common::toBytes(second), key), plain);
+    EXPECT_EQ(vault::unseal(common::toBytes(second), vault::deriveKey("unknown-host")), std::nullopt);
+
+    struct stat st {};
+    ASSERT_EQ(stat(f.vaultPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat(fs::path(f.vaultPath()).parent_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST(SealedFile, MachineTextFallsBackInOrder) {
+    testsupport::TempDir d;
+    d.write("a", "first-id\nsecond line\n");
+    d.write("b", "other-id\n");
+    d.write("blank", "\n");
+    EXPECT_EQ(vault::machineText({d.file("a"), d.file("b")}), "first-id");
+    EXPECT_EQ(vault::machineText({d.file("missing"), d.file("b")}), "other-id");
+    EXPECT_EQ(vault::machineText({d.file("blank"), d.file("b")}), "other-id");
+    EXPECT_EQ(vault::machineText({d.file("missing")}), "unknown-host");
+}
+
+// Files that cannot be opened are ignored at start, then kept aside by the first write.
+TEST(SealedFile, UnreadableFileIsKeptAsideNotLost) {
+    struct Case {
+        const char* name;
+        std::function<std::string(VaultFixture&)> make;  // returns the bad file's bytes
+    } cases[] = {
+        {"truncated to 20 bytes",
+         [](VaultFixture& f) {
+             f.open()->set("a", "0123456789");
+             fs::resize_file(f.vaultPath(), 20);
+             return readAll(f.vaultPath());
+         }},
+        {"another machine's",
+         [](VaultFixture& f) {
+             f.open()->set("a", "0123456789");
+             f.setMachineId("fedcba9876543210fedcba9876543210");
+             return readAll(f.vaultPath());
+         }},
+        {"not a string-to-string object",
+         [](VaultFixture& f) {
+             auto box = vault::seal(R"({"a":1})", vault::deriveKey("0123456789abcdef0123456789abcdef"));
+             f.dir.write("data/TAVRIK/vault.dat", std::string(common::asText(box)));
+             return readAll(f.vaultPath());
+         }},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VaultFixture f;
+        const std::string bad = c.make(f);
+        f.keychain->items = {{"kc", "keychain-value"}};
+        f.logs.clear();
+
+        auto v = f.open();
+        EXPECT_EQ(v->backend(), "keychain");
+        EXPECT_EQ(v->get("a"), std::nullopt);
+        EXPECT_EQ(v->get("kc"), "keychain-value");
+        EXPECT_TRUE(f.logs.empty()) << "loading is silent";
+
+        ASSERT_TRUE(v->set("new", "new-secret"));
+        auto kept = asides(f);
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(readAll(kept[0]), bad);
+        ASSERT_EQ(f.logs.size(), 1u);
+        EXPECT_NE(f.logs[0].find(kept[0]), std::string::npos) << f.logs[0];
+        EXPECT_EQ(f.file().load().items, (vault::SecretMap{{"new", "new-secret"}}));
+
+        ASSERT_TRUE(v->set("new", "newer-secret"));  // only the first write moves a file aside
+        EXPECT_EQ(asides(f).size(), 1u);
+    }
+}
+
+TEST(SealedFile, FailedWriteIsLoggedAndKeepsTheKeychainResult) {
+    VaultFixture f;
+    auto v = f.open();
+    f.dir.write("data/TAVRIK", "a file where the folder should be");
+    EXPECT_TRUE(v->set("k", "keychain-holds-it"));
+    ASSERT_EQ(f.logs.size(), 1u);
+    EXPECT_EQ(f.logs[0].rfind("[Vault] file save failed: ", 0), 0u) << f.logs[0];
+
+    f.keychain->refuseAdds = vault::KeychainError{1, "no"};
+    EXPECT_FALSE(v->set("k", "nowhere-to-go")) << "both stores failed";
+    EXPECT_TRUE(v->remove("k")) << "delete succeeds whatever the file does";
+    for (const auto& line : f.logs) {
+        EXPECT_EQ(line.find("keychain-holds-it"), std::string::npos);
+        EXPECT_EQ(line.find("nowhere-to-go"), std::string::npos);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+#include "vault/ossl_sealed_file.h"
+
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <openssl/sha.h>
+
+#include <memory>
+
+#include "common/json.h"
+#include "common/paths.h"
+
+namespace vault {
+namespace {
+
+constexpr int kNonceSize = 12;
+constexpr int kTagSize = 16;
+constexpr const char* kSalt = "|com.brantel.quillmarshboards|tavrik-vault-v1";
+
+using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
+
+// Plaintext copies are wiped when they are no longer needed.
+struct Wiped {
+    std::string text;
+    ~Wiped() { OPENSSL_cleanse(text.data(), text.size()); }
+};
+
+common::Error ioError(const std::string& what, const GError* error) {
+    return {common::Error::Kind::Io, what + (error ? std::string(": ") + error->message : std::string())};
+}
+
+std::string trim(std::string s) {
+    const char* space = " \t\r\n";
+    s.erase(0, s.find_first_not_of(space));
+    s.erase(s.find_last_not_of(space) + 1);
+    return s;
+}
+
+std::optional<SecretMap> parseItems(std::string_view json) {
+    auto value = json::parse(json);
+    if (!value || !value->object()) return std::nullopt;
+    SecretMap items;
+    for (const auto& [key, member] : *value->object()) {
+        if (!member.string()) return std::nullopt;
+        items.emplace(key, *member.string());  // the first of duplicate keys wins
+    }
+    return items;
+}
+
+}  // namespace
+
+common::Bytes seal(std::string_view plaintext, const SealKey& key) {
+    common::Bytes box(kNonceSize + plaintext.size() + kTagSize);
+    if (RAND_bytes(box.data(), kNonceSize) != 1) return {};
+    CipherCtx ctx(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
+    int n = 0, tail = 0;
+    if (!ctx || EVP_EncryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, key.data(), box.data()) != 1 ||
+        EVP_EncryptUpdate(ctx.get(), box.data() + kNonceSize, &n,
+                          reinterpret_cast<const unsigned char*>(plaintext.data()),
+                          static_cast<int>(plaintext.size())) != 1 ||
+        EVP_EncryptFinal_ex(ctx.get(), box.data() + kNonceSize + n, &tail) != 1 ||
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_GET_TAG, kTagSize, box.data() + kNonceSize + plaintext.size()) != 1)
+        return {};
+    return box;
+}
+
+std::optional<std::string> unseal(const common::Bytes& box, const SealKey& key) {
+    if (box.size() < kSealOverhead) return std::nullopt;
+    const std::size_t length = box.size() - kSealOverhead;
+    Wiped plain{std::string(length, '\0')};
+    CipherCtx ctx(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
+    int n = 0, tail = 0;
+    auto* tag = const_cast<unsigned char*>(box.data() + box.size() - kTagSize);
+    if (!ctx || EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, key.data(), box.data()) != 1 ||
+        EVP_DecryptUpdate(ctx.get(), reinterpret_cast<unsigned char*>(plain.text.data()), &n, box.data() + kNonceSize,
+                          static_cast<int>(length)) != 1 ||
+        EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, kTagSize, tag) != 1 ||
+        EVP_DecryptFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(plain.text.data()) + n, &tail) != 1)
+        return std::nullopt;  // a wrong key or a damaged file fails authentication
+    return plain.text;
+}
+
+std::string machineText(const std::vector<std::string>& machineIdPaths) {
+    for (const auto& path : machineIdPaths) {
+        g_autofree char* contents = nullptr;
+        if (!g_file_get_contents(path.c_str(), &contents, nullptr, nullptr)) continue;
+        std::string text(contents);
+        std::string first = trim(text.substr(0, text.find('\n')));
+        if (!first.empty()) return first;
+    }
+    return "unknown-host";
+}
+
+SealKey deriveKey(const std::string& machineText) {
+    Wiped material{machineText + kSalt};
+    SealKey key{};
+    SHA256(reinterpret_cast<const unsigned char*>(material.text.data()), material.text.size(), key.data());
+    return key;
+}
+
+SealedFile::SealedFile(std::string path, std::vector<std::string> machineIdPaths)
+    : path_(std::move(path)), machineIdPaths_(std::move(machineIdPaths)) {}
+
+std::string SealedFile::defaultPath() { return common::paths::dataHome() + "/TAVRIK/vault.dat"; }
+
+std::vector<std::string> SealedFile::defaultMachineIdPaths() { return {"/etc/machine-id", "/var/lib/dbus/machine-id"}; }
+
+SealedFile::Loaded SealedFile::load() const {
+    g_autofree char* contents = nullptr;
+    gsize length = 0;
+    g_autoptr(GError) error = nullptr;
+    if (!g_file_get_contents(path_.c_str(), &contents, &length, &error)) {
+        bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT) ||
+                       g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOTDIR);
+        return {missing ? State::Missing : State::Unreadable, {}};
+    }
+    if (length == 0) return {State::Missing, {}};
+    common::Bytes box(contents, contents + length);
+    SealKey key = deriveKey(machineText(machineIdPaths_));
+    auto plain = unseal(box, key);
+    OPENSSL_cleanse(key.data(), key.size());
+    if (!plain) return {State::Unreadable, {}};
+    Wiped json{std::move(*plain)};
+    auto items = parseItems(json.text);
+    if (!items) return {State::Unreadable, {}};
+    return {State::Opened, std::move(*items)};
+}
+
+common::Status SealedFile::save(const SecretMap& items) const {
+    json::Object object;
+    for (const auto& [key, value] : items) object.emplace_back(key, value);
+    auto text = json::write(json::Value(std::move(object)));
+    if (!text) return common::Error{common::Error::Kind::Decode, "a key id or secret is not valid UTF-8"};
+    Wiped json{std::move(*text)};
+
+    SealKey key = deriveKey(machineText(machineIdPaths_));
+    common::Bytes box = seal(json.text, key);
+    OPENSSL_cleanse(key.data(), key.size());
+    if (box.empty()) return common::Error{common::Error::Kind::Crypto, "sealing failed"};
+
+    g_autofree char* folder = g_path_get_dirname(path_.c_str());
+    if (g_mkdir_with_parents(folder, 0700) != 0)
+        return common::Error{common::Error::Kind::Io,
+                             std::string("cannot create ") + folder + ": " + g_strerror(errno)};
+    g_autoptr(GError) error = nullptr;
+    if (!g_file_set_contents_full(
+            path_.c_str(), reinterpret_cast<const char*>(box.data()), static_cast<gssize>(box.size()),
+            static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE), 0600,
+            &error))
+        return ioError("cannot write " + path_, error);
+    g_chmod(path_.c_str(), 0600);  // a strict umask may have narrowed the mode given above
+    return common::Ok{};
+}
+
+common::Result<std::string> SealedFile::keepAside() const {
+    g_autoptr(GDateTime) now = g_date_time_new_now_local();
+    g_autofree char* stamp = g_date_time_format(now, "%Y%m%d-%H%M%S");
+    std::string base = path_ + ".unreadable-" + stamp;
+    std::string target = base;
+    for (int i = 2; g_file_test(target.c_str(), G_FILE_TEST_EXISTS); ++i) target = base + "-" + std::to_string(i);
+    if (g_rename(path_.c_str(), target.c_str()) != 0)
+        return common::Error{common::Error::Kind::Io, "cannot move " + path_ + " aside: " + g_strerror(errno)};
+    return target;
+}
+
+}  // namespace vault

@@ -1,0 +1,173 @@
+#include "vault/secret_keychain.h"
+
+#include <gio/gio.h>
+#include <libsecret/secret.h>
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "gobj/handles.h"
+
+namespace vault {
+namespace {
+
+// Items are matched by their attributes alone, so an item another tool stored under the same
+// service and account is found too.
+const SecretSchema kSchema = {
+    "org.tavrik.Vault",
+    SECRET_SCHEMA_DONT_MATCH_NAME,
+    {
+        {"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
+        {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+        {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
+    },
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+KeychainError fromGError(const GError* error) {
+    if (!error) return {-1, "unknown failure"};
+    return {error->code, std::string(g_quark_to_string(error->domain)) + ": " + error->message};
+}
+
+KeychainError timedOut() { return {G_IO_ERROR_TIMED_OUT, "the Secret Service did not answer in time"}; }
+
+// Runs `call` on its own thread and waits for it at most `limit`. On a timeout the call is
+// cancelled and left to finish on its own; the answer is then nothing.
+template <class T>
+std::optional<T> runBounded(std::function<T(GCancellable*)> call, std::chrono::milliseconds limit) {
+    struct State {
+        std::mutex mutex;
+        std::condition_variable cv;
+        std::optional<T> result;
+        gobj::GRef<GCancellable> cancellable = gobj::adopt(g_cancellable_new());
+    };
+    auto state = std::make_shared<State>();
+    std::thread([state, call = std::move(call)] {
+        T r = call(state->cancellable.get());
+        std::lock_guard lock(state->mutex);
+        state->result = std::move(r);
+        state->cv.notify_all();
+    }).detach();
+
+    std::unique_lock lock(state->mutex);
+    if (state->cv.wait_for(lock, limit, [&] { return state->result.has_value(); })) return std::move(state->result);
+    g_cancellable_cancel(state->cancellable.get());
+    // A cancelled D-Bus call returns at once; one stuck elsewhere is abandoned.
+    state->cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return state->result.has_value(); });
+    return std::move(state->result);
+}
+
+}  // namespace
+
+SecretKeychain::SecretKeychain(std::string service, std::chrono::milliseconds limit, std::chrono::milliseconds cooldown)
+    : service_(std::move(service)), limit_(limit), cooldown_(cooldown) {}
+
+bool SecretKeychain::stalled() {
+    std::lock_guard lock(mutex_);
+    return std::chrono::steady_clock::now() < stalledUntil_;
+}
+
+void SecretKeychain::noteTimeout() {
+    std::lock_guard lock(mutex_);
+    stalledUntil_ = std::chrono::steady_clock::now() + cooldown_;
+}
+
+std::optional<KeychainError> SecretKeychain::add(const std::string& account, const std::string& secret) {
+    if (stalled()) return timedOut();
+    using Answer = std::optional<KeychainError>;
+    auto answer = runBounded<Answer>(
+        [service = service_, account, secret](GCancellable* cancellable) -> Answer {
+            g_autoptr(GError) error = nullptr;
+            secret_password_clear_sync(&kSchema, cancellable, &error, "service", service.c_str(), "account",
+                                       account.c_str(), nullptr);
+            g_clear_error(&error);
+            SecretValue* value = secret_value_new(secret.data(), static_cast<gssize>(secret.size()), "text/plain");
+            std::string label = "TAVRIK: " + account;
+            gboolean stored = secret_password_store_binary_sync(&kSchema, SECRET_COLLECTION_DEFAULT, label.c_str(),
+                                                                value, cancellable, &error, "service", service.c_str(),
+                                                                "account", account.c_str(), nullptr);
+            secret_value_unref(value);
+            if (!stored) return fromGError(error);
+            return std::nullopt;
+        },
+        limit_);
+    if (!answer) {
+        noteTimeout();
+        return timedOut();
+    }
+    return *answer;
+}
+
+void SecretKeychain::remove(const std::string& account) {
+    if (stalled()) return;
+    auto answer = runBounded<bool>(
+        [service = service_, account](GCancellable* cancellable) {
+            // Whether anything was removed, or why not, does not matter to the caller.
+            secret_password_clear_sync(&kSchema, cancellable, nullptr, "service", service.c_str(), "account",
+                                       account.c_str(), nullptr);
+            return true;
+        },
+        limit_);
+    if (!answer) noteTimeout();
+}
+
+std::optional<std::string> SecretKeychain::read(const std::string& account) {
+    if (stalled()) return std::nullopt;
+    using Answer = std::optional<std::string>;
+    auto answer = runBounded<Answer>(
+        [service = service_, account](GCancellable* cancellable) -> Answer {
+            g_autoptr(GError) error = nullptr;
+            SecretValue* value = secret_password_lookup_binary_sync(
+                &kSchema, cancellable, &error, "service", service.c_str(), "account", account.c_str(), nullptr);
+            if (!value) return std::nullopt;  // absent, or a failure: both mean "not in the keychain"
+            gsize length = 0;
+            const gchar* bytes = secret_value_get(value, &length);
+            std::string text(bytes ? bytes : "", bytes ? length : 0);
+            secret_value_unref(value);
+            return text;
+        },
+        limit_);
+    if (!answer) {
+        noteTimeout();
+        return std::nullopt;
+    }
+    return std::move(*answer);
+}
+
+std::vector<std::string> SecretKeychain::accounts() {
+    if (stalled()) return {};
+    using Answer = std::vector<std::string>;
+    auto answer = runBounded<Answer>(
+        [service = service_](GCancellable* cancellable) -> Answer {
+            g_autoptr(GError) error = nullptr;
+            g_autoptr(GHashTable) query = g_hash_table_new(g_str_hash, g_str_equal);
+            g_hash_table_insert(query, const_cast<char*>("service"), const_cast<char*>(service.c_str()));
+            // Attributes are readable without unlocking, so listing never prompts.
+            GList* items = secret_service_search_sync(nullptr, &kSchema, query, SECRET_SEARCH_ALL, cancellable, &error);
+            Answer found;
+            for (GList* l = items; l; l = l->next) {
+                g_autoptr(GHashTable) attributes = secret_item_get_attributes(SECRET_ITEM(l->data));
+                auto* account = static_cast<const char*>(g_hash_table_lookup(attributes, "account"));
+                if (account) found.emplace_back(account);
+            }
+            g_list_free_full(items, g_object_unref);
+            return found;
+        },
+        limit_);
+    if (!answer) {
+        noteTimeout();
+        return {};
+    }
+    return std::move(*answer);
+}
+
+}  // namespace vault

@@ -1,0 +1,41 @@
+#pragma once
+#include <chrono>
+#include <mutex>
+#include <string>
+
+#include "vault/keychain.h"
+
+namespace vault {
+
+inline constexpr const char* kVaultService = "com.brantel.quillmarsh.vault";
+
+// The keychain over libsecret (the Secret Service: GNOME Keyring, KWallet). Items live in the
+// default collection with the attributes "service" and "account"; the secret is the UTF-8 text.
+//
+// Every call runs on a short-lived thread and is waited for at most `limit`: a Secret Service
+// that accepts the connection but never answers (or a prompt nobody answers) must not freeze the
+// window. After such a timeout the keychain fails at once for `cooldown`, so the vault works
+// from its file without stalling every operation.
+class SecretKeychain final : public Keychain {
+public:
+    explicit SecretKeychain(std::string service = kVaultService,
+                            std::chrono::milliseconds limit = std::chrono::milliseconds(2500),
+                            std::chrono::milliseconds cooldown = std::chrono::seconds(30));
+
+    std::optional<KeychainError> add(const std::string& account, const std::string& secret) override;
+    void remove(const std::string& account) override;
+    std::optional<std::string> read(const std::string& account) override;
+    std::vector<std::string> accounts() override;
+
+private:
+    bool stalled();
+    void noteTimeout();
+
+    std::string service_;
+    std::chrono::milliseconds limit_;
+    std::chrono::milliseconds cooldown_;
+    std::mutex mutex_;
+    std::chrono::steady_clock::time_point stalledUntil_{};
+};
+
+}  // namespace vault

@@ -1,0 +1,31 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "bridge/commands.h"
+#include "bridge/page_sink.h"
+#include "vault/vault.h"
+
+namespace vault {
+
+// The page's view of the vault: every command answers with one window.__vaultReply({...}) of the
+// same shape, and no answer ever carries a stored secret.
+class VaultCommandHandler final : public bridge::VaultCommands {
+public:
+    // The page sink is held weakly: the bridge owns this handler.
+    VaultCommandHandler(std::shared_ptr<Vault> vault, std::weak_ptr<bridge::PageSink> page);
+
+    void vaultSet(std::string reqId, std::string keyId, std::string value) override;
+    void vaultDelete(std::string reqId, std::string keyId) override;
+    void vaultStatus(std::string reqId, std::string keyId) override;
+    void vaultList(std::string reqId) override;
+
+private:
+    void reply(std::string reqId, std::string keyId, bool ok, bool has, std::string hint,
+               const json::Array* keys = nullptr);
+
+    std::shared_ptr<Vault> vault_;
+    std::weak_ptr<bridge::PageSink> page_;
+};
+
+}  // namespace vault
