@@ -55,8 +55,12 @@ void isolateXdg(const TempDir& dir) {
 Shell::Shell(const std::string& pageHtml) {
     isolateXdg(xdg_);
     if (!pageHtml.empty()) resources_.write("html/index.html", pageHtml);
-    gtkApp_ = gtk_application_new("org.tavrik.TavrikTest", G_APPLICATION_NON_UNIQUE);
-    g_application_register(G_APPLICATION(gtkApp_), nullptr, nullptr);
+    static int serial = 0;
+    std::string id = "org.tavrik.TavrikTest" + std::to_string(++serial);
+    gtkApp_ = gtk_application_new(id.c_str(), G_APPLICATION_NON_UNIQUE);
+    g_autoptr(GError) error = nullptr;
+    if (!g_application_register(G_APPLICATION(gtkApp_), nullptr, &error))
+        g_printerr("test application not registered: %s\n", error ? error->message : "?");
     app::LaunchOptions options;
     options.resourcesDir = resources_.path();
     delegate_ = std::make_unique<app::AppDelegate>(gtkApp_, options);
