@@ -324,4 +324,24 @@ TEST(MenuBar, EditItemsActOnThePageTextField) {
     EXPECT_TRUE(runUntil([] { return clipboardText() == "all of it"; }, std::chrono::seconds(10)));
 }
 
+TEST(MenuBar, EditItemsKeepWorkingInANativeTextField) {
+    Language en("en_US.UTF-8");
+    Shell shell(kPage);
+    ASSERT_TRUE(shell.waitLoaded());
+    GtkApplication* app = shell.app().application();
+    GtkWindow* window = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_application(window, app);
+    GtkWidget* entry = gtk_entry_new();
+    gtk_window_set_child(window, entry);
+    gtk_window_present(window);
+    gtk_editable_set_text(GTK_EDITABLE(entry), "typed in a dialog");
+    gtk_widget_grab_focus(entry);
+    ASSERT_TRUE(runUntil([&] { return gtk_application_get_active_window(app) == window; }, std::chrono::seconds(5)));
+
+    activate(app, "select-all");
+    activate(app, "copy");
+    EXPECT_TRUE(runUntil([] { return clipboardText() == "typed in a dialog"; }, std::chrono::seconds(10)));
+    gtk_window_destroy(window);
+}
+
 }  // namespace
