@@ -110,9 +110,16 @@ const char* textFieldAction(Action action) {
 }  // namespace
 
 GtkMenuBarView::GtkMenuBarView(GtkApplication* app, Handlers handlers)
-    : app_(app), handlers_(std::make_shared<Handlers>(std::move(handlers))) {}
+    : app_(app), handlers_(std::make_shared<Handlers>(std::move(handlers))) {
+    auto show = +[](GtkApplication*, GtkWindow* window, gpointer) noexcept {
+        if (GTK_IS_APPLICATION_WINDOW(window)) gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
+    };
+    for (GList* l = gtk_application_get_windows(app_); l; l = l->next) show(app_, GTK_WINDOW(l->data), nullptr);
+    windowAdded_ = gobj::SignalConnection(app_, g_signal_connect(app_, "window-added", G_CALLBACK(show), nullptr));
+}
 
 GtkMenuBarView::~GtkMenuBarView() {
+    windowAdded_.reset();
     handlers_.reset();
     gtk_application_set_menubar(app_, nullptr);
     for (const auto& name : actionNames_) {
@@ -179,7 +186,14 @@ void GtkMenuBarView::install(const Menu& bar) {
         actionNames_.push_back(std::move(name));
     }
     g_autoptr(GMenu) model = renderMenu(bar, false);
-    gtk_application_set_menubar(app_, G_MENU_MODEL(model));
+    if (!root_) root_ = gobj::adopt(g_menu_new());
+    g_menu_remove_all(root_.get());
+    for (int i = 0; i < g_menu_model_get_n_items(G_MENU_MODEL(model)); ++i) {
+        g_autoptr(GMenuItem) item = g_menu_item_new_from_model(G_MENU_MODEL(model), i);
+        g_menu_append_item(root_.get(), item);
+    }
+    if (gtk_application_get_menubar(app_) != G_MENU_MODEL(root_.get()))
+        gtk_application_set_menubar(app_, G_MENU_MODEL(root_.get()));
 }
 
 void GtkMenuBarView::setChecked(int tag, bool on) {

@@ -1,5 +1,5 @@
 #pragma once
-// The menu bar rendered as a GMenuModel on the GtkApplication: one application action per item
+// The menu bar rendered as the GtkApplication's menu bar model: one application action per item
 // ("app.tag-<tag>" for the items that drive the page), boolean action states for check marks,
 // Control accelerators, Pango markup for the import item's badge.
 #include <gtk/gtk.h>
@@ -14,6 +14,7 @@
 
 namespace menu {
 
+// Every application window shows the menu bar (GTK 4 windows hide it unless told).
 class GtkMenuBarView final : public MenuView {
 public:
     struct Handlers {
@@ -41,6 +42,10 @@ private:
     // Shared with the action closures, which hold it weakly: an action that outlives the view does nothing.
     std::shared_ptr<Handlers> handlers_;
     std::vector<std::string> actionNames_;
+    // The installed menu bar model. Windows keep the model they were given, so a rebuild replaces
+    // its contents rather than the model itself.
+    gobj::GRef<GMenu> root_;
+    gobj::SignalConnection windowAdded_;
 };
 
 // The web view of a window: its child when that is a web view, else the first web view among the

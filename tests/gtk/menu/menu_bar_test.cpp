@@ -90,6 +90,26 @@ const Entry* find(const std::vector<std::pair<std::string, Entry>>& items, const
     return nullptr;
 }
 
+// The titles the main window's menu bar widget shows, left to right (its popovers left out).
+void collectLabels(GtkWidget* w, std::vector<std::string>& out) {
+    for (GtkWidget* c = gtk_widget_get_first_child(w); c; c = gtk_widget_get_next_sibling(c)) {
+        if (GTK_IS_POPOVER(c)) continue;
+        if (GTK_IS_LABEL(c)) out.push_back(gtk_label_get_text(GTK_LABEL(c)));
+        collectLabels(c, out);
+    }
+}
+GtkWidget* findBar(GtkWidget* w) {
+    if (GTK_IS_POPOVER_MENU_BAR(w)) return w;
+    for (GtkWidget* c = gtk_widget_get_first_child(w); c; c = gtk_widget_get_next_sibling(c))
+        if (GtkWidget* found = findBar(c)) return found;
+    return nullptr;
+}
+std::vector<std::string> shownBar(GtkWindow* window) {
+    std::vector<std::string> labels;
+    if (GtkWidget* bar = findBar(GTK_WIDGET(window))) collectLabels(bar, labels);
+    return labels;
+}
+
 bool checked(GtkApplication* app, const char* action) {
     g_autoptr(GVariant) state = g_action_group_get_action_state(G_ACTION_GROUP(app), action);
     return state && g_variant_get_boolean(state);
@@ -265,8 +285,12 @@ TEST(MenuBar, LanguageChangesRelabelTheMenuBarAndSurviveInTheSettings) {
     GtkApplication* app = shell.app().application();
     EXPECT_EQ(topTitles(app)[1], "文件");
 
+    EXPECT_EQ(shownBar(shell.window()), (std::vector<std::string>{"TAVRIK", "文件", "编辑", "视图"}));
     activate(app, "tag-507");
     ASSERT_TRUE(runUntil([&] { return topTitles(app)[1] == "Ablage"; }));
+    EXPECT_TRUE(runUntil([&] {
+        return shownBar(shell.window()) == std::vector<std::string>{"TAVRIK", "Ablage", "Bearbeiten", "Darstellung"};
+    }));
     EXPECT_TRUE(checked(app, "tag-507"));
     EXPECT_FALSE(checked(app, "tag-500"));
     EXPECT_TRUE(shell.waitFor("calls.includes('lang:de')"));
