@@ -54,7 +54,8 @@ GMenu* renderMenu(const Menu& menu, bool sections) {
     // Separators become section boundaries, which the popover draws as lines.
     GMenu* section = g_menu_new();
     auto flush = [&] {
-        if (g_menu_model_get_n_items(G_MENU_MODEL(section)) > 0) g_menu_append_section(out, nullptr, G_MENU_MODEL(section));
+        if (g_menu_model_get_n_items(G_MENU_MODEL(section)) > 0)
+            g_menu_append_section(out, nullptr, G_MENU_MODEL(section));
         g_object_unref(section);
         section = g_menu_new();
     };
@@ -91,19 +92,27 @@ GMenuItem* renderItem(const MenuItem& item) {
 
 const char* webkitCommand(Action action) {
     switch (action) {
-        case Action::Cut: return WEBKIT_EDITING_COMMAND_CUT;
-        case Action::Copy: return WEBKIT_EDITING_COMMAND_COPY;
-        case Action::Paste: return WEBKIT_EDITING_COMMAND_PASTE;
-        default: return WEBKIT_EDITING_COMMAND_SELECT_ALL;
+        case Action::Cut:
+            return WEBKIT_EDITING_COMMAND_CUT;
+        case Action::Copy:
+            return WEBKIT_EDITING_COMMAND_COPY;
+        case Action::Paste:
+            return WEBKIT_EDITING_COMMAND_PASTE;
+        default:
+            return WEBKIT_EDITING_COMMAND_SELECT_ALL;
     }
 }
 
 const char* textFieldAction(Action action) {
     switch (action) {
-        case Action::Cut: return "clipboard.cut";
-        case Action::Copy: return "clipboard.copy";
-        case Action::Paste: return "clipboard.paste";
-        default: return "selection.select-all";
+        case Action::Cut:
+            return "clipboard.cut";
+        case Action::Copy:
+            return "clipboard.copy";
+        case Action::Paste:
+            return "clipboard.paste";
+        default:
+            return "selection.select-all";
     }
 }
 
@@ -112,7 +121,8 @@ const char* textFieldAction(Action action) {
 GtkMenuBarView::GtkMenuBarView(GtkApplication* app, Handlers handlers)
     : app_(app), handlers_(std::make_shared<Handlers>(std::move(handlers))) {
     auto show = +[](GtkApplication*, GtkWindow* window, gpointer) noexcept {
-        if (GTK_IS_APPLICATION_WINDOW(window)) gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
+        if (GTK_IS_APPLICATION_WINDOW(window))
+            gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
     };
     for (GList* l = gtk_application_get_windows(app_); l; l = l->next) show(app_, GTK_WINDOW(l->data), nullptr);
     windowAdded_ = gobj::SignalConnection(app_, g_signal_connect(app_, "window-added", G_CALLBACK(show), nullptr));
@@ -132,14 +142,22 @@ GtkMenuBarView::~GtkMenuBarView() {
 
 std::string GtkMenuBarView::actionName(const MenuItem& item) {
     switch (item.action) {
-        case Action::MenuAction: return "tag-" + std::to_string(item.tag);
-        case Action::About: return "about";
-        case Action::Quit: return "quit";
-        case Action::Cut: return "cut";
-        case Action::Copy: return "copy";
-        case Action::Paste: return "paste";
-        case Action::SelectAll: return "select-all";
-        case Action::None: return "";
+        case Action::MenuAction:
+            return "tag-" + std::to_string(item.tag);
+        case Action::About:
+            return "about";
+        case Action::Quit:
+            return "quit";
+        case Action::Cut:
+            return "cut";
+        case Action::Copy:
+            return "copy";
+        case Action::Paste:
+            return "paste";
+        case Action::SelectAll:
+            return "select-all";
+        case Action::None:
+            return "";
     }
     return "";
 }
@@ -154,7 +172,8 @@ std::string GtkMenuBarView::markup(const std::vector<TitleRun>& runs) {
         g_autofree char* text = g_markup_escape_text(run.text.c_str(), -1);
         // The badge: 9 pt bold white on rgb(0.05, 0.62, 0.55), written in 16-bit channels.
         if (run.badge)
-            out += std::string(R"(<span font_weight="bold" size="9216" foreground="#ffffff" background="#0ccd9eb88ccc">)") +
+            out += std::string(
+                       R"(<span font_weight="bold" size="9216" foreground="#ffffff" background="#0ccd9eb88ccc">)") +
                    text + "</span>";
         else
             out += text;
@@ -168,13 +187,12 @@ void GtkMenuBarView::install(const Menu& bar) {
     for (const MenuItem* item : allItems(bar)) {
         std::string name = actionName(*item);
         if (name.empty()) continue;
-        GSimpleAction* action = item->checkable
-                                    ? g_simple_action_new_stateful(name.c_str(), nullptr, g_variant_new_boolean(item->checked))
-                                    : g_simple_action_new(name.c_str(), nullptr);
-        g_signal_connect_data(action, "activate", G_CALLBACK(onActivate),
-                              new ActionClosure{handlers_, app_, item->action, item->tag},
-                              +[](gpointer data, GClosure*) noexcept { delete static_cast<ActionClosure*>(data); },
-                              GConnectFlags(0));
+        GSimpleAction* action =
+            item->checkable ? g_simple_action_new_stateful(name.c_str(), nullptr, g_variant_new_boolean(item->checked))
+                            : g_simple_action_new(name.c_str(), nullptr);
+        g_signal_connect_data(
+            action, "activate", G_CALLBACK(onActivate), new ActionClosure{handlers_, app_, item->action, item->tag},
+            +[](gpointer data, GClosure*) noexcept { delete static_cast<ActionClosure*>(data); }, GConnectFlags(0));
         g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action));  // replaces the previous build's
         g_object_unref(action);
 

@@ -15,7 +15,7 @@ std::string pageAction(const std::string& command) {
 }  // namespace
 
 std::optional<std::string> pageCallForTag(int tag) {
-    static const char* const kFixed[] = {"openJSON", "export:png", "export:jpg", "export:pdf", "export:docx",
+    static const char* const kFixed[] = {"openJSON",    "export:png", "export:jpg",   "export:pdf", "export:docx",
                                          "export:pptx", "export:key", "export:pages", "importPaper"};
     if (tag == 0) return "typeof saveJSON==='function' && saveJSON()";
     if (tag >= 1 && tag <= 9) return pageAction(kFixed[tag - 1]);

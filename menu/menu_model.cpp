@@ -73,7 +73,8 @@ Menu buildMenu(const std::string& language, const std::string& pref) {
         return m;
     };
     Menu exportMenu{t("导出"), {}};
-    exportMenu.items.push_back(withSubmenu(item(t("PNG 图片")), sizeMenu("PNG 图片", 2, KeyEquivalent{'e', true}, 200)));
+    exportMenu.items.push_back(
+        withSubmenu(item(t("PNG 图片")), sizeMenu("PNG 图片", 2, KeyEquivalent{'e', true}, 200)));
     exportMenu.items.push_back(withSubmenu(item(t("JPG 图片")), sizeMenu("JPG 图片", 3, std::nullopt, 300)));
     exportMenu.items.push_back(item(t("PDF 文档"), Action::MenuAction, 4));
     exportMenu.items.push_back(item(t("Word 文档 (docx)"), Action::MenuAction, 5));
@@ -82,7 +83,7 @@ Menu buildMenu(const std::string& language, const std::string& pref) {
     exportMenu.items.push_back(item(t("Pages 文档"), Action::MenuAction, 8));
 
     MenuItem import = item(t("导入 PDF 手帐模板（BETA）…"), Action::MenuAction, 9);
-    import.runs = {{t("导入 PDF 手帐模板") + " ", false}, {" BETA ", true}, {" …", false}};
+    import.runs = {{t("导入 PDF 手帐模板") + " ", false}, {" BETA ", true}, { " …", false }};
 
     Menu fileMenu{t("文件"), {}};
     fileMenu.items.push_back(item(t("保存 JSON"), Action::MenuAction, 0, KeyEquivalent{'s'}));
@@ -111,8 +112,8 @@ Menu buildMenu(const std::string& language, const std::string& pref) {
     const auto& names = L10N::nativeNames();
     for (std::size_t i = 1; i < codes.size(); ++i) {
         auto name = names.find(codes[i]);
-        langMenu.items.push_back(checkItem(name != names.end() ? name->second : codes[i], kLangTagBase + int(i),
-                                           pref == codes[i]));
+        langMenu.items.push_back(
+            checkItem(name != names.end() ? name->second : codes[i], kLangTagBase + int(i), pref == codes[i]));
     }
 
     Menu viewMenu{t("视图"), {}};

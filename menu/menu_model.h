@@ -34,12 +34,12 @@ struct Menu {
 
 struct MenuItem {
     bool separator = false;
-    std::string title;            // the plain title (empty for the top-level items)
-    std::vector<TitleRun> runs;   // the attributed title, when the item has one
+    std::string title;           // the plain title (empty for the top-level items)
+    std::vector<TitleRun> runs;  // the attributed title, when the item has one
     Action action = Action::None;
     int tag = 0;
     std::optional<KeyEquivalent> key;
-    bool checkable = false;       // carries a check mark state
+    bool checkable = false;  // carries a check mark state
     bool checked = false;
     std::optional<Menu> submenu;
 

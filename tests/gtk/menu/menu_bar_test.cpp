@@ -27,8 +27,10 @@ public:
         setenv("LANGUAGE", value, 1);
     }
     ~Language() {
-        if (saved_) setenv("LANGUAGE", saved_->c_str(), 1);
-        else unsetenv("LANGUAGE");
+        if (saved_)
+            setenv("LANGUAGE", saved_->c_str(), 1);
+        else
+            unsetenv("LANGUAGE");
     }
 
 private:
@@ -125,7 +127,9 @@ std::string primaryAccel(GtkApplication* app, const char* action) {
     return std::string("<Control>") + ((mods & GDK_SHIFT_MASK) ? "<Shift>" : "") + gdk_keyval_name(key);
 }
 
-void activate(GtkApplication* app, const char* action) { g_action_group_activate_action(G_ACTION_GROUP(app), action, nullptr); }
+void activate(GtkApplication* app, const char* action) {
+    g_action_group_activate_action(G_ACTION_GROUP(app), action, nullptr);
+}
 
 TEST(MenuBar, InstalledModelCarriesLabelsAcceleratorsAndCheckMarks) {
     Language de("de_DE.UTF-8");
@@ -263,7 +267,8 @@ TEST(MenuBar, ChoosingAnItemCallsThePageOfEveryWindowWithADirectWebView) {
     ASSERT_TRUE(shell.waitLoaded());
     GtkApplication* app = shell.app().application();
     ExtraWindow second(app, false), nested(app, true);
-    ASSERT_TRUE(runUntil([&] { return !webkit_web_view_is_loading(second.view) && !webkit_web_view_is_loading(nested.view); }));
+    ASSERT_TRUE(
+        runUntil([&] { return !webkit_web_view_is_loading(second.view) && !webkit_web_view_is_loading(nested.view); }));
 
     activate(app, "tag-4");
     activate(app, "tag-0");

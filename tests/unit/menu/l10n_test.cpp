@@ -1,3 +1,5 @@
+#include "menu/l10n.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,7 +8,6 @@
 #include <set>
 
 #include "fakes/fakes.h"
-#include "menu/l10n.h"
 #include "support/gtk_support.h"
 
 namespace {
@@ -48,14 +49,29 @@ TEST(L10N, ResolvesTheFirstPreferredLanguage) {
         const char* expected;
     };
     const Case cases[] = {
-        {"auto", "zh-Hant-TW", "zh-Hant"}, {"auto", "zh-HK", "zh-Hant"},     {"auto", "zh-MO", "zh-Hant"},
-        {"auto", "zh-Hans-MO", "zh-Hant"}, {"auto", "ZH-tw", "zh-Hant"},     {"auto", "zh-Hans-CN", "zh-Hans"},
-        {"auto", "zh-SG", "zh-Hans"},      {"auto", "zh", "zh-Hans"},        {"auto", "en-GB", "en"},
-        {"auto", "nl-NL", "en"},           {"auto", "ru", "en"},             {"auto", "yue-Hant-HK", "en"},
-        {"auto", "pt-BR", "pt"},           {"auto", "es-419", "es"},         {"auto", "ko-KR", "ko"},
-        {"auto", "jav", "ja"},             {"auto", "de", "de"},             {"auto", "C", "en"},
-        {"auto", "POSIX", "en"},           {"auto", std::nullopt, "zh-Hans"}, {"ja", "fr-FR", "ja"},
-        {"xx", "de", "xx"},                {"zh-Hant", "en", "zh-Hant"},
+        {"auto", "zh-Hant-TW", "zh-Hant"},
+        {"auto", "zh-HK", "zh-Hant"},
+        {"auto", "zh-MO", "zh-Hant"},
+        {"auto", "zh-Hans-MO", "zh-Hant"},
+        {"auto", "ZH-tw", "zh-Hant"},
+        {"auto", "zh-Hans-CN", "zh-Hans"},
+        {"auto", "zh-SG", "zh-Hans"},
+        {"auto", "zh", "zh-Hans"},
+        {"auto", "en-GB", "en"},
+        {"auto", "nl-NL", "en"},
+        {"auto", "ru", "en"},
+        {"auto", "yue-Hant-HK", "en"},
+        {"auto", "pt-BR", "pt"},
+        {"auto", "es-419", "es"},
+        {"auto", "ko-KR", "ko"},
+        {"auto", "jav", "ja"},
+        {"auto", "de", "de"},
+        {"auto", "C", "en"},
+        {"auto", "POSIX", "en"},
+        {"auto", std::nullopt, "zh-Hans"},
+        {"ja", "fr-FR", "ja"},
+        {"xx", "de", "xx"},
+        {"zh-Hant", "en", "zh-Hant"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(resolve(c.pref, c.first), c.expected) << c.pref << " / " << c.first.value_or("(none)");

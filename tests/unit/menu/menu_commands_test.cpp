@@ -1,3 +1,5 @@
+#include "menu/menu_commands.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include "fakes/fakes.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"
-#include "menu/menu_commands.h"
 
 namespace {
 
@@ -19,14 +20,14 @@ TEST(MenuCommands, EveryTagHasItsPageCall) {
         std::optional<std::string> command;  // the __menuAction argument; "saveJSON" for tag 0
     };
     const Case cases[] = {
-        {0, "saveJSON"},         {1, "openJSON"},         {2, "export:png"},       {3, "export:jpg"},
-        {4, "export:pdf"},       {5, "export:docx"},      {6, "export:pptx"},      {7, "export:key"},
-        {8, "export:pages"},     {9, "importPaper"},      {201, "export:png:1"},   {203, "export:png:3"},
-        {205, "export:png:5"},   {301, "export:jpg:1"},   {305, "export:jpg:5"},   {400, "zoomsens:0.4"},
-        {401, "zoomsens:0.7"},   {402, "zoomsens:1.0"},   {403, "zoomsens:1.8"},   {404, "zoomsens:2.8"},
-        {-1, std::nullopt},      {10, std::nullopt},      {200, std::nullopt},     {206, std::nullopt},
-        {300, std::nullopt},     {306, std::nullopt},     {399, std::nullopt},     {405, std::nullopt},
-        {500, std::nullopt},     {505, std::nullopt},     {511, std::nullopt},
+        {0, "saveJSON"},       {1, "openJSON"},       {2, "export:png"},     {3, "export:jpg"},
+        {4, "export:pdf"},     {5, "export:docx"},    {6, "export:pptx"},    {7, "export:key"},
+        {8, "export:pages"},   {9, "importPaper"},    {201, "export:png:1"}, {203, "export:png:3"},
+        {205, "export:png:5"}, {301, "export:jpg:1"}, {305, "export:jpg:5"}, {400, "zoomsens:0.4"},
+        {401, "zoomsens:0.7"}, {402, "zoomsens:1.0"}, {403, "zoomsens:1.8"}, {404, "zoomsens:2.8"},
+        {-1, std::nullopt},    {10, std::nullopt},    {200, std::nullopt},   {206, std::nullopt},
+        {300, std::nullopt},   {306, std::nullopt},   {399, std::nullopt},   {405, std::nullopt},
+        {500, std::nullopt},   {505, std::nullopt},   {511, std::nullopt},
     };
     for (const auto& c : cases) {
         auto call = menu::pageCallForTag(c.tag);
@@ -39,14 +40,15 @@ TEST(MenuCommands, EveryTagHasItsPageCall) {
         }
     }
     const std::pair<int, std::optional<std::string>> langs[] = {
-        {500, "auto"}, {501, "zh-Hans"}, {502, "zh-Hant"}, {507, "de"}, {510, "ko"}, {499, std::nullopt}, {511, std::nullopt}};
+        {500, "auto"}, {501, "zh-Hans"},    {502, "zh-Hant"},   {507, "de"},
+        {510, "ko"},   {499, std::nullopt}, {511, std::nullopt}};
     for (const auto& [tag, code] : langs) EXPECT_EQ(menu::langCodeForTag(tag), code) << tag;
     EXPECT_EQ(menu::setLangCall("zh-Hant"), "window.__setLang && window.__setLang('zh-Hant')");
 }
 
 TEST(MenuCommands, FactorsAreWrittenAsTheShortestDecimalWithAPoint) {
-    const std::pair<double, const char*> cases[] = {{0.4, "0.4"},   {1.0, "1.0"},     {2.8, "2.8"}, {2.0, "2.0"},
-                                                    {1.8004, "1.8004"}, {0.1 + 0.2, "0.30000000000000004"}};
+    const std::pair<double, const char*> cases[] = {
+        {0.4, "0.4"}, {1.0, "1.0"}, {2.8, "2.8"}, {2.0, "2.0"}, {1.8004, "1.8004"}, {0.1 + 0.2, "0.30000000000000004"}};
     for (const auto& [value, text] : cases) EXPECT_EQ(menu::factorText(value), text);
 }
 
@@ -72,8 +74,8 @@ struct MenuFixture : ::testing::Test {
     fakes::MemorySettings settings;
     fakes::ManualQueue queue;
     Log log;
-    std::shared_ptr<menu::MainMenu> mainMenu =
-        std::make_shared<menu::MainMenu>(queue, std::make_shared<RecordingView>(log), std::make_shared<RecordingPages>(log));
+    std::shared_ptr<menu::MainMenu> mainMenu = std::make_shared<menu::MainMenu>(
+        queue, std::make_shared<RecordingView>(log), std::make_shared<RecordingPages>(log));
     std::shared_ptr<fakes::RecordingPage> page = std::make_shared<fakes::RecordingPage>();
     std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
 
@@ -88,8 +90,10 @@ struct MenuFixture : ::testing::Test {
     }
     ~MenuFixture() override {
         menu::L10N::setStore(nullptr);
-        if (savedLanguage) setenv("LANGUAGE", savedLanguage->c_str(), 1);
-        else unsetenv("LANGUAGE");
+        if (savedLanguage)
+            setenv("LANGUAGE", savedLanguage->c_str(), 1);
+        else
+            unsetenv("LANGUAGE");
     }
 
     void receive(const std::string& text) {
