@@ -15,14 +15,14 @@ std::weak_ptr<menu::MainMenu> latestMenu;
 // Takes the application's settings store back out of L10N when the application goes away.
 struct StoreGuard {
     common::SettingsStore* store;
-    ~StoreGuard() { menu::L10N::setStore(nullptr); }
+    ~StoreGuard() { menu::L10N::unsetStore(store); }
 };
 
 }  // namespace
 
 void composeMenu(AppDelegate& app) {
     menu::L10N::setStore(&app.settings());
-    app.keep(std::make_shared<StoreGuard>(StoreGuard{&app.settings()}));
+    app.keep(std::shared_ptr<StoreGuard>(new StoreGuard{&app.settings()}));
 
     auto menuRef = std::make_shared<std::weak_ptr<menu::MainMenu>>();
     menu::GtkMenuBarView::Handlers handlers;

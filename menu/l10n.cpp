@@ -59,6 +59,8 @@ const std::map<std::string, std::map<std::string, std::string>>& table() {
 
 void setStore(common::SettingsStore* store) { injected.store(store); }
 
+void unsetStore(common::SettingsStore* store) { injected.compare_exchange_strong(store, nullptr); }
+
 std::string pref() {
     return withStore([](common::SettingsStore& s) { return s.get(key).value_or("auto"); });
 }

@@ -24,6 +24,8 @@ const std::map<std::string, std::map<std::string, std::string>>& table();
 // The process-wide store of the preference. Null puts back the default, the settings key file of
 // the current $XDG_CONFIG_HOME. The caller keeps `store` alive while it is installed.
 void setStore(common::SettingsStore* store);
+// Puts the default back if `store` is the one installed (an owner going away).
+void unsetStore(common::SettingsStore* store);
 
 // The stored preference, "auto" when nothing is stored; not checked against codes().
 std::string pref();

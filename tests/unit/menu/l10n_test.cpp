@@ -172,7 +172,12 @@ TEST(L10N, ThePreferenceDecidesTheNextLookup) {
 TEST(L10N, WithoutAnInstalledStoreThePreferenceLivesInTheSettingsFile) {
     testsupport::TempDir dir;
     testsupport::isolateXdg(dir);
-    menu::L10N::setStore(nullptr);
+    fakes::MemorySettings mine, other;
+    mine.values["tavrik.lang"] = "ko";
+    menu::L10N::setStore(&mine);
+    menu::L10N::unsetStore(&other);  // an owner of another store going away changes nothing
+    EXPECT_EQ(menu::L10N::pref(), "ko");
+    menu::L10N::unsetStore(&mine);
     EXPECT_EQ(menu::L10N::pref(), "auto");
     menu::L10N::setPref("de");
     EXPECT_EQ(menu::L10N::pref(), "de");
