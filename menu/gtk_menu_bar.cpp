@@ -1,0 +1,261 @@
+#include "menu/gtk_menu_bar.h"
+
+#include <webkit/webkit.h>
+
+#include "menu/l10n.h"
+
+namespace menu {
+namespace {
+
+struct ActionClosure {
+    std::weak_ptr<GtkMenuBarView::Handlers> handlers;
+    GtkApplication* app;
+    Action action;
+    int tag;
+};
+
+void onActivate(GSimpleAction*, GVariant*, gpointer data) noexcept {
+    auto* c = static_cast<ActionClosure*>(data);
+    auto handlers = c->handlers.lock();
+    if (!handlers) return;
+    switch (c->action) {
+        case Action::MenuAction:
+            if (handlers->menuAction) handlers->menuAction(c->tag);
+            break;
+        case Action::About:
+            if (handlers->about) handlers->about();
+            break;
+        case Action::Quit:
+            if (handlers->quit) handlers->quit();
+            break;
+        case Action::Cut:
+        case Action::Copy:
+        case Action::Paste:
+        case Action::SelectAll:
+            runEditCommand(c->app, c->action);
+            break;
+        case Action::None:
+            break;
+    }
+}
+
+GMenuItem* renderItem(const MenuItem& item);
+
+GMenu* renderMenu(const Menu& menu, bool sections) {
+    GMenu* out = g_menu_new();
+    if (!sections) {
+        for (const auto& item : menu.items) {
+            if (item.separator) continue;
+            g_autoptr(GMenuItem) rendered = renderItem(item);
+            g_menu_append_item(out, rendered);
+        }
+        return out;
+    }
+    // Separators become section boundaries, which the popover draws as lines.
+    GMenu* section = g_menu_new();
+    auto flush = [&] {
+        if (g_menu_model_get_n_items(G_MENU_MODEL(section)) > 0)
+            g_menu_append_section(out, nullptr, G_MENU_MODEL(section));
+        g_object_unref(section);
+        section = g_menu_new();
+    };
+    for (const auto& item : menu.items) {
+        if (item.separator) {
+            flush();
+            continue;
+        }
+        g_autoptr(GMenuItem) rendered = renderItem(item);
+        g_menu_append_item(section, rendered);
+    }
+    flush();
+    g_object_unref(section);
+    return out;
+}
+
+GMenuItem* renderItem(const MenuItem& item) {
+    std::string label = item.shownTitle();
+    if (item.submenu) {
+        g_autoptr(GMenu) sub = renderMenu(*item.submenu, true);
+        return g_menu_item_new_submenu(label.c_str(), G_MENU_MODEL(sub));
+    }
+    std::string action = "app." + GtkMenuBarView::actionName(item);
+    GMenuItem* rendered = g_menu_item_new(nullptr, action.c_str());
+    if (!item.runs.empty()) {
+        g_menu_item_set_label(rendered, GtkMenuBarView::markup(item.runs).c_str());
+        g_menu_item_set_attribute(rendered, "use-markup", "b", TRUE);
+    } else {
+        g_menu_item_set_label(rendered, label.c_str());
+    }
+    if (item.key) g_menu_item_set_attribute(rendered, "accel", "s", GtkMenuBarView::accelerator(*item.key).c_str());
+    return rendered;
+}
+
+const char* webkitCommand(Action action) {
+    switch (action) {
+        case Action::Cut:
+            return WEBKIT_EDITING_COMMAND_CUT;
+        case Action::Copy:
+            return WEBKIT_EDITING_COMMAND_COPY;
+        case Action::Paste:
+            return WEBKIT_EDITING_COMMAND_PASTE;
+        default:
+            return WEBKIT_EDITING_COMMAND_SELECT_ALL;
+    }
+}
+
+const char* textFieldAction(Action action) {
+    switch (action) {
+        case Action::Cut:
+            return "clipboard.cut";
+        case Action::Copy:
+            return "clipboard.copy";
+        case Action::Paste:
+            return "clipboard.paste";
+        default:
+            return "selection.select-all";
+    }
+}
+
+}  // namespace
+
+GtkMenuBarView::GtkMenuBarView(GtkApplication* app, Handlers handlers)
+    : app_(app), handlers_(std::make_shared<Handlers>(std::move(handlers))) {
+    auto show = +[](GtkApplication*, GtkWindow* window, gpointer) noexcept {
+        if (GTK_IS_APPLICATION_WINDOW(window))
+            gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
+    };
+    for (GList* l = gtk_application_get_windows(app_); l; l = l->next) show(app_, GTK_WINDOW(l->data), nullptr);
+    windowAdded_ = gobj::SignalConnection(app_, g_signal_connect(app_, "window-added", G_CALLBACK(show), nullptr));
+}
+
+GtkMenuBarView::~GtkMenuBarView() {
+    windowAdded_.reset();
+    handlers_.reset();
+    gtk_application_set_menubar(app_, nullptr);
+    for (const auto& name : actionNames_) {
+        g_action_map_remove_action(G_ACTION_MAP(app_), name.c_str());
+        std::string detailed = "app." + name;
+        const char* none[] = {nullptr};
+        gtk_application_set_accels_for_action(app_, detailed.c_str(), none);
+    }
+}
+
+std::string GtkMenuBarView::actionName(const MenuItem& item) {
+    switch (item.action) {
+        case Action::MenuAction:
+            return "tag-" + std::to_string(item.tag);
+        case Action::About:
+            return "about";
+        case Action::Quit:
+            return "quit";
+        case Action::Cut:
+            return "cut";
+        case Action::Copy:
+            return "copy";
+        case Action::Paste:
+            return "paste";
+        case Action::SelectAll:
+            return "select-all";
+        case Action::None:
+            return "";
+    }
+    return "";
+}
+
+std::string GtkMenuBarView::accelerator(const KeyEquivalent& key) {
+    return std::string("<Control>") + (key.shift ? "<Shift>" : "") + key.letter;
+}
+
+std::string GtkMenuBarView::markup(const std::vector<TitleRun>& runs) {
+    std::string out;
+    for (const auto& run : runs) {
+        g_autofree char* text = g_markup_escape_text(run.text.c_str(), -1);
+        // The badge: 9 pt bold white on rgb(0.05, 0.62, 0.55), written in 16-bit channels.
+        if (run.badge)
+            out += std::string(
+                       R"(<span font_weight="bold" size="9216" foreground="#ffffff" background="#0ccd9eb88ccc">)") +
+                   text + "</span>";
+        else
+            out += text;
+    }
+    return out;
+}
+
+void GtkMenuBarView::install(const Menu& bar) {
+    // Actions first, so the new model never points at a missing action.
+    actionNames_.clear();
+    for (const MenuItem* item : allItems(bar)) {
+        std::string name = actionName(*item);
+        if (name.empty()) continue;
+        GSimpleAction* action =
+            item->checkable ? g_simple_action_new_stateful(name.c_str(), nullptr, g_variant_new_boolean(item->checked))
+                            : g_simple_action_new(name.c_str(), nullptr);
+        g_signal_connect_data(
+            action, "activate", G_CALLBACK(onActivate), new ActionClosure{handlers_, app_, item->action, item->tag},
+            +[](gpointer data, GClosure*) noexcept { delete static_cast<ActionClosure*>(data); }, GConnectFlags(0));
+        g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action));  // replaces the previous build's
+        g_object_unref(action);
+
+        std::string detailed = "app." + name;
+        std::string accel = item->key ? accelerator(*item->key) : "";
+        const char* accels[] = {accel.c_str(), nullptr};
+        const char* none[] = {nullptr};
+        gtk_application_set_accels_for_action(app_, detailed.c_str(), item->key ? accels : none);
+        actionNames_.push_back(std::move(name));
+    }
+    g_autoptr(GMenu) model = renderMenu(bar, false);
+    if (!root_) root_ = gobj::adopt(g_menu_new());
+    g_menu_remove_all(root_.get());
+    for (int i = 0; i < g_menu_model_get_n_items(G_MENU_MODEL(model)); ++i) {
+        g_autoptr(GMenuItem) item = g_menu_item_new_from_model(G_MENU_MODEL(model), i);
+        g_menu_append_item(root_.get(), item);
+    }
+    if (gtk_application_get_menubar(app_) != G_MENU_MODEL(root_.get()))
+        gtk_application_set_menubar(app_, G_MENU_MODEL(root_.get()));
+}
+
+void GtkMenuBarView::setChecked(int tag, bool on) {
+    std::string name = "tag-" + std::to_string(tag);
+    GAction* action = g_action_map_lookup_action(G_ACTION_MAP(app_), name.c_str());
+    if (action && G_IS_SIMPLE_ACTION(action) && g_action_get_state_type(action))
+        g_simple_action_set_state(G_SIMPLE_ACTION(action), g_variant_new_boolean(on));
+}
+
+GtkWidget* webViewOfWindow(GtkWindow* window) {
+    GtkWidget* child = window ? gtk_window_get_child(window) : nullptr;
+    if (!child) return nullptr;
+    if (WEBKIT_IS_WEB_VIEW(child)) return child;
+    for (GtkWidget* c = gtk_widget_get_first_child(child); c; c = gtk_widget_get_next_sibling(c))
+        if (WEBKIT_IS_WEB_VIEW(c)) return c;
+    return nullptr;
+}
+
+void runEditCommand(GtkApplication* app, Action action) {
+    GtkWindow* window = gtk_application_get_active_window(app);
+    if (!window) return;
+    GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(window));
+    for (GtkWidget* w = focus; w; w = gtk_widget_get_parent(w)) {
+        if (WEBKIT_IS_WEB_VIEW(w)) {
+            webkit_web_view_execute_editing_command(WEBKIT_WEB_VIEW(w), webkitCommand(action));
+            return;
+        }
+    }
+    if (focus && gtk_widget_activate_action(focus, textFieldAction(action), nullptr)) return;
+    if (GtkWidget* view = webViewOfWindow(window))
+        webkit_web_view_execute_editing_command(WEBKIT_WEB_VIEW(view), webkitCommand(action));
+}
+
+void showAboutDialog(GtkApplication* app) {
+    GtkWidget* dialog = gtk_about_dialog_new();
+    GtkAboutDialog* about = GTK_ABOUT_DIALOG(dialog);
+    gtk_about_dialog_set_program_name(about, "TAVRIK");
+    gtk_window_set_title(GTK_WINDOW(dialog), L10N::t("关于 TAVRIK").c_str());
+    if (GtkWindow* parent = gtk_application_get_active_window(app)) {
+        gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
+        gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    }
+    gtk_window_set_hide_on_close(GTK_WINDOW(dialog), FALSE);  // closing destroys it
+    gtk_window_present(GTK_WINDOW(dialog));
+}
+
+}  // namespace menu

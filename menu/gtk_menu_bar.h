@@ -1,0 +1,64 @@
+#pragma once
+// The menu bar rendered as the GtkApplication's menu bar model: one application action per item
+// ("app.tag-<tag>" for the items that drive the page), boolean action states for check marks,
+// Control accelerators, Pango markup for the import item's badge.
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gobj/handles.h"
+#include "menu/menu_view.h"
+
+namespace menu {
+
+// Every application window shows the menu bar (GTK 4 windows hide it unless told).
+class GtkMenuBarView final : public MenuView {
+public:
+    struct Handlers {
+        std::function<void(int tag)> menuAction;  // called from the menu event; may rebuild the menu
+        std::function<void()> about;
+        std::function<void()> quit;
+    };
+
+    GtkMenuBarView(GtkApplication* app, Handlers handlers);
+    ~GtkMenuBarView() override;
+    GtkMenuBarView(const GtkMenuBarView&) = delete;
+    GtkMenuBarView& operator=(const GtkMenuBarView&) = delete;
+
+    void install(const Menu& bar) override;
+    void setChecked(int tag, bool on) override;
+
+    // The application action of an item, without the "app." prefix; empty for items that only
+    // open a submenu.
+    static std::string actionName(const MenuItem& item);
+    static std::string accelerator(const KeyEquivalent& key);  // "<Control><Shift>e"
+    static std::string markup(const std::vector<TitleRun>& runs);
+
+private:
+    GtkApplication* app_;  // outlives the view
+    // Shared with the action closures, which hold it weakly: an action that outlives the view does nothing.
+    std::shared_ptr<Handlers> handlers_;
+    std::vector<std::string> actionNames_;
+    // The installed menu bar model. Windows keep the model they were given, so a rebuild replaces
+    // its contents rather than the model itself.
+    gobj::GRef<GMenu> root_;
+    gobj::SignalConnection windowAdded_;
+};
+
+// The web view of a window: its child when that is a web view, else the first web view among the
+// child's direct children. No deeper search.
+GtkWidget* webViewOfWindow(GtkWindow* window);
+
+// Cut, Copy, Paste and Select All for the focused widget: WebKit's editing command when the focus
+// is in a web view, the text field's own action when it is a native text field, else the editing
+// command on the active window's web view. Application accelerators take Ctrl+C before the focused
+// widget sees it, so this is what keeps copying in a page text field working.
+void runEditCommand(GtkApplication* app, Action action);
+
+// The About dialog, modal to the active window.
+void showAboutDialog(GtkApplication* app);
+
+}  // namespace menu

@@ -1,0 +1,18 @@
+#pragma once
+// What each menu tag asks of the page: fixed, guarded page calls. The inserted pieces come from
+// fixed lists, so nothing here is escaped.
+#include <optional>
+#include <string>
+
+namespace menu {
+
+// The page call of a tag that drives the page (0–9, 201–205, 301–305, 400–404); none otherwise.
+std::optional<std::string> pageCallForTag(int tag);
+// The language code of a language item (500 → "auto", 501–510 → the ten languages); none otherwise.
+std::optional<std::string> langCodeForTag(int tag);
+// Tells the page its new interface language.
+std::string setLangCall(const std::string& code);
+// The shortest text that reads back as the same double, always with a digit after the point.
+std::string factorText(double factor);
+
+}  // namespace menu

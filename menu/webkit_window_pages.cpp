@@ -1,0 +1,18 @@
+#include "menu/webkit_window_pages.h"
+
+#include <webkit/webkit.h>
+
+#include "menu/gtk_menu_bar.h"
+
+namespace menu {
+
+void WebkitWindowPages::evaluateInEveryWindow(const std::string& script) {
+    for (GList* l = gtk_application_get_windows(app_); l; l = l->next) {
+        GtkWidget* view = webViewOfWindow(GTK_WINDOW(l->data));
+        if (view)
+            webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view), script.c_str(), -1, nullptr, nullptr, nullptr,
+                                                nullptr, nullptr);
+    }
+}
+
+}  // namespace menu

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "menu/menu_model.h"
+
+namespace {
+
+using menu::Action;
+using menu::Menu;
+using menu::MenuItem;
+
+// One line per item: indent, shown title, then tag, action, key and check mark when present.
+std::string outline(const Menu& menu, bool withTitles, int depth = 0) {
+    std::ostringstream out;
+    for (const auto& i : menu.items) {
+        out << std::string(depth * 2, ' ');
+        if (i.separator) {
+            out << "---\n";
+            continue;
+        }
+        if (withTitles) out << i.shownTitle();
+        if (i.action == Action::MenuAction) out << " #" << i.tag;
+        if (i.action != Action::None && i.action != Action::MenuAction) out << " @" << int(i.action);
+        if (i.key) out << " ^" << (i.key->shift ? "+" : "") << i.key->letter;
+        if (i.checkable) out << (i.checked ? " [x]" : " [ ]");
+        out << "\n";
+        if (i.submenu) out << outline(*i.submenu, withTitles, depth + 1);
+    }
+    return out.str();
+}
+
+// The whole menu bar in Simplified Chinese, with nothing stored.
+const char* const kZhHansAuto = R"(TAVRIK
+  关于 TAVRIK @2
+  ---
+  退出 TAVRIK @3 ^q
+文件
+  保存 JSON #0 ^s
+  打开 JSON… #1 ^o
+  导入 PDF 手帐模板  BETA  … #9
+  ---
+  导出
+    PNG 图片
+      跟随画布 #2 ^+e
+      16:9 #201
+      9:16 #202
+      4:3 #203
+      3:4 #204
+      1:1 #205
+    JPG 图片
+      跟随画布 #3
+      16:9 #301
+      9:16 #302
+      4:3 #303
+      3:4 #304
+      1:1 #305
+    PDF 文档 #4
+    Word 文档 (docx) #5
+    PPT 演示文稿 (pptx) #6
+    Keynote 演示文稿 #7
+    Pages 文档 #8
+编辑
+  剪切 @4 ^x
+  拷贝 @5 ^c
+  粘贴 @6 ^v
+  全选 @7 ^a
+视图
+  缩放灵敏度
+    很慢 #400 [ ]
+    柔和 #401 [ ]
+    标准 #402 [x]
+    快 #403 [ ]
+    很快 #404 [ ]
+  语言
+    跟随系统 #500 [x]
+    简体中文 #501 [ ]
+    繁體中文 #502 [ ]
+    English #503 [ ]
+    日本語 #504 [ ]
+    Español #505 [ ]
+    Français #506 [ ]
+    Deutsch #507 [ ]
+    Italiano #508 [ ]
+    Português #509 [ ]
+    한국어 #510 [ ]
+)";
+
+std::string unchecked(std::string s) {
+    for (auto p = s.find("[x]"); p != std::string::npos; p = s.find("[x]")) s.replace(p, 3, "[ ]");
+    return s;
+}
+
+const MenuItem& at(const Menu& m, std::initializer_list<int> path) {
+    const Menu* cur = &m;
+    const MenuItem* item = nullptr;
+    for (int i : path) {
+        item = &cur->items.at(i);
+        if (item->submenu) cur = &*item->submenu;
+    }
+    return *item;
+}
+
+TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
+    struct Case {
+        const char* lang;
+        const char* pref;
+        std::vector<std::string> topTitles;
+        std::string importFirstRun, matchCanvas, sensTitle, langTitle, followSystem, standard;
+        int checkedLangTag;  // 0: none
+    };
+    const Case cases[] = {
+        {"zh-Hans",
+         "auto",
+         {"TAVRIK", "文件", "编辑", "视图"},
+         "导入 PDF 手帐模板 ",
+         "跟随画布",
+         "缩放灵敏度",
+         "语言",
+         "跟随系统",
+         "标准",
+         500},
+        {"de",
+         "de",
+         {"TAVRIK", "Ablage", "Bearbeiten", "Darstellung"},
+         "PDF-Vorlage importieren ",
+         "An Leinwand anpassen",
+         "Zoom-Empfindlichkeit",
+         "Sprache",
+         "Systemeinstellung folgen",
+         "Standard",
+         507},
+        {"en",
+         "en",
+         {"TAVRIK", "File", "Edit", "View"},
+         "Import PDF Template ",
+         "Match canvas",
+         "Zoom Sensitivity",
+         "Language",
+         "Follow System",
+         "Standard",
+         503},
+        {"en",
+         "xx",
+         {"TAVRIK", "File", "Edit", "View"},
+         "Import PDF Template ",
+         "Match canvas",
+         "Zoom Sensitivity",
+         "Language",
+         "Follow System",
+         "Standard",
+         0},
+    };
+    const std::string structure = outline(menu::buildMenu("zh-Hans", "auto"), false);
+    EXPECT_EQ(outline(menu::buildMenu("zh-Hans", "auto"), true), kZhHansAuto);
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.lang) + " / " + c.pref);
+        Menu bar = menu::buildMenu(c.lang, c.pref);
+        ASSERT_EQ(bar.items.size(), 4u);
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_TRUE(bar.items[i].title.empty());
+            EXPECT_EQ(bar.items[i].shownTitle(), c.topTitles[i]);
+        }
+        // Same items, tags, keys and separators in every language; only check marks may differ.
+        EXPECT_EQ(unchecked(outline(bar, false)), unchecked(structure));
+
+        const MenuItem& import = at(bar, {1, 2});
+        ASSERT_EQ(import.runs.size(), 3u);
+        EXPECT_EQ(import.runs[0], (menu::TitleRun{c.importFirstRun, false}));
+        EXPECT_EQ(import.runs[1], (menu::TitleRun{" BETA ", true}));
+        EXPECT_EQ(import.runs[2], (menu::TitleRun{" …", false}));
+        EXPECT_EQ(import.title, "导入 PDF 手帐模板（BETA）…");
+
+        EXPECT_EQ(at(bar, {1, 4, 0, 0}).title, c.matchCanvas);
+        EXPECT_EQ(at(bar, {1, 4, 1, 0}).title, c.matchCanvas);
+        EXPECT_EQ(at(bar, {1, 4, 0}).title, "PNG 图片");
+        EXPECT_EQ(at(bar, {1, 4, 6}).title, "Pages 文档");
+        EXPECT_EQ(at(bar, {1, 4, 0, 5}).title, "1:1");
+        EXPECT_EQ(at(bar, {3, 0}).shownTitle(), c.sensTitle);
+        EXPECT_EQ(at(bar, {3, 1}).shownTitle(), c.langTitle);
+        EXPECT_EQ(at(bar, {3, 1, 0}).title, c.followSystem);
+        EXPECT_EQ(at(bar, {3, 0, 2}).title, c.standard);
+        EXPECT_EQ(at(bar, {3, 1, 7}).title, "Deutsch");
+
+        int separators = 0, shifted = 0;
+        std::vector<int> checked;
+        for (const MenuItem* i : menu::allItems(bar)) {
+            separators += i->separator;
+            shifted += i->key && i->key->shift;
+            if (i->checked) checked.push_back(i->tag);
+        }
+        EXPECT_EQ(separators, 2);
+        EXPECT_EQ(shifted, 1);
+        std::vector<int> expectedChecked{402};
+        if (c.checkedLangTag) expectedChecked.push_back(c.checkedLangTag);
+        EXPECT_EQ(checked, expectedChecked);
+    }
+}
+
+}  // namespace
