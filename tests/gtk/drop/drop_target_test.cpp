@@ -1,0 +1,142 @@
+// Real drags under Xvfb: a drag source in a second window of this process, the pointer driven by
+// xdotool through XTest, and the shell's window taking (or leaving) the drop.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "support/gtk_support.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const char* kPage = R"(<!doctype html><meta charset="utf-8">
+<style>html, body { margin: 0; width: 100%; height: 100%; }</style>
+<body><script>
+window.floatDrops = [];
+window.pageDrops = [];
+window.__floatDrop = (items) => floatDrops.push(items);
+// The page's own drag-and-drop: what the shell leaves to the web view ends up here.
+document.addEventListener('dragover', e => e.preventDefault());
+document.addEventListener('drop', e => { e.preventDefault(); pageDrops.push(Array.from(e.dataTransfer.types)); });
+</script></body>)";
+
+GBytes* pngBytes() {
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 4, 4);
+    gdk_pixbuf_fill(pixbuf, 0xff0000ff);
+    gchar* buf = nullptr;
+    gsize size = 0;
+    gdk_pixbuf_save_to_buffer(pixbuf, &buf, &size, "png", nullptr, nullptr);
+    g_object_unref(pixbuf);
+    return g_bytes_new_take(buf, size);
+}
+
+GdkContentProvider* offer(const char* mime, const std::string& data) {
+    g_autoptr(GBytes) bytes = g_bytes_new(data.data(), data.size());
+    return gdk_content_provider_new_for_bytes(mime, bytes);
+}
+
+// A small window beside the shell's, whose whole area starts a drag of the given content.
+class DragSource {
+public:
+    explicit DragSource(GdkContentProvider* content) {
+        window_ = GTK_WINDOW(gtk_window_new());
+        gtk_window_set_title(window_, "drag source");
+        gtk_window_set_default_size(window_, 200, 200);
+        GtkWidget* area = gtk_label_new("drag me");
+        GtkDragSource* source = gtk_drag_source_new();
+        gtk_drag_source_set_content(source, content);
+        g_object_unref(content);
+        gtk_drag_source_set_actions(source, GDK_ACTION_COPY);
+        g_signal_connect(source, "drag-end", G_CALLBACK(+[](GtkDragSource*, GdkDrag*, gboolean, gpointer ended) noexcept {
+                             *static_cast<bool*>(ended) = true;
+                         }),
+                         &ended_);
+        gtk_widget_add_controller(area, GTK_EVENT_CONTROLLER(source));
+        gtk_window_set_child(window_, area);
+        gtk_window_present(window_);
+    }
+    ~DragSource() { gtk_window_destroy(window_); }
+
+    // Moves the window off the shell's, then presses in it, drags onto the shell's window at
+    // (640, 400) and releases. Returns once the drag has ended and xdotool has exited.
+    bool dragOntoShell() {
+        if (!testsupport::runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)); })) return false;
+        const char* argv[] = {"xdotool", "search", "--sync", "--name", "^drag source$", "windowmove", "1400", "100",
+                              "sleep", "0.3", "mousemove", "1500", "200", "sleep", "0.2", "mousedown", "1",
+                              "sleep", "0.1", "mousemove", "1480", "220", "sleep", "0.1", "mousemove", "1200", "300",
+                              "sleep", "0.1", "mousemove", "700", "400", "sleep", "0.3", "mousemove", "640", "400",
+                              "sleep", "0.5", "mouseup", "1", nullptr};
+        GPid pid = 0;
+        if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr,
+                           GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr, &pid, nullptr))
+            return false;
+        bool exited = false;
+        g_child_watch_add(pid, +[](GPid p, gint, gpointer done) noexcept {
+            g_spawn_close_pid(p);
+            *static_cast<bool*>(done) = true;
+        }, &exited);
+        return testsupport::runUntil([&] { return exited && ended_; }, 20s);
+    }
+
+private:
+    GtkWindow* window_;
+    bool ended_ = false;
+};
+
+class DropTarget : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        shell_ = new testsupport::Shell(kPage);
+        ASSERT_TRUE(shell_->waitLoaded());
+        drop::dragCatchViewSetBeep(shell_->app().dragCatchView(), [] { ++beeps_; });
+    }
+    static void TearDownTestSuite() { delete shell_; }
+    void SetUp() override {
+        ASSERT_TRUE(shell_->eval("floatDrops = []; pageDrops = []; true"));
+        beeps_ = 0;
+    }
+
+    static testsupport::Shell* shell_;
+    static int beeps_;
+};
+testsupport::Shell* DropTarget::shell_ = nullptr;
+int DropTarget::beeps_ = 0;
+
+}  // namespace
+
+TEST_F(DropTarget, PngDragIsDeliveredToThePageAsOneImageRecord) {
+    g_autoptr(GBytes) png = pngBytes();
+    DragSource source(gdk_content_provider_new_for_bytes("image/png", png));
+    ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(shell_->waitFor("floatDrops.length === 1", 10s));
+    auto record = shell_->eval(
+        "const r = floatDrops[0]; Array.isArray(r) && r.length === 1 ? "
+        "[r[0].kind, r[0].mime, r[0].name, r[0].dataUrl.slice(0, 22)].join('|') : 'not one record'");
+    ASSERT_TRUE(record);
+    EXPECT_TRUE(std::regex_match(*record, std::regex("file\\|image/png\\|拖入图片-[0-9]{6}\\.png\\|data:image/png;base64,")))
+        << *record;
+    EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
+    EXPECT_EQ(beeps_, 0);
+}
+
+TEST_F(DropTarget, FileDragsAreLeftToThePage) {
+    testsupport::TempDir dir;
+    dir.write("picture.png", "png bytes");
+    g_autofree char* uri = g_filename_to_uri(dir.file("picture.png").c_str(), nullptr, nullptr);
+    g_autoptr(GBytes) png = pngBytes();
+    GdkContentProvider* both[] = {offer("text/uri-list", std::string(uri) + "\r\n"),
+                                  gdk_content_provider_new_for_bytes("image/png", png)};
+    DragSource source(gdk_content_provider_new_union(both, 2));
+    ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(shell_->waitFor("pageDrops.length === 1", 10s));
+    EXPECT_EQ(shell_->eval("floatDrops.length"), "0");
+    EXPECT_EQ(beeps_, 0);
+}
+
+TEST_F(DropTarget, UndecodableImageBeepsAndDeliversNothing) {
+    DragSource source(offer("image/png", "\x89PNG\r\n\x1a\n but then garbage"));
+    ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(testsupport::runUntil([] { return beeps_ == 1; }, 10s));
+    EXPECT_EQ(shell_->eval("floatDrops.length + pageDrops.length"), "0");
+}
