@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <vector>
 
 #include "support/gtk_support.h"
 
@@ -58,31 +59,48 @@ public:
     }
     ~DragSource() { gtk_window_destroy(window_); }
 
-    // Moves the window off the shell's, then presses in it, drags onto the shell's window at
-    // (640, 400) and releases. Returns once the drag has ended and xdotool has exited.
-    bool dragOntoShell() {
-        if (!testsupport::runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)); })) return false;
-        const char* argv[] = {"xdotool", "search", "--sync", "--name", "^drag source$", "windowmove", "1400", "100",
-                              "sleep", "0.3", "mousemove", "1500", "200", "sleep", "0.2", "mousedown", "1",
-                              "sleep", "0.1", "mousemove", "1480", "220", "sleep", "0.1", "mousemove", "1200", "300",
-                              "sleep", "0.1", "mousemove", "700", "400", "sleep", "0.3", "mousemove", "640", "400",
-                              "sleep", "0.5", "mouseup", "1", nullptr};
-        GPid pid = 0;
-        if (!g_spawn_async(nullptr, const_cast<char**>(argv), nullptr,
-                           GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr, nullptr, &pid, nullptr))
-            return false;
-        bool exited = false;
-        g_child_watch_add(pid, +[](GPid p, gint, gpointer done) noexcept {
-            g_spawn_close_pid(p);
-            *static_cast<bool*>(done) = true;
-        }, &exited);
-        return testsupport::runUntil([&] { return exited && ended_; }, 20s);
-    }
+    bool dragOntoShell();
 
 private:
     GtkWindow* window_;
     bool ended_ = false;
 };
+
+// Starts a program; `exited` turns true once it has ended.
+bool spawn(const std::vector<std::string>& args, bool& exited) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    GPid pid = 0;
+    if (!g_spawn_async(nullptr, argv.data(), nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                       nullptr, nullptr, &pid, nullptr))
+        return false;
+    g_child_watch_add(pid, +[](GPid p, gint, gpointer done) noexcept {
+        g_spawn_close_pid(p);
+        *static_cast<bool*>(done) = true;
+    }, &exited);
+    return true;
+}
+
+// Waits for the window titled "drag source", moves it off the shell's window, presses in it,
+// drags onto the shell's window at (640, 400) and releases, all through XTest. Returns once
+// xdotool has finished and `ended()` holds.
+bool dragFromSourceWindow(const std::function<bool()>& ended) {
+    bool exited = false;
+    if (!spawn({"xdotool", "search", "--sync", "--name", "^drag source$", "windowmove", "1400", "100",
+                "sleep", "0.3", "mousemove", "1500", "200", "sleep", "0.2", "mousedown", "1",
+                "sleep", "0.1", "mousemove", "1480", "220", "sleep", "0.1", "mousemove", "1200", "300",
+                "sleep", "0.1", "mousemove", "700", "400", "sleep", "0.3", "mousemove", "640", "400",
+                "sleep", "0.5", "mouseup", "1"},
+               exited))
+        return false;
+    return testsupport::runUntil([&] { return exited && ended(); }, 20s);
+}
+
+bool DragSource::dragOntoShell() {
+    return testsupport::runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)); }) &&
+           dragFromSourceWindow([&] { return ended_; });
+}
 
 class DropTarget : public ::testing::Test {
 protected:
@@ -139,4 +157,18 @@ TEST_F(DropTarget, UndecodableImageBeepsAndDeliversNothing) {
     ASSERT_TRUE(source.dragOntoShell());
     ASSERT_TRUE(testsupport::runUntil([] { return beeps_ == 1; }, 10s));
     EXPECT_EQ(shell_->eval("floatDrops.length + pageDrops.length"), "0");
+}
+
+TEST_F(DropTarget, ImageDraggedOutOfAnotherApplicationReachesThePage) {
+    // An image viewer offers its picture as a texture: over X11 that is PNG, TIFF, JPEG and more.
+    testsupport::TempDir dir;
+    g_autoptr(GBytes) png = pngBytes();
+    dir.write("picture.png", std::string(static_cast<const char*>(g_bytes_get_data(png, nullptr)), g_bytes_get_size(png)));
+    bool sourceExited = false;
+    ASSERT_TRUE(spawn({std::string(TAVRIK_TEST_TOOLS) + "/drag_source", dir.file("picture.png")}, sourceExited));
+    ASSERT_TRUE(dragFromSourceWindow([&] { return sourceExited; }));
+    ASSERT_TRUE(shell_->waitFor("floatDrops.length === 1", 10s));
+    EXPECT_EQ(shell_->eval("floatDrops[0].length + '|' + floatDrops[0][0].mime + '|' + floatDrops[0][0].dataUrl.slice(0, 22)"),
+              "1|image/png|data:image/png;base64,");
+    EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
 }
