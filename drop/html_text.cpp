@@ -117,6 +117,26 @@ private:
     int pre_ = 0;
 };
 
+// libxml2 passes some malformed input through as it came; the page only takes valid UTF-8, so
+// each bad byte becomes the replacement character.
+std::string repairUtf8(std::string s) {
+    if (json::validUtf8(s)) return s;
+    std::string out;
+    std::string_view in = s;
+    for (size_t i = 0; i < in.size();) {
+        const unsigned char c = static_cast<unsigned char>(in[i]);
+        const size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        if (len && i + len <= in.size() && json::validUtf8(in.substr(i, len))) {
+            out += in.substr(i, len);
+            i += len;
+        } else {
+            out += "\uFFFD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 struct FreeDoc {
     void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
 };
@@ -134,7 +154,7 @@ std::optional<std::string> htmlToText(std::string_view html) {
                                                         HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
                                                             HTML_PARSE_RECOVER));
     if (!doc) return std::nullopt;
-    return Renderer().run(doc.get());
+    return repairUtf8(Renderer().run(doc.get()));
 }
 
 }  // namespace drop

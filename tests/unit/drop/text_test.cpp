@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/json.h"
 #include "drop/drag_types.h"
 #include "drop/html_text.h"
 #include "drop/rtf_text.h"
@@ -74,6 +75,10 @@ TEST(HtmlText, FragmentsAndOddInput) {
     for (int i = 0; i < 100000; ++i) deep += "<div>";
     deep += "deep";
     EXPECT_TRUE(htmlToText(deep).has_value());
+    // Bytes that are no text in any encoding still come out as valid UTF-8 (found by fuzzing).
+    auto broken = htmlToText("<!DOCTYPE span>&" + std::string(27, '\xFF') + "#x4l><p>caf\xE9</p>");
+    ASSERT_TRUE(broken);
+    EXPECT_TRUE(json::validUtf8(*broken)) << *broken;
 }
 
 TEST(DragTypes, AcceptsOnlyImageOnlyDrags) {
