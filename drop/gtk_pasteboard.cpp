@@ -1,5 +1,6 @@
 #include "drop/gtk_pasteboard.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -173,9 +174,11 @@ std::vector<std::string> dropFormats(GdkContentFormats* formats) {
     for (gsize i = 0; i < n; ++i) out.emplace_back(mimeTypes[i]);
     const GType* types = gdk_content_formats_get_gtypes(formats, &n);
     for (gsize i = 0; i < n; ++i) {
-        if (types[i] == GDK_TYPE_FILE_LIST || types[i] == G_TYPE_FILE) out.emplace_back("text/uri-list");
-        else if (types[i] == G_TYPE_STRING) out.emplace_back("text/plain;charset=utf-8");
-        else if (types[i] == GDK_TYPE_TEXTURE || types[i] == GDK_TYPE_PIXBUF) out.emplace_back("image/png");
+        const char* mime = types[i] == GDK_TYPE_FILE_LIST || types[i] == G_TYPE_FILE      ? "text/uri-list"
+                           : types[i] == G_TYPE_STRING                                   ? "text/plain;charset=utf-8"
+                           : types[i] == GDK_TYPE_TEXTURE || types[i] == GDK_TYPE_PIXBUF ? "image/png"
+                                                                                         : nullptr;
+        if (mime && std::find(out.begin(), out.end(), mime) == out.end()) out.emplace_back(mime);
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include <regex>
 #include <vector>
 
+#include "drop/gtk_pasteboard.h"
 #include "support/gtk_support.h"
 
 using namespace std::chrono_literals;
@@ -171,4 +172,57 @@ TEST_F(DropTarget, ImageDraggedOutOfAnotherApplicationReachesThePage) {
     EXPECT_EQ(shell_->eval("floatDrops[0].length + '|' + floatDrops[0][0].mime + '|' + floatDrops[0][0].dataUrl.slice(0, 22)"),
               "1|image/png|data:image/png;base64,");
     EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
+}
+
+TEST(GtkPasteboard, ReadsEveryKindADropOffers) {
+    gtk_init();
+    // A plain window of our own that reads whatever is dropped on it, laid over the shell's.
+    GtkWindow* window = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_default_size(window, 900, 700);
+    GtkWidget* area = gtk_label_new("drop here");
+    GtkDropTargetAsync* target = gtk_drop_target_async_new(nullptr, GDK_ACTION_COPY);
+    auto copy = +[](GtkDropTargetAsync*, GdkDrop*, double, double, gpointer) noexcept { return GDK_ACTION_COPY; };
+    g_signal_connect(target, "drag-enter", G_CALLBACK(copy), nullptr);
+    g_signal_connect(target, "drag-motion", G_CALLBACK(copy), nullptr);
+    std::optional<drop::MemoryPasteboard> read;
+    g_signal_connect(target, "drop", G_CALLBACK(+[](GtkDropTargetAsync*, GdkDrop* d, double, double, gpointer out) noexcept {
+                         drop::readDrop(d, [out](GdkDrop* d, drop::MemoryPasteboard contents) {
+                             gdk_drop_finish(d, GDK_ACTION_COPY);
+                             *static_cast<std::optional<drop::MemoryPasteboard>*>(out) = std::move(contents);
+                         });
+                         return TRUE;
+                     }),
+                     &read);
+    gtk_widget_add_controller(area, GTK_EVENT_CONTROLLER(target));
+    gtk_window_set_child(window, area);
+    gtk_window_present(window);
+    ASSERT_TRUE(testsupport::runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window)); }));
+
+    testsupport::TempDir dir;
+    dir.write("a b.txt", "x");
+    g_autofree char* uri = g_filename_to_uri(dir.file("a b.txt").c_str(), nullptr, nullptr);
+    g_autoptr(GBytes) png = pngBytes();
+    GdkContentProvider* all[] = {
+        offer("text/uri-list", std::string(uri) + "\r\nhttps://example.invalid/page\r\n"),
+        offer("image/tiff", "tiff bytes"),
+        gdk_content_provider_new_for_bytes("image/png", png),
+        offer("text/plain;charset=iso-8859-1", "caf\xe9"),
+        offer("text/html", "<p>html</p>"),
+        offer("application/rtf", "{\\rtf1 rtf}"),
+    };
+    {
+        DragSource source(gdk_content_provider_new_union(all, G_N_ELEMENTS(all)));
+        ASSERT_TRUE(source.dragOntoShell());
+        ASSERT_TRUE(testsupport::runUntil([&] { return read.has_value(); }, 10s));
+    }
+    gtk_window_destroy(window);
+
+    EXPECT_EQ(read->files, std::vector<std::string>{dir.file("a b.txt")});  // file URLs only
+    ASSERT_TRUE(read->image);
+    EXPECT_EQ(read->image->size(), g_bytes_get_size(png));  // PNG preferred over TIFF
+    EXPECT_EQ(read->plain, "caf\u00e9");
+    EXPECT_EQ(read->html, common::toBytes("<p>html</p>"));
+    EXPECT_EQ(read->rtf, common::toBytes("{\\rtf1 rtf}"));
+    for (const char* format : {"text/uri-list", "image/png", "image/tiff", "text/html", "application/rtf"})
+        EXPECT_NE(std::find(read->offered.begin(), read->offered.end(), format), read->offered.end()) << format;
 }
