@@ -37,12 +37,16 @@ bool isImageOnlyDrag(const std::vector<std::string>& formats) {
     for (const std::string& f : formats) {
         switch (formatKind(f)) {
             case FormatKind::Png:
-            case FormatKind::Tiff: image = true; break;
+            case FormatKind::Tiff:
+                image = true;
+                break;
             case FormatKind::Files:
             case FormatKind::PlainText:
             case FormatKind::Html:
-            case FormatKind::Rtf: return false;
-            case FormatKind::Other: break;
+            case FormatKind::Rtf:
+                return false;
+            case FormatKind::Other:
+                break;
         }
     }
     return image;

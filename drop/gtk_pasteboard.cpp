@@ -35,7 +35,8 @@ std::optional<std::string> toUtf8(const common::Bytes& bytes, const std::string&
         charset = locale ? locale : "ISO-8859-1";
     }
     gsize written = 0;
-    g_autofree char* utf8 = g_convert(data, static_cast<gssize>(bytes.size()), "UTF-8", charset->c_str(), nullptr, &written, nullptr);
+    g_autofree char* utf8 =
+        g_convert(data, static_cast<gssize>(bytes.size()), "UTF-8", charset->c_str(), nullptr, &written, nullptr);
     if (!utf8) return std::nullopt;
     return std::string(utf8, written);
 }
@@ -151,14 +152,19 @@ std::vector<Step> stepsFor(const std::vector<std::string>& formats) {
             case FormatKind::Html:
                 if (!html) html = f;
                 break;
-            case FormatKind::Other: break;
+            case FormatKind::Other:
+                break;
         }
     }
     std::vector<Step> steps;
-    if (files) steps.push_back({*files, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.files = filePathsFromUriList(b); }});
+    if (files)
+        steps.push_back(
+            {*files, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.files = filePathsFromUriList(b); }});
     if (image) steps.push_back({*image, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.image = b; }});
     if (plain)
-        steps.push_back({*plain, [format = *plain](MemoryPasteboard& pb, const common::Bytes& b) { pb.plain = toUtf8(b, format); }});
+        steps.push_back({*plain, [format = *plain](MemoryPasteboard& pb, const common::Bytes& b) {
+                             pb.plain = toUtf8(b, format);
+                         }});
     if (rtf) steps.push_back({*rtf, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.rtf = b; }});
     if (html) steps.push_back({*html, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.html = b; }});
     return steps;
@@ -174,7 +180,7 @@ std::vector<std::string> dropFormats(GdkContentFormats* formats) {
     for (gsize i = 0; i < n; ++i) out.emplace_back(mimeTypes[i]);
     const GType* types = gdk_content_formats_get_gtypes(formats, &n);
     for (gsize i = 0; i < n; ++i) {
-        const char* mime = types[i] == GDK_TYPE_FILE_LIST || types[i] == G_TYPE_FILE      ? "text/uri-list"
+        const char* mime = types[i] == GDK_TYPE_FILE_LIST || types[i] == G_TYPE_FILE     ? "text/uri-list"
                            : types[i] == G_TYPE_STRING                                   ? "text/plain;charset=utf-8"
                            : types[i] == GDK_TYPE_TEXTURE || types[i] == GDK_TYPE_PIXBUF ? "image/png"
                                                                                          : nullptr;

@@ -25,11 +25,11 @@ bool nameIn(const xmlNode* n, const std::array<const char*, N>& names) {
 }
 
 constexpr std::array kHidden = {"script", "style", "head", "template", "noscript", "title", "iframe", "object"};
-constexpr std::array kBlocks = {"address", "article", "aside",  "blockquote", "dd",     "details", "div",
-                                "dl",      "dt",      "figcaption", "figure", "footer", "form",    "h1",
-                                "h2",      "h3",      "h4",     "h5",         "h6",     "header",  "hr",
-                                "li",      "main",    "nav",    "ol",         "p",      "pre",     "section",
-                                "table",   "tr",      "ul",     "caption",    "summary", "tbody",  "thead", "tfoot"};
+constexpr std::array kBlocks = {"address", "article",    "aside",  "blockquote", "dd",    "details", "div",  "dl",
+                                "dt",      "figcaption", "figure", "footer",     "form",  "h1",      "h2",   "h3",
+                                "h4",      "h5",         "h6",     "header",     "hr",    "li",      "main", "nav",
+                                "ol",      "p",          "pre",    "section",    "table", "tr",      "ul",   "caption",
+                                "summary", "tbody",      "thead",  "tfoot"};
 
 class Renderer {
 public:
@@ -147,12 +147,13 @@ std::optional<std::string> htmlToText(std::string_view html) {
     if (html.size() > static_cast<size_t>(INT32_MAX)) return std::nullopt;
     // Bytes without a byte-order mark that are valid UTF-8 are read as UTF-8 whatever a <meta>
     // claims; anything else is left to the parser's own detection.
-    const bool bom = html.size() >= 2 && ((static_cast<unsigned char>(html[0]) == 0xFF && static_cast<unsigned char>(html[1]) == 0xFE) ||
-                                          (static_cast<unsigned char>(html[0]) == 0xFE && static_cast<unsigned char>(html[1]) == 0xFF));
+    const bool bom = html.size() >= 2 &&
+                     ((static_cast<unsigned char>(html[0]) == 0xFF && static_cast<unsigned char>(html[1]) == 0xFE) ||
+                      (static_cast<unsigned char>(html[0]) == 0xFE && static_cast<unsigned char>(html[1]) == 0xFF));
     const char* encoding = !bom && json::validUtf8(html) ? "UTF-8" : nullptr;
-    std::unique_ptr<xmlDoc, FreeDoc> doc(htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, encoding,
-                                                        HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET |
-                                                            HTML_PARSE_RECOVER));
+    std::unique_ptr<xmlDoc, FreeDoc> doc(
+        htmlReadMemory(html.data(), static_cast<int>(html.size()), nullptr, encoding,
+                       HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET | HTML_PARSE_RECOVER));
     if (!doc) return std::nullopt;
     return repairUtf8(Renderer().run(doc.get()));
 }

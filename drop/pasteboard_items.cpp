@@ -57,10 +57,8 @@ std::string lastPathComponent(const std::string& path) {
 }
 
 json::Value fileRecord(std::string name, const std::string& mime, const common::Bytes& bytes) {
-    return json::Object{{"kind", "file"},
-                        {"name", std::move(name)},
-                        {"mime", mime},
-                        {"dataUrl", common::dataurl::make(mime, bytes)}};
+    return json::Object{
+        {"kind", "file"}, {"name", std::move(name)}, {"mime", mime}, {"dataUrl", common::dataurl::make(mime, bytes)}};
 }
 
 bool isWhiteSpaceOrLineBreak(char32_t c) {

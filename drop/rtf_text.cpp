@@ -6,6 +6,8 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace drop {
@@ -13,36 +15,37 @@ namespace drop {
 namespace {
 
 // Destinations whose contents are not part of the document's text.
+// clang-format off
 constexpr std::array kSkippedDestinations = {
-    "colortbl",  "stylesheet", "info",      "pict",      "objdata",    "header",   "headerl",
-    "headerr",   "headerf",    "footer",    "footerl",   "footerr",    "footerf",  "footnote",
-    "fldinst",   "listtable",  "listoverridetable", "revtbl", "rsidtbl", "xmlnstbl", "themedata",
-    "colorschememapping", "datastore", "latentstyles", "generator", "filetbl", "pgdsctbl",
-    "nonshppict", "private",   "bkmkstart", "bkmkend",  "expandedcolortbl",
+    "colortbl", "stylesheet", "info", "pict", "objdata", "header", "headerl", "headerr", "headerf",
+    "footer", "footerl", "footerr", "footerf", "footnote", "fldinst", "listtable", "listoverridetable",
+    "revtbl", "rsidtbl", "xmlnstbl", "themedata", "colorschememapping", "datastore", "latentstyles",
+    "generator", "filetbl", "pgdsctbl", "nonshppict", "private", "bkmkstart", "bkmkend", "expandedcolortbl",
 };
+// clang-format on
 
+// Windows code pages of the font character sets (\fcharsetN); anything else reads as Western (1252).
 int codePageForCharset(int charset) {
-    switch (charset) {
-        case 77: return 10000;
-        case 128: return 932;
-        case 129: return 949;
-        case 130: return 1361;
-        case 134: return 936;
-        case 136: return 950;
-        case 161: return 1253;
-        case 162: return 1254;
-        case 163: return 1258;
-        case 177: return 1255;
-        case 178: return 1256;
-        case 186: return 1257;
-        case 204: return 1251;
-        case 222: return 874;
-        case 238: return 1250;
-        case 254: return 437;
-        case 255: return 850;
-        default: return 1252;
-    }
+    static constexpr std::pair<int, int> kCharsets[] = {
+        {77, 10000}, {128, 932},  {129, 949},  {130, 1361}, {134, 936},  {136, 950},
+        {161, 1253}, {162, 1254}, {163, 1258}, {177, 1255}, {178, 1256}, {186, 1257},
+        {204, 1251}, {222, 874},  {238, 1250}, {254, 437},  {255, 850},
+    };
+    for (const auto& [set, codePage] : kCharsets)
+        if (set == charset) return codePage;
+    return 1252;
 }
+
+// Control words and symbols that stand for text.
+constexpr std::pair<std::string_view, std::string_view> kWordText[] = {
+    {"par", "\n"},           {"line", "\n"},       {"sect", "\n"},       {"page", "\n"},       {"row", "\n"},
+    {"tab", "\t"},           {"cell", "\t"},       {"lquote", "\u2018"}, {"rquote", "\u2019"}, {"ldblquote", "\u201C"},
+    {"rdblquote", "\u201D"}, {"bullet", "\u2022"}, {"endash", "\u2013"}, {"emdash", "\u2014"}, {"enspace", " "},
+    {"emspace", " "},        {"qmspace", " "},
+};
+constexpr std::pair<char, std::string_view> kSymbolText[] = {
+    {'\\', "\\"}, {'{', "{"}, {'}', "}"}, {'~', "\u00A0"}, {'_', "\u2011"},
+};
 
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
@@ -88,9 +91,10 @@ private:
         if (it != converters_.end()) return it->second.get();
         UConverter* conv = nullptr;
         const std::string n = std::to_string(codePage);
-        const std::vector<std::string> names = codePage == 65001   ? std::vector<std::string>{"UTF-8"}
-                                               : codePage == 10000 ? std::vector<std::string>{"macintosh"}
-                                                                   : std::vector<std::string>{"windows-" + n, "cp" + n, "ibm-" + n};
+        const std::vector<std::string> names = codePage == 65001 ? std::vector<std::string>{"UTF-8"}
+                                               : codePage == 10000
+                                                   ? std::vector<std::string>{"macintosh"}
+                                                   : std::vector<std::string>{"windows-" + n, "cp" + n, "ibm-" + n};
         for (const std::string& name : names) {
             UErrorCode status = U_ZERO_ERROR;
             conv = ucnv_open(name.c_str(), &status);
@@ -250,22 +254,20 @@ private:
                 textByte(static_cast<char>(hi * 16 + lo));
                 return;
             }
-            case '*': groups_.back().dest = Dest::Skipped; return;
+            case '*':
+                groups_.back().dest = Dest::Skipped;
+                return;
             case '\r':
             case '\n':
                 if (!consumeFallback()) emit("\n");
                 return;
-            default: break;
+            default:
+                break;
         }
         if (consumeFallback()) return;
-        switch (c) {
-            case '\\': emit("\\"); break;
-            case '{': emit("{"); break;
-            case '}': emit("}"); break;
-            case '~': emit("\u00A0"); break;
-            case '_': emit("\u2011"); break;
-            default: break;  // \- optional hyphen, \: index entry, \| formula
-        }
+        // \- optional hyphen, \: index entry and \| formula show nothing.
+        for (const auto& [symbol, text] : kSymbolText)
+            if (c == symbol) return emit(text);
     }
 
     void controlWord(std::string_view w, bool hasParam, long param) {
@@ -300,9 +302,12 @@ private:
             return;
         }
         if (g.dest == Dest::FontTable) {
-            if (w == "f" && hasParam) g.font = static_cast<int>(param);
-            else if (w == "fcharset" && hasParam && param != 1) fontCodePages_[g.font] = codePageForCharset(static_cast<int>(param));
-            else if (w == "cpg" && hasParam) fontCodePages_[g.font] = static_cast<int>(param);
+            if (w == "f" && hasParam)
+                g.font = static_cast<int>(param);
+            else if (w == "fcharset" && hasParam && param != 1)
+                fontCodePages_[g.font] = codePageForCharset(static_cast<int>(param));
+            else if (w == "cpg" && hasParam)
+                fontCodePages_[g.font] = static_cast<int>(param);
             return;
         }
         for (const char* skipped : kSkippedDestinations)
@@ -321,16 +326,8 @@ private:
             return;
         }
         if (consumeFallback()) return;
-        if (w == "par" || w == "line" || w == "sect" || w == "page" || w == "row") emit("\n");
-        else if (w == "tab" || w == "cell") emit("\t");
-        else if (w == "lquote") emit("\u2018");
-        else if (w == "rquote") emit("\u2019");
-        else if (w == "ldblquote") emit("\u201C");
-        else if (w == "rdblquote") emit("\u201D");
-        else if (w == "bullet") emit("\u2022");
-        else if (w == "endash") emit("\u2013");
-        else if (w == "emdash") emit("\u2014");
-        else if (w == "enspace" || w == "emspace" || w == "qmspace") emit(" ");
+        for (const auto& [word, text] : kWordText)
+            if (w == word) return emit(text);
     }
 
     std::string_view in_;

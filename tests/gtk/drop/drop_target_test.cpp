@@ -50,7 +50,8 @@ public:
         gtk_drag_source_set_content(source, content);
         g_object_unref(content);
         gtk_drag_source_set_actions(source, GDK_ACTION_COPY);
-        g_signal_connect(source, "drag-end", G_CALLBACK(+[](GtkDragSource*, GdkDrag*, gboolean, gpointer ended) noexcept {
+        g_signal_connect(source, "drag-end",
+                         G_CALLBACK(+[](GtkDragSource*, GdkDrag*, gboolean, gpointer ended) noexcept {
                              *static_cast<bool*>(ended) = true;
                          }),
                          &ended_);
@@ -76,10 +77,13 @@ bool spawn(const std::vector<std::string>& args, bool& exited) {
     if (!g_spawn_async(nullptr, argv.data(), nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
                        nullptr, nullptr, &pid, nullptr))
         return false;
-    g_child_watch_add(pid, +[](GPid p, gint, gpointer done) noexcept {
-        g_spawn_close_pid(p);
-        *static_cast<bool*>(done) = true;
-    }, &exited);
+    g_child_watch_add(
+        pid,
+        +[](GPid p, gint, gpointer done) noexcept {
+            g_spawn_close_pid(p);
+            *static_cast<bool*>(done) = true;
+        },
+        &exited);
     return true;
 }
 
@@ -88,11 +92,12 @@ bool spawn(const std::vector<std::string>& args, bool& exited) {
 // xdotool has finished and `ended()` holds.
 bool dragFromSourceWindow(const std::function<bool()>& ended) {
     bool exited = false;
-    if (!spawn({"xdotool", "search", "--sync", "--name", "^drag source$", "windowmove", "1400", "100",
-                "sleep", "0.3", "mousemove", "1500", "200", "sleep", "0.2", "mousedown", "1",
-                "sleep", "0.1", "mousemove", "1480", "220", "sleep", "0.1", "mousemove", "1200", "300",
-                "sleep", "0.1", "mousemove", "700", "400", "sleep", "0.3", "mousemove", "640", "400",
-                "sleep", "0.5", "mouseup", "1"},
+    if (!spawn({"xdotool", "search",    "--sync", "--name",    "^drag source$", "windowmove", "1400",
+                "100",     "sleep",     "0.3",    "mousemove", "1500",          "200",        "sleep",
+                "0.2",     "mousedown", "1",      "sleep",     "0.1",           "mousemove",  "1480",
+                "220",     "sleep",     "0.1",    "mousemove", "1200",          "300",        "sleep",
+                "0.1",     "mousemove", "700",    "400",       "sleep",         "0.3",        "mousemove",
+                "640",     "400",       "sleep",  "0.5",       "mouseup",       "1"},
                exited))
         return false;
     return testsupport::runUntil([&] { return exited && ended(); }, 20s);
@@ -133,7 +138,8 @@ TEST_F(DropTarget, PngDragIsDeliveredToThePageAsOneImageRecord) {
         "const r = floatDrops[0]; Array.isArray(r) && r.length === 1 ? "
         "[r[0].kind, r[0].mime, r[0].name, r[0].dataUrl.slice(0, 22)].join('|') : 'not one record'");
     ASSERT_TRUE(record);
-    EXPECT_TRUE(std::regex_match(*record, std::regex("file\\|image/png\\|拖入图片-[0-9]{6}\\.png\\|data:image/png;base64,")))
+    EXPECT_TRUE(
+        std::regex_match(*record, std::regex("file\\|image/png\\|拖入图片-[0-9]{6}\\.png\\|data:image/png;base64,")))
         << *record;
     EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
     EXPECT_EQ(beeps_, 0);
@@ -164,12 +170,14 @@ TEST_F(DropTarget, ImageDraggedOutOfAnotherApplicationReachesThePage) {
     // An image viewer offers its picture as a texture: over X11 that is PNG, TIFF, JPEG and more.
     testsupport::TempDir dir;
     g_autoptr(GBytes) png = pngBytes();
-    dir.write("picture.png", std::string(static_cast<const char*>(g_bytes_get_data(png, nullptr)), g_bytes_get_size(png)));
+    dir.write("picture.png",
+              std::string(static_cast<const char*>(g_bytes_get_data(png, nullptr)), g_bytes_get_size(png)));
     bool sourceExited = false;
     ASSERT_TRUE(spawn({std::string(TAVRIK_TEST_TOOLS) + "/drag_source", dir.file("picture.png")}, sourceExited));
     ASSERT_TRUE(dragFromSourceWindow([&] { return sourceExited; }));
     ASSERT_TRUE(shell_->waitFor("floatDrops.length === 1", 10s));
-    EXPECT_EQ(shell_->eval("floatDrops[0].length + '|' + floatDrops[0][0].mime + '|' + floatDrops[0][0].dataUrl.slice(0, 22)"),
+    EXPECT_EQ(shell_->eval(
+                  "floatDrops[0].length + '|' + floatDrops[0][0].mime + '|' + floatDrops[0][0].dataUrl.slice(0, 22)"),
               "1|image/png|data:image/png;base64,");
     EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
 }
@@ -185,7 +193,8 @@ TEST(GtkPasteboard, ReadsEveryKindADropOffers) {
     g_signal_connect(target, "drag-enter", G_CALLBACK(copy), nullptr);
     g_signal_connect(target, "drag-motion", G_CALLBACK(copy), nullptr);
     std::optional<drop::MemoryPasteboard> read;
-    g_signal_connect(target, "drop", G_CALLBACK(+[](GtkDropTargetAsync*, GdkDrop* d, double, double, gpointer out) noexcept {
+    g_signal_connect(target, "drop",
+                     G_CALLBACK(+[](GtkDropTargetAsync*, GdkDrop* d, double, double, gpointer out) noexcept {
                          drop::readDrop(d, [out](GdkDrop* d, drop::MemoryPasteboard contents) {
                              gdk_drop_finish(d, GDK_ACTION_COPY);
                              *static_cast<std::optional<drop::MemoryPasteboard>*>(out) = std::move(contents);

@@ -76,19 +76,29 @@ TEST(PasteboardItems, CollectsFilesElseOneImageElseOneText) {
     };
     const Case cases[] = {
         {"two files in order with their types",
-         [&](auto& pb) { pb.files = {dir.file("report.pdf"), dir.file("photo.jpg")}; },
+         [&](auto& pb) {
+             pb.files = {dir.file("report.pdf"), dir.file("photo.jpg")};
+         },
          {"file report.pdf application/pdf", "file photo.jpg image/jpeg"}},
         {"no extension or an unregistered one",
-         [&](auto& pb) { pb.files = {dir.file("notes"), dir.file("data.zzqx")}; },
+         [&](auto& pb) {
+             pb.files = {dir.file("notes"), dir.file("data.zzqx")};
+         },
          {"file notes application/octet-stream", "file data.zzqx application/octet-stream"}},
         {"a file listed twice gives two records",
-         [&](auto& pb) { pb.files = {dir.file("notes"), dir.file("notes")}; },
+         [&](auto& pb) {
+             pb.files = {dir.file("notes"), dir.file("notes")};
+         },
          {"file notes application/octet-stream", "file notes application/octet-stream"}},
         {"30 MB beside 1 MB keeps the small one",
-         [&](auto& pb) { pb.files = {dir.file("huge.dat"), dir.file("small.bin")}; },
+         [&](auto& pb) {
+             pb.files = {dir.file("huge.dat"), dir.file("small.bin")};
+         },
          {"file small.bin application/octet-stream"}},
         {"the limit itself is taken, one byte more is not",
-         [&](auto& pb) { pb.files = {dir.file("over.dat"), dir.file("exact.dat")}; },
+         [&](auto& pb) {
+             pb.files = {dir.file("over.dat"), dir.file("exact.dat")};
+         },
          {"file exact.dat application/octet-stream"}},
         {"30 MB alone beside an image gives the image",
          [&](auto& pb) {
@@ -97,7 +107,9 @@ TEST(PasteboardItems, CollectsFilesElseOneImageElseOneText) {
          },
          {"file 拖入图片-142530.png image/png"}},
         {"folders, pipes and vanished files are skipped",
-         [&](auto& pb) { pb.files = {dir.file("sub"), dir.file("pipe"), dir.file("gone.txt"), dir.file("sub/inside.txt")}; },
+         [&](auto& pb) {
+             pb.files = {dir.file("sub"), dir.file("pipe"), dir.file("gone.txt"), dir.file("sub/inside.txt")};
+         },
          {"file inside.txt text/plain"}},
         {"files win over a string",
          [&](auto& pb) {
@@ -148,7 +160,8 @@ TEST(PasteboardItems, DataUrlsCarryTheWholeContent) {
     files.files = {dir.file("all.bin")};
     auto items = PasteboardItems::collect(files);
     ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(*items[0].stringAt("dataUrl"), common::dataurl::make("application/octet-stream", common::toBytes(binary)));
+    EXPECT_EQ(*items[0].stringAt("dataUrl"),
+              common::dataurl::make("application/octet-stream", common::toBytes(binary)));
 
     // Both image formats come out as PNG with the size they went in with.
     for (const char* type : {"png", "tiff"}) {

@@ -40,16 +40,17 @@ TEST(RtfText, ToleratesBrokenInput) {
         std::optional<std::string> text;
     };
     for (const Case& c : {
-             Case{"plain words", std::nullopt},              // not RTF at all
-             Case{"  {\\rtf1 ok", std::string("ok")},         // unterminated group
-             Case{"{\\rtf1 a}}}}b", std::string("ab")},       // extra closing braces
-             Case{"{\\rtf1 x\\'4", std::string("x")},         // cut inside a hex escape
+             Case{"plain words", std::nullopt},                          // not RTF at all
+             Case{"  {\\rtf1 ok", std::string("ok")},                    // unterminated group
+             Case{"{\\rtf1 a}}}}b", std::string("ab")},                  // extra closing braces
+             Case{"{\\rtf1 x\\'4", std::string("x")},                    // cut inside a hex escape
              Case{"{\\rtf1 \\u-10179 lone}", std::string("\uFFFDone")},  // unpaired surrogate; "l" is its fallback
-             Case{"{\\rtf1 \\bin5 {}{}xy}", std::string("y")},  // binary data may hold braces
+             Case{"{\\rtf1 \\bin5 {}{}xy}", std::string("y")},           // binary data may hold braces
          }) {
         EXPECT_EQ(rtfToText(c.rtf), c.text) << c.rtf;
     }
-    for (const char* garbage : {"{\\rtf1 \\u99999999999999999999 \\ucx \\'zz", "{\\rtf1 \\bin99999999", "{\\rtf1 \\*", "{\\rtf1 \\"})
+    for (const char* garbage :
+         {"{\\rtf1 \\u99999999999999999999 \\ucx \\'zz", "{\\rtf1 \\bin99999999", "{\\rtf1 \\*", "{\\rtf1 \\"})
         EXPECT_TRUE(rtfToText(garbage).has_value()) << garbage;
 }
 
@@ -64,7 +65,8 @@ TEST(HtmlText, RendersTextNotMarkup) {
         "  <pre>  keep\n   spaces</pre>\u4e2d\u6587\n"
         "</body></html>";
     EXPECT_EQ(htmlToText(html),
-              "Shopping list\nMilk & honey\nBread\nItem\tPrice\nTea\t\u20ac3\nOne\ntwo words\n  keep\n   spaces\n\u4e2d\u6587");
+              "Shopping list\nMilk & honey\nBread\nItem\tPrice\nTea\t\u20ac3\nOne\ntwo words\n  keep\n   "
+              "spaces\n\u4e2d\u6587");
 }
 
 TEST(HtmlText, FragmentsAndOddInput) {
@@ -91,7 +93,7 @@ TEST(DragTypes, AcceptsOnlyImageOnlyDrags) {
              Case{{"image/tiff"}, true},
              Case{{"image/png", "image/tiff", "image/bmp", "application/x-color"}, true},
              Case{{"IMAGE/PNG"}, true},
-             Case{{"image/tiff", "text/uri-list"}, false},  // an image file from the file manager
+             Case{{"image/tiff", "text/uri-list"}, false},            // an image file from the file manager
              Case{{"image/png", "text/plain;charset=utf-8"}, false},  // an image from a web page with its address
              Case{{"image/png", "UTF8_STRING"}, false},
              Case{{"image/png", "text/html"}, false},
