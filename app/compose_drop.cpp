@@ -2,6 +2,9 @@
 
 namespace app {
 
-void composeDrop(AppDelegate&) {}
+void composeDrop(AppDelegate& app) {
+    // The view holds the desktop by reference: both live until the window is destroyed at exit.
+    drop::dragCatchViewSetBeep(app.dragCatchView(), [&desktop = app.desktop()] { desktop.beep(); });
+}
 
 }  // namespace app

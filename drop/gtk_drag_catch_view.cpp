@@ -1,9 +1,12 @@
 #include "drop/gtk_drag_catch_view.h"
 
+#include "drop/gtk_drop_target.h"
+
 struct _TavrikDragCatchView {
     GtkWidget parent_instance;
     GtkWidget* child;
     drop::OnItems* onItems;
+    std::function<void()>* beep;
 };
 
 G_DEFINE_FINAL_TYPE(TavrikDragCatchView, tavrik_drag_catch_view, GTK_TYPE_WIDGET)
@@ -13,6 +16,8 @@ static void tavrik_drag_catch_view_dispose(GObject* object) {
     g_clear_pointer(&self->child, gtk_widget_unparent);
     delete self->onItems;
     self->onItems = nullptr;
+    delete self->beep;
+    self->beep = nullptr;
     G_OBJECT_CLASS(tavrik_drag_catch_view_parent_class)->dispose(object);
 }
 
@@ -25,6 +30,8 @@ static void tavrik_drag_catch_view_class_init(TavrikDragCatchViewClass* klass) {
 static void tavrik_drag_catch_view_init(TavrikDragCatchView* self) {
     self->child = nullptr;
     self->onItems = nullptr;
+    self->beep = nullptr;
+    drop::attachDropTarget(self);
 }
 
 namespace drop {
@@ -46,6 +53,15 @@ GtkWidget* dragCatchViewChild(TavrikDragCatchView* view) { return view->child; }
 void dragCatchViewSetOnItems(TavrikDragCatchView* view, OnItems onItems) {
     delete view->onItems;
     view->onItems = onItems ? new OnItems(std::move(onItems)) : nullptr;
+}
+
+void dragCatchViewSetBeep(TavrikDragCatchView* view, std::function<void()> beep) {
+    delete view->beep;
+    view->beep = beep ? new std::function<void()>(std::move(beep)) : nullptr;
+}
+
+void dragCatchViewBeep(TavrikDragCatchView* view) {
+    if (view->beep && *view->beep) (*view->beep)();
 }
 
 void dragCatchViewDeliver(TavrikDragCatchView* view, json::Array items) {

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's content: a container that the web view fills, and where image drops are
-// caught before WebKit sees them.
+// caught before WebKit sees them (the drop target is attached when the view is made).
 #include <gtk/gtk.h>
 
 #include <functional>
@@ -22,6 +22,9 @@ void dragCatchViewSetChild(TavrikDragCatchView* view, GtkWidget* child);
 GtkWidget* dragCatchViewChild(TavrikDragCatchView* view);
 // Receives the item records of an accepted drop, on the main thread.
 void dragCatchViewSetOnItems(TavrikDragCatchView* view, OnItems onItems);
+// Plays the alert sound when an accepted drop yields no item (its image cannot be decoded).
+void dragCatchViewSetBeep(TavrikDragCatchView* view, std::function<void()> beep);
+void dragCatchViewBeep(TavrikDragCatchView* view);
 // Hands item records to the callback as an accepted drop would (for the drop target and tests).
 void dragCatchViewDeliver(TavrikDragCatchView* view, json::Array items);
 

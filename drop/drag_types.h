@@ -1,0 +1,19 @@
+#pragma once
+// Which kind of content a drag format names, and which drags the window itself takes.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace drop {
+
+enum class FormatKind { Png, Tiff, Files, PlainText, Html, Rtf, Other };
+
+// Classifies one format name: a MIME type (parameters such as charset ignored, case ignored) or
+// one of the X11 text target names that some sources still offer.
+FormatKind formatKind(std::string_view format);
+
+// True when the drag carries PNG or TIFF data and no file list, plain text, HTML or RTF: an image
+// dragged out of an image viewer. Everything else is left to the web view.
+bool isImageOnlyDrag(const std::vector<std::string>& formats);
+
+}  // namespace drop

@@ -1,0 +1,40 @@
+// GIO content types and gdk-pixbuf behind drop/media.h.
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gio/gio.h>
+
+#include "drop/media.h"
+#include "gobj/handles.h"
+
+namespace drop {
+
+std::optional<std::string> mimeTypeForExtension(std::string_view fileName) {
+    const size_t dot = fileName.rfind('.');
+    // "notes", "archive." and ".bashrc" have no extension.
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == fileName.size()) return std::nullopt;
+    // Only the extension decides, so whole-name patterns such as "README*" or "Makefile" never apply.
+    const std::string probe = "file" + std::string(fileName.substr(dot));
+    // Where several types claim the extension, GIO's first choice is taken.
+    g_autofree char* type = g_content_type_guess(probe.c_str(), nullptr, 0, nullptr);
+    if (!type || g_content_type_is_unknown(type)) return std::nullopt;
+    g_autofree char* mime = g_content_type_get_mime_type(type);
+    if (!mime) return std::nullopt;
+    return std::string(mime);
+}
+
+std::optional<common::Bytes> reencodeAsPng(const common::Bytes& image) {
+    if (image.empty()) return std::nullopt;
+    auto loader = gobj::adopt(gdk_pixbuf_loader_new());
+    g_autoptr(GError) error = nullptr;
+    bool written = gdk_pixbuf_loader_write(loader.get(), image.data(), image.size(), &error);
+    // Close even after a failed write: the loader complains when finalised unclosed.
+    bool closed = gdk_pixbuf_loader_close(loader.get(), written ? &error : nullptr);
+    if (!written || !closed) return std::nullopt;
+    GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
+    if (!pixbuf) return std::nullopt;
+    g_autofree gchar* png = nullptr;
+    gsize size = 0;
+    if (!gdk_pixbuf_save_to_buffer(pixbuf, &png, &size, "png", &error, nullptr)) return std::nullopt;
+    return common::Bytes(reinterpret_cast<const std::uint8_t*>(png), reinterpret_cast<const std::uint8_t*>(png) + size);
+}
+
+}  // namespace drop

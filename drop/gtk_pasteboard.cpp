@@ -1,0 +1,197 @@
+#include "drop/gtk_pasteboard.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include "drop/drag_types.h"
+#include "gobj/handles.h"
+
+namespace drop {
+
+namespace {
+
+// No drag source gets to fill memory without bound: an offer larger than this is ignored.
+constexpr gsize kMaxFormatBytes = 256u * 1024 * 1024;
+constexpr gsize kChunk = 256 * 1024;
+
+std::optional<std::string> charsetOf(const std::string& format) {
+    auto at = format.find("charset=");
+    if (at == std::string::npos) return std::nullopt;
+    std::string cs = format.substr(at + 8);
+    cs = cs.substr(0, cs.find(';'));
+    if (cs.size() >= 2 && cs.front() == '"' && cs.back() == '"') cs = cs.substr(1, cs.size() - 2);
+    return cs;
+}
+
+// Plain text in the charset its format names; without one, UTF-8 when it is, else the locale's.
+std::optional<std::string> toUtf8(const common::Bytes& bytes, const std::string& format) {
+    std::optional<std::string> charset = charsetOf(format);
+    const char* data = reinterpret_cast<const char*>(bytes.data());
+    if (!charset) {
+        if (g_utf8_validate(data, static_cast<gssize>(bytes.size()), nullptr)) return std::string(data, bytes.size());
+        const char* locale = nullptr;
+        g_get_charset(&locale);
+        charset = locale ? locale : "ISO-8859-1";
+    }
+    gsize written = 0;
+    g_autofree char* utf8 =
+        g_convert(data, static_cast<gssize>(bytes.size()), "UTF-8", charset->c_str(), nullptr, &written, nullptr);
+    if (!utf8) return std::nullopt;
+    return std::string(utf8, written);
+}
+
+std::vector<std::string> filePathsFromUriList(const common::Bytes& bytes) {
+    std::string text(bytes.begin(), bytes.end());
+    g_auto(GStrv) uris = g_uri_list_extract_uris(text.c_str());
+    std::vector<std::string> paths;
+    for (char** u = uris; u && *u; ++u) {
+        g_autofree char* path = g_filename_from_uri(*u, nullptr, nullptr);  // file URLs only
+        if (path) paths.emplace_back(path);
+    }
+    return paths;
+}
+
+// One format to read, and where its bytes go.
+struct Step {
+    std::string format;
+    std::function<void(MemoryPasteboard&, const common::Bytes&)> store;
+};
+
+std::vector<Step> stepsFor(const std::vector<std::string>& formats);
+
+class DropReader {
+public:
+    DropReader(GdkDrop* drop, std::vector<std::string> formats, std::function<void(GdkDrop*, MemoryPasteboard)> done)
+        : drop_(gobj::retain(drop)), steps_(stepsFor(formats)), done_(std::move(done)) {
+        contents_.offered = std::move(formats);
+    }
+
+    // Owns itself until the last step has answered.
+    static void start(std::unique_ptr<DropReader> reader) { reader.release()->next(); }
+
+private:
+    void next() {
+        if (step_ == steps_.size()) {
+            auto done = std::move(done_);
+            auto drop = std::move(drop_);
+            auto contents = std::move(contents_);
+            delete this;
+            done(drop.get(), std::move(contents));
+            return;
+        }
+        const char* mimeTypes[] = {steps_[step_].format.c_str(), nullptr};
+        buffer_.clear();
+        gdk_drop_read_async(drop_.get(), mimeTypes, G_PRIORITY_DEFAULT, nullptr, onOpened, this);
+    }
+
+    static void onOpened(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+        auto* self = static_cast<DropReader*>(data);
+        g_autoptr(GError) error = nullptr;
+        self->stream_ = gobj::adopt(gdk_drop_read_finish(GDK_DROP(source), result, nullptr, &error));
+        if (!self->stream_) return self->finishStep(false);
+        self->readChunk();
+    }
+
+    void readChunk() {
+        g_input_stream_read_bytes_async(stream_.get(), kChunk, G_PRIORITY_DEFAULT, nullptr, onChunk, this);
+    }
+
+    static void onChunk(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+        auto* self = static_cast<DropReader*>(data);
+        g_autoptr(GError) error = nullptr;
+        g_autoptr(GBytes) chunk = g_input_stream_read_bytes_finish(G_INPUT_STREAM(source), result, &error);
+        if (!chunk) return self->finishStep(false);
+        gsize size = 0;
+        auto* bytes = static_cast<const std::uint8_t*>(g_bytes_get_data(chunk, &size));
+        if (size == 0) return self->finishStep(true);
+        if (self->buffer_.size() + size > kMaxFormatBytes) return self->finishStep(false);
+        self->buffer_.insert(self->buffer_.end(), bytes, bytes + size);
+        self->readChunk();
+    }
+
+    void finishStep(bool complete) {
+        if (stream_) g_input_stream_close_async(stream_.get(), G_PRIORITY_DEFAULT, nullptr, nullptr, nullptr);
+        stream_.reset();
+        if (complete) steps_[step_].store(contents_, buffer_);
+        buffer_.clear();
+        ++step_;
+        next();
+    }
+
+    gobj::GRef<GdkDrop> drop_;
+    std::vector<Step> steps_;
+    std::function<void(GdkDrop*, MemoryPasteboard)> done_;
+    size_t step_ = 0;
+    gobj::GRef<GInputStream> stream_;
+    common::Bytes buffer_;
+    MemoryPasteboard contents_;
+};
+
+// The format to read for each kind: the first offered, except that UTF-8 text is preferred.
+std::vector<Step> stepsFor(const std::vector<std::string>& formats) {
+    std::optional<std::string> files, image, plain, rtf, html;
+    for (const std::string& f : formats) {
+        switch (formatKind(f)) {
+            case FormatKind::Files:
+                if (!files && f == "text/uri-list") files = f;
+                break;
+            case FormatKind::Png:
+            case FormatKind::Tiff:
+                // PNG is smaller to move and needs no conversion of colour depth.
+                if (!image || (formatKind(*image) == FormatKind::Tiff && formatKind(f) == FormatKind::Png)) image = f;
+                break;
+            case FormatKind::PlainText:
+                if (f.rfind("text/plain", 0) == 0 &&
+                    (!plain || (charsetOf(f) && g_ascii_strcasecmp(charsetOf(f)->c_str(), "utf-8") == 0)))
+                    plain = f;
+                break;
+            case FormatKind::Rtf:
+                if (!rtf) rtf = f;
+                break;
+            case FormatKind::Html:
+                if (!html) html = f;
+                break;
+            case FormatKind::Other:
+                break;
+        }
+    }
+    std::vector<Step> steps;
+    if (files)
+        steps.push_back(
+            {*files, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.files = filePathsFromUriList(b); }});
+    if (image) steps.push_back({*image, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.image = b; }});
+    if (plain)
+        steps.push_back({*plain, [format = *plain](MemoryPasteboard& pb, const common::Bytes& b) {
+                             pb.plain = toUtf8(b, format);
+                         }});
+    if (rtf) steps.push_back({*rtf, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.rtf = b; }});
+    if (html) steps.push_back({*html, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.html = b; }});
+    return steps;
+}
+
+}  // namespace
+
+std::vector<std::string> dropFormats(GdkContentFormats* formats) {
+    std::vector<std::string> out;
+    if (!formats) return out;
+    gsize n = 0;
+    const char* const* mimeTypes = gdk_content_formats_get_mime_types(formats, &n);
+    for (gsize i = 0; i < n; ++i) out.emplace_back(mimeTypes[i]);
+    const GType* types = gdk_content_formats_get_gtypes(formats, &n);
+    for (gsize i = 0; i < n; ++i) {
+        const char* mime = types[i] == GDK_TYPE_FILE_LIST || types[i] == G_TYPE_FILE     ? "text/uri-list"
+                           : types[i] == G_TYPE_STRING                                   ? "text/plain;charset=utf-8"
+                           : types[i] == GDK_TYPE_TEXTURE || types[i] == GDK_TYPE_PIXBUF ? "image/png"
+                                                                                         : nullptr;
+        if (mime && std::find(out.begin(), out.end(), mime) == out.end()) out.emplace_back(mime);
+    }
+    return out;
+}
+
+void readDrop(GdkDrop* drop, std::function<void(GdkDrop*, MemoryPasteboard)> done) {
+    auto reader = std::make_unique<DropReader>(drop, dropFormats(gdk_drop_get_formats(drop)), std::move(done));
+    DropReader::start(std::move(reader));
+}
+
+}  // namespace drop

@@ -1,0 +1,130 @@
+#include "drop/pasteboard_items.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+#include "common/data_url.h"
+#include "drop/html_text.h"
+#include "drop/media.h"
+#include "drop/rtf_text.h"
+
+namespace drop::PasteboardItems {
+
+namespace {
+
+constexpr const char* kOctetStream = "application/octet-stream";
+
+// The whole file, or nothing for a folder, a device or pipe, an unreadable or an oversized file.
+// Only regular files are read, and never past the limit, so a dropped FIFO or /dev/zero cannot
+// hang the window or fill memory.
+std::optional<common::Bytes> readWholeFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes)
+        return std::nullopt;
+    common::Bytes bytes(static_cast<size_t>(st.st_size) + 1);
+    size_t got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got > kMaxFileBytes) return std::nullopt;  // grew past the limit while being read
+            bytes.resize(std::min<size_t>(bytes.size() * 2, kMaxFileBytes + 1));
+        }
+        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    if (got > kMaxFileBytes) return std::nullopt;
+    bytes.resize(got);
+    return bytes;
+}
+
+std::string lastPathComponent(const std::string& path) {
+    std::string_view p = path;
+    while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
+    size_t slash = p.rfind('/');
+    return std::string(slash == std::string_view::npos ? p : p.substr(slash + 1));
+}
+
+json::Value fileRecord(std::string name, const std::string& mime, const common::Bytes& bytes) {
+    return json::Object{
+        {"kind", "file"}, {"name", std::move(name)}, {"mime", mime}, {"dataUrl", common::dataurl::make(mime, bytes)}};
+}
+
+bool isWhiteSpaceOrLineBreak(char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+// A text counts when something is left after trimming white space and line breaks (Unicode's,
+// the ideographic space included); the text kept is the untrimmed one. Text the page could not
+// receive (not UTF-8) does not count.
+std::optional<std::string> clean(std::optional<std::string> text) {
+    if (!text || !json::validUtf8(*text)) return std::nullopt;
+    const auto* p = reinterpret_cast<const unsigned char*>(text->data());
+    const auto* end = p + text->size();
+    while (p < end) {
+        char32_t c = *p;
+        int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        if (len > 1) c &= 0x3F >> (len - 1);
+        for (int i = 1; i < len; ++i) c = (c << 6) | (p[i] & 0x3F);
+        if (!isWhiteSpaceOrLineBreak(c)) return text;
+        p += len;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> textFrom(const Pasteboard& pb) {
+    if (auto plain = clean(pb.plainText())) return plain;
+    if (auto rtf = pb.rtfData())
+        if (auto text = clean(rtfToText(common::asText(*rtf)))) return text;
+    if (auto html = pb.htmlData())
+        if (auto text = clean(htmlToText(common::asText(*html)))) return text;
+    return std::nullopt;
+}
+
+std::string pastedImageName(std::time_t now) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    char hhmmss[16];
+    std::strftime(hhmmss, sizeof hhmmss, "%H%M%S", &local);
+    return std::string("拖入图片-") + hhmmss + ".png";
+}
+
+}  // namespace
+
+json::Array collectAt(const Pasteboard& pb, std::time_t now) {
+    json::Array items;
+    for (const std::string& path : pb.filePaths()) {
+        std::optional<common::Bytes> bytes = readWholeFile(path);
+        if (!bytes) continue;
+        std::string name = lastPathComponent(path);
+        std::string mime = mimeTypeForExtension(name).value_or(kOctetStream);
+        items.push_back(fileRecord(std::move(name), mime, *bytes));
+    }
+    if (!items.empty()) return items;
+
+    if (auto image = pb.imageData())
+        if (auto png = reencodeAsPng(*image)) {
+            items.push_back(fileRecord(pastedImageName(now), "image/png", *png));
+            return items;
+        }
+
+    if (auto text = textFrom(pb)) items.push_back(json::Object{{"kind", "text"}, {"text", std::move(*text)}});
+    return items;
+}
+
+json::Array collect(const Pasteboard& pb) { return collectAt(pb, std::time(nullptr)); }
+
+}  // namespace drop::PasteboardItems

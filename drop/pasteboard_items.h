@@ -1,0 +1,21 @@
+#pragma once
+// Turns what a pasteboard holds into item records for the page: files, else one image, else one
+// text, never a mixture.
+#include <cstdint>
+#include <ctime>
+
+#include "common/json.h"
+#include "drop/pasteboard.h"
+
+namespace drop::PasteboardItems {
+
+// Files larger than this are skipped; a file of exactly this size is taken.
+inline constexpr std::uint64_t kMaxFileBytes = 26'214'400;
+
+// Item records: {"kind":"file","name","mime","dataUrl"} or {"kind":"text","text"}. Never fails;
+// whatever cannot be read is skipped, so the list may be empty.
+json::Array collect(const Pasteboard& pasteboard);
+// The same, naming a pasted image after the given local time.
+json::Array collectAt(const Pasteboard& pasteboard, std::time_t now);
+
+}  // namespace drop::PasteboardItems

@@ -1,0 +1,237 @@
+// Real drags under Xvfb: a drag source in a second window of this process, the pointer driven by
+// xdotool through XTest, and the shell's window taking (or leaving) the drop.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <vector>
+
+#include "drop/gtk_pasteboard.h"
+#include "support/gtk_support.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const char* kPage = R"(<!doctype html><meta charset="utf-8">
+<style>html, body { margin: 0; width: 100%; height: 100%; }</style>
+<body><script>
+window.floatDrops = [];
+window.pageDrops = [];
+window.__floatDrop = (items) => floatDrops.push(items);
+// The page's own drag-and-drop: what the shell leaves to the web view ends up here.
+document.addEventListener('dragover', e => e.preventDefault());
+document.addEventListener('drop', e => { e.preventDefault(); pageDrops.push(Array.from(e.dataTransfer.types)); });
+</script></body>)";
+
+GBytes* pngBytes() {
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 4, 4);
+    gdk_pixbuf_fill(pixbuf, 0xff0000ff);
+    gchar* buf = nullptr;
+    gsize size = 0;
+    gdk_pixbuf_save_to_buffer(pixbuf, &buf, &size, "png", nullptr, nullptr);
+    g_object_unref(pixbuf);
+    return g_bytes_new_take(buf, size);
+}
+
+GdkContentProvider* offer(const char* mime, const std::string& data) {
+    g_autoptr(GBytes) bytes = g_bytes_new(data.data(), data.size());
+    return gdk_content_provider_new_for_bytes(mime, bytes);
+}
+
+// A small window beside the shell's, whose whole area starts a drag of the given content.
+class DragSource {
+public:
+    explicit DragSource(GdkContentProvider* content) {
+        window_ = GTK_WINDOW(gtk_window_new());
+        gtk_window_set_title(window_, "drag source");
+        gtk_window_set_default_size(window_, 200, 200);
+        GtkWidget* area = gtk_label_new("drag me");
+        GtkDragSource* source = gtk_drag_source_new();
+        gtk_drag_source_set_content(source, content);
+        g_object_unref(content);
+        gtk_drag_source_set_actions(source, GDK_ACTION_COPY);
+        g_signal_connect(source, "drag-end",
+                         G_CALLBACK(+[](GtkDragSource*, GdkDrag*, gboolean, gpointer ended) noexcept {
+                             *static_cast<bool*>(ended) = true;
+                         }),
+                         &ended_);
+        gtk_widget_add_controller(area, GTK_EVENT_CONTROLLER(source));
+        gtk_window_set_child(window_, area);
+        gtk_window_present(window_);
+    }
+    ~DragSource() { gtk_window_destroy(window_); }
+
+    bool dragOntoShell();
+
+private:
+    GtkWindow* window_;
+    bool ended_ = false;
+};
+
+// Starts a program; `exited` turns true once it has ended.
+bool spawn(const std::vector<std::string>& args, bool& exited) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    GPid pid = 0;
+    if (!g_spawn_async(nullptr, argv.data(), nullptr, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                       nullptr, nullptr, &pid, nullptr))
+        return false;
+    g_child_watch_add(
+        pid,
+        +[](GPid p, gint, gpointer done) noexcept {
+            g_spawn_close_pid(p);
+            *static_cast<bool*>(done) = true;
+        },
+        &exited);
+    return true;
+}
+
+// Waits for the window titled "drag source", moves it off the shell's window, presses in it,
+// drags onto the shell's window at (640, 400) and releases, all through XTest. Returns once
+// xdotool has finished and `ended()` holds.
+bool dragFromSourceWindow(const std::function<bool()>& ended) {
+    bool exited = false;
+    if (!spawn({"xdotool", "search",    "--sync", "--name",    "^drag source$", "windowmove", "1400",
+                "100",     "sleep",     "0.3",    "mousemove", "1500",          "200",        "sleep",
+                "0.2",     "mousedown", "1",      "sleep",     "0.1",           "mousemove",  "1480",
+                "220",     "sleep",     "0.1",    "mousemove", "1200",          "300",        "sleep",
+                "0.1",     "mousemove", "700",    "400",       "sleep",         "0.3",        "mousemove",
+                "640",     "400",       "sleep",  "0.5",       "mouseup",       "1"},
+               exited))
+        return false;
+    return testsupport::runUntil([&] { return exited && ended(); }, 20s);
+}
+
+bool DragSource::dragOntoShell() {
+    return testsupport::runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)); }) &&
+           dragFromSourceWindow([&] { return ended_; });
+}
+
+class DropTarget : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        shell_ = new testsupport::Shell(kPage);
+        ASSERT_TRUE(shell_->waitLoaded());
+        drop::dragCatchViewSetBeep(shell_->app().dragCatchView(), [] { ++beeps_; });
+    }
+    static void TearDownTestSuite() { delete shell_; }
+    void SetUp() override {
+        ASSERT_TRUE(shell_->eval("floatDrops = []; pageDrops = []; true"));
+        beeps_ = 0;
+    }
+
+    static testsupport::Shell* shell_;
+    static int beeps_;
+};
+testsupport::Shell* DropTarget::shell_ = nullptr;
+int DropTarget::beeps_ = 0;
+
+}  // namespace
+
+TEST_F(DropTarget, PngDragIsDeliveredToThePageAsOneImageRecord) {
+    g_autoptr(GBytes) png = pngBytes();
+    DragSource source(gdk_content_provider_new_for_bytes("image/png", png));
+    ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(shell_->waitFor("floatDrops.length === 1", 10s));
+    auto record = shell_->eval(
+        "const r = floatDrops[0]; Array.isArray(r) && r.length === 1 ? "
+        "[r[0].kind, r[0].mime, r[0].name, r[0].dataUrl.slice(0, 22)].join('|') : 'not one record'");
+    ASSERT_TRUE(record);
+    EXPECT_TRUE(
+        std::regex_match(*record, std::regex("file\\|image/png\\|拖入图片-[0-9]{6}\\.png\\|data:image/png;base64,")))
+        << *record;
+    EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
+    EXPECT_EQ(beeps_, 0);
+}
+
+TEST_F(DropTarget, FileDragsAreLeftToThePage) {
+    testsupport::TempDir dir;
+    dir.write("picture.png", "png bytes");
+    g_autofree char* uri = g_filename_to_uri(dir.file("picture.png").c_str(), nullptr, nullptr);
+    g_autoptr(GBytes) png = pngBytes();
+    GdkContentProvider* both[] = {offer("text/uri-list", std::string(uri) + "\r\n"),
+                                  gdk_content_provider_new_for_bytes("image/png", png)};
+    DragSource source(gdk_content_provider_new_union(both, 2));
+    ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(shell_->waitFor("pageDrops.length === 1", 10s));
+    EXPECT_EQ(shell_->eval("floatDrops.length"), "0");
+    EXPECT_EQ(beeps_, 0);
+}
+
+TEST_F(DropTarget, UndecodableImageBeepsAndDeliversNothing) {
+    DragSource source(offer("image/png", "\x89PNG\r\n\x1a\n but then garbage"));
+    ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(testsupport::runUntil([] { return beeps_ == 1; }, 10s));
+    EXPECT_EQ(shell_->eval("floatDrops.length + pageDrops.length"), "0");
+}
+
+TEST_F(DropTarget, ImageDraggedOutOfAnotherApplicationReachesThePage) {
+    // An image viewer offers its picture as a texture: over X11 that is PNG, TIFF, JPEG and more.
+    testsupport::TempDir dir;
+    g_autoptr(GBytes) png = pngBytes();
+    dir.write("picture.png",
+              std::string(static_cast<const char*>(g_bytes_get_data(png, nullptr)), g_bytes_get_size(png)));
+    bool sourceExited = false;
+    ASSERT_TRUE(spawn({std::string(TAVRIK_TEST_TOOLS) + "/drag_source", dir.file("picture.png")}, sourceExited));
+    ASSERT_TRUE(dragFromSourceWindow([&] { return sourceExited; }));
+    ASSERT_TRUE(shell_->waitFor("floatDrops.length === 1", 10s));
+    EXPECT_EQ(shell_->eval(
+                  "floatDrops[0].length + '|' + floatDrops[0][0].mime + '|' + floatDrops[0][0].dataUrl.slice(0, 22)"),
+              "1|image/png|data:image/png;base64,");
+    EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
+}
+
+TEST(GtkPasteboard, ReadsEveryKindADropOffers) {
+    gtk_init();
+    // A plain window of our own that reads whatever is dropped on it, laid over the shell's.
+    GtkWindow* window = GTK_WINDOW(gtk_window_new());
+    gtk_window_set_default_size(window, 900, 700);
+    GtkWidget* area = gtk_label_new("drop here");
+    GtkDropTargetAsync* target = gtk_drop_target_async_new(nullptr, GDK_ACTION_COPY);
+    auto copy = +[](GtkDropTargetAsync*, GdkDrop*, double, double, gpointer) noexcept { return GDK_ACTION_COPY; };
+    g_signal_connect(target, "drag-enter", G_CALLBACK(copy), nullptr);
+    g_signal_connect(target, "drag-motion", G_CALLBACK(copy), nullptr);
+    std::optional<drop::MemoryPasteboard> read;
+    g_signal_connect(target, "drop",
+                     G_CALLBACK(+[](GtkDropTargetAsync*, GdkDrop* d, double, double, gpointer out) noexcept {
+                         drop::readDrop(d, [out](GdkDrop* d, drop::MemoryPasteboard contents) {
+                             gdk_drop_finish(d, GDK_ACTION_COPY);
+                             *static_cast<std::optional<drop::MemoryPasteboard>*>(out) = std::move(contents);
+                         });
+                         return TRUE;
+                     }),
+                     &read);
+    gtk_widget_add_controller(area, GTK_EVENT_CONTROLLER(target));
+    gtk_window_set_child(window, area);
+    gtk_window_present(window);
+    ASSERT_TRUE(testsupport::runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window)); }));
+
+    testsupport::TempDir dir;
+    dir.write("a b.txt", "x");
+    g_autofree char* uri = g_filename_to_uri(dir.file("a b.txt").c_str(), nullptr, nullptr);
+    g_autoptr(GBytes) png = pngBytes();
+    GdkContentProvider* all[] = {
+        offer("text/uri-list", std::string(uri) + "\r\nhttps://example.invalid/page\r\n"),
+        offer("image/tiff", "tiff bytes"),
+        gdk_content_provider_new_for_bytes("image/png", png),
+        offer("text/plain;charset=iso-8859-1", "caf\xe9"),
+        offer("text/html", "<p>html</p>"),
+        offer("application/rtf", "{\\rtf1 rtf}"),
+    };
+    {
+        DragSource source(gdk_content_provider_new_union(all, G_N_ELEMENTS(all)));
+        ASSERT_TRUE(source.dragOntoShell());
+        ASSERT_TRUE(testsupport::runUntil([&] { return read.has_value(); }, 10s));
+    }
+    gtk_window_destroy(window);
+
+    EXPECT_EQ(read->files, std::vector<std::string>{dir.file("a b.txt")});  // file URLs only
+    ASSERT_TRUE(read->image);
+    EXPECT_EQ(read->image->size(), g_bytes_get_size(png));  // PNG preferred over TIFF
+    EXPECT_EQ(read->plain, "caf\u00e9");
+    EXPECT_EQ(read->html, common::toBytes("<p>html</p>"));
+    EXPECT_EQ(read->rtf, common::toBytes("{\\rtf1 rtf}"));
+    for (const char* format : {"text/uri-list", "image/png", "image/tiff", "text/html", "application/rtf"})
+        EXPECT_NE(std::find(read->offered.begin(), read->offered.end(), format), read->offered.end()) << format;
+}
