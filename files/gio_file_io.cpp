@@ -1,0 +1,90 @@
+#include <gio/gio.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "files/file_io.h"
+#include "gobj/handles.h"
+
+namespace files {
+namespace {
+
+common::Error ioError(const GError* error) {
+    return {common::Error::Kind::Io, error ? error->message : "write failed"};
+}
+
+class GioReplaceStream final : public ReplaceStream {
+public:
+    explicit GioReplaceStream(gobj::GRef<GFileOutputStream> stream) : stream_(std::move(stream)) {}
+
+    ~GioReplaceStream() override {
+        if (!stream_ || g_output_stream_is_closed(G_OUTPUT_STREAM(stream_.get()))) return;
+        // Closing with a cancelled cancellable drops the temporary file and keeps the target.
+        gobj::GRef<GCancellable> cancel = gobj::adopt(g_cancellable_new());
+        g_cancellable_cancel(cancel.get());
+        g_output_stream_close(G_OUTPUT_STREAM(stream_.get()), cancel.get(), nullptr);
+    }
+
+    common::Status write(const std::uint8_t* data, std::size_t size) override {
+        g_autoptr(GError) error = nullptr;
+        if (!g_output_stream_write_all(G_OUTPUT_STREAM(stream_.get()), data, size, nullptr, nullptr, &error))
+            return ioError(error);
+        return common::Ok{};
+    }
+
+    common::Status commit() override {
+        g_autoptr(GError) error = nullptr;
+        if (!g_output_stream_close(G_OUTPUT_STREAM(stream_.get()), nullptr, &error)) return ioError(error);
+        return common::Ok{};
+    }
+
+private:
+    gobj::GRef<GFileOutputStream> stream_;
+};
+
+}  // namespace
+
+common::Result<common::Bytes> readFile(const std::string& path, std::size_t maxBytes) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return common::Error{common::Error::Kind::Io, "cannot open"};
+    common::Bytes out;
+    std::size_t limit = maxBytes + 1;
+    struct stat st {};
+    if (fstat(fileno(f), &st) == 0 && st.st_size > 0)
+        out.reserve(std::min(limit, static_cast<std::size_t>(st.st_size)));
+    std::size_t chunk = 1 << 20;
+    bool failed = false;
+    while (out.size() < limit) {
+        std::size_t want = std::min(chunk, limit - out.size());
+        std::size_t at = out.size();
+        out.resize(at + want);
+        std::size_t got = std::fread(out.data() + at, 1, want, f);
+        out.resize(at + got);
+        if (got < want) {
+            failed = std::ferror(f) != 0;
+            break;
+        }
+    }
+    std::fclose(f);
+    if (failed) return common::Error{common::Error::Kind::Io, "read failed"};
+    return out;
+}
+
+common::Status replaceFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    auto stream = ReplaceStream::open(path);
+    if (!stream) return stream.error();
+    if (auto s = (*stream)->write(data, size); !s) return s;
+    return (*stream)->commit();
+}
+
+common::Result<std::unique_ptr<ReplaceStream>> ReplaceStream::open(const std::string& path) {
+    gobj::GRef<GFile> file = gobj::adopt(g_file_new_for_path(path.c_str()));
+    g_autoptr(GError) error = nullptr;
+    GFileOutputStream* stream = g_file_replace(file.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error);
+    if (!stream) return ioError(error);
+    return std::unique_ptr<ReplaceStream>(std::make_unique<GioReplaceStream>(gobj::adopt(stream)));
+}
+
+}  // namespace files
