@@ -58,8 +58,7 @@ PageBox pageBoxFor(PageLayout layout, int w, int h) {
 }
 
 common::Status buildPdf(std::vector<common::Bytes> images, PageLayout layout, const std::string& path) {
-    auto stream = ReplaceStream::open(path);
-    if (!stream) return stream.error();
+    std::unique_ptr<ReplaceStream> stream;  // opened with the first page, so no page means no file
     Surface pdf;
     int pages = 0;
     for (auto& bytes : images) {
@@ -68,7 +67,10 @@ common::Status buildPdf(std::vector<common::Bytes> images, PageLayout layout, co
         int w = cairo_image_surface_get_width(image.get()), h = cairo_image_surface_get_height(image.get());
         PageBox box = pageBoxFor(layout, w, h);
         if (!pdf) {
-            pdf.reset(cairo_pdf_surface_create_for_stream(writeToStream, stream->get(), box.width, box.height));
+            auto opened = ReplaceStream::open(path);
+            if (!opened) return opened.error();
+            stream = std::move(*opened);
+            pdf.reset(cairo_pdf_surface_create_for_stream(writeToStream, stream.get(), box.width, box.height));
             if (cairo_surface_status(pdf.get()) != CAIRO_STATUS_SUCCESS) return common::Error{common::Error::Kind::Io, "pdf"};
         } else {
             cairo_pdf_surface_set_size(pdf.get(), box.width, box.height);
@@ -86,7 +88,7 @@ common::Status buildPdf(std::vector<common::Bytes> images, PageLayout layout, co
     if (cairo_surface_status(pdf.get()) != CAIRO_STATUS_SUCCESS)
         return common::Error{common::Error::Kind::Io, cairo_status_to_string(cairo_surface_status(pdf.get()))};
     pdf.reset();
-    return (*stream)->commit();
+    return stream->commit();
 }
 
 std::optional<JpegFrame> jpegFrame(const common::Bytes& b) {

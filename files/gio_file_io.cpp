@@ -1,4 +1,5 @@
 #include <gio/gio.h>
+#include <glib/gstdio.h>
 
 #include <sys/stat.h>
 
@@ -17,14 +18,19 @@ common::Error ioError(const GError* error) {
 
 class GioReplaceStream final : public ReplaceStream {
 public:
-    explicit GioReplaceStream(gobj::GRef<GFileOutputStream> stream) : stream_(std::move(stream)) {}
+    GioReplaceStream(gobj::GRef<GFileOutputStream> stream, std::string path, bool existed)
+        : stream_(std::move(stream)), path_(std::move(path)), existed_(existed) {}
 
     ~GioReplaceStream() override {
-        if (!stream_ || g_output_stream_is_closed(G_OUTPUT_STREAM(stream_.get()))) return;
+        if (committed_) return;
         // Closing with a cancelled cancellable drops the temporary file and keeps the target.
-        gobj::GRef<GCancellable> cancel = gobj::adopt(g_cancellable_new());
-        g_cancellable_cancel(cancel.get());
-        g_output_stream_close(G_OUTPUT_STREAM(stream_.get()), cancel.get(), nullptr);
+        if (!g_output_stream_is_closed(G_OUTPUT_STREAM(stream_.get()))) {
+            gobj::GRef<GCancellable> cancel = gobj::adopt(g_cancellable_new());
+            g_cancellable_cancel(cancel.get());
+            g_output_stream_close(G_OUTPUT_STREAM(stream_.get()), cancel.get(), nullptr);
+        }
+        // A file that did not exist is written in place by GIO; a half-written one is removed.
+        if (!existed_) g_unlink(path_.c_str());
     }
 
     common::Status write(const std::uint8_t* data, std::size_t size) override {
@@ -37,11 +43,15 @@ public:
     common::Status commit() override {
         g_autoptr(GError) error = nullptr;
         if (!g_output_stream_close(G_OUTPUT_STREAM(stream_.get()), nullptr, &error)) return ioError(error);
+        committed_ = true;
         return common::Ok{};
     }
 
 private:
     gobj::GRef<GFileOutputStream> stream_;
+    std::string path_;
+    bool existed_;
+    bool committed_ = false;
 };
 
 }  // namespace
@@ -81,10 +91,12 @@ common::Status replaceFile(const std::string& path, const std::uint8_t* data, st
 
 common::Result<std::unique_ptr<ReplaceStream>> ReplaceStream::open(const std::string& path) {
     gobj::GRef<GFile> file = gobj::adopt(g_file_new_for_path(path.c_str()));
+    struct stat st {};
+    bool existed = lstat(path.c_str(), &st) == 0;
     g_autoptr(GError) error = nullptr;
     GFileOutputStream* stream = g_file_replace(file.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error);
     if (!stream) return ioError(error);
-    return std::unique_ptr<ReplaceStream>(std::make_unique<GioReplaceStream>(gobj::adopt(stream)));
+    return std::unique_ptr<ReplaceStream>(std::make_unique<GioReplaceStream>(gobj::adopt(stream), path, existed));
 }
 
 }  // namespace files

@@ -196,20 +196,23 @@ TEST(Exports, AFailedWriteBeepsAndLeavesTheOldFileIntact) {
         [&](auto& x) { x.savePDFPages({photo, photo, photo}, "P"); },
     };
     int expectedBeeps = 0;
+    spit(dir.file("doc"), old);
     for (auto& write : writes) {
-        spit(dir.file("doc"), old);
-        write(*f.exchange);
-        setrlimit(RLIMIT_FSIZE, &small);
-        f.panels->answerNext(dir.file("doc"));
-        ++expectedBeeps;
-        EXPECT_TRUE(f.settle([&] { return f.desktop.beeps >= expectedBeeps; }));
-        setrlimit(RLIMIT_FSIZE, &saved);
-        EXPECT_EQ(slurp(dir.file("doc")), old);
-        std::size_t entries = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
-        EXPECT_EQ(entries, 1u) << "no temporary file left behind";
+        // Over an old file, and to a new name (where nothing half-written may stay behind).
+        for (const char* target : {"doc", "new"}) {
+            write(*f.exchange);
+            setrlimit(RLIMIT_FSIZE, &small);
+            f.panels->answerNext(dir.file(target));
+            ++expectedBeeps;
+            EXPECT_TRUE(f.settle([&] { return f.desktop.beeps >= expectedBeeps; }));
+            setrlimit(RLIMIT_FSIZE, &saved);
+            EXPECT_EQ(slurp(dir.file("doc")), old);
+            std::size_t entries = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+            EXPECT_EQ(entries, 1u) << target << ": no temporary or partial file left behind";
+        }
     }
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(f.desktop.beeps, 3);
+    EXPECT_EQ(f.desktop.beeps, 6);
 }
 
 TEST(Exports, PdfPagesAre595WideInOrderAndSkipWhatIsNoImage) {
