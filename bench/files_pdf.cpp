@@ -199,7 +199,8 @@ int main(int argc, char** argv) {
               auto s = files::buildPdf(std::move(photos), files::PageLayout::A4Width, dir + "/embedded.pdf");
               return Outcome{s ? fileSize(dir + "/embedded.pdf") : -1.0};
           }));
-    print("decode pixels and draw them (lossless)", measure([&] { return Outcome{decodeAndDraw(photos, dir + "/pixels.pdf")}; }));
+    print("decode pixels and draw them (lossless)",
+          measure([&] { return Outcome{decodeAndDraw(photos, dir + "/pixels.pdf")}; }));
     photos.clear();
     photos.shrink_to_fit();
 

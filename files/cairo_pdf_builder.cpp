@@ -71,7 +71,8 @@ common::Status buildPdf(std::vector<common::Bytes> images, PageLayout layout, co
             if (!opened) return opened.error();
             stream = std::move(*opened);
             pdf.reset(cairo_pdf_surface_create_for_stream(writeToStream, stream.get(), box.width, box.height));
-            if (cairo_surface_status(pdf.get()) != CAIRO_STATUS_SUCCESS) return common::Error{common::Error::Kind::Io, "pdf"};
+            if (cairo_surface_status(pdf.get()) != CAIRO_STATUS_SUCCESS)
+                return common::Error{common::Error::Kind::Io, "pdf"};
         } else {
             cairo_pdf_surface_set_size(pdf.get(), box.width, box.height);
         }

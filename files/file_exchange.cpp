@@ -109,13 +109,11 @@ void FileExchange::savePdf(SaveChooser chooser, std::vector<common::Bytes> image
         auto self = weak.lock();
         if (!self || !path) return;
         // The build owns the images and the path; it reports back only to beep.
-        self->workers_.run(
-            [images = std::move(*content), layout, path = *path]() mutable {
-                return buildPdf(std::move(images), layout, path);
-            },
-            [weak](common::Status written) {
-                if (auto self = weak.lock(); self && !written) self->beep();
-            });
+        self->workers_.run([images = std::move(*content), layout,
+                            path = *path]() mutable { return buildPdf(std::move(images), layout, path); },
+                           [weak](common::Status written) {
+                               if (auto self = weak.lock(); self && !written) self->beep();
+                           });
     });
 }
 

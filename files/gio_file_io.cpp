@@ -1,6 +1,5 @@
 #include <gio/gio.h>
 #include <glib/gstdio.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>

@@ -10,7 +10,7 @@
 namespace files {
 
 struct ImageSize {
-    int width = 0;   // pixels; one pixel is one point
+    int width = 0;  // pixels; one pixel is one point
     int height = 0;
 };
 

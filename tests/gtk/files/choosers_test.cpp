@@ -23,7 +23,8 @@ GtkWindow* findChooser() {
     GtkWindow* found = nullptr;
     GList* all = gtk_window_list_toplevels();
     for (GList* l = all; l; l = l->next)
-        if (GTK_IS_FILE_CHOOSER_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data))) found = GTK_WINDOW(l->data);
+        if (GTK_IS_FILE_CHOOSER_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+            found = GTK_WINDOW(l->data);
     g_list_free(all);
     return found;
 }

@@ -4,8 +4,8 @@
 #include <csignal>
 #include <regex>
 
-#include "files_fixture.h"
 #include "files/pdf_builder.h"
+#include "files_fixture.h"
 #include "support/gtk_support.h"
 
 using namespace filestest;
@@ -40,7 +40,7 @@ std::vector<PdfPage> readPdf(const std::string& path) {
         cairo_destroy(cr);
         cairo_surface_flush(img);
         auto* px = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(img) +
-                                                     10 * cairo_image_surface_get_stride(img));
+                                                    10 * cairo_image_surface_get_stride(img));
         p.centre = px[10] & 0xFFFFFF;
         cairo_surface_destroy(img);
         g_object_unref(page);
@@ -68,29 +68,45 @@ TEST(Exports, FailuresAreSilentOrBeepAndNeverReachThePage) {
     struct Case {
         const char* what;
         std::function<void(files::FileExchange&)> run;
-        bool chooser;             // a chooser is expected
-        const char* answer;       // a name in the test folder, or nullptr to cancel
+        bool chooser;        // a chooser is expected
+        const char* answer;  // a name in the test folder, or nullptr to cancel
         int beeps;
         bool hasWindow = true;
     };
     const std::string png = dataUrl(pngImage(4, 4));
     const std::string text = dataUrl(common::toBytes("not an image"));
+    // A PNG whose header is sound and whose pixel data is damaged.
+    const std::string damaged = [] {
+        common::Bytes b = pngImage(300, 300, 0.3, 0.5, 0.7);
+        std::string_view t = common::asText(b);
+        std::size_t idat = t.find("IDAT");
+        for (std::size_t i = idat + 6; i + 12 < b.size(); ++i) b[i] ^= 0x55;
+        return dataUrl(b);
+    }();
     std::vector<Case> cases = {
         {"saveText cancelled", [](auto& x) { x.saveText("{}", "a.json", "json"); }, true, nullptr, 0},
-        {"saveText without a main window", [](auto& x) { x.saveText("{}", "a.json", "json"); }, false, nullptr, 0, false},
+        {"saveText without a main window", [](auto& x) { x.saveText("{}", "a.json", "json"); }, false, nullptr, 0,
+         false},
         {"openJSON without a main window", [](auto& x) { x.openJSONFile(); }, false, nullptr, 0, false},
         {"saveImage without payload", [](auto& x) { x.saveImage(",,,", "png"); }, false, nullptr, 0},
         {"saveImage payload with a line break", [](auto& x) { x.saveImage("data:image/png;base64,QUJD\nQUJD", "png"); },
          false, nullptr, 0},
         {"saveFile bad base64", [](auto& x) { x.saveFile("a.txt", "data:,QUJ"); }, false, nullptr, 0},
         {"savePDF of bytes that are no image", [&](auto& x) { x.savePDF(text); }, false, nullptr, 0},
-        {"savePDFPages with no image at all", [&](auto& x) { x.savePDFPages({"x", ",", text}, "P"); }, false, nullptr, 1},
+        {"savePDFPages with no image at all",
+         [&](auto& x) {
+             x.savePDFPages({"x", ",", text}, "P");
+         },
+         false, nullptr, 1},
         {"savePDF cancelled", [&](auto& x) { x.savePDF(png); }, true, nullptr, 0},
         {"saveText onto a folder", [](auto& x) { x.saveText("{}", "a.json", "json"); }, true, "folder", 1},
         {"saveImage into a missing folder", [&](auto& x) { x.saveImage(png, "png"); }, true, "missing/a.png", 1},
         {"saveFile where a file stands for a folder", [](auto& x) { x.saveFile("a.txt", "data:,QUJD"); }, true,
          "plain/a.txt", 1},
         {"savePDF onto a folder", [&](auto& x) { x.savePDF(png); }, true, "folder", 1},
+        // The header passes when the command arrives; the pixels fail when the page is drawn.
+        {"savePDF of a damaged image", [&](auto& x) { x.savePDF(damaged); }, true, "out.pdf", 1},
+        {"savePDFPages of a damaged image", [&](auto& x) { x.savePDFPages({damaged}, "P"); }, true, "out.pdf", 1},
         {"savePDFPages onto a folder", [&](auto& x) { x.savePDFPages({png}, "P"); }, true, "folder", 1},
     };
     for (auto& c : cases) {
@@ -126,7 +142,8 @@ TEST(Exports, SuggestedNamesAndAllowedTypes) {
         const char* ext;
     };
     std::vector<Case> cases = {
-        {[](auto& x) { x.saveText("{}", "TAVRIK-20250305-1407.json", "json"); }, true, "TAVRIK-20250305-1407\\.json", "json"},
+        {[](auto& x) { x.saveText("{}", "TAVRIK-20250305-1407.json", "json"); }, true, "TAVRIK-20250305-1407\\.json",
+         "json"},
         {[&](auto& x) { x.saveImage(png, "jpg"); }, true, "TAVRIK-\\d{8}-\\d{4}\\.jpg", "jpg"},
         {[&](auto& x) { x.saveImage(png, "png"); }, true, "TAVRIK-\\d{8}-\\d{4}\\.png", "png"},
         {[&](auto& x) { x.savePDF(png); }, true, "TAVRIK-\\d{8}-\\d{4}\\.pdf", "pdf"},
@@ -193,7 +210,9 @@ TEST(Exports, AFailedWriteBeepsAndLeavesTheOldFileIntact) {
     std::vector<std::function<void(files::FileExchange&)>> writes = {
         [&](auto& x) { x.saveText(big, "n", "json"); },
         [&](auto& x) { x.saveFile("a.bin", "data:," + common::base64::encode(common::toBytes(big))); },
-        [&](auto& x) { x.savePDFPages({photo, photo, photo}, "P"); },
+        [&](auto& x) {
+            x.savePDFPages({photo, photo, photo}, "P");
+        },
     };
     int expectedBeeps = 0;
     spit(dir.file("doc"), old);

@@ -63,8 +63,9 @@ struct Fixture {
         std::make_shared<files::FileExchange>(panels, bridge, desktop, workers);
 
     // Runs main-queue tasks until done() holds (worker completions arrive from other threads).
-    bool settle(const std::function<bool()>& done = [] { return false; },
-                std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    bool settle(
+        const std::function<bool()>& done = [] { return false; },
+        std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         auto deadline = std::chrono::steady_clock::now() + limit;
         for (;;) {
             queue.runAll();

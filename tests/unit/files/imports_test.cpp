@@ -99,11 +99,11 @@ TEST(Imports, PickerAnswersThatLeadNowhere) {
         std::optional<std::string> answer;
         bool bridgeGone = false;
     };
-    for (auto& c : {Case{"empty paper", true, dir.file("empty.pdf")}, Case{"missing paper", true, dir.file("gone.pdf")},
-                    Case{"paper is a folder", true, dir.path()}, Case{"cancelled paper", true, std::nullopt},
-                    Case{"cancelled document", false, std::nullopt},
-                    Case{"missing document", false, dir.file("gone.json")},
-                    Case{"bridge gone before the document", false, dir.file("doc.json"), true}}) {
+    for (auto& c :
+         {Case{"empty paper", true, dir.file("empty.pdf")}, Case{"missing paper", true, dir.file("gone.pdf")},
+          Case{"paper is a folder", true, dir.path()}, Case{"cancelled paper", true, std::nullopt},
+          Case{"cancelled document", false, std::nullopt}, Case{"missing document", false, dir.file("gone.json")},
+          Case{"bridge gone before the document", false, dir.file("doc.json"), true}}) {
         Fixture f;
         c.paper ? f.exchange->openPaperPDF() : f.exchange->openJSONFile();
         if (c.bridgeGone) f.bridge.reset();
