@@ -18,30 +18,39 @@ struct SurfaceFree {
 };
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceFree>;
 
-// A surface that carries the JPEG bytes for the PDF writer to embed. Its own pixels are never
-// drawn, and RGB24 tells cairo the image is opaque so it does not scan them either.
-Surface jpegSurface(common::Bytes&& bytes, const JpegFrame& frame) {
-    Surface s{cairo_image_surface_create(CAIRO_FORMAT_RGB24, frame.width, frame.height)};
-    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+// An image ready to draw, with its size in points.
+struct Image {
+    Surface surface;
+    int width = 0, height = 0;
+};
+
+// A one-pixel stand-in that carries the JPEG bytes for the PDF writer to embed as they are. The
+// writer takes the image's real size from the JPEG itself and draws it over the stand-in's unit
+// square, so the stand-in costs no memory for pixels that are never drawn.
+Image jpegImage(common::Bytes&& bytes, const JpegFrame& frame) {
+    Surface s{cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1)};
+    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return {};
     auto* owned = new common::Bytes(std::move(bytes));
     cairo_status_t st = cairo_surface_set_mime_data(
         s.get(), CAIRO_MIME_TYPE_JPEG, owned->data(), owned->size(),
         [](void* p) noexcept { delete static_cast<common::Bytes*>(p); }, owned);
     if (st != CAIRO_STATUS_SUCCESS) {
         delete owned;
-        return nullptr;
+        return {};
     }
-    return s;
+    return {std::move(s), frame.width, frame.height};
 }
 
-Surface imageSurface(common::Bytes&& bytes) {
+Image decodedImage(common::Bytes&& bytes) {
     // Grey and colour JPEGs embed as they are; CMYK ones (PDF readers disagree about their
     // inverted channels) and rarer codings go through the decoder.
     if (auto frame = jpegFrame(bytes); frame && frame->baseline && (frame->components == 1 || frame->components == 3))
-        return jpegSurface(std::move(bytes), *frame);
+        return jpegImage(std::move(bytes), *frame);
     Surface s{decodeImage(bytes)};
     bytes = {};
-    return s;
+    if (!s) return {};
+    int w = cairo_image_surface_get_width(s.get()), h = cairo_image_surface_get_height(s.get());
+    return {std::move(s), w, h};
 }
 
 cairo_status_t writeToStream(void* closure, const unsigned char* data, unsigned int length) noexcept {
@@ -62,10 +71,9 @@ common::Status buildPdf(std::vector<common::Bytes> images, PageLayout layout, co
     Surface pdf;
     int pages = 0;
     for (auto& bytes : images) {
-        Surface image = imageSurface(std::move(bytes));
-        if (!image) continue;
-        int w = cairo_image_surface_get_width(image.get()), h = cairo_image_surface_get_height(image.get());
-        PageBox box = pageBoxFor(layout, w, h);
+        Image image = decodedImage(std::move(bytes));
+        if (!image.surface) continue;
+        PageBox box = pageBoxFor(layout, image.width, image.height);
         if (!pdf) {
             auto opened = ReplaceStream::open(path);
             if (!opened) return opened.error();
@@ -77,8 +85,10 @@ common::Status buildPdf(std::vector<common::Bytes> images, PageLayout layout, co
             cairo_pdf_surface_set_size(pdf.get(), box.width, box.height);
         }
         cairo_t* cr = cairo_create(pdf.get());
-        cairo_scale(cr, box.width / w, box.height / h);
-        cairo_set_source_surface(cr, image.get(), 0, 0);
+        int sw = cairo_image_surface_get_width(image.surface.get());
+        int sh = cairo_image_surface_get_height(image.surface.get());
+        cairo_scale(cr, box.width / sw, box.height / sh);
+        cairo_set_source_surface(cr, image.surface.get(), 0, 0);
         cairo_paint(cr);
         cairo_show_page(cr);
         cairo_destroy(cr);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "files/file_io.h"
 #include "gobj/handles.h"
@@ -88,10 +89,20 @@ common::Status replaceFile(const std::string& path, const std::uint8_t* data, st
     return (*stream)->commit();
 }
 
-common::Result<std::unique_ptr<ReplaceStream>> ReplaceStream::open(const std::string& path) {
-    gobj::GRef<GFile> file = gobj::adopt(g_file_new_for_path(path.c_str()));
+common::Result<std::unique_ptr<ReplaceStream>> ReplaceStream::open(const std::string& chosen) {
+    // GIO writes through a symbolic link in place, truncating first, so a failed write would
+    // destroy the linked file. Replacing the file the link points to keeps both the link and the
+    // guarantee.
+    std::string path = chosen;
     struct stat st {};
+    if (lstat(chosen.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* resolved = realpath(chosen.c_str(), nullptr)) {
+            path = resolved;
+            std::free(resolved);
+        }
+    }
     bool existed = lstat(path.c_str(), &st) == 0;
+    gobj::GRef<GFile> file = gobj::adopt(g_file_new_for_path(path.c_str()));
     g_autoptr(GError) error = nullptr;
     GFileOutputStream* stream = g_file_replace(file.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error);
     if (!stream) return ioError(error);

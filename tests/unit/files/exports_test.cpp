@@ -185,10 +185,14 @@ TEST(Exports, WritesExactlyWhatThePageSentReplacingAnOldFile) {
          std::string(common::asText(all))},
     };
     spit(dir.file("target"), "an old file that is longer than what replaces it");
+    fs::create_symlink("target", dir.file("link"));
+    int i = 0;
     for (auto& c : cases) {
         c.run(*f.exchange);
-        f.panels->answerNext(dir.file("target"));
+        // Through a link, the file it points to is replaced and the link stays.
+        f.panels->answerNext(dir.file(i++ % 2 ? "link" : "target"));
         EXPECT_EQ(slurp(dir.file("target")), c.expected);
+        EXPECT_TRUE(fs::is_symlink(dir.file("link")));
     }
     EXPECT_EQ(f.desktop.beeps, 0);
     EXPECT_TRUE(f.page->scripts.empty());
@@ -216,9 +220,11 @@ TEST(Exports, AFailedWriteBeepsAndLeavesTheOldFileIntact) {
     };
     int expectedBeeps = 0;
     spit(dir.file("doc"), old);
+    fs::create_symlink("doc", dir.file("link"));
     for (auto& write : writes) {
-        // Over an old file, and to a new name (where nothing half-written may stay behind).
-        for (const char* target : {"doc", "new"}) {
+        // Over an old file, through a link to it, and to a new name (where nothing half-written
+        // may stay behind).
+        for (const char* target : {"doc", "link", "new"}) {
             write(*f.exchange);
             setrlimit(RLIMIT_FSIZE, &small);
             f.panels->answerNext(dir.file(target));
@@ -227,11 +233,12 @@ TEST(Exports, AFailedWriteBeepsAndLeavesTheOldFileIntact) {
             setrlimit(RLIMIT_FSIZE, &saved);
             EXPECT_EQ(slurp(dir.file("doc")), old);
             std::size_t entries = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
-            EXPECT_EQ(entries, 1u) << target << ": no temporary or partial file left behind";
+            EXPECT_EQ(entries, 2u) << target << ": no temporary or partial file left behind";
+            EXPECT_TRUE(fs::is_symlink(dir.file("link")));
         }
     }
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(f.desktop.beeps, 6);
+    EXPECT_EQ(f.desktop.beeps, 9);
 }
 
 TEST(Exports, PdfPagesAre595WideInOrderAndSkipWhatIsNoImage) {
@@ -290,6 +297,8 @@ TEST(Exports, JpegPagesAreEmbeddedAsTheyAre) {
     EXPECT_NE(pdf.find("/DCTDecode"), std::string::npos);
     auto pages = readPdf(dir.file("photo.pdf"));
     ASSERT_EQ(pages.size(), 2u);
+    EXPECT_DOUBLE_EQ(pages[0].width, 595);
+    EXPECT_DOUBLE_EQ(pages[0].height, 446.25);
     EXPECT_TRUE(near(pages[0].centre, 0x2060C0)) << std::hex << pages[0].centre;
     EXPECT_TRUE(near(pages[1].centre, 0x808080)) << std::hex << pages[1].centre;
 
