@@ -16,6 +16,7 @@ namespace {
 struct PdfPage {
     double width, height;
     std::uint32_t centre;  // the rendered colour at the page's centre, 0xRRGGBB
+    std::uint32_t corner;  // and near its top left corner (the middle band of very tall pages)
 };
 
 // Reads a written PDF back with poppler: page sizes in points and what each page shows.
@@ -42,6 +43,10 @@ std::vector<PdfPage> readPdf(const std::string& path) {
         auto* px = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(img) +
                                                     10 * cairo_image_surface_get_stride(img));
         p.centre = px[10] & 0xFFFFFF;
+        int top = std::max(0, static_cast<int>(10 - p.height * scale / 2) + 1);
+        p.corner = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(img) +
+                                                    top * cairo_image_surface_get_stride(img))[1] &
+                   0xFFFFFF;
         cairo_surface_destroy(img);
         g_object_unref(page);
         pages.push_back(p);
@@ -254,9 +259,11 @@ TEST(Exports, PdfPagesAre595WideInOrderAndSkipWhatIsNoImage) {
     EXPECT_DOUBLE_EQ(pages[0].width, 595);
     EXPECT_DOUBLE_EQ(pages[0].height, 297.5);
     EXPECT_TRUE(near(pages[0].centre, 0xFF0000)) << std::hex << pages[0].centre;
+    EXPECT_TRUE(near(pages[0].corner, 0xFF0000)) << std::hex << pages[0].corner;
     EXPECT_DOUBLE_EQ(pages[1].width, 595);
     EXPECT_DOUBLE_EQ(pages[1].height, 1190);
     EXPECT_TRUE(near(pages[1].centre, 0x0000FF)) << std::hex << pages[1].centre;
+    EXPECT_TRUE(near(pages[1].corner, 0x0000FF)) << std::hex << pages[1].corner;
     EXPECT_EQ(f.desktop.beeps, 0);
 
     // One image: one page exactly its size.
@@ -268,6 +275,7 @@ TEST(Exports, PdfPagesAre595WideInOrderAndSkipWhatIsNoImage) {
     EXPECT_DOUBLE_EQ(pages[0].width, 300);
     EXPECT_DOUBLE_EQ(pages[0].height, 200);
     EXPECT_TRUE(near(pages[0].centre, 0x00FF00)) << std::hex << pages[0].centre;
+    EXPECT_TRUE(near(pages[0].corner, 0x00FF00)) << std::hex << pages[0].corner;
 
     for (auto [w, h, pw, ph] : {std::tuple{1000, 500, 595.0, 297.5}, {0, 500, 595.0, 297500.0}, {500, 0, 595.0, 1.19}})
         EXPECT_DOUBLE_EQ(files::pageBoxFor(files::PageLayout::A4Width, w, h).height, ph) << w << "x" << h;
@@ -300,7 +308,9 @@ TEST(Exports, JpegPagesAreEmbeddedAsTheyAre) {
     EXPECT_DOUBLE_EQ(pages[0].width, 595);
     EXPECT_DOUBLE_EQ(pages[0].height, 446.25);
     EXPECT_TRUE(near(pages[0].centre, 0x2060C0)) << std::hex << pages[0].centre;
+    EXPECT_TRUE(near(pages[0].corner, 0x2060C0)) << std::hex << pages[0].corner;
     EXPECT_TRUE(near(pages[1].centre, 0x808080)) << std::hex << pages[1].centre;
+    EXPECT_TRUE(near(pages[1].corner, 0x808080)) << std::hex << pages[1].corner;
 
     // The frame header parser that decides what is embedded.
     auto frame = files::jpegFrame(photo);
