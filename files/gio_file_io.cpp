@@ -1,6 +1,8 @@
+#include <fcntl.h>
 #include <gio/gio.h>
 #include <glib/gstdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -57,13 +59,20 @@ private:
 }  // namespace
 
 common::Result<common::Bytes> readFile(const std::string& path, std::size_t maxBytes) {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    // O_NONBLOCK keeps a FIFO's open from waiting for a writer; it is refused just below.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    FILE* f = fd < 0 ? nullptr : fdopen(fd, "rb");
+    if (fd >= 0 && !f) ::close(fd);
     if (!f) return common::Error{common::Error::Kind::Io, "cannot open"};
     common::Bytes out;
     std::size_t limit = maxBytes + 1;
     struct stat st {};
-    if (fstat(fileno(f), &st) == 0 && st.st_size > 0)
-        out.reserve(std::min(limit, static_cast<std::size_t>(st.st_size)));
+    // Devices and pipes never end (or never answer): only regular files are documents.
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(f);
+        return common::Error{common::Error::Kind::Io, "not a regular file"};
+    }
+    if (st.st_size > 0) out.reserve(std::min(limit, static_cast<std::size_t>(st.st_size)));
     std::size_t chunk = 1 << 20;
     bool failed = false;
     while (out.size() < limit) {

@@ -93,6 +93,7 @@ TEST(Imports, PickerAnswersThatLeadNowhere) {
     testsupport::TempDir dir;
     spit(dir.file("empty.pdf"), "");
     spit(dir.file("doc.json"), "{}");
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
     struct Case {
         const char* what;
         bool paper;
@@ -103,6 +104,8 @@ TEST(Imports, PickerAnswersThatLeadNowhere) {
          {Case{"empty paper", true, dir.file("empty.pdf")}, Case{"missing paper", true, dir.file("gone.pdf")},
           Case{"paper is a folder", true, dir.path()}, Case{"cancelled paper", true, std::nullopt},
           Case{"cancelled document", false, std::nullopt}, Case{"missing document", false, dir.file("gone.json")},
+          Case{"endless device as document", false, std::string("/dev/zero")},
+          Case{"pipe as paper", true, dir.file("fifo")},
           Case{"bridge gone before the document", false, dir.file("doc.json"), true}}) {
         Fixture f;
         c.paper ? f.exchange->openPaperPDF() : f.exchange->openJSONFile();
