@@ -1,0 +1,176 @@
+#include "files/file_exchange.h"
+
+#include <limits>
+
+#include "common/data_url.h"
+#include "common/default_stamp.h"
+#include "common/json.h"
+#include "files/file_io.h"
+#include "files/image_source.h"
+#include "files/pdf_builder.h"
+#include "files/temp_folder.h"
+
+namespace files {
+namespace {
+
+constexpr const char* kPaperToast = "toast('PDF 超过 25MB，无法读取')";
+
+std::string lastComponent(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    auto slash = p.rfind('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+// File names on Linux are bytes; the page gets text, with U+FFFD where a name is not UTF-8.
+std::string displayName(const std::string& name) {
+    if (json::validUtf8(name)) return name;
+    std::string out;
+    for (std::size_t i = 0; i < name.size();) {
+        auto lead = static_cast<unsigned char>(name[i]);
+        std::size_t len = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+        if (len && i + len <= name.size() && json::validUtf8(std::string_view(name).substr(i, len))) {
+            out.append(name, i, len);
+            i += len;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string pathExtension(const std::string& name) {
+    std::string last = lastComponent(name);
+    auto dot = last.rfind('.');
+    if (dot == std::string::npos || dot == 0) return "";
+    return last.substr(dot + 1);
+}
+
+FileExchange::FileExchange(std::shared_ptr<Panels> panels, std::weak_ptr<bridge::PageSink> page,
+                           common::Desktop& desktop, common::Workers& workers)
+    : panels_(std::move(panels)), page_(std::move(page)), desktop_(desktop), workers_(workers) {}
+
+void FileExchange::saveText(std::string text, std::string defaultName, std::string ext) {
+    saveBytes({std::move(defaultName), std::move(ext)}, common::toBytes(text));
+}
+
+void FileExchange::saveImage(std::string dataUrl, std::string ext) {
+    auto bytes = common::dataurl::decode(dataUrl);
+    if (!bytes) return;
+    // Written as the page sent them: the extension only names the file and the chooser's type.
+    std::string name = common::defaultStamp("TAVRIK", ext);
+    saveBytes({std::move(name), std::move(ext)}, std::move(*bytes));
+}
+
+void FileExchange::saveFile(std::string name, std::string dataUrl) {
+    auto bytes = common::dataurl::decode(dataUrl);
+    if (!bytes) return;
+    std::string ext = pathExtension(name);
+    saveBytes({std::move(name), std::move(ext)}, std::move(*bytes));
+}
+
+void FileExchange::saveBytes(SaveChooser chooser, common::Bytes bytes) {
+    auto content = std::make_shared<common::Bytes>(std::move(bytes));
+    panels_->save(chooser, [weak = weak_from_this(), content](std::optional<std::string> path) {
+        auto self = weak.lock();
+        if (!self || !path) return;
+        if (!replaceFile(*path, *content)) self->beep();
+    });
+}
+
+void FileExchange::savePDF(std::string dataUrl) {
+    auto bytes = common::dataurl::decode(dataUrl);
+    if (!bytes || !probeImage(*bytes)) return;
+    std::vector<common::Bytes> images;
+    images.push_back(std::move(*bytes));
+    savePdf({common::defaultStamp("TAVRIK", "pdf"), "pdf"}, std::move(images), PageLayout::ImageSize);
+}
+
+void FileExchange::savePDFPages(std::vector<std::string> pages, std::string name) {
+    std::vector<common::Bytes> images;
+    for (auto& page : pages) {
+        auto bytes = common::dataurl::decode(page);
+        page = {};
+        if (bytes && probeImage(*bytes)) images.push_back(std::move(*bytes));
+    }
+    if (images.empty()) {
+        beep();
+        return;
+    }
+    savePdf({common::defaultStamp(name, "pdf"), "pdf"}, std::move(images), PageLayout::A4Width);
+}
+
+void FileExchange::savePdf(SaveChooser chooser, std::vector<common::Bytes> images, PageLayout layout) {
+    auto content = std::make_shared<std::vector<common::Bytes>>(std::move(images));
+    panels_->save(chooser, [weak = weak_from_this(), content, layout](std::optional<std::string> path) {
+        auto self = weak.lock();
+        if (!self || !path) return;
+        // The build owns the images and the path; it reports back only to beep.
+        self->workers_.run([images = std::move(*content), layout,
+                            path = *path]() mutable { return buildPdf(std::move(images), layout, path); },
+                           [weak](common::Status written) {
+                               if (auto self = weak.lock(); self && !written) self->beep();
+                           });
+    });
+}
+
+void FileExchange::openFile(std::string name, std::string dataUrl) {
+    auto bytes = common::dataurl::decode(dataUrl);
+    if (!bytes) return;
+    auto folder = openedFilesFolder();
+    if (!folder) {
+        beep();
+        return;
+    }
+    std::string path = *folder + "/" + openedFileName(name);
+    if (!replaceFile(path, *bytes)) {
+        beep();
+        return;
+    }
+    desktop_.openUri(fileUri(path));
+}
+
+void FileExchange::openJSONFile() {
+    panels_->open({"json"}, [weak = weak_from_this()](std::optional<std::string> path) {
+        if (auto self = weak.lock(); self && path) self->readDocument(*path);
+    });
+}
+
+void FileExchange::readDocument(const std::string& path) {
+    auto bytes = readFile(path, std::numeric_limits<std::size_t>::max() - 1);
+    if (!bytes || !json::validUtf8(common::asText(*bytes))) return;
+    auto page = page_.lock();
+    if (!page) return;
+    json::Array args;
+    args.emplace_back(std::string(common::asText(*bytes)));
+    page->pushPositional("__restoreNative", std::move(args));
+}
+
+void FileExchange::openPaperPDF() {
+    panels_->open({"pdf"}, [weak = weak_from_this()](std::optional<std::string> path) {
+        if (auto self = weak.lock(); self && path) self->readPaper(*path);
+    });
+}
+
+void FileExchange::readPaper(const std::string& path) {
+    // Reads at most one byte past the limit: that is enough to refuse a larger file.
+    auto bytes = readFile(path, kPaperLimit);
+    if (!bytes || bytes->empty()) return;
+    auto page = page_.lock();
+    if (!page) return;
+    if (bytes->size() > kPaperLimit) {
+        page->pushScript(kPaperToast);
+        return;
+    }
+    std::string dataUrl = common::dataurl::make("application/pdf", *bytes);
+    *bytes = {};
+    json::Object paper;
+    paper.emplace_back("name", displayName(lastComponent(path)));
+    paper.emplace_back("dataUrl", std::move(dataUrl));
+    page->pushFunction("__paperFromNative", std::move(paper));
+}
+
+}  // namespace files

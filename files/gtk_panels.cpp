@@ -1,0 +1,92 @@
+#include "files/gtk_panels.h"
+
+#include <utility>
+
+#include "bridge/gtk_parent_window.h"
+
+namespace files {
+namespace {
+
+constexpr const char* kAnswerKey = "tavrik-panel-answer";
+
+// Lives on the chooser; GTK frees it with the chooser, whether or not it ever answered.
+struct Pending {
+    PanelAnswer answer;
+};
+
+void onResponse(GtkNativeDialog* dialog, int response, gpointer) noexcept {
+    auto* pending = static_cast<Pending*>(g_object_get_data(G_OBJECT(dialog), kAnswerKey));
+    PanelAnswer answer = pending ? std::exchange(pending->answer, nullptr) : nullptr;
+    std::optional<std::string> path;
+    if (response == GTK_RESPONSE_ACCEPT) {
+        if (GFile* file = gtk_file_chooser_get_file(GTK_FILE_CHOOSER(dialog))) {
+            // A location without a local path (a remote share the user browsed to) counts as none.
+            if (char* p = g_file_get_path(file)) {
+                path = p;
+                g_free(p);
+            }
+            g_object_unref(file);
+        }
+    }
+    g_object_unref(dialog);  // the reference taken when it was shown
+    if (answer) answer(std::move(path));
+}
+
+}  // namespace
+
+GtkFileFilter* filterForExtension(const std::string& extension) {
+    if (extension.empty()) return nullptr;
+    std::string probe = "file." + extension;
+    g_autofree char* type = g_content_type_guess(probe.c_str(), nullptr, 0, nullptr);
+    if (!type || g_content_type_is_unknown(type)) return nullptr;
+    g_autofree char* mime = g_content_type_get_mime_type(type);
+    if (!mime) return nullptr;
+    g_autofree char* description = g_content_type_get_description(type);
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, description ? description : mime);
+    gtk_file_filter_add_mime_type(filter, mime);
+    // Files the MIME database sniffs differently still match by their name.
+    gtk_file_filter_add_suffix(filter, extension.c_str());
+    return filter;
+}
+
+bool GtkPanels::save(const SaveChooser& chooser, PanelAnswer answer) {
+    return show(GTK_FILE_CHOOSER_ACTION_SAVE, chooser.suggestedName, chooser.allowedExtension, std::move(answer));
+}
+
+bool GtkPanels::open(const OpenChooser& chooser, PanelAnswer answer) {
+    return show(GTK_FILE_CHOOSER_ACTION_OPEN, "", chooser.allowedExtension, std::move(answer));
+}
+
+bool GtkPanels::show(GtkFileChooserAction action, const std::string& suggestedName, const std::string& extension,
+                     PanelAnswer answer) {
+    GtkWindow* parent = bridge::findParentWindow(app_);
+    if (!parent) return false;
+
+    GtkFileChooserNative* native = gtk_file_chooser_native_new(nullptr, parent, action, nullptr, nullptr);
+    GtkNativeDialog* dialog = GTK_NATIVE_DIALOG(native);
+    GtkFileChooser* fc = GTK_FILE_CHOOSER(native);
+    gtk_native_dialog_set_modal(dialog, TRUE);
+    gtk_native_dialog_set_transient_for(dialog, parent);
+    if (action == GTK_FILE_CHOOSER_ACTION_SAVE) {
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_file_chooser_set_create_folders(fc, TRUE);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        gtk_file_chooser_set_current_name(fc, suggestedName.c_str());
+    } else {
+        gtk_file_chooser_set_select_multiple(fc, FALSE);
+    }
+    if (GtkFileFilter* filter = filterForExtension(extension)) {
+        gtk_file_chooser_add_filter(fc, filter);  // takes its own reference
+        gtk_file_chooser_set_filter(fc, filter);
+        g_object_unref(filter);
+    }
+
+    g_object_set_data_full(G_OBJECT(native), kAnswerKey, new Pending{std::move(answer)},
+                           [](gpointer p) noexcept { delete static_cast<Pending*>(p); });
+    g_signal_connect(native, "response", G_CALLBACK(onResponse), nullptr);
+    gtk_native_dialog_show(dialog);
+    return true;
+}
+
+}  // namespace files

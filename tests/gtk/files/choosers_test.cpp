@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "common/json.h"
+#include "support/gtk_support.h"
+
+using testsupport::runUntil;
+
+namespace {
+
+const char* kPage = R"(<!doctype html><meta charset="utf-8"><title>files</title><script>
+window.got = null;
+window.__restoreNative = function (text) { window.got = text; };
+function post(m) { window.webkit.messageHandlers.canvasBridge.postMessage(m); }
+</script>)";
+
+// The chooser GTK shows without a portal: GtkFileChooserNative's own GtkFileChooserDialog.
+GtkWindow* findChooser() {
+    GtkWindow* found = nullptr;
+    GList* all = gtk_window_list_toplevels();
+    for (GList* l = all; l; l = l->next)
+        if (GTK_IS_FILE_CHOOSER_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+            found = GTK_WINDOW(l->data);
+    g_list_free(all);
+    return found;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// One application per process: GTK does not take a second one's windows after the first.
+class Choosers : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { shell_ = new testsupport::Shell(kPage); }
+    static void TearDownTestSuite() {
+        delete shell_;
+        shell_ = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(shell_->waitLoaded()); }
+    static testsupport::Shell* shell_;
+};
+testsupport::Shell* Choosers::shell_ = nullptr;
+
+}  // namespace
+
+TEST_F(Choosers, SaveChooserIsAModalChildOfTheMainWindowAndWritesTheChosenFile) {
+    testsupport::Shell& shell = *shell_;
+    testsupport::TempDir dir;
+    shell.eval(R"(post({action: 'saveJSON', json: '{"title":"画布"}'}))");
+    GtkWindow* chooser = nullptr;
+    ASSERT_TRUE(runUntil([&] { return (chooser = findChooser()) != nullptr; }));
+
+    EXPECT_TRUE(gtk_window_get_modal(chooser));
+    EXPECT_EQ(gtk_window_get_transient_for(chooser), shell.window());
+    GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
+    EXPECT_EQ(gtk_file_chooser_get_action(fc), GTK_FILE_CHOOSER_ACTION_SAVE);
+    g_autofree char* name = gtk_file_chooser_get_current_name(fc);
+    ASSERT_TRUE(name);
+    EXPECT_TRUE(std::regex_match(name, std::regex("TAVRIK-\\d{8}-\\d{4}\\.json"))) << name;
+    GtkFileFilter* filter = gtk_file_chooser_get_filter(fc);
+    ASSERT_TRUE(filter);
+    // The filter admits JSON documents by type and by name, and nothing else.
+    GFileInfo* json = g_file_info_new();
+    g_file_info_set_display_name(json, "x.json");
+    g_file_info_set_content_type(json, "application/json");
+    GFileInfo* png = g_file_info_new();
+    g_file_info_set_display_name(png, "x.png");
+    g_file_info_set_content_type(png, "image/png");
+    EXPECT_TRUE(gtk_filter_match(GTK_FILTER(filter), json));
+    EXPECT_FALSE(gtk_filter_match(GTK_FILTER(filter), png));
+    g_object_unref(json);
+    g_object_unref(png);
+
+    g_autoptr(GFile) folder = g_file_new_for_path(dir.path().c_str());
+    ASSERT_TRUE(gtk_file_chooser_set_current_folder(fc, folder, nullptr));
+    gtk_file_chooser_set_current_name(fc, "saved.json");
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    ASSERT_TRUE(runUntil([&] { return slurp(dir.file("saved.json")) == R"({"title":"画布"})"; }));
+    EXPECT_TRUE(runUntil([] { return findChooser() == nullptr; }));
+}
+
+TEST_F(Choosers, OpenedDocumentReachesARealPageIntact) {
+    testsupport::Shell& shell = *shell_;
+    testsupport::TempDir dir;
+    const std::string doc = "{\"t\":\"say \\\"hi\\\" \\\\ back\",\n\t\"u\":\"中文 ' </script> \\u2028\"}\r\n";
+    dir.write("board.json", doc);
+
+    shell.eval("post({action: 'openJSON'})");
+    GtkWindow* chooser = nullptr;
+    ASSERT_TRUE(runUntil([&] { return (chooser = findChooser()) != nullptr; }));
+    EXPECT_TRUE(gtk_window_get_modal(chooser));
+    EXPECT_EQ(gtk_window_get_transient_for(chooser), shell.window());
+    GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
+    EXPECT_EQ(gtk_file_chooser_get_action(fc), GTK_FILE_CHOOSER_ACTION_OPEN);
+    EXPECT_FALSE(gtk_file_chooser_get_select_multiple(fc));
+
+    g_autoptr(GFile) file = g_file_new_for_path(dir.file("board.json").c_str());
+    ASSERT_TRUE(gtk_file_chooser_set_file(fc, file, nullptr));
+    // The selection lands once the folder has loaded.
+    ASSERT_TRUE(runUntil([&] {
+        g_autoptr(GFile) chosen = gtk_file_chooser_get_file(fc);
+        return chosen && g_file_equal(chosen, file);
+    }));
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    ASSERT_TRUE(shell.waitFor("window.got !== null"));
+    EXPECT_EQ(shell.eval("window.got"), doc);
+    EXPECT_EQ(shell.eval("typeof window.got"), "string");
+}
