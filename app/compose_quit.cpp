@@ -6,6 +6,7 @@
 
 #include "app/gtk_quit_alert.h"
 #include "bridge/webkit_page_channel.h"
+#include "webpolicy/webkit_shell_ui.h"
 
 namespace app {
 namespace {
@@ -19,6 +20,12 @@ void runAfter(std::chrono::milliseconds delay, std::function<void()> task) {
         },
         new std::function<void()>(std::move(task)),
         [](gpointer data) noexcept { delete static_cast<std::function<void()>*>(data); });
+}
+
+bool showPageDialog() {
+    GtkWindow* dialog = webpolicy::openPageDialog();
+    if (dialog) gtk_window_present(dialog);
+    return dialog != nullptr;
 }
 
 // The signal handlers that lead to a quit request; removed with the application's Parts.
@@ -39,7 +46,7 @@ std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, Quit
     if (app.webView()) page = std::make_shared<bridge::WebkitPageChannel>(app.webView());
     auto confirmation = app.keep(std::make_shared<QuitConfirmation>(
         QuitConfirmation::Deps{app.mainQueue(), std::move(page), std::make_shared<GtkQuitAlert>(app.application()),
-                               std::move(wiring.t), std::move(wiring.terminate), runAfter},
+                               std::move(wiring.t), std::move(wiring.terminate), runAfter, showPageDialog},
         wiring.limits));
     app.quitHandler = [weak = std::weak_ptr(confirmation)] {
         if (auto c = weak.lock()) c->requestQuit();

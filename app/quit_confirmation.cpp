@@ -13,6 +13,7 @@ auto QuitConfirmation::guarded(Step step) {
 
 void QuitConfirmation::requestQuit() {
     if (state_ != State::Idle) return;
+    if (deps_.showPageDialog && deps_.showPageDialog()) return;
     if (!deps_.page || !deps_.page->alive() || pageDead_) return end();
     state_ = State::Querying;
     ++phase_;
@@ -79,7 +80,10 @@ void QuitConfirmation::pageTerminated() {
 
 void QuitConfirmation::armLimit(std::chrono::milliseconds limit) {
     if (!deps_.after) return;
-    deps_.after(limit, guarded([](QuitConfirmation& self) { self.end(); }));
+    deps_.after(limit, guarded([limit](QuitConfirmation& self) {
+        if (self.deps_.showPageDialog && self.deps_.showPageDialog()) return self.armLimit(limit);
+        self.end();
+    }));
 }
 
 void QuitConfirmation::end() {

@@ -45,6 +45,10 @@ public:
         Translate t;
         std::function<void()> terminate;  // ends the application; called at most once
         After after;                      // empty: page calls are waited for without a limit
+        // Brings a dialog of the page's own (alert, confirm, prompt) to the front and answers true
+        // when one is open. The page's script is blocked in it, so it cannot answer until the user
+        // has answered that dialog; waiting then is not a hang. Empty: there never is one.
+        std::function<bool()> showPageDialog;
     };
 
     // How long a hung page may hold up quitting. The query is one synchronous call, so a page that
@@ -57,7 +61,8 @@ public:
     explicit QuitConfirmation(Deps deps) : QuitConfirmation(std::move(deps), Limits{}) {}
     QuitConfirmation(Deps deps, Limits limits) : deps_(std::move(deps)), limits_(limits) {}
 
-    // A request while one is already being decided is ignored: that one settles it.
+    // A request while one is already being decided is ignored: that one settles it. So is a request
+    // while the page shows a dialog of its own: the user answers that first.
     void requestQuit();
 
     // The page's web process has ended (crashed or killed): nothing can be saved any more and the

@@ -3,6 +3,19 @@
 #include "webpolicy/gtk_alert.h"
 
 namespace webpolicy {
+namespace {
+constexpr const char* kPageDialogTag = "tavrik-page-dialog";
+}  // namespace
+
+GtkWindow* openPageDialog() {
+    GListModel* toplevels = gtk_window_get_toplevels();
+    for (guint i = 0; i < g_list_model_get_n_items(toplevels); ++i) {
+        auto window = gobj::adopt(static_cast<GtkWindow*>(g_list_model_get_item(toplevels, i)));
+        if (g_object_get_data(G_OBJECT(window.get()), kPageDialogTag) && gtk_widget_get_visible(GTK_WIDGET(window.get())))
+            return window.get();  // the toplevel list keeps it
+    }
+    return nullptr;
+}
 
 WebkitShellUI::WebkitShellUI(WebKitWebView* view, ShellUI ui)
     : ui_(std::move(ui)),
@@ -37,7 +50,7 @@ bool WebkitShellUI::show(WebKitWebView* view, WebKitScriptDialog* dialog) {
 
     // WebKit lets the page wait for a dialog answered later, as long as we hold it and close it.
     webkit_script_dialog_ref(dialog);
-    showAlert(parent, ui_.build(kind, message ? message : "", defaultText),
+    GtkWindow* alert = showAlert(parent, ui_.build(kind, message ? message : "", defaultText),
               [dialog, kind](std::size_t button, std::string fieldText) {
                   ShellUI::Answer answer = ShellUI::answer(kind, button, fieldText);
                   if (kind == ScriptDialogKind::Confirm)
@@ -47,6 +60,7 @@ bool WebkitShellUI::show(WebKitWebView* view, WebKitScriptDialog* dialog) {
                   webkit_script_dialog_close(dialog);
                   webkit_script_dialog_unref(dialog);
               });
+    g_object_set_data(G_OBJECT(alert), kPageDialogTag, GINT_TO_POINTER(1));
     return true;
 }
 

@@ -23,4 +23,7 @@ private:
     gobj::SignalConnection scriptDialog_;
 };
 
+// The page's dialog that is waiting for the user, if there is one.
+GtkWindow* openPageDialog();
+
 }  // namespace webpolicy

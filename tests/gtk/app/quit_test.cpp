@@ -124,6 +124,28 @@ TEST_F(QuitInProcess, OnlyUnsavedContentAsks) {
     EXPECT_EQ(shell.eval("flushes + ',' + discards"), "0,0");
 }
 
+TEST_F(QuitInProcess, ThePagesOwnDialogIsAnsweredFirst) {
+    install({std::chrono::milliseconds(300), std::chrono::seconds(10)});
+    shell.eval("setTimeout(() => { window.answered = confirm('Keep going?'); }, 0); 0");
+    GtkDialog* pageDialog = alertprobe::waitFor();
+    ASSERT_TRUE(pageDialog);
+    gtk_window_close(shell.window());
+    // Well past the limit: the request was not taken while the page waits for its user.
+    ASSERT_FALSE(testsupport::runUntil([this] { return terminated > 0; }, std::chrono::milliseconds(600)));
+    EXPECT_EQ(alertprobe::find(), pageDialog);
+    EXPECT_EQ(alertprobe::text(pageDialog), "Keep going?");
+    alertprobe::press(pageDialog, 0);
+    ASSERT_TRUE(shell.waitFor("window.answered === true"));
+
+    shell.app().requestQuit();
+    GtkDialog* alert = alertprobe::waitFor();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alertprobe::text(alert), "Save canvas?");
+    alertprobe::press(alert, 2);
+    ASSERT_TRUE(alertprobe::waitGone());
+    EXPECT_EQ(terminated, 0);
+}
+
 TEST_F(QuitInProcess, AHungOrCrashedPageStillLetsTheUserQuit) {
     // The query runs forever: the limit ends the wait.
     install({std::chrono::milliseconds(300), std::chrono::seconds(10)});

@@ -61,7 +61,8 @@ protected:
     std::shared_ptr<QuitConfirmation> make(std::shared_ptr<bridge::PageChannel> channel) {
         return std::make_shared<QuitConfirmation>(QuitConfirmation::Deps{
             queue, std::move(channel), alert, english, [this] { ++terminated; },
-            [this](std::chrono::milliseconds d, std::function<void()> t) { limits.push_back({d, std::move(t)}); }});
+            [this](std::chrono::milliseconds d, std::function<void()> t) { limits.push_back({d, std::move(t)}); },
+            [this] { return pageDialogOpen; }});
     }
     // Quit request up to the alert, with the page reporting unsaved content.
     std::shared_ptr<QuitConfirmation> asking() {
@@ -78,6 +79,7 @@ protected:
     std::shared_ptr<HeldAlert> alert = std::make_shared<HeldAlert>();
     std::vector<Limit> limits;
     int terminated = 0;
+    bool pageDialogOpen = false;
 };
 
 TEST_F(QuitTest, OnlyTrueFromTheQueryAsksEverythingElseQuitsAtOnce) {
@@ -201,6 +203,29 @@ TEST_F(QuitTest, AHungPageCannotBlockQuitting) {
     EXPECT_EQ(terminated, 1);
     page->answer(true);
     EXPECT_EQ(terminated, 1);
+}
+
+TEST_F(QuitTest, APageWaitingInItsOwnDialogIsNotHung) {
+    // A request while the page's alert is up waits for the user to answer it.
+    pageDialogOpen = true;
+    auto quit = make(page);
+    quit->requestQuit();
+    EXPECT_EQ(quit->state(), State::Idle);
+    EXPECT_TRUE(page->scripts.empty());
+
+    // The page opens a dialog while the query waits: the limit keeps waiting until it is answered.
+    pageDialogOpen = false;
+    quit->requestQuit();
+    pageDialogOpen = true;
+    ASSERT_EQ(limits.size(), 1u);
+    limits[0].task();
+    EXPECT_EQ(terminated, 0);
+    ASSERT_EQ(limits.size(), 2u);
+    pageDialogOpen = false;
+    page->answer(true);
+    queue.runAll();
+    EXPECT_EQ(alert->shown.size(), 1u);
+    EXPECT_EQ(terminated, 0);
 }
 
 TEST_F(QuitTest, ACrashedPageNoLongerHoldsUpQuitting) {
