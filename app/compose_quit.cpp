@@ -62,24 +62,26 @@ std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, Quit
                       G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) noexcept {
                           if (auto c = static_cast<Weak*>(data)->lock()) c->pageTerminated();
                       }),
-                      new Weak(confirmation), [](gpointer data, GClosure*) noexcept { delete static_cast<Weak*>(data); },
-                      GConnectFlags{}));
+                      new Weak(confirmation),
+                      [](gpointer data, GClosure*) noexcept { delete static_cast<Weak*>(data); }, GConnectFlags{}));
         triggers->loaded = gobj::SignalConnection(
-            view, g_signal_connect_data(
-                      view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) noexcept {
-                          if (event != WEBKIT_LOAD_COMMITTED) return;
-                          if (auto c = static_cast<Weak*>(data)->lock()) c->pageRestarted();
-                      }),
-                      new Weak(confirmation), [](gpointer data, GClosure*) noexcept { delete static_cast<Weak*>(data); },
-                      GConnectFlags{}));
+            view,
+            g_signal_connect_data(
+                view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) noexcept {
+                    if (event != WEBKIT_LOAD_COMMITTED) return;
+                    if (auto c = static_cast<Weak*>(data)->lock()) c->pageRestarted();
+                }),
+                new Weak(confirmation), [](gpointer data, GClosure*) noexcept { delete static_cast<Weak*>(data); },
+                GConnectFlags{}));
     }
     // The session ending (emitted when the application registered with the session manager) and
     // SIGTERM, which desktops send to end a session, ask like the Quit command.
     triggers->queryEnd = gobj::SignalConnection(
-        app.application(), g_signal_connect(app.application(), "query-end", G_CALLBACK(+[](GtkApplication*, gpointer self) noexcept {
-                                                static_cast<AppDelegate*>(self)->requestQuit();
-                                            }),
-                                            &app));
+        app.application(),
+        g_signal_connect(app.application(), "query-end", G_CALLBACK(+[](GtkApplication*, gpointer self) noexcept {
+                             static_cast<AppDelegate*>(self)->requestQuit();
+                         }),
+                         &app));
     triggers->sigterm = g_unix_signal_add(
         SIGTERM,
         [](gpointer self) noexcept -> gboolean {

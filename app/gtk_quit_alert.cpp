@@ -8,7 +8,8 @@ namespace app {
 void GtkQuitAlert::show(const webpolicy::AlertSpec& spec, std::function<void(std::size_t button)> answer) {
     GtkWindow* parent = bridge::findParentWindow(app_);
     if (parent) gtk_window_present(parent);
-    webpolicy::showAlert(parent, spec, [answer = std::move(answer)](std::size_t button, std::string) { answer(button); });
+    webpolicy::showAlert(parent, spec,
+                         [answer = std::move(answer)](std::size_t button, std::string) { answer(button); });
 }
 
 }  // namespace app

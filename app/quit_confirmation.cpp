@@ -18,9 +18,8 @@ void QuitConfirmation::requestQuit() {
     state_ = State::Querying;
     ++phase_;
     armLimit(limits_.query);
-    deps_.page->evaluateThen(kQuitQuery, guarded([](QuitConfirmation& self, std::optional<bool> unsaved) {
-                                 self.onQueryAnswer(unsaved);
-                             }));
+    deps_.page->evaluateThen(
+        kQuitQuery, guarded([](QuitConfirmation& self, std::optional<bool> unsaved) { self.onQueryAnswer(unsaved); }));
 }
 
 void QuitConfirmation::onQueryAnswer(std::optional<bool> unsaved) {
@@ -81,9 +80,9 @@ void QuitConfirmation::pageTerminated() {
 void QuitConfirmation::armLimit(std::chrono::milliseconds limit) {
     if (!deps_.after) return;
     deps_.after(limit, guarded([limit](QuitConfirmation& self) {
-        if (self.deps_.showPageDialog && self.deps_.showPageDialog()) return self.armLimit(limit);
-        self.end();
-    }));
+                    if (self.deps_.showPageDialog && self.deps_.showPageDialog()) return self.armLimit(limit);
+                    self.end();
+                }));
 }
 
 void QuitConfirmation::end() {

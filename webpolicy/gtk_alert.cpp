@@ -35,8 +35,8 @@ GtkWindow* showAlert(GtkWindow* parent, const AlertSpec& spec, AlertAnswer answe
     // The page's text is shown as it is: never as markup.
     auto* dialog = GTK_WINDOW(g_object_new(GTK_TYPE_MESSAGE_DIALOG, "message-type",
                                            spec.warning ? GTK_MESSAGE_WARNING : GTK_MESSAGE_OTHER, "buttons",
-                                           GTK_BUTTONS_NONE, "text", spec.message.c_str(), "use-markup", FALSE,
-                                           "modal", TRUE, "destroy-with-parent", TRUE, nullptr));
+                                           GTK_BUTTONS_NONE, "text", spec.message.c_str(), "use-markup", FALSE, "modal",
+                                           TRUE, "destroy-with-parent", TRUE, nullptr));
     if (parent) gtk_window_set_transient_for(dialog, parent);
     if (!spec.detail.empty())
         g_object_set(dialog, "secondary-text", spec.detail.c_str(), "secondary-use-markup", FALSE, nullptr);
@@ -55,9 +55,9 @@ GtkWindow* showAlert(GtkWindow* parent, const AlertSpec& spec, AlertAnswer answe
         pending->field = GTK_EDITABLE(entry);
         gtk_window_set_focus(dialog, entry);
     }
-    g_signal_connect_data(dialog, "response", G_CALLBACK(onResponse), pending,
-                          [](gpointer data, GClosure*) noexcept { delete static_cast<Pending*>(data); },
-                          GConnectFlags{});
+    g_signal_connect_data(
+        dialog, "response", G_CALLBACK(onResponse), pending,
+        [](gpointer data, GClosure*) noexcept { delete static_cast<Pending*>(data); }, GConnectFlags{});
     gtk_window_present(dialog);
     if (pending->field) gtk_widget_grab_focus(GTK_WIDGET(pending->field));
     return dialog;

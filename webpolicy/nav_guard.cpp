@@ -118,9 +118,9 @@ NavDecision NavGuard::decide(const std::optional<std::string>& url) const {
         // points outside it must not count as inside.
         std::string resolved = resolveSymlinks(standardizePath(*path));
         // The folder itself or below it; a sibling that merely starts with the same name is outside.
-        bool inside = resolved == allowedDir_ ||
-                      (resolved.size() > allowedDir_.size() && resolved.compare(0, allowedDir_.size(), allowedDir_) == 0 &&
-                       (allowedDir_ == "/" || resolved[allowedDir_.size()] == '/'));
+        bool inside = resolved == allowedDir_ || (resolved.size() > allowedDir_.size() &&
+                                                  resolved.compare(0, allowedDir_.size(), allowedDir_) == 0 &&
+                                                  (allowedDir_ == "/" || resolved[allowedDir_.size()] == '/'));
         return inside ? NavDecision::Allow : NavDecision::Cancel;
     }
     if (scheme == "http" || scheme == "https") return NavDecision::OpenInBrowser;

@@ -19,8 +19,8 @@ public:
     const NavGuard& guard() const { return guard_; }
 
 private:
-    static gboolean onDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
-                                   WebKitPolicyDecisionType type, gpointer self) noexcept;
+    static gboolean onDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                   gpointer self) noexcept;
     bool decide(WebKitPolicyDecision* decision, WebKitPolicyDecisionType type);
 
     NavGuard guard_;

@@ -11,7 +11,8 @@ GtkWindow* openPageDialog() {
     GListModel* toplevels = gtk_window_get_toplevels();
     for (guint i = 0; i < g_list_model_get_n_items(toplevels); ++i) {
         auto window = gobj::adopt(static_cast<GtkWindow*>(g_list_model_get_item(toplevels, i)));
-        if (g_object_get_data(G_OBJECT(window.get()), kPageDialogTag) && gtk_widget_get_visible(GTK_WIDGET(window.get())))
+        if (g_object_get_data(G_OBJECT(window.get()), kPageDialogTag) &&
+            gtk_widget_get_visible(GTK_WIDGET(window.get())))
             return window.get();  // the toplevel list keeps it
     }
     return nullptr;
@@ -50,16 +51,17 @@ bool WebkitShellUI::show(WebKitWebView* view, WebKitScriptDialog* dialog) {
 
     // WebKit lets the page wait for a dialog answered later, as long as we hold it and close it.
     webkit_script_dialog_ref(dialog);
-    GtkWindow* alert = showAlert(parent, ui_.build(kind, message ? message : "", defaultText),
-              [dialog, kind](std::size_t button, std::string fieldText) {
-                  ShellUI::Answer answer = ShellUI::answer(kind, button, fieldText);
-                  if (kind == ScriptDialogKind::Confirm)
-                      webkit_script_dialog_confirm_set_confirmed(dialog, answer.confirmed ? TRUE : FALSE);
-                  if (kind == ScriptDialogKind::Prompt && answer.text)
-                      webkit_script_dialog_prompt_set_text(dialog, answer.text->c_str());
-                  webkit_script_dialog_close(dialog);
-                  webkit_script_dialog_unref(dialog);
-              });
+    GtkWindow* alert =
+        showAlert(parent, ui_.build(kind, message ? message : "", defaultText),
+                  [dialog, kind](std::size_t button, std::string fieldText) {
+                      ShellUI::Answer answer = ShellUI::answer(kind, button, fieldText);
+                      if (kind == ScriptDialogKind::Confirm)
+                          webkit_script_dialog_confirm_set_confirmed(dialog, answer.confirmed ? TRUE : FALSE);
+                      if (kind == ScriptDialogKind::Prompt && answer.text)
+                          webkit_script_dialog_prompt_set_text(dialog, answer.text->c_str());
+                      webkit_script_dialog_close(dialog);
+                      webkit_script_dialog_unref(dialog);
+                  });
     g_object_set_data(G_OBJECT(alert), kPageDialogTag, GINT_TO_POINTER(1));
     return true;
 }

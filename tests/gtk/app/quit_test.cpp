@@ -37,9 +37,7 @@ protected:
         ASSERT_TRUE(shell_->waitLoaded());
     }
     static void TearDownTestSuite() { delete shell_; }
-    void SetUp() override {
-        shell.eval("flushes = 0; discards = 0; window.__quitHasContentU = () => true; 0");
-    }
+    void SetUp() override { shell.eval("flushes = 0; discards = 0; window.__quitHasContentU = () => true; 0"); }
 
     void install(app::QuitConfirmation::Limits limits = {}) {
         terminated = 0;
@@ -102,10 +100,7 @@ TEST_F(QuitInProcess, OnlyUnsavedContentAsks) {
     };
     const Case cases[] = {
         {"() => 'dirty'", true},  // the query's double negation counts a string as unsaved
-        {"() => ({})", true},
-        {"() => false", false},
-        {"() => { throw new Error('broken'); }", false},
-        {"", false},
+        {"() => ({})", true},    {"() => false", false}, {"() => { throw new Error('broken'); }", false}, {"", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.query);

@@ -59,8 +59,6 @@ inline GtkWidget* findDescendant(GtkWidget* root, GType type) {
 // What the Return key does in a field: its text part's "activate" key binding.
 inline void pressReturn(GtkWidget* field) { g_signal_emit_by_name(findDescendant(field, GTK_TYPE_TEXT), "activate"); }
 
-inline GtkEntry* entry(GtkDialog* dialog) {
-    return GTK_ENTRY(findDescendant(GTK_WIDGET(dialog), GTK_TYPE_ENTRY));
-}
+inline GtkEntry* entry(GtkDialog* dialog) { return GTK_ENTRY(findDescendant(GTK_WIDGET(dialog), GTK_TYPE_ENTRY)); }
 
 }  // namespace alertprobe

@@ -50,12 +50,12 @@ window.addEventListener('message', e => { window.framesSaid = (window.framesSaid
 
     // Every load that starts, whatever its outcome.
     std::vector<std::string> started;
-    gulong loads = g_signal_connect(shell.webView(), "load-changed",
-                                    G_CALLBACK(+[](WebKitWebView* v, WebKitLoadEvent e, gpointer log) noexcept {
-                                        if (e == WEBKIT_LOAD_STARTED)
-                                            static_cast<std::vector<std::string>*>(log)->push_back(webkit_web_view_get_uri(v));
-                                    }),
-                                    &started);
+    gulong loads = g_signal_connect(
+        shell.webView(), "load-changed", G_CALLBACK(+[](WebKitWebView* v, WebKitLoadEvent e, gpointer log) noexcept {
+            if (e == WEBKIT_LOAD_STARTED)
+                static_cast<std::vector<std::string>*>(log)->push_back(webkit_web_view_get_uri(v));
+        }),
+        &started);
 
     DecisionLog log;
     // Frames first: a frame outside is refused, one inside loads and reports.
@@ -72,14 +72,17 @@ window.addEventListener('message', e => { window.framesSaid = (window.framesSaid
         SCOPED_TRACE(target);
         std::size_t before = log.urls.size();
         shell.eval(std::string("location.href = '") + target + "'; 0");
-        ASSERT_TRUE(testsupport::runUntil([&] { return log.urls.size() > before; }, std::chrono::seconds(3))) << ::testing::PrintToString(log.urls);
+        ASSERT_TRUE(testsupport::runUntil([&] { return log.urls.size() > before; }, std::chrono::seconds(3)))
+            << ::testing::PrintToString(log.urls);
     }
     // Scripted pop-ups are blocked before any decision unless allowed; allow them to reach the guard.
     webkit_settings_set_javascript_can_open_windows_automatically(webkit_web_view_get_settings(shell.webView()), TRUE);
     shell.eval(R"(for (const href of ['https://127.0.0.1:47/popup', '../secret.html']) {
                     const a = document.createElement('a'); a.href = href; a.target = '_blank';
                     document.body.appendChild(a); a.click(); } 0)");
-    ASSERT_TRUE(testsupport::runUntil([&] { return log.saw("/popup") && log.urls.size() >= 10; }, std::chrono::seconds(3))) << ::testing::PrintToString(log.urls);
+    ASSERT_TRUE(
+        testsupport::runUntil([&] { return log.saw("/popup") && log.urls.size() >= 10; }, std::chrono::seconds(3)))
+        << ::testing::PrintToString(log.urls);
 
     // Still the same page, and no load of the main frame has started since.
     EXPECT_EQ(shell.eval("document.title"), "start");

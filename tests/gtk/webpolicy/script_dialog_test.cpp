@@ -13,7 +13,10 @@ function later(f) { setTimeout(() => { window.got = f(); window.done++; }, 0); }
 
 class ScriptDialogTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { shell = new testsupport::Shell(kPage); ASSERT_TRUE(shell->waitLoaded()); }
+    static void SetUpTestSuite() {
+        shell = new testsupport::Shell(kPage);
+        ASSERT_TRUE(shell->waitLoaded());
+    }
     static void TearDownTestSuite() { delete shell; }
 
     // Starts a dialog from the page and returns it once shown; the page's script is blocked in it.
@@ -110,6 +113,16 @@ TEST_F(ScriptDialogTest, PromptGivesTheFieldsTextOrNull) {
             alertprobe::press(d, c.button);
         EXPECT_EQ(result(), c.expected);
     }
+}
+
+// The application may end while the page waits in a dialog (a quit that found the page busy).
+TEST(ScriptDialogTeardown, ClosingTheShellWithADialogOpenIsSafe) {
+    auto shell = std::make_unique<testsupport::Shell>(kPage);
+    ASSERT_TRUE(shell->waitLoaded());
+    shell->eval("later(() => prompt('Still there?', 'x')); 0");
+    ASSERT_TRUE(alertprobe::waitFor());
+    shell.reset();
+    EXPECT_TRUE(alertprobe::waitGone());
 }
 
 }  // namespace

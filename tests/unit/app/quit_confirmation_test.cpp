@@ -59,10 +59,12 @@ struct Limit {
 class QuitTest : public ::testing::Test {
 protected:
     std::shared_ptr<QuitConfirmation> make(std::shared_ptr<bridge::PageChannel> channel) {
-        return std::make_shared<QuitConfirmation>(QuitConfirmation::Deps{
-            queue, std::move(channel), alert, english, [this] { ++terminated; },
-            [this](std::chrono::milliseconds d, std::function<void()> t) { limits.push_back({d, std::move(t)}); },
-            [this] { return pageDialogOpen; }});
+        return std::make_shared<QuitConfirmation>(
+            QuitConfirmation::Deps{queue, std::move(channel), alert, english, [this] { ++terminated; },
+                                   [this](std::chrono::milliseconds d, std::function<void()> t) {
+                                       limits.push_back({d, std::move(t)});
+                                   },
+                                   [this] { return pageDialogOpen; }});
     }
     // Quit request up to the alert, with the page reporting unsaved content.
     std::shared_ptr<QuitConfirmation> asking() {
@@ -139,7 +141,7 @@ TEST_F(QuitTest, SaveAndDontSaveCallTheirPageFunctionOnceThenQuit) {
         alert->answer(c.button);
         EXPECT_EQ(quit->state(), c.during);
         EXPECT_EQ(page->scripts, (std::vector<std::string>{app::kQuitQuery, c.script}));
-        EXPECT_EQ(terminated, 0);  // not before the page function has run
+        EXPECT_EQ(terminated, 0);    // not before the page function has run
         page->answer(std::nullopt);  // whatever it returned or threw
         EXPECT_EQ(terminated, 1);
         EXPECT_EQ(quit->state(), State::Ended);
