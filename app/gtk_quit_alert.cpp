@@ -5,10 +5,10 @@
 
 namespace app {
 
-void GtkQuitAlert::show(const webpolicy::AlertSpec& spec, std::function<void(std::size_t button)> answer) {
+void GtkQuitAlert::show(const webpolicy::AlertContent& content, std::function<void(std::size_t button)> answer) {
     GtkWindow* parent = bridge::findParentWindow(app_);
     if (parent) gtk_window_present(parent);
-    webpolicy::showAlert(parent, spec,
+    webpolicy::showAlert(parent, content,
                          [answer = std::move(answer)](std::size_t button, std::string) { answer(button); });
 }
 

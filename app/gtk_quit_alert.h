@@ -9,7 +9,7 @@ namespace app {
 class GtkQuitAlert final : public QuitAlert {
 public:
     explicit GtkQuitAlert(GtkApplication* app) : app_(app) {}
-    void show(const webpolicy::AlertSpec& spec, std::function<void(std::size_t button)> answer) override;
+    void show(const webpolicy::AlertContent& content, std::function<void(std::size_t button)> answer) override;
 
 private:
     GtkApplication* app_;  // outlives every Part

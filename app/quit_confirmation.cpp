@@ -38,12 +38,12 @@ void QuitConfirmation::confirmQuit() {
     state_ = State::Asking;
     ++phase_;
     const Translate& t = deps_.t;
-    webpolicy::AlertSpec spec;
-    spec.message = t("保存画布？");
-    spec.detail = t("画布还有未保存的内容，退出前要保存吗？");
-    spec.buttons = {t("保存"), t("不保存"), t("取消")};
-    spec.warning = true;
-    deps_.alert->show(spec, guarded([](QuitConfirmation& self, std::size_t button) { self.onChoice(button); }));
+    webpolicy::AlertContent content;
+    content.message = t("保存画布？");
+    content.detail = t("画布还有未保存的内容，退出前要保存吗？");
+    content.buttons = {t("保存"), t("不保存"), t("取消")};
+    content.warning = true;
+    deps_.alert->show(content, guarded([](QuitConfirmation& self, std::size_t button) { self.onChoice(button); }));
 }
 
 void QuitConfirmation::onChoice(std::size_t button) {

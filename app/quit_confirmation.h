@@ -25,7 +25,7 @@ public:
     virtual ~QuitAlert() = default;
     // Shows the alert in front of the main window and answers once, later, on the main thread, with
     // the index of the chosen button; any other way of closing it answers the last button.
-    virtual void show(const webpolicy::AlertSpec& spec, std::function<void(std::size_t button)> answer) = 0;
+    virtual void show(const webpolicy::AlertContent& content, std::function<void(std::size_t button)> answer) = 0;
 };
 
 // Every request to end the application comes here. The page decides whether there is anything to

@@ -31,25 +31,25 @@ void onResponse(GtkDialog* dialog, int response, gpointer data) noexcept {
 
 }  // namespace
 
-GtkWindow* showAlert(GtkWindow* parent, const AlertSpec& spec, AlertAnswer answer) {
+GtkWindow* showAlert(GtkWindow* parent, const AlertContent& content, AlertAnswer answer) {
     // The page's text is shown as it is: never as markup.
     auto* dialog = GTK_WINDOW(g_object_new(GTK_TYPE_MESSAGE_DIALOG, "message-type",
-                                           spec.warning ? GTK_MESSAGE_WARNING : GTK_MESSAGE_OTHER, "buttons",
-                                           GTK_BUTTONS_NONE, "text", spec.message.c_str(), "use-markup", FALSE, "modal",
-                                           TRUE, "destroy-with-parent", TRUE, nullptr));
+                                           content.warning ? GTK_MESSAGE_WARNING : GTK_MESSAGE_OTHER, "buttons",
+                                           GTK_BUTTONS_NONE, "text", content.message.c_str(), "use-markup", FALSE,
+                                           "modal", TRUE, "destroy-with-parent", TRUE, nullptr));
     if (parent) gtk_window_set_transient_for(dialog, parent);
-    if (!spec.detail.empty())
-        g_object_set(dialog, "secondary-text", spec.detail.c_str(), "secondary-use-markup", FALSE, nullptr);
+    if (!content.detail.empty())
+        g_object_set(dialog, "secondary-text", content.detail.c_str(), "secondary-use-markup", FALSE, nullptr);
 
-    auto* pending = new Pending{std::move(answer), spec.buttons.size(), nullptr};
-    for (std::size_t i = 0; i < spec.buttons.size(); ++i)
-        gtk_dialog_add_button(GTK_DIALOG(dialog), spec.buttons[i].c_str(), static_cast<int>(i));
-    if (!spec.buttons.empty()) gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+    auto* pending = new Pending{std::move(answer), content.buttons.size(), nullptr};
+    for (std::size_t i = 0; i < content.buttons.size(); ++i)
+        gtk_dialog_add_button(GTK_DIALOG(dialog), content.buttons[i].c_str(), static_cast<int>(i));
+    if (!content.buttons.empty()) gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
 
-    if (spec.field) {
+    if (content.field) {
         GtkWidget* entry = gtk_entry_new();
         gtk_widget_set_size_request(entry, 240, 24);
-        gtk_editable_set_text(GTK_EDITABLE(entry), spec.field->c_str());
+        gtk_editable_set_text(GTK_EDITABLE(entry), content.field->c_str());
         gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
         gtk_box_append(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))), entry);
         pending->field = GTK_EDITABLE(entry);

@@ -12,9 +12,9 @@ namespace webpolicy {
 // alert any other way (Escape, the window manager, the parent going away) answers like the last button.
 using AlertAnswer = std::function<void(std::size_t button, std::string fieldText)>;
 
-// Shows `spec` as a message dialog, modal and transient for `parent` (which may be null), and
+// Shows `content` as a message dialog, modal and transient for `parent` (which may be null), and
 // returns at once; the answer comes from the dialog's response. The first button is the default:
 // Return presses it, also from the field, which holds the keyboard focus.
-GtkWindow* showAlert(GtkWindow* parent, const AlertSpec& spec, AlertAnswer answer);
+GtkWindow* showAlert(GtkWindow* parent, const AlertContent& content, AlertAnswer answer);
 
 }  // namespace webpolicy

@@ -2,23 +2,23 @@
 
 namespace webpolicy {
 
-AlertSpec ShellUI::build(ScriptDialogKind kind, const std::string& message,
-                         const std::optional<std::string>& defaultText) const {
-    AlertSpec spec;
-    spec.message = message;
+AlertContent ShellUI::build(ScriptDialogKind kind, const std::string& message,
+                            const std::optional<std::string>& defaultText) const {
+    AlertContent content;
+    content.message = message;
     switch (kind) {
         case ScriptDialogKind::Alert:
-            spec.buttons = {t_("好")};
+            content.buttons = {t_("好")};
             break;
         case ScriptDialogKind::Confirm:
-            spec.buttons = {t_("确定"), t_("取消")};
+            content.buttons = {t_("确定"), t_("取消")};
             break;
         case ScriptDialogKind::Prompt:
-            spec.buttons = {t_("确定"), t_("取消")};
-            spec.field = defaultText.value_or("");
+            content.buttons = {t_("确定"), t_("取消")};
+            content.field = defaultText.value_or("");
             break;
     }
-    return spec;
+    return content;
 }
 
 ShellUI::Answer ShellUI::answer(ScriptDialogKind kind, std::size_t button, const std::string& fieldText) {

@@ -11,7 +11,7 @@ using Translate = std::function<std::string(const std::string& key)>;
 
 // One native alert: its texts, its buttons in order (the first is the default, closing it any other
 // way answers like the last), and for a prompt the field's starting text.
-struct AlertSpec {
+struct AlertContent {
     std::string message;
     std::string detail;
     std::vector<std::string> buttons;
@@ -26,8 +26,8 @@ class ShellUI {
 public:
     explicit ShellUI(Translate t) : t_(std::move(t)) {}
 
-    AlertSpec build(ScriptDialogKind kind, const std::string& message,
-                    const std::optional<std::string>& defaultText) const;
+    AlertContent build(ScriptDialogKind kind, const std::string& message,
+                       const std::optional<std::string>& defaultText) const;
 
     // The page's answer to a dialog closed with `button` (its index): confirm is true only for the
     // first button; prompt gives the field's text for the first button, null otherwise.

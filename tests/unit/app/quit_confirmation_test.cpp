@@ -31,10 +31,10 @@ public:
 
 class HeldAlert final : public app::QuitAlert {
 public:
-    std::vector<webpolicy::AlertSpec> shown;
+    std::vector<webpolicy::AlertContent> shown;
     std::function<void(std::size_t)> answer;
-    void show(const webpolicy::AlertSpec& spec, std::function<void(std::size_t)> a) override {
-        shown.push_back(spec);
+    void show(const webpolicy::AlertContent& content, std::function<void(std::size_t)> a) override {
+        shown.push_back(content);
         answer = std::move(a);
     }
 };
@@ -120,11 +120,11 @@ TEST_F(QuitTest, WithoutALivePageQuitsWithoutAsking) {
 TEST_F(QuitTest, AlertShowsTheLocalisedChoiceSaveFirst) {
     asking();
     ASSERT_EQ(alert->shown.size(), 1u);
-    const auto& spec = alert->shown[0];
-    EXPECT_EQ(spec.message, "Save canvas?");
-    EXPECT_EQ(spec.detail, "The canvas has unsaved content. Save before quitting?");
-    EXPECT_EQ(spec.buttons, (std::vector<std::string>{"Save", "Don't Save", "Cancel"}));
-    EXPECT_FALSE(spec.field);
+    const auto& content = alert->shown[0];
+    EXPECT_EQ(content.message, "Save canvas?");
+    EXPECT_EQ(content.detail, "The canvas has unsaved content. Save before quitting?");
+    EXPECT_EQ(content.buttons, (std::vector<std::string>{"Save", "Don't Save", "Cancel"}));
+    EXPECT_FALSE(content.field);
 }
 
 TEST_F(QuitTest, SaveAndDontSaveCallTheirPageFunctionOnceThenQuit) {
