@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "app/gtk_quit_alert.h"
+#include "menu/l10n.h"
 #include "bridge/webkit_page_channel.h"
 #include "webpolicy/webkit_shell_ui.h"
 
@@ -94,8 +95,7 @@ std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, Quit
 
 void composeQuit(AppDelegate& app) {
     QuitWiring wiring;
-    // Identity until the interface-language table is wired in.
-    wiring.t = [](const std::string& key) { return key; };
+    wiring.t = [](const std::string& key) { return menu::L10N::t(key); };
     wiring.terminate = [&app] { app.terminate(); };
     installQuitConfirmation(app, std::move(wiring));
 }

@@ -1,6 +1,7 @@
 #include <memory>
 
 #include "app/app_delegate.h"
+#include "menu/l10n.h"
 #include "webpolicy/webkit_nav_guard.h"
 #include "webpolicy/webkit_shell_ui.h"
 
@@ -11,8 +12,7 @@ void composeWebPolicy(AppDelegate& app) {
     if (!view) return;
     app.keep(std::make_shared<webpolicy::WebkitNavGuard>(view, webpolicy::NavGuard(app.options().resourcesDir),
                                                          app.desktop()));
-    // Identity until the interface-language table is wired in.
-    webpolicy::Translate t = [](const std::string& key) { return key; };
+    webpolicy::Translate t = [](const std::string& key) { return menu::L10N::t(key); };
     app.keep(std::make_shared<webpolicy::WebkitShellUI>(view, webpolicy::ShellUI(std::move(t))));
 }
 

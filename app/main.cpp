@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     g_set_prgname("tavrik");
     g_set_application_name("TAVRIK");
     GtkApplication* gtkApp = gtk_application_new("org.tavrik.Tavrik", G_APPLICATION_DEFAULT_FLAGS);
+    // Lets the session manager ask before logging out, through the same quit confirmation.
+    g_object_set(gtkApp, "register-session", TRUE, nullptr);
     auto delegate = std::make_unique<app::AppDelegate>(gtkApp, launch);
     g_signal_connect(gtkApp, "activate", G_CALLBACK(+[](GApplication*, gpointer d) noexcept {
                          static_cast<app::AppDelegate*>(d)->applicationDidFinishLaunching();

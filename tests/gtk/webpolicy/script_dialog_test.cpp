@@ -14,6 +14,8 @@ function later(f) { setTimeout(() => { window.got = f(); window.done++; }, 0); }
 class ScriptDialogTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // The buttons follow the interface language; pin it to the page's own, Simplified Chinese.
+        setenv("LANGUAGE", "zh_CN", 1);
         shell = new testsupport::Shell(kPage);
         ASSERT_TRUE(shell->waitLoaded());
     }
