@@ -341,7 +341,7 @@ function fillSelects() {
   lang.value = i18n.code;
   const sens = $('sens-select');
   sens.textContent = '';
-  SENS_FACTORS.forEach((f, i) => sens.add(new Option(`${i18n.t('sensitivity')}: ${i18n.t('sensNames')[i]}`, String(f))));
+  SENS_FACTORS.forEach((f, i) => sens.add(new Option(i18n.t('sensNames')[i], String(f))));
   sens.value = String(boardView.sens);
 }
 
