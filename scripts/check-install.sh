@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and starts the installed binary with no flags under
 # a virtual X server; passes when its page has loaded and renamed the window through the bridge.
+# Usage: check-install.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build}")
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
-cmake --install build --prefix "$prefix" >/dev/null
+cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/tavrik share/tavrik/html/index.html share/applications/org.tavrik.Tavrik.desktop \
          share/metainfo/org.tavrik.Tavrik.metainfo.xml share/icons/hicolor/scalable/apps/org.tavrik.Tavrik.svg; do
   [ -e "$prefix/$f" ] || { echo "missing after install: $f"; exit 1; }
