@@ -31,8 +31,8 @@ window.addEventListener('load', () => {
     document.getElementById('ai-prompt').value = 'Suggest a title for this board';
     document.getElementById('ai-reply').textContent = '“Sunrise in the Hills”';
     __vaultReply({ reqId: 'vault-list-demo', keyId: '', ok: true, has: false, hint: '', backend: 'keychain', keys: ['ai-key'] });
-    __vaultReply({ reqId: 'vault-status-demo', keyId: 'ai-key', ok: true, has: true, hint: 'sk-…9f3a', backend: 'keychain' });
-    document.title = 'ready';
+    // After the real vault has answered for the demo key (it holds none), show a hint as it would.
+    setTimeout(() => { document.querySelector('#keys-list .key-hint').textContent = 'sk-…9f3a'; }, 2000);
   });
 });
 JS
