@@ -3,8 +3,10 @@
 // quit alert by its dialog; servers listen on 127.0.0.1 only. A journey whose native part is not
 // in this build is skipped with the reason.
 #include <gtest/gtest.h>
+#include <cairo-pdf.h>
 #include <poppler.h>
 
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -86,6 +88,13 @@ protected:
     }
 #endif
 
+    // The PDF render helper is built beside the application, not beside this test.
+    struct RenderHelper {
+        RenderHelper() {
+            std::string beside = fs::path(TAVRIK_BINARY).parent_path() / "tavrik-render";
+            if (!std::getenv("TAVRIK_RENDER_HELPER") && fs::exists(beside)) setenv("TAVRIK_RENDER_HELPER", beside.c_str(), 1);
+        }
+    } renderHelper;
     testsupport::Shell shell{""};
     testsupport::TempDir out;
 };
@@ -190,6 +199,46 @@ TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
        "document.getElementById('ai-send').click(); true");
     ASSERT_TRUE(waitFor("document.getElementById('ai-reply').classList.contains('error') && "
                         "!board.aiReply().startsWith('HTTP')"));
+}
+
+// A PDF of `pages` pages, each carrying a noise image so that the file is large enough for the
+// page to upload it in chunks.
+void writeNoisyPdf(const std::string& path, int pages) {
+    cairo_surface_t* pdf = cairo_pdf_surface_create(path.c_str(), 595, 842);
+    cairo_t* cr = cairo_create(pdf);
+    cairo_surface_t* noise = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 600, 500);
+    unsigned char* px = cairo_image_surface_get_data(noise);
+    uint32_t seed = 12345;
+    for (int i = 0; i < cairo_image_surface_get_stride(noise) * 500; ++i) px[i] = (seed = seed * 1103515245 + 12345) >> 24;
+    cairo_surface_mark_dirty(noise);
+    for (int p = 0; p < pages; ++p) {
+        cairo_set_source_surface(cr, noise, 0, p * 10);
+        cairo_paint(cr);
+        cairo_show_page(cr);
+    }
+    cairo_surface_destroy(noise);
+    cairo_destroy(cr);
+    cairo_surface_destroy(pdf);
+}
+
+TEST_F(Journey, ImportALargePdfTemplateAndSeeItsPages) {
+    SKIP_WITHOUT_FILES();
+    if (!app().bridge()->handlers().render) GTEST_SKIP() << "PDF rendering not in this build";
+#ifdef TAVRIK_HAVE_FILES
+    auto panels = answerPanels();
+    std::string path = out.file("template.pdf");
+    writeNoisyPdf(path, 3);
+    ASSERT_GT(fs::file_size(path), 512u * 1024 * 3 / 4) << "the upload should need several chunks";
+    panels->paths = {path};
+    testsupport::recordMessages(shell);
+
+    js("__menuAction('importPaper'); true");
+    ASSERT_TRUE(waitFor("board.doc().items.filter((i) => i.type === 'paper').length === 3"));
+    EXPECT_EQ(js("String(window.__sent.filter((s) => s.includes('\"renderPDFChunk\"')).length > 1)"), "true");
+    // The pages lie one under the other, each with the page's proportions (842 / 595).
+    EXPECT_EQ(js("board.doc().items.map((i) => Math.round(i.h / i.w * 100)).join()"), "142,142,142");
+    EXPECT_EQ(js("String(board.doc().items[0].y < board.doc().items[1].y && board.doc().items[1].y < board.doc().items[2].y)"), "true");
+#endif
 }
 
 // The labels of the installed menu bar's top-level menus.

@@ -13,6 +13,14 @@ namespace {
 class PageTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The page alone: its messages are recorded, and no native part acts on them (no dialogs,
+        // no files, no network). The journeys run the page with every part.
+        auto& h = shell.app().bridge()->handlers();
+        h.files = nullptr;
+        h.render = nullptr;
+        h.net = nullptr;
+        h.vault = nullptr;
+        h.menu = nullptr;
         ASSERT_TRUE(testsupport::loadRealPage(shell));
         testsupport::recordMessages(shell);
         js("board.load({items: []}); __setLang('zh-Hans'); window.__sent.length = 0");
