@@ -203,7 +203,7 @@ TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
 
 // A PDF of `pages` pages, each carrying a noise image so that the file is large enough for the
 // page to upload it in chunks.
-void writeNoisyPdf(const std::string& path, int pages) {
+[[maybe_unused]] void writeNoisyPdf(const std::string& path, int pages) {
     cairo_surface_t* pdf = cairo_pdf_surface_create(path.c_str(), 595, 842);
     cairo_t* cr = cairo_create(pdf);
     cairo_surface_t* noise = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 600, 500);
