@@ -20,7 +20,10 @@ const prefs = {
     try { return localStorage.getItem(`tavrik.${key}`) ?? fallback; } catch { return fallback; }
   },
   set(key, value) {
-    try { localStorage.setItem(`tavrik.${key}`, value); } catch { /* private storage may be off */ }
+    try { localStorage.setItem(`tavrik.${key}`, value); } catch { /* storage off or full */ }
+  },
+  remove(key) {
+    try { localStorage.removeItem(`tavrik.${key}`); } catch { /* storage off */ }
   },
 };
 
@@ -367,8 +370,16 @@ window.__menuAction = (command) => {
 window.__setLang = (code) => { applyLanguage(String(code)); };
 
 window.__quitHasContentU = () => dirty && !boardView.isEmpty();
-window.__quitFlushU = () => saveJSON();
-window.__quitDiscardU = () => { dirty = false; };
+// The shell quits as soon as this returns, which may be before the save dialog has been answered;
+// a recovery copy kept in the page's storage brings the board back at the next start if so.
+window.__quitFlushU = () => {
+  prefs.set('recovery', JSON.stringify(boardView.toJSON()));
+  saveJSON();
+};
+window.__quitDiscardU = () => {
+  prefs.remove('recovery');
+  dirty = false;
+};
 
 window.__floatDrop = (items) => {
   if (!Array.isArray(items)) return;
@@ -529,6 +540,21 @@ function bindControls() {
 
 // ---- start ---------------------------------------------------------------------------------------
 
+// A board saved at quit whose save dialog may never have been answered: shown again, unsaved.
+function restoreRecovery() {
+  const text = prefs.get('recovery', null);
+  if (text === null) return;
+  prefs.remove('recovery');
+  try {
+    boardView.load(JSON.parse(text));
+    if (!boardView.isEmpty()) {
+      dirty = true;
+      refreshChrome();
+      toast(i18n.t('recovered'));
+    }
+  } catch { /* an unreadable copy is dropped */ }
+}
+
 function start() {
   i18n.set(prefs.get('lang', 'auto'));
   boardView.sens = SENS_FACTORS.includes(Number(prefs.get('sens'))) ? Number(prefs.get('sens')) : 1.0;
@@ -539,6 +565,7 @@ function start() {
   fillSelects();
   bindControls();
   refreshChrome();
+  restoreRecovery();
   // Tell the shell's menu where the sensitivity stands, and show which keys are stored.
   post({ action: 'menuState', sens: boardView.sens });
   refreshKeys();

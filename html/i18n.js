@@ -26,6 +26,7 @@ const TEXTS = {
     noReply: '没有收到回复', httpError: 'HTTP {status}',
     hint: '拖入图片、添加便签，按住拖动移动，按 Delete 删除。',
     zoomSensSet: '缩放灵敏度：{name}',
+    recovered: '已恢复上次退出时保存的画板，请确认已保存',
     badUrl: '请输入 http 或 https 网址', notImage: '这不是可以显示的图片',
   },
   en: {
@@ -51,6 +52,7 @@ const TEXTS = {
     noReply: 'No reply received', httpError: 'HTTP {status}',
     hint: 'Drop images, add notes, drag to move, press Delete to remove.',
     zoomSensSet: 'Zoom sensitivity: {name}',
+    recovered: 'The board from the last quit is back; check that it was saved',
     badUrl: 'Enter an http or https address', notImage: 'This is not an image the board can show',
   },
 };

@@ -69,6 +69,27 @@ TEST_F(PageTest, DocumentSavesOpensAndRefusesWhatIsNotABoard) {
     EXPECT_EQ(js("String(__quitHasContentU())"), "false");
 }
 
+// Saving at quit only starts the save dialog, and the shell may be gone before it is answered:
+// the board comes back at the next start, still marked unsaved. Discarding leaves nothing behind.
+TEST_F(PageTest, SaveAtQuitKeepsARecoveryCopyUntilTheNextStart) {
+    auto restart = [&] {
+        js("window.__gone = true");
+        webkit_web_view_reload(shell.webView());
+        return waitFor("!window.__gone && window.board && typeof window.__quitFlushU === 'function'");
+    };
+    js("board.addNote('keep me safe'); __quitFlushU()");
+    EXPECT_TRUE(waitFor(lastSent("saveJSON")));
+    ASSERT_TRUE(restart());
+    EXPECT_EQ(js("board.doc().items.map((i) => i.text).join()"), "keep me safe");
+    EXPECT_EQ(js("String(__quitHasContentU())"), "true");
+    ASSERT_TRUE(restart());
+    EXPECT_EQ(js("String(board.doc().items.length)"), "0") << "the copy is used once";
+
+    js("board.addNote('throw away'); __quitFlushU(); __quitDiscardU()");
+    ASSERT_TRUE(restart());
+    EXPECT_EQ(js("String(board.doc().items.length)"), "0");
+}
+
 TEST_F(PageTest, ExportsKeepTheChosenRatioAndCutPages) {
     // The size of the image in a recorded message, read back by decoding it.
     auto sizeOf = [&](const std::string& dataUrlExpr) {
