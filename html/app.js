@@ -1,0 +1,592 @@
+// The page side of the shell: wires the boardView to the toolbar and panels, and to the native side
+// through the "canvasBridge" command messages and the window.__… functions the shell calls.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+const CHUNK_CHARS = 512 * 1024;  // base64 characters per renderPDFChunk; a multiple of 4
+const FETCH_TIMEOUT_MS = 30000;  // the shell gives up on an image after 20 s
+const AI_TIMEOUT_MS = 130000;    // and on a request after 120 s
+
+const handler = window.webkit?.messageHandlers?.canvasBridge;
+function post(message) {
+  if (handler) handler.postMessage(message);
+}
+
+let reqCounter = 0;
+const newReqId = (kind) => `${kind}-${Date.now().toString(36)}-${++reqCounter}`;
+
+const prefs = {
+  get(key, fallback) {
+    try { return localStorage.getItem(`tavrik.${key}`) ?? fallback; } catch { return fallback; }
+  },
+  set(key, value) {
+    try { localStorage.setItem(`tavrik.${key}`, value); } catch { /* storage off or full */ }
+  },
+  remove(key) {
+    try { localStorage.removeItem(`tavrik.${key}`); } catch { /* storage off */ }
+  },
+};
+
+// ---- toast ---------------------------------------------------------------------------------------
+
+function toast(text, kind = 'info') {
+  const el = $('toast');
+  el.textContent = String(text);
+  el.className = `show ${kind}`;
+  clearTimeout(toast.timer);
+  toast.timer = setTimeout(() => { el.className = ''; }, kind === 'error' ? 5000 : 2600);
+}
+
+// ---- document state ------------------------------------------------------------------------------
+
+let dirty = false;
+let lastTitle = '';
+
+const boardView = new Board($('viewport'), $('world'), (reason) => {
+  if (!['select', 'zoom'].includes(reason)) dirty = true;
+  refreshChrome();
+});
+
+function markClean() {
+  dirty = false;
+  refreshChrome();
+}
+
+function refreshChrome() {
+  $('empty-hint').hidden = !boardView.isEmpty();
+  const sel = boardView.selected();
+  for (const id of ['btn-openfile', 'btn-savefile', 'btn-delete']) $(id).disabled = !sel;
+  $('zoom-level').value = `${Math.round(boardView.zoom * 100)}%`;
+  const title = `TAVRIK — ${i18n.t('untitled')}${dirty ? ' •' : ''}`;
+  if (title !== lastTitle) {
+    lastTitle = title;
+    post({ action: 'setTitle', title });
+  }
+}
+
+// ---- adding things -------------------------------------------------------------------------------
+
+let cascade = 0;  // offsets items added in a row so they do not hide each other
+function placeNear(w, h, at) {
+  const c = at || boardView.visibleCentre();
+  const step = at ? 0 : (cascade++ % 8) * 24;
+  return { x: Math.round(c.x - w / 2 + step), y: Math.round(c.y - h / 2 + step) };
+}
+
+function addNote(text, at) {
+  const w = 220, h = 140;
+  const color = NOTE_COLORS[boardView.items.length % NOTE_COLORS.length];
+  return boardView.add({ type: 'note', text: String(text ?? i18n.t('newNoteText')), color, w, h, ...placeNear(w, h, at) });
+}
+
+function loadImage(src) {
+  return new Promise((resolve, reject) => {
+    const img = new Image();
+    img.onload = () => resolve(img);
+    img.onerror = () => reject(new Error('image'));
+    img.src = src;
+  });
+}
+
+// Adds an image given as a data URL, at most 480 px on its longer side; resolves to the item.
+async function addImage(dataUrl, name = '', at) {
+  if (typeof dataUrl !== 'string' || !/^data:image\//i.test(dataUrl)) throw new Error('not an image');
+  const img = await loadImage(dataUrl);
+  const scale = Math.min(1, 480 / Math.max(img.naturalWidth, img.naturalHeight, 1));
+  const w = Math.max(1, Math.round(img.naturalWidth * scale)), h = Math.max(1, Math.round(img.naturalHeight * scale));
+  return boardView.add({ type: 'image', src: dataUrl, name: String(name), w, h, ...placeNear(w, h, at) });
+}
+
+function addFile(name, mime, dataUrl) {
+  const w = 220, h = 64;
+  return boardView.add({ type: 'file', name, mime, dataUrl, w, h, ...placeNear(w, h) });
+}
+
+// ---- save, open, export ----------------------------------------------------------------------------
+
+function saveJSON() {
+  post({ action: 'saveJSON', json: JSON.stringify(boardView.toJSON()) });
+  // The shell never reports how the save panel ended; asking to save is what the page can know.
+  markClean();
+  toast(i18n.t('saved'));
+}
+
+function openJSON() {
+  post({ action: 'openJSON' });
+}
+
+function exportImage(ext, ratioIndex = 0) {
+  const rect = boardView.exportRect(ratioIndex);
+  if (!rect) return toast(i18n.t('emptyBoard'));
+  const canvas = boardView.drawRegion(rect);
+  const dataUrl = ext === 'jpg' ? canvas.toDataURL('image/jpeg', 0.92) : canvas.toDataURL('image/png');
+  post({ action: 'saveImage', dataUrl, ext: ext === 'jpg' ? 'jpg' : 'png' });
+}
+
+function exportPDF() {
+  const rect = boardView.exportRect(0);
+  if (!rect) return toast(i18n.t('emptyBoard'));
+  post({ action: 'savePDF', dataUrl: boardView.drawRegion(rect).toDataURL('image/jpeg', 0.92) });
+}
+
+function exportPDFPages() {
+  const rects = boardView.pageRects();
+  if (!rects.length) return toast(i18n.t('emptyBoard'));
+  const pages = rects.map((r) => boardView.drawRegion(r, 1800).toDataURL('image/jpeg', 0.92));
+  post({ action: 'savePDFPages', pages });
+  return pages.length;
+}
+
+function selectedAsFile() {
+  const it = boardView.selected();
+  if (!it) return null;
+  if (it.type === 'file') return { name: it.name, dataUrl: it.dataUrl };
+  if (it.type === 'note') return { name: 'note.txt', dataUrl: `data:text/plain;base64,${utf8ToBase64(it.text)}` };
+  const mime = (/^data:([^;,]+)/.exec(it.src) || [])[1] || 'image/png';
+  const ext = { 'image/jpeg': 'jpg', 'image/svg+xml': 'svg' }[mime] || mime.split('/')[1] || 'png';
+  const base = (it.name || 'image').replace(/\.[^.]*$/, '');
+  return { name: `${base}.${ext}`, dataUrl: it.src };
+}
+
+function utf8ToBase64(text) {
+  const bytes = new TextEncoder().encode(text);
+  let bin = '';
+  for (let i = 0; i < bytes.length; i += 0x8000) bin += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+  return btoa(bin);
+}
+
+// ---- PDF templates ---------------------------------------------------------------------------------
+
+const pdfJobs = new Map();  // reqId → { name, origin, y, count, chain }
+
+function importPdf(name, dataUrl) {
+  const reqId = newReqId('pdf');
+  const origin = boardView.visibleCentre();
+  const rightmost = boardView.items.reduce((m, it) => Math.max(m, it.x + it.w), -Infinity);
+  const x = Number.isFinite(rightmost) ? rightmost + 80 : Math.round(origin.x - 300);
+  pdfJobs.set(reqId, { name, x, y: Math.round(origin.y - 300), count: 0, chain: Promise.resolve() });
+  const payload = dataUrl.slice(dataUrl.indexOf(',') + 1);
+  if (payload.length <= CHUNK_CHARS) {
+    post({ action: 'renderPDF', name, dataUrl, reqId });
+  } else {
+    // Large files go in pieces so that no single message holds the whole document.
+    post({ action: 'renderPDFBegin', reqId });
+    for (let i = 0; i < payload.length; i += CHUNK_CHARS)
+      post({ action: 'renderPDFChunk', reqId, chunk: payload.slice(i, i + CHUNK_CHARS) });
+    post({ action: 'renderPDFEnd', reqId, name });
+  }
+  toast(i18n.t('renderingPdf', { i: 0, n: '…' }));
+  return reqId;
+}
+
+// ---- network -------------------------------------------------------------------------------------
+
+const pending = new Map();  // reqId → { kind, timer, … }
+
+function track(reqId, entry, timeoutMs, onTimeout) {
+  entry.timer = setTimeout(() => {
+    if (pending.delete(reqId)) onTimeout();
+  }, timeoutMs);
+  pending.set(reqId, entry);
+}
+
+function take(reqId) {
+  const entry = pending.get(reqId);
+  if (!entry) return null;
+  pending.delete(reqId);
+  clearTimeout(entry.timer);
+  return entry;
+}
+
+function httpUrl(text) {
+  try {
+    const u = new URL(text);
+    return ['http:', 'https:'].includes(u.protocol) ? u.href : null;
+  } catch { return null; }
+}
+
+function setStatus(id, text, kind = '') {
+  const el = $(id);
+  el.textContent = text;
+  el.className = `status ${kind}`;
+}
+
+function fetchImage(url) {
+  const href = httpUrl(url);
+  if (!href) {
+    setStatus('fetch-status', i18n.t('badUrl'), 'error');
+    return null;
+  }
+  const reqId = newReqId('img');
+  track(reqId, { kind: 'image', url: href }, FETCH_TIMEOUT_MS, () => setStatus('fetch-status', i18n.t('noReply'), 'error'));
+  setStatus('fetch-status', i18n.t('fetching'));
+  post({ action: 'fetchImage', url: href, reqId });
+  return reqId;
+}
+
+function sendAi() {
+  const url = $('ai-url').value.trim();
+  const keyId = $('ai-key-id').value.trim();
+  const prompt = $('ai-prompt').value;
+  if (!httpUrl(url)) return showAiReply(i18n.t('badUrl'), true);
+  const reqId = newReqId('ai');
+  const message = {
+    action: 'netRequest', reqId, url, method: 'POST',
+    headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify({ model: $('ai-model').value.trim(), messages: [{ role: 'user', content: prompt }], stream: false }),
+  };
+  // The key itself never reaches the page: the shell adds it from the vault by its name.
+  if (keyId) message.auth = { keyId, scheme: 'bearer' };
+  track(reqId, { kind: 'ai' }, AI_TIMEOUT_MS, () => showAiReply(i18n.t('noReply'), true));
+  showAiReply(i18n.t('sending'));
+  $('ai-add').disabled = true;
+  post(message);
+  prefs.set('ai.url', url);
+  prefs.set('ai.model', $('ai-model').value.trim());
+  prefs.set('ai.keyId', keyId);
+  return reqId;
+}
+
+let lastAiAnswer = '';
+function showAiReply(text, isError = false) {
+  const el = $('ai-reply');
+  el.textContent = text;
+  el.classList.toggle('error', isError);
+  if (isError) toast(text, 'error');
+}
+
+// The answer of an OpenAI-style chat completion, or of the other common shapes; else the raw text.
+function answerOf(text) {
+  try {
+    const j = JSON.parse(text);
+    const answer = j?.choices?.[0]?.message?.content ?? j?.message?.content ?? j?.content?.[0]?.text ?? j?.response;
+    if (typeof answer === 'string') return answer;
+  } catch { /* not JSON: show it as it came */ }
+  return text;
+}
+
+function errorOf(text) {
+  try {
+    const j = JSON.parse(text);
+    const m = j?.error?.message ?? j?.error ?? j?.message;
+    if (typeof m === 'string') return m;
+  } catch { /* plain text body */ }
+  return text.slice(0, 300);
+}
+
+// ---- vault -----------------------------------------------------------------------------------------
+
+function storeKey() {
+  const keyId = $('ai-key-id').value.trim();
+  const value = $('ai-key-value').value;
+  if (!keyId || !value) return;
+  post({ action: 'vaultSet', reqId: newReqId('vault-set'), keyId, value });
+  $('ai-key-value').value = '';  // the page does not keep secrets around
+  prefs.set('ai.keyId', keyId);
+}
+
+function refreshKeys() {
+  post({ action: 'vaultList', reqId: newReqId('vault-list') });
+}
+
+function renderKeys(keys) {
+  const list = $('keys-list');
+  list.textContent = '';
+  if (!keys.length) {
+    const li = document.createElement('li');
+    li.className = 'muted';
+    li.textContent = i18n.t('noKeys');
+    list.append(li);
+    return;
+  }
+  for (const keyId of keys) {
+    const li = document.createElement('li');
+    li.dataset.keyId = keyId;
+    const name = document.createElement('span');
+    name.className = 'key-name';
+    name.textContent = keyId;
+    const hint = document.createElement('code');
+    hint.className = 'key-hint';
+    const del = document.createElement('button');
+    del.className = 'small';
+    del.textContent = '×';
+    del.title = i18n.t('remove');
+    del.addEventListener('click', () => post({ action: 'vaultDelete', reqId: newReqId('vault-delete'), keyId }));
+    li.append(name, hint, del);
+    list.append(li);
+    post({ action: 'vaultStatus', reqId: newReqId('vault-status'), keyId });
+  }
+}
+
+// ---- settings: language and zoom sensitivity ---------------------------------------------------------
+
+function applyLanguage(code) {
+  if (!i18n.set(code)) return false;
+  prefs.set('lang', code);
+  i18n.apply();
+  fillSelects();
+  refreshChrome();
+  return true;
+}
+
+function setSensitivity(value, tellShell) {
+  if (!SENS_FACTORS.includes(value)) return;
+  boardView.sens = value;
+  prefs.set('sens', String(value));
+  $('sens-select').value = String(value);
+  if (tellShell) post({ action: 'menuState', sens: value });
+}
+
+function fillSelects() {
+  const lang = $('lang-select');
+  lang.textContent = '';
+  for (const code of LANG_CODES) lang.add(new Option(code === 'auto' ? i18n.t('follow') : LANG_NAMES[code], code));
+  lang.value = i18n.code;
+  const sens = $('sens-select');
+  sens.textContent = '';
+  SENS_FACTORS.forEach((f, i) => sens.add(new Option(i18n.t('sensNames')[i], String(f))));
+  sens.value = String(boardView.sens);
+}
+
+// ---- functions the shell calls ---------------------------------------------------------------------
+
+window.__menuAction = (command) => {
+  const [verb, arg, extra] = String(command).split(':');
+  if (command === 'openJSON') return openJSON();
+  if (command === 'saveJSON') return saveJSON();
+  if (command === 'importPaper') return post({ action: 'openPaperPDF' });
+  if (verb === 'zoomsens') {
+    setSensitivity(Number(arg), false);
+    return toast(i18n.t('zoomSensSet', { name: i18n.t('sensNames')[SENS_FACTORS.indexOf(Number(arg))] ?? arg }));
+  }
+  if (verb === 'export') {
+    if (arg === 'png' || arg === 'jpg') return exportImage(arg, Number(extra) || 0);
+    if (arg === 'pdf') return boardView.items.some((it) => it.type === 'paper') ? exportPDFPages() : exportPDF();
+    const names = { docx: 'Word (docx)', pptx: 'PowerPoint (pptx)', key: 'Keynote', pages: 'Pages' };
+    if (names[arg]) return toast(i18n.t('formatUnavailable', { fmt: names[arg] }));
+  }
+};
+
+window.__setLang = (code) => { applyLanguage(String(code)); };
+
+window.__quitHasContentU = () => dirty && !boardView.isEmpty();
+// The shell quits as soon as this returns, which may be before the save dialog has been answered;
+// a recovery copy kept in the page's storage brings the board back at the next start if so.
+window.__quitFlushU = () => {
+  prefs.set('recovery', JSON.stringify(boardView.toJSON()));
+  saveJSON();
+};
+window.__quitDiscardU = () => {
+  prefs.remove('recovery');
+  dirty = false;
+};
+
+window.__floatDrop = (items) => {
+  if (!Array.isArray(items)) return;
+  let added = 0;
+  for (const item of items) {
+    if (!item || typeof item !== 'object') continue;
+    if (item.kind === 'text' && typeof item.text === 'string') {
+      addNote(item.text);
+      added++;
+    } else if (item.kind === 'file' && typeof item.dataUrl === 'string') {
+      const name = typeof item.name === 'string' ? item.name : '';
+      if (/^data:image\//i.test(item.dataUrl)) {
+        addImage(item.dataUrl, name).catch(() => addFile(name, item.mime || 'image', item.dataUrl));
+      } else {
+        addFile(name || 'file', typeof item.mime === 'string' ? item.mime : 'application/octet-stream', item.dataUrl);
+      }
+      added++;
+    }
+  }
+  if (added) toast(i18n.t('dropped', { n: added }));
+};
+
+window.__restoreNative = (text) => {
+  try {
+    boardView.load(JSON.parse(text));
+    markClean();
+    toast(i18n.t('opened'));
+  } catch {
+    toast(i18n.t('badDocument'), 'error');
+  }
+};
+
+window.__paperFromNative = (paper) => {
+  if (paper && typeof paper.dataUrl === 'string') importPdf(String(paper.name || 'template.pdf'), paper.dataUrl);
+};
+
+window.__pdfPageU = (reqId, index, total, dataUrl) => {
+  const job = pdfJobs.get(reqId);
+  if (!job || typeof dataUrl !== 'string') return;
+  // Pages are laid out top to bottom in the order they arrive; loading keeps that order.
+  job.chain = job.chain.then(() => loadImage(dataUrl)).then((img) => {
+    const w = 600, h = Math.round(600 * img.naturalHeight / Math.max(1, img.naturalWidth));
+    boardView.add({ type: 'paper', src: dataUrl, name: `${job.name} ${index + 1}`, x: job.x, y: job.y, w, h }, 'paper');
+    job.y += h + 24;
+    job.count++;
+    toast(i18n.t('renderingPdf', { i: index + 1, n: total }));
+  }).catch(() => {});
+};
+
+window.__pdfRendered = (reqId) => {
+  const job = pdfJobs.get(reqId);
+  if (!job) return;
+  job.chain.then(() => {
+    pdfJobs.delete(reqId);
+    if (job.count) toast(i18n.t('pdfDone', { n: job.count }));
+    else toast(i18n.t('pdfFailed'), 'error');
+  });
+};
+
+window.__imageFetched = (result) => {
+  const entry = result && take(result.reqId);
+  if (!entry) return;
+  if (typeof result.error === 'string') {
+    setStatus('fetch-status', result.error, 'error');
+    toast(result.error, 'error');
+    return;
+  }
+  const name = entry.url.split(/[?#]/)[0].split('/').pop() || 'image';
+  addImage(result.dataUrl, name)
+    .then(() => setStatus('fetch-status', i18n.t('fetched'), 'ok'))
+    .catch(() => setStatus('fetch-status', i18n.t('notImage'), 'error'));
+};
+
+window.__netReply = (reply) => {
+  if (!reply || !take(reply.reqId)) return;
+  if (typeof reply.error === 'string') return showAiReply(reply.error, true);
+  const text = typeof reply.text === 'string' ? reply.text : '';
+  if (!reply.ok) return showAiReply(`${i18n.t('httpError', { status: reply.status })}: ${errorOf(text)}`, true);
+  lastAiAnswer = answerOf(text);
+  showAiReply(lastAiAnswer);
+  $('ai-add').disabled = !lastAiAnswer;
+};
+
+window.__vaultReply = (reply) => {
+  if (!reply || typeof reply.reqId !== 'string') return;
+  const kind = reply.reqId.split('-').slice(0, 2).join('-');
+  if (reply.backend) $('keys-backend').textContent = `${i18n.t('backend')}: ${reply.backend}`;
+  if (kind === 'vault-list' && Array.isArray(reply.keys)) {
+    renderKeys(reply.keys.filter((k) => typeof k === 'string'));
+  } else if (kind === 'vault-status') {
+    const li = [...$('keys-list').children].find((el) => el.dataset.keyId === reply.keyId);
+    if (li) li.querySelector('.key-hint').textContent = reply.has ? reply.hint : '';
+  } else if (kind === 'vault-set') {
+    if (reply.ok) toast(`${i18n.t('keyStored')}: ${reply.keyId} ${reply.hint}`);
+    else toast(i18n.t('keyFailed'), 'error');
+    refreshKeys();
+  } else if (kind === 'vault-delete') {
+    toast(i18n.t('keyRemoved'));
+    refreshKeys();
+  }
+};
+
+// ---- controls ------------------------------------------------------------------------------------
+
+function bindControls() {
+  $('btn-note').addEventListener('click', () => addNote());
+  $('btn-open').addEventListener('click', openJSON);
+  $('btn-save').addEventListener('click', saveJSON);
+  $('btn-import').addEventListener('click', () => post({ action: 'openPaperPDF' }));
+  $('btn-delete').addEventListener('click', () => boardView.selectedId !== null && boardView.remove(boardView.selectedId));
+  $('btn-openfile').addEventListener('click', () => {
+    const f = selectedAsFile();
+    if (f) post({ action: 'openFile', ...f });
+  });
+  $('btn-savefile').addEventListener('click', () => {
+    const f = selectedAsFile();
+    if (f) post({ action: 'saveFile', ...f });
+  });
+  for (const button of document.querySelectorAll('[data-export]')) {
+    button.addEventListener('click', () => {
+      const ratio = Number($('export-ratio').value) || 0;
+      const kind = button.dataset.export;
+      if (kind === 'png' || kind === 'jpg') exportImage(kind, ratio);
+      else if (kind === 'pdf') exportPDF();
+      else exportPDFPages();
+      $('export-menu').open = false;
+    });
+  }
+  $('lang-select').addEventListener('change', (e) => {
+    if (applyLanguage(e.target.value)) post({ action: 'langChanged', lang: e.target.value });
+  });
+  $('sens-select').addEventListener('change', (e) => setSensitivity(Number(e.target.value), true));
+  $('btn-panel').addEventListener('click', () => {
+    const hidden = $('panel').classList.toggle('hidden');
+    $('btn-panel').setAttribute('aria-pressed', String(!hidden));
+    if (!hidden) refreshKeys();
+  });
+  $('fetch-form').addEventListener('submit', (e) => { e.preventDefault(); fetchImage($('fetch-url').value.trim()); });
+  $('key-form').addEventListener('submit', (e) => { e.preventDefault(); storeKey(); });
+  $('ai-send').addEventListener('click', sendAi);
+  $('ai-add').addEventListener('click', () => lastAiAnswer && addNote(lastAiAnswer));
+  $('keys-refresh').addEventListener('click', refreshKeys);
+
+  document.addEventListener('keydown', (e) => {
+    const ctrl = e.ctrlKey || e.metaKey;
+    const typing = e.target.closest('input, textarea, select, [contenteditable="true"]');
+    if (ctrl && e.key.toLowerCase() === 's') { e.preventDefault(); saveJSON(); }
+    else if (ctrl && e.key.toLowerCase() === 'o') { e.preventDefault(); openJSON(); }
+    else if (ctrl && (e.key === '=' || e.key === '+')) { e.preventDefault(); boardView.setZoom(boardView.zoom * 1.2); }
+    else if (ctrl && e.key === '-') { e.preventDefault(); boardView.setZoom(boardView.zoom / 1.2); }
+    else if (ctrl && e.key === '0') { e.preventDefault(); boardView.setZoom(1); }
+    else if (!typing && (e.key === 'Delete' || e.key === 'Backspace') && boardView.selectedId !== null) {
+      e.preventDefault();
+      boardView.remove(boardView.selectedId);
+    } else if (e.key === 'Escape' && !typing) boardView.select(null);
+  });
+}
+
+// ---- start ---------------------------------------------------------------------------------------
+
+// A board saved at quit whose save dialog may never have been answered: shown again, unsaved.
+function restoreRecovery() {
+  const text = prefs.get('recovery', null);
+  if (text === null) return;
+  prefs.remove('recovery');
+  try {
+    boardView.load(JSON.parse(text));
+    if (!boardView.isEmpty()) {
+      dirty = true;
+      refreshChrome();
+      toast(i18n.t('recovered'));
+    }
+  } catch { /* an unreadable copy is dropped */ }
+}
+
+function start() {
+  i18n.set(prefs.get('lang', 'auto'));
+  boardView.sens = SENS_FACTORS.includes(Number(prefs.get('sens'))) ? Number(prefs.get('sens')) : 1.0;
+  $('ai-url').value = prefs.get('ai.url', 'http://127.0.0.1:11434/v1/chat/completions');
+  $('ai-model').value = prefs.get('ai.model', 'llama3.2');
+  $('ai-key-id').value = prefs.get('ai.keyId', 'ai-key');
+  i18n.apply();
+  fillSelects();
+  bindControls();
+  refreshChrome();
+  restoreRecovery();
+  // Tell the shell's menu where the sensitivity stands, and show which keys are stored.
+  post({ action: 'menuState', sens: boardView.sens });
+  refreshKeys();
+}
+
+start();
+
+// Small hooks for scripted use and end-to-end tests; the interface does not depend on them.
+window.board = {
+  addNote: (text, x, y) => addNote(text, x !== undefined ? { x, y } : undefined).id,
+  addImage: (dataUrl, name) => addImage(dataUrl, name).then((it) => it.id),
+  addFile,
+  doc: () => boardView.toJSON(),
+  load: (doc) => { boardView.load(doc); markClean(); },
+  select: (id) => boardView.select(id),
+  remove: (id) => boardView.remove(id),
+  isDirty: () => dirty,
+  exportImage, exportPDF, exportPDFPages, importPdf, fetchImage, sendAi, storeKey, refreshKeys,
+  aiReply: () => $('ai-reply').textContent,
+  lang: () => i18n.code,
+  t: (key) => i18n.t(key),
+  zoom: () => boardView.zoom,
+  sens: () => boardView.sens,
+};

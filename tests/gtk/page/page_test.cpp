@@ -1,0 +1,242 @@
+// The application's own page under real WebKit: its document, exports, PDF upload, drops,
+// languages and the way it shows what the shell reports. The shell's replies are made here by
+// calling the page functions the way the native side does.
+#include <gtest/gtest.h>
+
+#include "support/gtk_support.h"
+#include "support/real_page.h"
+
+using testsupport::lastSent;
+
+namespace {
+
+class PageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The page alone: its messages are recorded, and no native part acts on them (no dialogs,
+        // no files, no network). The journeys run the page with every part.
+        auto& h = shell.app().bridge()->handlers();
+        h.files = nullptr;
+        h.render = nullptr;
+        h.net = nullptr;
+        h.vault = nullptr;
+        h.menu = nullptr;
+        ASSERT_TRUE(testsupport::loadRealPage(shell));
+        testsupport::recordMessages(shell);
+        js("board.load({items: []}); __setLang('zh-Hans'); window.__sent.length = 0");
+    }
+    std::string js(const std::string& script) { return shell.eval(script).value_or("<error>"); }
+    bool waitFor(const std::string& script) { return shell.waitFor(script); }
+
+    testsupport::Shell shell{""};
+};
+
+// A small PNG made by the page itself, as a data URL.
+const char* kMakePng =
+    "(() => { const c = document.createElement('canvas'); c.width = 40; c.height = 20;"
+    " const g = c.getContext('2d'); g.fillStyle = '#c00'; g.fillRect(0, 0, 40, 20); return c.toDataURL('image/png'); })()";
+
+TEST_F(PageTest, DocumentSavesOpensAndRefusesWhatIsNotABoard) {
+    EXPECT_EQ(js("String(__quitHasContentU())"), "false");
+    js("board.addNote('你好 board', 100, 100)");
+    EXPECT_EQ(js("String(__quitHasContentU())"), "true");
+
+    js("saveJSON()");
+    ASSERT_TRUE(waitFor(lastSent("saveJSON")));
+    std::string saved = js(lastSent("saveJSON") + ".json");
+    EXPECT_NE(saved.find("你好 board"), std::string::npos);
+    EXPECT_EQ(js("String(__quitHasContentU())"), "false") << "a save clears the unsaved mark";
+
+    // Opening keeps only well-formed items with inline data: nothing remote, nothing malformed.
+    js(R"(__restoreNative(JSON.stringify({items: [
+          {type: 'note', x: 1, y: 2, w: 100, h: 50, text: 'kept'},
+          {type: 'image', x: 0, y: 0, w: 10, h: 10, src: 'https://127.0.0.1/x.png'},
+          {type: 'image', x: 0, y: 0, w: 10, h: 10, src: 'file:///etc/passwd'},
+          {type: 'note', x: 'a', y: 0, w: 1, h: 1, text: 'bad'}, {type: 'script'}, null]})))");
+    EXPECT_EQ(js("JSON.stringify(board.doc().items.map((i) => i.text))"), R"(["kept"])");
+    EXPECT_EQ(js("String(document.querySelectorAll('#world img').length)"), "0");
+
+    // Text that is no board leaves the board alone and says so.
+    for (const char* bad : {"'not json'", "'[1,2]'", "'{\"items\": 3}'"}) {
+        js(std::string("__restoreNative(") + bad + ")");
+        EXPECT_EQ(js("String(board.doc().items.length)"), "1") << bad;
+        EXPECT_EQ(js("document.getElementById('toast').className"), "show error") << bad;
+    }
+
+    js("__quitDiscardU()");
+    js("board.addNote('x')");
+    js("__quitDiscardU()");
+    EXPECT_EQ(js("String(__quitHasContentU())"), "false");
+}
+
+// Saving at quit only starts the save dialog, and the shell may be gone before it is answered:
+// the board comes back at the next start, still marked unsaved. Discarding leaves nothing behind.
+TEST_F(PageTest, SaveAtQuitKeepsARecoveryCopyUntilTheNextStart) {
+    auto restart = [&] {
+        js("window.__gone = true");
+        webkit_web_view_reload(shell.webView());
+        return waitFor("!window.__gone && window.board && typeof window.__quitFlushU === 'function'");
+    };
+    js("board.addNote('keep me safe'); __quitFlushU()");
+    EXPECT_TRUE(waitFor(lastSent("saveJSON")));
+    ASSERT_TRUE(restart());
+    EXPECT_EQ(js("board.doc().items.map((i) => i.text).join()"), "keep me safe");
+    EXPECT_EQ(js("String(__quitHasContentU())"), "true");
+    ASSERT_TRUE(restart());
+    EXPECT_EQ(js("String(board.doc().items.length)"), "0") << "the copy is used once";
+
+    js("board.addNote('throw away'); __quitFlushU(); __quitDiscardU()");
+    ASSERT_TRUE(restart());
+    EXPECT_EQ(js("String(board.doc().items.length)"), "0");
+}
+
+TEST_F(PageTest, ExportsKeepTheChosenRatioAndCutPages) {
+    // The size of the image in a recorded message, read back by decoding it.
+    auto sizeOf = [&](const std::string& dataUrlExpr) {
+        js("window.__size = null; { const i = new Image(); i.onload = () => window.__size = i.naturalWidth + 'x' + "
+           "i.naturalHeight; i.src = " + dataUrlExpr + "; }");
+        EXPECT_TRUE(waitFor("window.__size"));
+        std::string s = js("window.__size");
+        auto x = s.find('x');
+        return std::stod(s.substr(0, x)) / std::stod(s.substr(x + 1));
+    };
+    js("__menuAction('export:png')");
+    EXPECT_EQ(js("String(!!" + lastSent("saveImage") + ")"), "false") << "an empty board exports nothing";
+
+    js("board.addNote('a', 0, 0); board.addNote('b', 500, 1400)");
+    struct Case { const char* command; const char* ext; double ratio; } cases[] = {
+        {"export:png:1", "png", 16.0 / 9}, {"export:png:2", "png", 9.0 / 16}, {"export:jpg:3", "jpg", 4.0 / 3},
+        {"export:jpg:4", "jpg", 3.0 / 4},  {"export:png:5", "png", 1.0},
+    };
+    for (const auto& c : cases) {
+        js(std::string("window.__sent.length = 0; __menuAction('") + c.command + "')");
+        ASSERT_TRUE(waitFor(lastSent("saveImage"))) << c.command;
+        EXPECT_EQ(js(lastSent("saveImage") + ".ext"), c.ext) << c.command;
+        EXPECT_EQ(js(lastSent("saveImage") + ".dataUrl.slice(0, 15)"),
+                  std::string(c.ext[0] == 'j' ? "data:image/jpeg" : "data:image/png;")) << c.command;
+        EXPECT_NEAR(sizeOf(lastSent("saveImage") + ".dataUrl"), c.ratio, 0.01) << c.command;
+    }
+
+    // A tall board becomes several A4-proportioned pages; a short one a single-page PDF.
+    js("window.__sent.length = 0; board.exportPDFPages()");
+    ASSERT_TRUE(waitFor(lastSent("savePDFPages")));
+    EXPECT_EQ(js("String(" + lastSent("savePDFPages") + ".pages.length)"), "2");
+    EXPECT_NEAR(sizeOf(lastSent("savePDFPages") + ".pages[1]"), 1 / 1.41421356, 0.01);
+    js("__menuAction('export:pdf')");
+    EXPECT_TRUE(waitFor(lastSent("savePDF") + ".dataUrl.startsWith('data:image/')"));
+
+    // Formats the board cannot write are refused visibly, without a message to the shell.
+    js("window.__sent.length = 0; __menuAction('export:docx')");
+    EXPECT_EQ(js("String(window.__sent.length)"), "0");
+    EXPECT_NE(js("document.getElementById('toast').textContent").find("Word"), std::string::npos);
+}
+
+TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
+    // 1.25 MiB of base64: three chunks, each a whole number of base64 quads.
+    js("window.__payload = 'QUJD'.repeat(327680); "
+       "window.__req = board.importPdf('big.pdf', 'data:application/pdf;base64,' + window.__payload)");
+    EXPECT_EQ(js("window.__sent.map((s) => JSON.parse(s).action).join()"),
+              "renderPDFBegin,renderPDFChunk,renderPDFChunk,renderPDFChunk,renderPDFEnd");
+    EXPECT_EQ(js("String(window.__sent.map((s) => JSON.parse(s)).filter((m) => m.action === 'renderPDFChunk')"
+                 ".every((m) => m.chunk.length % 4 === 0 && m.chunk.length <= 524288 && m.reqId === window.__req))"),
+              "true");
+    EXPECT_EQ(js("String(window.__sent.map((s) => JSON.parse(s)).filter((m) => m.action === 'renderPDFChunk')"
+                 ".map((m) => m.chunk).join('') === window.__payload)"),
+              "true");
+    EXPECT_EQ(js(lastSent("renderPDFEnd") + ".name"), "big.pdf");
+
+    js("window.__sent.length = 0; window.__small = board.importPdf('s.pdf', 'data:application/pdf;base64,JVBERi0=')");
+    EXPECT_EQ(js(lastSent("renderPDF") + ".reqId === window.__small ? 'whole' : 'no'"), "whole");
+
+    // The shell's answers: two pages, in order, then the end; a request with no pages is an error.
+    js(std::string("{ const p = ") + kMakePng + "; __pdfPageU(window.__req, 0, 2, p); __pdfPageU(window.__req, 1, 2, p);"
+       " __pdfPageU('someone-else', 0, 1, p); __pdfRendered(window.__req, []); }");
+    ASSERT_TRUE(waitFor("board.doc().items.filter((i) => i.type === 'paper').length === 2"));
+    EXPECT_EQ(js("String(board.doc().items[0].y < board.doc().items[1].y)"), "true");
+    js("__pdfRendered(window.__small, [])");
+    EXPECT_TRUE(waitFor("document.getElementById('toast').className === 'show error'"));
+
+    // With template pages on the board, the PDF export makes one page per template page.
+    js("board.addNote('on page 1', 0, 0); window.__sent.length = 0; __menuAction('export:pdf')");
+    ASSERT_TRUE(waitFor(lastSent("savePDFPages")));
+    EXPECT_EQ(js("String(" + lastSent("savePDFPages") + ".pages.length)"), "2");
+}
+
+TEST_F(PageTest, DropsBecomeItemsAndFilesOpenOrSave) {
+    js(std::string("__floatDrop([{kind: 'file', name: 'a.png', mime: 'image/png', dataUrl: ") + kMakePng + "},"
+       " {kind: 'text', text: ' hello '}, {kind: 'file', name: 'r.csv', mime: 'text/csv', dataUrl: 'data:text/csv;base64,YSxi'},"
+       " 42, null, {kind: 'file'}, {kind: 'image', dataUrl: 'x'}])");
+    ASSERT_TRUE(waitFor("board.doc().items.length === 3"));
+    EXPECT_EQ(js("board.doc().items.map((i) => i.type).sort().join()"), "file,image,note");
+    js("__floatDrop('not a list'); __floatDrop(null)");
+    EXPECT_EQ(js("String(board.doc().items.length)"), "3");
+
+    js("board.select(board.doc().items.find((i) => i.type === 'file').id);"
+       "document.getElementById('btn-openfile').click(); document.getElementById('btn-savefile').click()");
+    EXPECT_EQ(js(lastSent("openFile") + ".name + ' ' + " + lastSent("openFile") + ".dataUrl"), "r.csv data:text/csv;base64,YSxi");
+    EXPECT_EQ(js(lastSent("saveFile") + ".name"), "r.csv");
+    // A note leaves as UTF-8 text.
+    js("board.select(board.doc().items.find((i) => i.type === 'note').id); document.getElementById('btn-savefile').click()");
+    EXPECT_EQ(js(lastSent("saveFile") + ".dataUrl"), "data:text/plain;base64,IGhlbGxvIA==");
+}
+
+TEST_F(PageTest, LanguageAndZoomSensitivity) {
+    EXPECT_EQ(js("document.getElementById('btn-note').textContent"), "添加便签");
+    js("__setLang('en')");
+    EXPECT_EQ(js("document.getElementById('btn-note').textContent"), "Add note");
+    EXPECT_EQ(js("String(!!" + lastSent("langChanged") + ")"), "false") << "the shell told us; no echo";
+    js("__setLang('xx'); __setLang(42)");
+    EXPECT_EQ(js("board.lang()"), "en");
+
+    js("const s = document.getElementById('lang-select'); s.value = 'zh-Hans'; s.dispatchEvent(new Event('change'))");
+    EXPECT_EQ(js(lastSent("langChanged") + ".lang"), "zh-Hans");
+    EXPECT_EQ(js("document.getElementById('btn-note').textContent"), "添加便签");
+
+    js("__menuAction('zoomsens:1.8')");
+    EXPECT_EQ(js("String(board.sens())"), "1.8");
+    js("const z = document.getElementById('sens-select'); z.value = '0.4'; z.dispatchEvent(new Event('change'))");
+    EXPECT_EQ(js("String(" + lastSent("menuState") + ".sens)"), "0.4");
+    js("__menuAction('zoomsens:9'); __menuAction('nonsense'); __menuAction('export:png:x')");
+    EXPECT_EQ(js("String(board.sens())"), "0.4");
+}
+
+TEST_F(PageTest, ShowsWhatTheShellReports) {
+    // Image fetch: a scheme the shell would ignore is refused here, an error reply is shown.
+    EXPECT_EQ(js("String(board.fetchImage('file:///etc/hosts'))"), "null");
+    EXPECT_EQ(js("String(!!" + lastSent("fetchImage") + ")"), "false");
+    js("window.__r = board.fetchImage('http://127.0.0.1:9/x.png')");
+    js("__imageFetched({reqId: window.__r, error: '响应不是图片或超过 25MB'})");
+    EXPECT_EQ(js("document.getElementById('fetch-status').textContent"), "响应不是图片或超过 25MB");
+    js(std::string("window.__r = board.fetchImage('http://127.0.0.1:9/y.png'); __imageFetched({reqId: window.__r, dataUrl: ") +
+       kMakePng + "})");
+    EXPECT_TRUE(waitFor("board.doc().items.some((i) => i.type === 'image' && i.name === 'y.png')"));
+
+    // AI replies: refusal, HTTP error with the service's message, and an answer.
+    struct Case { const char* reply; const char* shown; } cases[] = {
+        {"{ok: false, error: '只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）'}", "只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）"},
+        {"{ok: false, status: 401, text: '{\"error\":{\"message\":\"bad key\"}}'}", "HTTP 401: bad key"},
+        {"{ok: true, status: 200, text: '{\"choices\":[{\"message\":{\"content\":\"42\"}}]}'}", "42"},
+        {"{ok: true, status: 200, text: 'plain words'}", "plain words"},
+    };
+    js("document.getElementById('ai-url').value = 'http://127.0.0.1:9/v1/chat/completions'");
+    for (const auto& c : cases) {
+        js("window.__r = board.sendAi()");
+        js(std::string("__netReply(Object.assign({reqId: window.__r}, ") + c.reply + "))");
+        EXPECT_EQ(js("board.aiReply()"), c.shown) << c.reply;
+    }
+    EXPECT_EQ(js(lastSent("netRequest") + ".auth.scheme"), "bearer");
+    EXPECT_EQ(js("JSON.parse(" + lastSent("netRequest") + ".body).messages[0].role"), "user");
+    js("__netReply({reqId: 'unknown', ok: true, text: 'stray'})");
+    EXPECT_EQ(js("board.aiReply()"), "plain words");
+
+    // Keys: the list asks for each key's hint and shows it; the stored value never stays in the page.
+    js("document.getElementById('ai-key-value').value = 'sk-secret-123456'; board.storeKey()");
+    EXPECT_EQ(js(lastSent("vaultSet") + ".value"), "sk-secret-123456");
+    EXPECT_EQ(js("document.getElementById('ai-key-value').value"), "");
+    js("__vaultReply({reqId: 'vault-list-1', keyId: '', ok: true, has: false, hint: '', backend: 'keychain', keys: ['a', 'b']})");
+    EXPECT_EQ(js("window.__sent.map((s) => JSON.parse(s)).filter((m) => m.action === 'vaultStatus').map((m) => m.keyId).join()"), "a,b");
+    js("__vaultReply({reqId: 'vault-status-2', keyId: 'b', ok: true, has: true, hint: 'sk-…3456', backend: 'keychain'})");
+    EXPECT_EQ(js("document.querySelector('#keys-list li[data-key-id=\"b\"] .key-hint').textContent"), "sk-…3456");
+}
+
+}  // namespace
