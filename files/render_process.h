@@ -27,7 +27,8 @@ struct RenderLimits {
 void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
                     const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 
-// The helper beside the running executable (build tree), else in ../libexec/tavrik (installed).
+// $TAVRIK_RENDER_HELPER if set, else the helper beside the running executable (build tree), else
+// the one in ../libexec/tavrik (installed).
 std::string defaultHelperPath();
 
 }  // namespace files
