@@ -39,7 +39,8 @@ cairo_surface_t* photo(int seed) {
             r = r * 1664525u + 1013904223u;
             int grain = static_cast<int>(r >> 28) - 8;
             auto c = [&](double f, double phase) {
-                return std::clamp(static_cast<int>(128 + 100 * std::sin(x * f + y * f * 0.7 + phase + seed)) + grain, 0, 255);
+                return std::clamp(static_cast<int>(128 + 100 * std::sin(x * f + y * f * 0.7 + phase + seed)) + grain, 0,
+                                  255);
             };
             row[x] = static_cast<std::uint32_t>(c(0.004, 0) << 16 | c(0.006, 2) << 8 | c(0.003, 4));
         }
@@ -47,8 +48,9 @@ cairo_surface_t* photo(int seed) {
     cairo_surface_mark_dirty(s);
     auto jpeg = files::encodeJpeg(px, w, h, stride, 85);
     auto* copy = new common::Bytes(std::move(*jpeg));
-    cairo_surface_set_mime_data(s, CAIRO_MIME_TYPE_JPEG, copy->data(), copy->size(),
-                                [](void* p) { delete static_cast<common::Bytes*>(p); }, copy);
+    cairo_surface_set_mime_data(
+        s, CAIRO_MIME_TYPE_JPEG, copy->data(), copy->size(), [](void* p) { delete static_cast<common::Bytes*>(p); },
+        copy);
     return s;
 }
 
@@ -59,7 +61,8 @@ void mixedPage(cairo_t* cr, int page, double w, double h) {
     cairo_set_font_size(cr, 9.5);
     for (int line = 0; line < 38; ++line) {
         cairo_move_to(cr, 54, 60 + line * 12.5);
-        cairo_show_text(cr, "The quick brown fox jumps over the lazy dog; 0123456789 — pack my box with five dozen liquor jugs.");
+        cairo_show_text(
+            cr, "The quick brown fox jumps over the lazy dog; 0123456789 — pack my box with five dozen liquor jugs.");
     }
     // Vector drawing: a chart with gradients and curves.
     cairo_pattern_t* g = cairo_pattern_create_linear(0, h / 2, w, h);
@@ -118,7 +121,8 @@ Run pdftoppm(const std::string& file, const std::string& outDir, int processes) 
     auto start = Clock::now();
     std::vector<pid_t> pids;
     for (int k = 0; k < processes; ++k) {
-        std::vector<std::string> args = {"pdftoppm", "-jpeg", "-jpegopt", "quality=90", "-scale-to", "1920", "-l", "120"};
+        std::vector<std::string> args = {"pdftoppm",  "-jpeg", "-jpegopt", "quality=90",
+                                         "-scale-to", "1920",  "-l",       "120"};
         if (processes == 2) args.push_back(k == 0 ? "-o" : "-e");
         args.push_back(file);
         args.push_back(outDir + "/p" + std::to_string(k));
@@ -154,7 +158,8 @@ int main(int argc, char** argv) {
     if (!mkdtemp(dir)) return 1;
     // A second argument keeps the document there, for a look at it or a profile of one page.
     std::string file = argc > 2 ? std::string(argv[2]) : std::string(dir) + "/mixed.pdf";
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(pdf.data()), static_cast<long>(pdf.size()));
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(pdf.data()), static_cast<long>(pdf.size()));
 
     // Rounds alternate between the contenders, so that a busy machine slows them alike; medians.
     std::vector<Run> two, one, tool1, tool2;
@@ -179,21 +184,28 @@ int main(int argc, char** argv) {
     std::printf("120-page mixed PDF (%.1f MB: text, vector drawing, a photo every other page), 1920 px, JPEG q90\n",
                 static_cast<double>(pdf.size()) / 1e6);
     std::printf("median of %d rounds, %ld cores\n\n", rounds, sysconf(_SC_NPROCESSORS_ONLN));
-    std::printf("| renderer                                  | pages | total s | pages/s | first page ms | vs pdftoppm | peak RSS MB |\n");
-    std::printf("|-------------------------------------------|------:|--------:|--------:|--------------:|------------:|------------:|\n");
+    std::printf(
+        "| renderer                                  | pages | total s | pages/s | first page ms | vs pdftoppm | peak "
+        "RSS MB |\n");
+    std::printf(
+        "|-------------------------------------------|------:|--------:|--------:|--------------:|------------:|-------"
+        "-----:|\n");
     auto row = [&](const char* name, Run r, const char* firstText, long peakKb) {
         char first[32];
-        if (firstText) std::snprintf(first, sizeof first, "%s", firstText);
-        else std::snprintf(first, sizeof first, "%.0f", r.first * 1000);
-        std::printf("| %-41s | %5d | %7.2f | %7.1f | %13s | %10.2fx | %11.1f |\n", name, r.pages, r.total, r.pages / r.total,
-                    first, t.total / r.total, static_cast<double>(peakKb) / 1024);
+        if (firstText)
+            std::snprintf(first, sizeof first, "%s", firstText);
+        else
+            std::snprintf(first, sizeof first, "%.0f", r.first * 1000);
+        std::printf("| %-41s | %5d | %7.2f | %7.1f | %13s | %10.2fx | %11.1f |\n", name, r.pages, r.total,
+                    r.pages / r.total, first, t.total / r.total, static_cast<double>(peakKb) / 1024);
     };
     row("shell: 2 helpers, pages in order, data URL", median(two), nullptr, helperPeak);
     row("shell: 1 helper", median(one), nullptr, helperPeak);
     row("pdftoppm -jpeg quality=90 -scale-to 1920", t, "—", t.peakKb);
     row("pdftoppm, 2 processes (-o / -e)     ", median(tool2), "—", median(tool2).peakKb);
-    std::printf("\npeak RSS: per helper process (largest) and per pdftoppm process; the shell's own process peaked at "
-                "%.1f MB (including building the PDF)\n",
-                static_cast<double>(selfPeakKb()) / 1024);
+    std::printf(
+        "\npeak RSS: per helper process (largest) and per pdftoppm process; the shell's own process peaked at "
+        "%.1f MB (including building the PDF)\n",
+        static_cast<double>(selfPeakKb()) / 1024);
     return 0;
 }

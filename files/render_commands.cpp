@@ -48,8 +48,7 @@ void notifyPDFPage(const std::weak_ptr<bridge::PageSink>& sink, const std::strin
                    const common::Bytes& jpeg) {
     auto s = sink.lock();
     if (!s) return;
-    s->pushPositional("__pdfPageU",
-                      json::Array{reqId, index, total, common::dataurl::make("image/jpeg", jpeg)});
+    s->pushPositional("__pdfPageU", json::Array{reqId, index, total, common::dataurl::make("image/jpeg", jpeg)});
 }
 
 void notifyPDFRendered(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId) {

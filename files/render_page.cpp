@@ -1,12 +1,12 @@
 #include "files/render_page.h"
 
+#include <jpeglib.h>  // after <cstdio>: it needs FILE and size_t
+
 #include <cmath>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
-
-#include <jpeglib.h>  // after <cstdio>: it needs FILE and size_t
 
 namespace files {
 
@@ -34,8 +34,7 @@ void onJpegMessage(j_common_ptr) {}
 
 }  // namespace
 
-std::optional<common::Bytes> encodeJpeg(const std::uint8_t* pixels, int width, int height, int stride,
-                                        int quality) {
+std::optional<common::Bytes> encodeJpeg(const std::uint8_t* pixels, int width, int height, int stride, int quality) {
     if (!pixels || width <= 0 || height <= 0 || stride < width * 4) return std::nullopt;
     jpeg_compress_struct cinfo{};
     JpegError err{};

@@ -7,9 +7,9 @@
 
 namespace files {
 
-inline constexpr int kPageLimit = 120;        // pages rendered per request; later pages never are
-inline constexpr double kLongSide = 1920;      // the longer side of the page box, in pixels
-inline constexpr double kFallbackScale = 2;   // for a box without a positive side
+inline constexpr int kPageLimit = 120;       // pages rendered per request; later pages never are
+inline constexpr double kLongSide = 1920;    // the longer side of the page box, in pixels
+inline constexpr double kFallbackScale = 2;  // for a box without a positive side
 inline constexpr int kJpegQuality = 90;
 
 struct PixelSize {
@@ -22,7 +22,6 @@ struct PixelSize {
 std::optional<PixelSize> pagePixels(double w, double h);
 
 // Baseline JPEG of a cairo ARGB32/RGB24 image (native-endian 32-bit pixels, alpha ignored).
-std::optional<common::Bytes> encodeJpeg(const std::uint8_t* pixels, int width, int height, int stride,
-                                        int quality);
+std::optional<common::Bytes> encodeJpeg(const std::uint8_t* pixels, int width, int height, int stride, int quality);
 
 }  // namespace files

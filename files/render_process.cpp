@@ -88,6 +88,8 @@ Helper spawnHelper(const RenderLimits& limits, int input, int first, int stride)
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     // poppler reports every syntax error of a broken file on standard error.
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // Nothing else of the shell's (sockets, the display, other requests' pipes) reaches the helper.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // Default signal dispositions and an empty mask, whatever this thread has blocked.

@@ -13,12 +13,12 @@
 namespace files {
 
 struct RenderLimits {
-    std::string helperPath;              // the tavrik-render executable
-    int processes = 2;                   // helpers per request, each taking every processes-th page
-    long memoryMb = 1024;                // address space of each helper
-    long cpuSeconds = 120;               // CPU time of each helper
+    std::string helperPath;                        // the tavrik-render executable
+    int processes = 2;                             // helpers per request, each taking every processes-th page
+    long memoryMb = 1024;                          // address space of each helper
+    long cpuSeconds = 120;                         // CPU time of each helper
     std::chrono::milliseconds pageTimeout{20000};  // longest wait for one page before the helper is killed
-    std::function<void(pid_t)> spawned;  // told each helper's process id (tests kill one)
+    std::function<void(pid_t)> spawned;            // told each helper's process id (tests kill one)
 };
 
 // Calls page(index, total, jpeg) for each rendered page in ascending index, on the calling thread,

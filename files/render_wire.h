@@ -7,7 +7,7 @@
 
 namespace files::wire {
 
-inline constexpr std::uint32_t kMagic = 0x31525654;  // "TVR1"
+inline constexpr std::uint32_t kMagic = 0x31525654;    // "TVR1"
 inline constexpr std::uint32_t kMaxFrame = 64u << 20;  // larger than any 1920-px JPEG can be
 
 // The helper's arguments after the program name: FIRST STRIDE MEMORY_MB CPU_SECONDS. It renders

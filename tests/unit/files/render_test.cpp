@@ -81,8 +81,8 @@ std::map<std::string, Outcome> outcomes(const std::vector<std::string>& scripts)
         Outcome& o = out[*a[0].string()];
         if (s.rfind("window.__pdfPageU(", 0) == 0 && a.size() == 4) {
             if (o.rendered) o.renderedLast = false;
-            o.pages.push_back({*a[0].string(), static_cast<int>(*a[1].number()), static_cast<int>(*a[2].number()),
-                               *a[3].string()});
+            o.pages.push_back(
+                {*a[0].string(), static_cast<int>(*a[1].number()), static_cast<int>(*a[2].number()), *a[3].string()});
         } else if (s.rfind("window.__pdfRendered(", 0) == 0) {
             EXPECT_EQ(a.size(), 2u);
             EXPECT_EQ(a[1], json::Value(json::Array{}));
@@ -120,7 +120,9 @@ struct Rig {
 };
 
 json::Object renderPDF(const std::string& reqId, const common::Bytes& pdf) {
-    return {{"action", "renderPDF"}, {"name", "a.pdf"}, {"reqId", reqId},
+    return {{"action", "renderPDF"},
+            {"name", "a.pdf"},
+            {"reqId", reqId},
             {"dataUrl", common::dataurl::make("application/pdf", pdf)}};
 }
 
@@ -205,7 +207,10 @@ TEST(RenderPdf, BadInputEndsWithRenderedOnly) {
         rig.send(renderPDF(c.id, c.pdf));
         ids.push_back(c.id);
     }
-    rig.send({{"action", "renderPDF"}, {"name", "x"}, {"reqId", "undecodable"}, {"dataUrl", "data:application/pdf;base64,%%%"}});
+    rig.send({{"action", "renderPDF"},
+              {"name", "x"},
+              {"reqId", "undecodable"},
+              {"dataUrl", "data:application/pdf;base64,%%%"}});
     ids.push_back("undecodable");
     // Degenerate page boxes: no area, no image; a strip keeps one pixel.
     struct Box {
@@ -268,21 +273,29 @@ TEST(RenderPdf, ChunkedProtocol) {
          {{"a", 2}, {"b", 3}}},
         {"a chunk that is not base64 is dropped and the job stays open",
          {begin("a"), chunk("a", b64(two, 0, 300)), chunk("a", "bm90IGJhc2U2NA"), chunk("a", "!!!!"),
-          chunk("a", "data:application/pdf;base64," + b64(two, 300, two.size())),
-          chunk("a", b64(two, 300, two.size())), end("a")},
+          chunk("a", "data:application/pdf;base64," + b64(two, 300, two.size())), chunk("a", b64(two, 300, two.size())),
+          end("a")},
          {{"a", 2}}},
-        {"a second end answers nothing more", {begin("a"), chunk("a", b64(two, 0, two.size())), end("a"), end("a")},
+        {"a second end answers nothing more",
+         {begin("a"), chunk("a", b64(two, 0, two.size())), end("a"), end("a")},
          {{"a", 2}}},
         {"an upload that never ends answers nothing", {begin("a"), chunk("a", b64(two, 0, two.size()))}, {{"a", -1}}},
         {"a begun but empty upload is no PDF", {begin("a"), end("a")}, {{"a", 0}}},
         {"fields missing or not strings are ignored",
-         {begin("a"), {{"action", "renderPDFChunk"}, {"reqId", "a"}}, {{"action", "renderPDFChunk"}, {"reqId", "a"}, {"chunk", 5}},
-          {{"action", "renderPDFBegin"}, {"reqId", 7}}, {{"action", "renderPDFEnd"}},
+         {begin("a"),
+          {{"action", "renderPDFChunk"}, {"reqId", "a"}},
+          {{"action", "renderPDFChunk"}, {"reqId", "a"}, {"chunk", 5}},
+          {{"action", "renderPDFBegin"}, {"reqId", 7}},
+          {{"action", "renderPDFEnd"}},
           {{"action", "renderPDF"}, {"reqId", "n"}, {"dataUrl", common::dataurl::make("application/pdf", two)}},
-          chunk("a", b64(two, 0, two.size())), end("a")},
+          chunk("a", b64(two, 0, two.size())),
+          end("a")},
          {{"a", 2}, {"n", -1}}},
         {"renderPDF with an empty name, and without a comma",
-         {{{"action", "renderPDF"}, {"name", ""}, {"reqId", "e"}, {"dataUrl", common::dataurl::make("application/pdf", two)}},
+         {{{"action", "renderPDF"},
+           {"name", ""},
+           {"reqId", "e"},
+           {"dataUrl", common::dataurl::make("application/pdf", two)}},
           {{"action", "renderPDF"}, {"name", "x"}, {"reqId", "c"}, {"dataUrl", b64(three, 0, three.size())}}},
          {{"e", 2}, {"c", 3}}},
     };
@@ -323,18 +336,22 @@ TEST(RenderPdf, RequestWhoseBridgeIsGoneFinishesSilently) {
 // The helper processes themselves: whatever happens to them, the request ends, the pages that came
 // are in order, and no helper is left behind.
 TEST(RenderIsolated, HelperFailuresEndTheRequest) {
-    common::Bytes heavy = makePdf(std::vector<std::pair<double, double>>(10, {612, 792}), scribble);
+    common::Bytes heavy = makePdf(std::vector<std::pair<double, double>>(8, {612, 792}), scribble);
+    common::Bytes light = pages(8);
     struct Case {
         const char* name;
+        const common::Bytes& pdf;
         std::function<void(files::RenderLimits&)> setup;
         bool killAfterFirstPage;
         int maxPages;
     } cases[] = {
-        {"both helpers killed after the first page", {}, true, 6},
-        {"no time for even one page", [](files::RenderLimits& l) { l.pageTimeout = 1ms; }, false, 0},
-        {"too little memory to start", [](files::RenderLimits& l) { l.memoryMb = 16; }, false, 0},
-        {"no helper executable", [](files::RenderLimits& l) { l.helperPath = "/nonexistent/tavrik-render"; }, false, 0},
-        {"one helper, all pages", [](files::RenderLimits& l) { l.processes = 1; }, false, 10},
+        {"both helpers killed after the first page", heavy, {}, true, 5},
+        {"no time for even one page", heavy, [](files::RenderLimits& l) { l.pageTimeout = 1ms; }, false, 0},
+        {"too little memory to start", light, [](files::RenderLimits& l) { l.memoryMb = 16; }, false, 0},
+        {"no helper executable", light, [](files::RenderLimits& l) { l.helperPath = "/nonexistent/tavrik-render"; },
+         false, 0},
+        {"one helper, all pages", light, [](files::RenderLimits& l) { l.processes = 1; }, false, 8},
+        {"three helpers, all pages", light, [](files::RenderLimits& l) { l.processes = 3; }, false, 8},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -344,16 +361,16 @@ TEST(RenderIsolated, HelperFailuresEndTheRequest) {
         limits.spawned = [&](pid_t p) { pids.push_back(p); };
         if (c.setup) c.setup(limits);
         std::vector<int> seen;
-        files::renderIsolated(heavy, limits, [&](int index, int total, common::Bytes jpeg) {
-            EXPECT_EQ(total, 10);
+        files::renderIsolated(c.pdf, limits, [&](int index, int total, common::Bytes jpeg) {
+            EXPECT_EQ(total, 8);
             EXPECT_TRUE(decodeJpeg(jpeg));
             if (seen.empty() && c.killAfterFirstPage)
                 for (pid_t p : pids) kill(p, SIGKILL);
             seen.push_back(index);
         });
         EXPECT_LE(static_cast<int>(seen.size()), c.maxPages);
-        if (c.maxPages == 10) {
-            EXPECT_EQ(seen.size(), 10u);
+        if (c.maxPages == 8) {
+            EXPECT_EQ(seen.size(), 8u);
         }
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
         for (pid_t p : pids) EXPECT_EQ(waitpid(p, nullptr, WNOHANG), -1) << "helper " << p << " not reaped";
@@ -370,7 +387,10 @@ TEST(RenderIsolated, CrashOnOnePageKeepsTheOtherHelpersPages) {
         if (spawned++ == 1) kill(p, SIGKILL);
     };
     std::vector<int> seen;
-    files::renderIsolated(pdf, limits, [&](int index, int, common::Bytes) { seen.push_back(index); });
+    files::renderIsolated(pdf, limits, [&](int index, int total, common::Bytes) {
+        EXPECT_EQ(total, 6);
+        seen.push_back(index);
+    });
     EXPECT_EQ(seen, (std::vector<int>{0, 2, 4}));
 }
 
