@@ -8,6 +8,8 @@ namespace files {
 PdfRenderer::PdfRenderer(std::weak_ptr<bridge::PageSink> sink, common::Workers& workers, RenderLimits limits)
     : sink_(std::move(sink)), workers_(workers), limits_(std::make_shared<const RenderLimits>(std::move(limits))) {}
 
+PdfRenderer::~PdfRenderer() { *limits_->abandon = true; }
+
 void PdfRenderer::renderPDF(std::string dataUrl, std::string reqId) {
     std::optional<common::Bytes> bytes = common::dataurl::decode(dataUrl);
     if (!bytes) {

@@ -18,6 +18,8 @@ public:
     // The sink (the bridge) is held weakly: a request whose bridge is gone renders to the end and
     // drops its page calls.
     PdfRenderer(std::weak_ptr<bridge::PageSink> sink, common::Workers& workers, RenderLimits limits);
+    // The shell is going away: requests still rendering end their helpers now.
+    ~PdfRenderer() override;
 
     void renderPDF(std::string dataUrl, std::string reqId) override;
     void renderPDFBegin(std::string reqId) override;

@@ -29,16 +29,19 @@ struct Helper {
     bool alive = false;
 };
 
-// Reads exactly size bytes before the deadline; false on end of stream, error or time-out.
-bool readExact(int fd, void* data, std::size_t size, Clock::time_point deadline) {
+// Reads exactly size bytes before the deadline; false on end of stream, error, time-out or abandon.
+bool readExact(int fd, void* data, std::size_t size, Clock::time_point deadline, const std::atomic<bool>& abandon) {
     auto* p = static_cast<char*>(data);
     while (size > 0) {
+        if (abandon) return false;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return false;
         pollfd pfd{fd, POLLIN, 0};
-        int ready = poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 1 << 30)));
+        // Short slices, so that abandoning is noticed while a slow page renders.
+        int ready = poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 100)));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return false;
+        if (ready == 0) continue;
+        if (ready < 0) return false;
         ssize_t n = read(fd, p, size);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) return false;
@@ -138,8 +141,8 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
     for (auto& h : helpers) {
         if (!h.alive) continue;
         std::uint32_t head[2];
-        if (!readExact(h.out, head, sizeof head, Clock::now() + limits.pageTimeout) || head[0] != wire::kMagic ||
-            head[1] > static_cast<std::uint32_t>(kPageLimit)) {
+        if (!readExact(h.out, head, sizeof head, Clock::now() + limits.pageTimeout, *limits.abandon) ||
+            head[0] != wire::kMagic || head[1] > static_cast<std::uint32_t>(kPageLimit)) {
             stop(h);
             continue;
         }
@@ -151,14 +154,14 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
         if (!h.alive) continue;  // that helper's pages are lost; the others' still come, in order
         auto deadline = Clock::now() + limits.pageTimeout;
         std::uint32_t head[2];
-        if (!readExact(h.out, head, sizeof head, deadline) || head[0] != static_cast<std::uint32_t>(i) ||
-            head[1] > wire::kMaxFrame) {
+        if (!readExact(h.out, head, sizeof head, deadline, *limits.abandon) ||
+            head[0] != static_cast<std::uint32_t>(i) || head[1] > wire::kMaxFrame) {
             stop(h);
             continue;
         }
         if (head[1] == 0) continue;  // the page failed to render
         common::Bytes jpeg(head[1]);
-        if (!readExact(h.out, jpeg.data(), jpeg.size(), deadline)) {
+        if (!readExact(h.out, jpeg.data(), jpeg.size(), deadline, *limits.abandon)) {
             stop(h);
             continue;
         }
@@ -167,7 +170,7 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
 
     for (auto& h : helpers) {
         if (h.out >= 0) close(h.out);
-        // A helper that is done exits by itself; one that is not (a total it disagreed on) is ended.
+        // Every page wanted has been read: a helper that has not exited yet is ended, then reaped.
         if (h.pid > 0) {
             int status = 0;
             pid_t r;

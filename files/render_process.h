@@ -4,8 +4,10 @@
 // merged back in ascending order, each handed on the moment it arrives.
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "common/bytes.h"
@@ -19,11 +21,15 @@ struct RenderLimits {
     long cpuSeconds = 120;                         // CPU time of each helper
     std::chrono::milliseconds pageTimeout{20000};  // longest wait for one page before the helper is killed
     std::function<void(pid_t)> spawned;            // told each helper's process id (tests kill one)
+    // Set when the shell is going away: requests in flight end their helpers at once instead of
+    // keeping the exiting process alive until their last page.
+    std::shared_ptr<std::atomic<bool>> abandon = std::make_shared<std::atomic<bool>>(false);
 };
 
 // Calls page(index, total, jpeg) for each rendered page in ascending index, on the calling thread,
-// and returns when the request is over. A helper that crashes, is killed or times out loses its
-// remaining pages; the other helper's pages still come. Bytes that are not a PDF yield no page.
+// and returns when the request is over, or soon after limits.abandon is set. A helper that
+// crashes, is killed or times out loses its remaining pages; the other helper's pages still come.
+// Bytes that are not a PDF yield no page.
 void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
                     const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 

@@ -317,20 +317,35 @@ TEST(RenderPdf, ChunkedProtocol) {
     }
 }
 
-TEST(RenderPdf, RequestWhoseBridgeIsGoneFinishesSilently) {
-    WaitingQueue queue;
-    auto page = std::make_shared<fakes::RecordingPage>();
-    auto bridge = std::make_shared<bridge::Bridge>(queue, page);
+TEST(RenderPdf, OwnersGoingAway) {
+    files::RenderLimits limits;
+    limits.helperPath = helperPath();
+    int spawned = 0;
+    limits.spawned = [&](pid_t) { ++spawned; };
     {
-        common::Workers workers(queue, 1);
-        files::RenderLimits limits;
-        limits.helperPath = helperPath();
-        files::PdfRenderer renderer(bridge, workers, limits);
-        renderer.renderPDF(common::dataurl::make("application/pdf", pages(2)), "r");
+        // The bridge goes: the request still runs to its end, and its page calls are dropped.
+        WaitingQueue queue;
+        auto page = std::make_shared<fakes::RecordingPage>();
+        auto bridge = std::make_shared<bridge::Bridge>(queue, page);
+        auto workers = std::make_unique<common::Workers>(queue, 1);
+        auto renderer = std::make_shared<files::PdfRenderer>(bridge, *workers, limits);
+        renderer->renderPDF(common::dataurl::make("application/pdf", pages(2)), "r");
         bridge.reset();
-    }  // the workers finish the request here
-    queue.runUntil([] { return false; }, 50ms);
-    EXPECT_TRUE(page->scripts.empty());
+        workers.reset();  // joins once the request is over
+        queue.runUntil([] { return false; }, 50ms);
+        EXPECT_TRUE(page->scripts.empty());
+        EXPECT_EQ(spawned, 2);
+    }
+    {
+        // The renderer goes (the shell is quitting): a long request ends its helpers at once.
+        Rig rig(1, limits);
+        rig.send(renderPDF("slow", makePdf(std::vector<std::pair<double, double>>(16, {612, 792}), scribble)));
+        rig.renderer.reset();
+        rig.bridge->handlers().render.reset();
+        auto o = rig.finish({"slow"});
+        EXPECT_LT(o["slow"].pages.size(), 16u);
+        expectInOrder(o["slow"], 16);
+    }
 }
 
 // The helper processes themselves: whatever happens to them, the request ends, the pages that came
