@@ -54,8 +54,8 @@ std::optional<common::Bytes> PopplerPdf::renderJpeg(int index) const {
         cairo_destroy(cr);
         cairo_surface_flush(surface);
         if (drawn)
-            jpeg = encodeJpeg(cairo_image_surface_get_data(surface), px->width, px->height,
-                              cairo_image_surface_get_stride(surface), kJpegQuality);
+            jpeg = encodePageJpeg(cairo_image_surface_get_data(surface), px->width, px->height,
+                                  cairo_image_surface_get_stride(surface), kPageJpegQuality);
     }
     cairo_surface_destroy(surface);
     g_object_unref(page);

@@ -10,7 +10,7 @@
 
 namespace files {
 
-std::optional<PixelSize> pagePixels(double w, double h) {
+std::optional<PageImageSize> pagePixels(double w, double h) {
     if (!std::isfinite(w) || !std::isfinite(h)) return std::nullopt;
     double m = std::max(w, h);
     double s = m > 0 ? kLongSide / m : kFallbackScale;
@@ -18,7 +18,7 @@ std::optional<PixelSize> pagePixels(double w, double h) {
     auto side = [s](double points) { return points > 0 ? std::max(1L, std::lround(points * s)) : 0L; };
     long pw = side(w), ph = side(h);
     if (pw <= 0 || ph <= 0 || pw > 4 * kLongSide || ph > 4 * kLongSide) return std::nullopt;
-    return PixelSize{static_cast<int>(pw), static_cast<int>(ph)};
+    return PageImageSize{static_cast<int>(pw), static_cast<int>(ph)};
 }
 
 namespace {
@@ -34,7 +34,8 @@ void onJpegMessage(j_common_ptr) {}
 
 }  // namespace
 
-std::optional<common::Bytes> encodeJpeg(const std::uint8_t* pixels, int width, int height, int stride, int quality) {
+std::optional<common::Bytes> encodePageJpeg(const std::uint8_t* pixels, int width, int height, int stride,
+                                            int quality) {
     if (!pixels || width <= 0 || height <= 0 || stride < width * 4) return std::nullopt;
     jpeg_compress_struct cinfo{};
     JpegError err{};
