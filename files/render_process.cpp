@@ -124,6 +124,41 @@ void stop(Helper& h) {
     h.alive = false;
 }
 
+// Ends the helper if it has not exited yet, and reaps it.
+void finish(Helper& h) {
+    if (h.out >= 0) close(h.out);
+    h.out = -1;
+    if (h.pid > 0) {
+        int status = 0;
+        pid_t r;
+        while ((r = waitpid(h.pid, &status, WNOHANG)) < 0 && errno == EINTR) {
+        }
+        if (r == 0) {
+            kill(h.pid, SIGKILL);
+            while (waitpid(h.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+    h.pid = -1;
+    h.alive = false;
+}
+
+// The total the helper announces once it has opened the document; -1 (and the helper stopped)
+// when none comes in time.
+int readTotal(Helper& h, const RenderLimits& limits) {
+    std::uint32_t head[2];
+    if (!h.alive || !readExact(h.out, head, sizeof head, Clock::now() + limits.pageTimeout, *limits.abandon) ||
+        head[0] != wire::kMagic || head[1] > static_cast<std::uint32_t>(kPageLimit)) {
+        stop(h);
+        return -1;
+    }
+    return static_cast<int>(head[1]);
+}
+
+// A helper that died is replaced this many times per request, so that one crashing or endless
+// page costs only that page, while a file that crashes on every page cannot keep respawning.
+constexpr int kMaxRestarts = 4;
+
 }  // namespace
 
 void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
@@ -134,29 +169,33 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
     int count = std::max(1, limits.processes);
     std::vector<Helper> helpers;
     for (int k = 0; k < count; ++k) helpers.push_back(spawnHelper(limits, input, k, count));
-    close(input);
 
     // Every helper opens the document and announces the same total; the first answer counts.
     int total = -1;
     for (auto& h : helpers) {
-        if (!h.alive) continue;
-        std::uint32_t head[2];
-        if (!readExact(h.out, head, sizeof head, Clock::now() + limits.pageTimeout, *limits.abandon) ||
-            head[0] != wire::kMagic || head[1] > static_cast<std::uint32_t>(kPageLimit)) {
-            stop(h);
-            continue;
-        }
-        if (total < 0) total = static_cast<int>(head[1]);
+        int n = readTotal(h, limits);
+        if (total < 0) total = n;
     }
 
+    int restarts = 0;
     for (int i = 0; i < total; ++i) {
         Helper& h = helpers[static_cast<std::size_t>(i % count)];
-        if (!h.alive) continue;  // that helper's pages are lost; the others' still come, in order
+        if (!h.alive) {
+            // This page's helper died on an earlier page: a fresh one goes on from here.
+            if (restarts == kMaxRestarts || *limits.abandon) continue;
+            ++restarts;
+            finish(h);
+            h = spawnHelper(limits, input, i, count);
+            if (readTotal(h, limits) != total) {
+                stop(h);
+                continue;
+            }
+        }
         auto deadline = Clock::now() + limits.pageTimeout;
         std::uint32_t head[2];
         if (!readExact(h.out, head, sizeof head, deadline, *limits.abandon) ||
             head[0] != static_cast<std::uint32_t>(i) || head[1] > wire::kMaxFrame) {
-            stop(h);
+            stop(h);  // crashed, killed, out of memory or time on page i: the page is skipped
             continue;
         }
         if (head[1] == 0) continue;  // the page failed to render
@@ -168,21 +207,9 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
         page(i, total, std::move(jpeg));
     }
 
-    for (auto& h : helpers) {
-        if (h.out >= 0) close(h.out);
-        // Every page wanted has been read: a helper that has not exited yet is ended, then reaped.
-        if (h.pid > 0) {
-            int status = 0;
-            pid_t r;
-            while ((r = waitpid(h.pid, &status, WNOHANG)) < 0 && errno == EINTR) {
-            }
-            if (r == 0) {
-                kill(h.pid, SIGKILL);
-                while (waitpid(h.pid, &status, 0) < 0 && errno == EINTR) {
-                }
-            }
-        }
-    }
+    // Every page wanted has been read.
+    for (auto& h : helpers) finish(h);
+    close(input);
 }
 
 std::string defaultHelperPath() {

@@ -27,9 +27,9 @@ struct RenderLimits {
 };
 
 // Calls page(index, total, jpeg) for each rendered page in ascending index, on the calling thread,
-// and returns when the request is over, or soon after limits.abandon is set. A helper that
-// crashes, is killed or times out loses its remaining pages; the other helper's pages still come.
-// Bytes that are not a PDF yield no page.
+// and returns when the request is over, or soon after limits.abandon is set. A page on which its
+// helper crashes, is killed, runs out of memory or time is skipped like a page that fails to
+// draw; a fresh helper goes on with the pages after it. Bytes that are not a PDF yield no page.
 void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
                     const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 

@@ -360,7 +360,7 @@ TEST(RenderIsolated, HelperFailuresEndTheRequest) {
         bool killAfterFirstPage;
         int maxPages;
     } cases[] = {
-        {"both helpers killed after the first page", heavy, {}, true, 5},
+        {"both helpers killed after the first page", heavy, {}, true, 7},
         {"no time for even one page", heavy, [](files::RenderLimits& l) { l.pageTimeout = 1ms; }, false, 0},
         {"too little memory to start", light, [](files::RenderLimits& l) { l.memoryMb = 16; }, false, 0},
         {"no helper executable", light, [](files::RenderLimits& l) { l.helperPath = "/nonexistent/tavrik-render"; },
@@ -384,6 +384,11 @@ TEST(RenderIsolated, HelperFailuresEndTheRequest) {
             seen.push_back(index);
         });
         EXPECT_LE(static_cast<int>(seen.size()), c.maxPages);
+        // Fresh helpers go on after the killed ones' pages.
+        if (c.killAfterFirstPage) {
+            ASSERT_FALSE(seen.empty());
+            EXPECT_EQ(seen.back(), 7);
+        }
         if (c.maxPages == 8) {
             EXPECT_EQ(seen.size(), 8u);
         }
@@ -392,8 +397,8 @@ TEST(RenderIsolated, HelperFailuresEndTheRequest) {
     }
 }
 
-TEST(RenderIsolated, CrashOnOnePageKeepsTheOtherHelpersPages) {
-    // Helper 1 (odd pages) is killed before it answers; helper 0 still delivers every even page.
+TEST(RenderIsolated, HelperLostBeforeItsFirstPageIsReplaced) {
+    // Helper 1 (odd pages) is killed before it answers; a fresh one renders the odd pages instead.
     common::Bytes pdf = pages(6);
     files::RenderLimits limits;
     limits.helperPath = helperPath();
@@ -406,7 +411,8 @@ TEST(RenderIsolated, CrashOnOnePageKeepsTheOtherHelpersPages) {
         EXPECT_EQ(total, 6);
         seen.push_back(index);
     });
-    EXPECT_EQ(seen, (std::vector<int>{0, 2, 4}));
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(spawned, 3);
 }
 
 }  // namespace
