@@ -1,0 +1,60 @@
+#include "files/render_commands.h"
+
+#include "common/base64.h"
+#include "common/data_url.h"
+
+namespace files {
+
+PdfRenderer::PdfRenderer(std::weak_ptr<bridge::PageSink> sink, common::Workers& workers, RenderLimits limits)
+    : sink_(std::move(sink)), workers_(workers), limits_(std::make_shared<const RenderLimits>(std::move(limits))) {}
+
+PdfRenderer::~PdfRenderer() { *limits_->abandon = true; }
+
+void PdfRenderer::renderPDF(std::string dataUrl, std::string reqId) {
+    std::optional<common::Bytes> bytes = common::dataurl::decode(dataUrl);
+    if (!bytes) {
+        notifyPDFRendered(sink_, reqId);
+        return;
+    }
+    renderPDFBytes("", std::move(*bytes), std::move(reqId));
+}
+
+void PdfRenderer::renderPDFBegin(std::string reqId) { pdfJobs[std::move(reqId)] = common::Bytes{}; }
+
+void PdfRenderer::renderPDFChunk(std::string reqId, std::string chunk) {
+    auto job = pdfJobs.find(reqId);
+    if (job == pdfJobs.end()) return;
+    // Each chunk is base64 by itself; one that is not is dropped (decodeAppend leaves the job's
+    // bytes as they were) and the job stays open.
+    common::base64::decodeAppend(chunk, job->second);
+}
+
+void PdfRenderer::renderPDFEnd(std::string reqId) {
+    auto job = pdfJobs.find(reqId);
+    if (job == pdfJobs.end()) return;
+    common::Bytes bytes = std::move(job->second);
+    pdfJobs.erase(job);
+    renderPDFBytes("", std::move(bytes), std::move(reqId));
+}
+
+void PdfRenderer::renderPDFBytes(const std::string&, common::Bytes data, std::string reqId) {
+    workers_.submit([sink = sink_, limits = limits_, data = std::move(data), reqId = std::move(reqId)] {
+        renderIsolated(data, *limits, [&](int index, int total, common::Bytes jpeg) {
+            notifyPDFPage(sink, reqId, index, total, jpeg);
+        });
+        notifyPDFRendered(sink, reqId);
+    });
+}
+
+void notifyPDFPage(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId, int index, int total,
+                   const common::Bytes& jpeg) {
+    auto s = sink.lock();
+    if (!s) return;
+    s->pushPositional("__pdfPageU", json::Array{reqId, index, total, common::dataurl::make("image/jpeg", jpeg)});
+}
+
+void notifyPDFRendered(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId) {
+    if (auto s = sink.lock()) s->pushPositional("__pdfRendered", json::Array{reqId, json::Array{}});
+}
+
+}  // namespace files

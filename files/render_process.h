@@ -1,0 +1,40 @@
+#pragma once
+// Rendering a PDF in helper processes, so that a crafted file cannot crash the shell or exhaust
+// its memory. Two helpers share the pages (even and odd) to use both cores; their pages are
+// merged back in ascending order, each handed on the moment it arrives.
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/bytes.h"
+
+namespace files {
+
+struct RenderLimits {
+    std::string helperPath;                        // the tavrik-render executable
+    int processes = 2;                             // helpers per request, each taking every processes-th page
+    long memoryMb = 1024;                          // address space of each helper
+    long cpuSeconds = 120;                         // CPU time of each helper
+    std::chrono::milliseconds pageTimeout{20000};  // longest wait for one page before the helper is killed
+    std::function<void(pid_t)> spawned;            // told each helper's process id (tests kill one)
+    // Set when the shell is going away: requests in flight end their helpers at once instead of
+    // keeping the exiting process alive until their last page.
+    std::shared_ptr<std::atomic<bool>> abandon = std::make_shared<std::atomic<bool>>(false);
+};
+
+// Calls page(index, total, jpeg) for each rendered page in ascending index, on the calling thread,
+// and returns when the request is over, or soon after limits.abandon is set. A page on which its
+// helper crashes, is killed, runs out of memory or time is skipped like a page that fails to
+// draw; a fresh helper goes on with the pages after it. Bytes that are not a PDF yield no page.
+void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
+                    const std::function<void(int index, int total, common::Bytes jpeg)>& page);
+
+// $TAVRIK_RENDER_HELPER if set, else the helper beside the running executable (build tree), else
+// the one in ../libexec/tavrik (installed).
+std::string defaultHelperPath();
+
+}  // namespace files

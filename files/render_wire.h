@@ -1,0 +1,17 @@
+#pragma once
+// The render helper's output stream, read by the shell. Native-endian (same machine):
+//   header: u32 magic, u32 n            n = pages the request attempts (0: not a PDF / no pages)
+//   frame:  u32 index, u32 length, length bytes of JPEG, one per page the helper was given, in
+//           ascending index; length 0 means the page failed and is skipped.
+#include <cstdint>
+
+namespace files::wire {
+
+inline constexpr std::uint32_t kMagic = 0x31525654;    // "TVR1"
+inline constexpr std::uint32_t kMaxFrame = 64u << 20;  // larger than any 1920-px JPEG can be
+
+// The helper's arguments after the program name: FIRST STRIDE MEMORY_MB CPU_SECONDS. It renders
+// pages FIRST, FIRST + STRIDE, … of the PDF it reads on standard input.
+inline constexpr const char* kHelperName = "tavrik-render";
+
+}  // namespace files::wire
