@@ -1,0 +1,14 @@
+#pragma once
+#include <optional>
+#include <string>
+
+#include "net/http_client.h"
+
+namespace net {
+
+// Reads a URL the way the HTTP client will when it connects (libcurl's URL parser), so a rule
+// decided on the result holds for the address actually used. No scheme is guessed: a URL without
+// one gives nothing.
+std::optional<Target> parseTarget(const std::string& url);
+
+}  // namespace net
