@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "net/header_rules.h"
@@ -47,7 +48,8 @@ struct CurlHttpClient::Transfer {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     bool tooLarge = false;
     bool refusedConnection = false;
-    bool bodyDropped = false;  // a redirect turned the request into a GET
+    bool bodyDropped = false;
+    std::string location;  // as the last response wrote it  // a redirect turned the request into a GET
 
     HttpResponse response;
 
@@ -71,6 +73,21 @@ struct CurlHttpClient::Transfer {
         }
         t->response.body.insert(t->response.body.end(), data, data + n);
         return n;
+    }
+
+    // Keeps the last response's Location as written: the redirect URL the library hands back is
+    // normalised (127.1 becomes 127.0.0.1), and the local rule is about how the host is written.
+    static size_t onHeader(char* data, size_t size, size_t count, void* self) noexcept {
+        auto* t = static_cast<Transfer*>(self);
+        std::string_view line(data, size * count);
+        if (line.rfind("HTTP/", 0) == 0) t->location.clear();
+        if (line.size() > 9 && equalsIgnoringCase(line.substr(0, 9), "location:")) {
+            auto value = line.substr(9);
+            auto b = value.find_first_not_of(" \t");
+            auto e = value.find_last_not_of(" \t\r\n");
+            t->location = b == std::string_view::npos ? std::string{} : std::string(value.substr(b, e - b + 1));
+        }
+        return size * count;
     }
 
     static int onConnected(void* self, char* ip, char*, int, int) noexcept {
@@ -138,7 +155,7 @@ void CurlHttpClient::run() {
         }
         for (auto& t : fresh) {
             std::string url = t->request.url;
-            startHop(std::move(t), std::move(url));
+            startHop(std::move(t), std::move(url), std::nullopt);
         }
 
         int running = 0;
@@ -169,10 +186,11 @@ void CurlHttpClient::answer(std::unique_ptr<Transfer> t, HttpResponse::Outcome o
     });
 }
 
-void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url) {
+void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std::optional<std::string> writtenHost) {
     using Outcome = HttpResponse::Outcome;
     auto parsed = parseTarget(url);
     if (!parsed) return answer(std::move(t), Outcome::Failed, curl_easy_strerror(CURLE_URL_MALFORMAT));
+    if (writtenHost) parsed->writtenHost = std::move(*writtenHost);
     if (t->request.allowTarget && t->request.allowTarget(*parsed) == Verdict::Refuse)
         return answer(std::move(t), Outcome::Refused, "refused by the transport policy");
     if (parsed->scheme != "http" && parsed->scheme != "https")
@@ -189,6 +207,7 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url) {
     t->response.status = 0;
     t->response.body.clear();
     t->errorBuffer[0] = '\0';
+    t->location.clear();
     t->tooLarge = t->refusedConnection = false;
 
     CURL* easy = curl_easy_init();
@@ -204,6 +223,8 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url) {
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, raw->errorBuffer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, raw);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, raw);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::onConnected);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, raw);
     auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(t->deadline - Clock::now()).count();
@@ -276,8 +297,9 @@ void CurlHttpClient::finishHop(std::unique_ptr<Transfer> t, int result) {
             t->body.reset();
             t->bodyDropped = true;
         }
+        std::string written = writtenHostOfLocation(t->location, t->hop.writtenHost);
         t->releaseHop();
-        return startHop(std::move(t), std::move(next));
+        return startHop(std::move(t), std::move(next), std::move(written));
     }
     return answer(std::move(t), Outcome::Done, {});
 }

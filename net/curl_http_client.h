@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -33,7 +34,7 @@ private:
     struct Loop;
 
     void run();  // the network thread
-    void startHop(std::unique_ptr<Transfer> t, std::string url);
+    void startHop(std::unique_ptr<Transfer> t, std::string url, std::optional<std::string> writtenHost);
     void finishHop(std::unique_ptr<Transfer> t, int curlCode);
     void answer(std::unique_ptr<Transfer> t, HttpResponse::Outcome outcome, std::string error);
 

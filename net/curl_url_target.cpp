@@ -1,6 +1,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 
 #include "net/url_target.h"
@@ -56,6 +57,16 @@ std::optional<Target> parseTarget(const std::string& url) {
     auto port = part(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
     t.port = port ? std::strtol(port->c_str(), nullptr, 10) : 0;
     return t;
+}
+
+std::string writtenHostOfLocation(const std::string& location, const std::string& current) {
+    auto colon = location.find(':');
+    auto slash = location.find('/');
+    bool hasScheme = colon != std::string::npos && colon > 0 && (slash == std::string::npos || colon < slash) &&
+                     std::isalpha(static_cast<unsigned char>(location[0]));
+    if (hasScheme) return writtenHost(location);
+    if (location.rfind("//", 0) == 0) return writtenHost("x:" + location);
+    return current;
 }
 
 }  // namespace net

@@ -11,4 +11,8 @@ namespace net {
 // one gives nothing.
 std::optional<Target> parseTarget(const std::string& url);
 
+// The host of a redirect's Location as it is written there, lower-cased; `current` (the written
+// host of the hop that redirected) when the Location names no host.
+std::string writtenHostOfLocation(const std::string& location, const std::string& current);
+
 }  // namespace net

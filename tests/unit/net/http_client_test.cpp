@@ -1,0 +1,105 @@
+// The libcurl client on its own: the body limit as bytes arrive, many requests at once, and
+// shutting down with requests in flight.
+#include <condition_variable>
+
+#include "net_fixture.h"
+
+namespace {
+
+using net::HttpRequest;
+using net::HttpResponse;
+using nettest::WaitQueue;
+using testsupport::HttpTestServer;
+using testsupport::ReceivedRequest;
+using testsupport::ScriptedResponse;
+
+TEST(HttpClient, BodyLimitIsCountedAsBytesArriveChunkedOrNot) {
+    HttpTestServer server;
+    server.handle([](const ReceivedRequest& r) {
+        size_t n = std::stoul(r.target.substr(r.target.rfind('/') + 1));
+        return ScriptedResponse{200, {}, std::string(n, 'b'), r.target.rfind("/chunked", 0) == 0};
+    });
+    WaitQueue queue;
+    net::CurlHttpClient client(queue);
+    struct Case {
+        std::string path;
+        HttpResponse::Outcome outcome;
+    };
+    for (auto& c : std::vector<Case>{{"/chunked/100000", HttpResponse::Outcome::Done},
+                                     {"/chunked/100001", HttpResponse::Outcome::TooLarge},
+                                     {"/sized/100000", HttpResponse::Outcome::Done},
+                                     {"/sized/100001", HttpResponse::Outcome::TooLarge}}) {
+        HttpRequest req;
+        req.url = server.url(c.path);
+        req.maxBodyBytes = 100000;
+        std::optional<HttpResponse> got;
+        client.send(req, [&](HttpResponse r) { got = std::move(r); });
+        ASSERT_TRUE(queue.runUntil([&] { return got.has_value(); }));
+        EXPECT_EQ(got->outcome, c.outcome) << c.path << " " << got->error;
+        EXPECT_EQ(got->status, 200);
+        EXPECT_LE(got->body.size(), 100000u);
+        if (c.outcome == HttpResponse::Outcome::TooLarge) {
+            EXPECT_FALSE(got->error.empty());
+        }
+    }
+}
+
+TEST(HttpClient, ManyRequestsInFlightEachAnsweredOnce) {
+    HttpTestServer server;
+    server.handle([](const ReceivedRequest& r) { return ScriptedResponse{200, {}, r.target}; });
+    WaitQueue queue;
+    net::CurlHttpClient client(queue);
+    constexpr int kCount = 200;
+    std::vector<int> answers(kCount);
+    std::vector<std::string> bodies(kCount);
+    for (int i = 0; i < kCount; ++i) {
+        HttpRequest req;
+        req.url = server.url("/n/" + std::to_string(i));
+        client.send(req, [&, i](HttpResponse r) {
+            ++answers[i];
+            bodies[i] = std::string(common::asText(r.body));
+        });
+    }
+    int done = 0;
+    ASSERT_TRUE(queue.runUntil([&] {
+        done = static_cast<int>(std::count_if(answers.begin(), answers.end(), [](int n) { return n > 0; }));
+        return done == kCount;
+    })) << done;
+    for (int i = 0; i < kCount; ++i) {
+        EXPECT_EQ(answers[i], 1);
+        EXPECT_EQ(bodies[i], "/n/" + std::to_string(i));
+    }
+}
+
+TEST(HttpClient, DestroyedWithRequestsInFlightAnswersNothing) {
+    HttpTestServer server;
+    std::mutex m;
+    std::condition_variable cv;
+    bool arrived = false, release = false;
+    server.handle([&](const ReceivedRequest&) {
+        std::unique_lock lock(m);
+        arrived = true;
+        cv.notify_all();
+        cv.wait(lock, [&] { return release; });
+        return ScriptedResponse{};
+    });
+    WaitQueue queue;
+    bool answered = false;
+    {
+        net::CurlHttpClient client(queue);
+        HttpRequest req;
+        req.url = server.url("/slow");
+        client.send(req, [&](HttpResponse) { answered = true; });
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return arrived; }));
+    }
+    {
+        std::lock_guard lock(m);
+        release = true;
+    }
+    cv.notify_all();
+    queue.runUntil([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_FALSE(answered);
+}
+
+}  // namespace
