@@ -19,6 +19,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr std::size_t kReserveWholeLimit = 32u * 1024 * 1024;
+
 bool sameOrigin(const Target& a, const Target& b) {
     return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
 }
@@ -71,7 +73,18 @@ struct CurlHttpClient::Transfer {
             t->tooLarge = true;
             return 0;  // ends the transfer
         }
-        t->response.body.insert(t->response.body.end(), data, data + n);
+        auto& body = t->response.body;
+        if (body.size() + n > body.capacity()) {
+            // Grow by doubling, but never past the limit: a body that ends at the limit then
+            // costs the limit, not the next power of two.
+            curl_off_t announced = -1;
+            curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+            size_t want = announced > 0 && static_cast<size_t>(announced) <= t->request.maxBodyBytes
+                              ? static_cast<size_t>(announced)
+                              : std::max(body.capacity() * 2, size_t{64} * 1024);
+            body.reserve(std::min(std::max(want, body.size() + n), t->request.maxBodyBytes));
+        }
+        body.insert(body.end(), data, data + n);
         return n;
     }
 
@@ -180,7 +193,7 @@ void CurlHttpClient::answer(std::unique_ptr<Transfer> t, HttpResponse::Outcome o
     t->releaseHop();
     t->response.outcome = outcome;
     t->response.error = std::move(error);
-    if (outcome != HttpResponse::Outcome::Done && outcome != HttpResponse::Outcome::TooLarge) t->response.body.clear();
+    if (outcome != HttpResponse::Outcome::Done) t->response.body = common::Bytes{};  // frees it here
     mainQueue_.post([done = std::move(t->done), response = std::make_shared<HttpResponse>(std::move(t->response))] {
         done(std::move(*response));
     });
@@ -206,6 +219,9 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std:
     t->response.finalUrl = t->url;
     t->response.status = 0;
     t->response.body.clear();
+    // A small limit (the image fetch's) is reserved at once: untouched pages cost nothing, and the
+    // body then never exists twice while it grows.
+    if (t->request.maxBodyBytes <= kReserveWholeLimit) t->response.body.reserve(t->request.maxBodyBytes);
     t->errorBuffer[0] = '\0';
     t->location.clear();
     t->tooLarge = t->refusedConnection = false;

@@ -4,6 +4,7 @@
 // answers with what the test scripts. Header-only so benchmarks can use it without the test library.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -152,6 +153,8 @@ private:
                 continue;
             }
             ++connections_;
+            int one = 1;  // answers go out at once, not after the client's delayed acknowledgement
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             std::lock_guard lock(mutex_);
             openFds_.push_back(fd);
             connectionThreads_.emplace_back([this, fd] { serve(fd); });
