@@ -47,7 +47,8 @@ double rssMiB(const char* field) {
     char line[256];
     long kb = 0;
     while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, field, std::strlen(field)) == 0 && std::sscanf(line + std::strlen(field), " %ld", &kb) == 1)
+        if (std::strncmp(line, field, std::strlen(field)) == 0 &&
+            std::sscanf(line + std::strlen(field), " %ld", &kb) == 1)
             break;
     std::fclose(f);
     return static_cast<double>(kb) / 1024.0;
@@ -110,28 +111,29 @@ struct LoopWatch {
     int peakThreads;
 };
 
-GSourceFuncs loopWatchFuncs = {
-    [](GSource* s, gint* timeout) -> gboolean {
-        auto* w = reinterpret_cast<LoopWatch*>(s);
-        gint64 now = g_get_monotonic_time();
-        if (w->lastCheck) {
-            w->longest = std::max(w->longest, now - w->lastCheck);
-            w->longestCpu = std::max(w->longestCpu, threadCpuMicros() - w->lastCheckCpu);
-        }
-        if (now - w->lastSample > 1000) {
-            w->peakThreads = std::max(w->peakThreads, threadCount());
-            w->lastSample = now;
-        }
-        *timeout = -1;
-        return FALSE;
-    },
-    [](GSource* s) -> gboolean {
-        reinterpret_cast<LoopWatch*>(s)->lastCheck = g_get_monotonic_time();
-        reinterpret_cast<LoopWatch*>(s)->lastCheckCpu = threadCpuMicros();
-        return FALSE;
-    },
-    [](GSource*, GSourceFunc, gpointer) -> gboolean { return G_SOURCE_CONTINUE; },
-    nullptr, nullptr, nullptr};
+GSourceFuncs loopWatchFuncs = {[](GSource* s, gint* timeout) -> gboolean {
+                                   auto* w = reinterpret_cast<LoopWatch*>(s);
+                                   gint64 now = g_get_monotonic_time();
+                                   if (w->lastCheck) {
+                                       w->longest = std::max(w->longest, now - w->lastCheck);
+                                       w->longestCpu = std::max(w->longestCpu, threadCpuMicros() - w->lastCheckCpu);
+                                   }
+                                   if (now - w->lastSample > 1000) {
+                                       w->peakThreads = std::max(w->peakThreads, threadCount());
+                                       w->lastSample = now;
+                                   }
+                                   *timeout = -1;
+                                   return FALSE;
+                               },
+                               [](GSource* s) -> gboolean {
+                                   reinterpret_cast<LoopWatch*>(s)->lastCheck = g_get_monotonic_time();
+                                   reinterpret_cast<LoopWatch*>(s)->lastCheckCpu = threadCpuMicros();
+                                   return FALSE;
+                               },
+                               [](GSource*, GSourceFunc, gpointer) -> gboolean { return G_SOURCE_CONTINUE; },
+                               nullptr,
+                               nullptr,
+                               nullptr};
 
 json::Value requestMessage(const std::string& url, int i) {
     return json::Object{{"action", "netRequest"},
@@ -146,7 +148,8 @@ void setRequest(CURL* easy, const std::string& url, curl_slist* headers) {
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_POSTFIELDS, R"({"model":"m","prompt":"hi"})");
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, +[](char*, size_t s, size_t n, void*) { return s * n; });
+    curl_easy_setopt(
+        easy, CURLOPT_WRITEFUNCTION, +[](char*, size_t s, size_t n, void*) { return s * n; });
 }
 
 }  // namespace
@@ -203,8 +206,11 @@ int main() {
     // 2. The curl program, one process per request.
     std::vector<double> program;
     for (int i = 0; i < kProgramRuns; ++i) {
-        std::vector<std::string> args = {"curl", "-s", "-o", "/dev/null", "-H", "Content-Type: application/json",
-                                         "-d", R"({"model":"m","prompt":"hi"})", url};
+        std::vector<std::string> args = {"curl", "-s",
+                                         "-o",   "/dev/null",
+                                         "-H",   "Content-Type: application/json",
+                                         "-d",   R"({"model":"m","prompt":"hi"})",
+                                         url};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -253,7 +259,8 @@ int main() {
     // 4. netRequest, sequential: command on the main thread to the __netReply task.
     std::vector<double> proxied;
     {
-        auto access = std::make_shared<net::NetAccess>(std::make_shared<net::CurlHttpClient>(queue), sink, secrets, workers);
+        auto access =
+            std::make_shared<net::NetAccess>(std::make_shared<net::CurlHttpClient>(queue), sink, secrets, workers);
         for (int i = 0; i < kSequential + 50; ++i) {
             int want = sink->replies + 1;
             auto t0 = Clock::now();
@@ -268,7 +275,8 @@ int main() {
     double proxiedConcurrent = 0;
     double issueMs = 0;
     {
-        auto access = std::make_shared<net::NetAccess>(std::make_shared<net::CurlHttpClient>(queue), sink, secrets, workers);
+        auto access =
+            std::make_shared<net::NetAccess>(std::make_shared<net::CurlHttpClient>(queue), sink, secrets, workers);
         threadsBefore = threadCount();
         watch->longest = watch->longestCpu = 0;
         watch->lastCheck = 0;
@@ -286,7 +294,8 @@ int main() {
     // about the limit, not by the whole body each time.
     double rssBefore = rssMiB("VmHWM:"), nowBefore = rssMiB("VmRSS:");
     {
-        auto access = std::make_shared<net::NetAccess>(std::make_shared<net::CurlHttpClient>(queue), sink, secrets, workers);
+        auto access =
+            std::make_shared<net::NetAccess>(std::make_shared<net::CurlHttpClient>(queue), sink, secrets, workers);
         for (int i = 0; i < 5; ++i) {
             int want = sink->images + 1;
             access->fetchImage("http://127.0.0.1:" + std::to_string(port) + "/big.png", "i");
@@ -303,8 +312,10 @@ int main() {
     std::printf("Request proxy against a local HTTP server (127.0.0.1), POST with a small JSON body\n\n");
     std::printf("| measure                                             | median ms | p99 ms   |\n");
     std::printf("|-----------------------------------------------------|-----------|----------|\n");
-    std::printf("| libcurl alone, reused handle, %4d sequential       | %9.3f | %8.3f |\n", kSequential, plainMedian, plainP99);
-    std::printf("| netRequest → __netReply task, %4d sequential       | %9.3f | %8.3f |\n", kSequential, proxMedian, proxP99);
+    std::printf("| libcurl alone, reused handle, %4d sequential       | %9.3f | %8.3f |\n", kSequential, plainMedian,
+                plainP99);
+    std::printf("| netRequest → __netReply task, %4d sequential       | %9.3f | %8.3f |\n", kSequential, proxMedian,
+                proxP99);
     std::printf("| added by netRequest (difference)                    | %9.3f | %8.3f |\n", proxMedian - plainMedian,
                 proxP99 - plainP99);
     if (!program.empty())
@@ -314,14 +325,16 @@ int main() {
     std::printf("|------------------------------------------------------|----------|\n");
     std::printf("| libcurl multi alone: all complete, ms                 | %8.2f |\n", plainConcurrent);
     std::printf("| netRequest: all __netReply tasks run, ms              | %8.2f |\n", proxiedConcurrent);
-    std::printf("| threads in process before / peak during               | %3d / %-3d|\n", threadsBefore, watch->peakThreads);
+    std::printf("| threads in process before / peak during               | %3d / %-3d|\n", threadsBefore,
+                watch->peakThreads);
     std::printf("| longest main-loop iteration (main thread busy), ms   | %8.2f |\n", watch->longest / 1000.0);
     std::printf("|   the same, main-thread CPU time only, ms             | %8.2f |\n", watch->longestCpu / 1000.0);
     std::printf("| main thread time to issue the %d netRequest calls, ms | %8.2f |\n", kConcurrent, issueMs);
     std::printf("| failed replies                                        | %8d |\n", failures);
-    std::printf("\nFive fetches of a 30 MB chunked image (each refused at 25 MiB):\n"
-                "  peak RSS %.1f -> %.1f MiB (+%.1f), RSS now %.1f -> %.1f MiB (+%.1f)\n",
-                rssBefore, rssAfter, rssAfter - rssBefore, nowBefore, nowAfter, nowAfter - nowBefore);
+    std::printf(
+        "\nFive fetches of a 30 MB chunked image (each refused at 25 MiB):\n"
+        "  peak RSS %.1f -> %.1f MiB (+%.1f), RSS now %.1f -> %.1f MiB (+%.1f)\n",
+        rssBefore, rssAfter, rssAfter - rssBefore, nowBefore, nowAfter, nowAfter - nowBefore);
 
     g_source_destroy(&watch->source);
     g_source_unref(&watch->source);

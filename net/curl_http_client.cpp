@@ -25,9 +25,7 @@ bool sameOrigin(const Target& a, const Target& b) {
     return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
 }
 
-bool isLoopbackName(const std::string& host) {
-    return host == "localhost" || host == "127.0.0.1" || host == "[::1]";
-}
+bool isLoopbackName(const std::string& host) { return host == "localhost" || host == "127.0.0.1" || host == "[::1]"; }
 
 }  // namespace
 

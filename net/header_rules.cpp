@@ -24,7 +24,9 @@ bool isHttpToken(std::string_view s) {
     });
 }
 
-bool isSafeHeaderValue(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos; }
+bool isSafeHeaderValue(std::string_view s) {
+    return s.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
 
 void setHeader(std::vector<Header>& headers, std::string name, std::string value) {
     for (auto& h : headers) {

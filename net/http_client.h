@@ -18,10 +18,10 @@ using Header = std::pair<std::string, std::string>;
 
 // Where one hop of a request goes, as the URL parser of the client reads it.
 struct Target {
-    std::string scheme;  // lower-cased
-    std::string host;    // lower-cased; an IPv6 address keeps its brackets
+    std::string scheme;       // lower-cased
+    std::string host;         // lower-cased; an IPv6 address keeps its brackets
     std::string writtenHost;  // the host exactly as the URL text spells it, lower-cased
-    long port = 0;       // explicit or the scheme's default
+    long port = 0;            // explicit or the scheme's default
 };
 
 enum class Verdict { Allow, Refuse };
@@ -50,7 +50,7 @@ struct HttpRequest {
 struct HttpResponse {
     enum class Outcome { Done, Failed, TooLarge, Refused };
     Outcome outcome = Outcome::Failed;
-    long status = 0;   // the last hop's HTTP status; 0 when no HTTP response arrived
+    long status = 0;     // the last hop's HTTP status; 0 when no HTTP response arrived
     common::Bytes body;  // the last hop's body (partial when TooLarge)
     std::string error;   // the client library's description when not Done
     std::string finalUrl;

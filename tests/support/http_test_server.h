@@ -245,7 +245,8 @@ private:
             if (e == std::string::npos) e = head.size();
             std::string line = head.substr(at, e - at);
             auto colon = line.find(':');
-            if (colon != std::string::npos) req.headers.emplace_back(line.substr(0, colon), trim(line.substr(colon + 1)));
+            if (colon != std::string::npos)
+                req.headers.emplace_back(line.substr(0, colon), trim(line.substr(colon + 1)));
             at = e + 2;
         }
         return req;
@@ -254,7 +255,8 @@ private:
     static std::string renderHead(const ScriptedResponse& r) {
         std::string head = "HTTP/1.1 " + std::to_string(r.status) + " Scripted\r\n";
         for (auto& [n, v] : r.headers) head += n + ": " + v + "\r\n";
-        head += r.chunked ? "Transfer-Encoding: chunked\r\n" : "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
+        head +=
+            r.chunked ? "Transfer-Encoding: chunked\r\n" : "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
         return head + "\r\n";
     }
 
@@ -266,7 +268,8 @@ private:
         X509_gmtime_adj(X509_getm_notAfter(cert), 86400);
         X509_set_pubkey(cert, key);
         X509_NAME* name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("localhost"), -1,
+                                   -1, 0);
         X509_set_issuer_name(cert, name);
         X509V3_CTX v3;
         X509V3_set_ctx_nodb(&v3);

@@ -35,17 +35,26 @@ TEST(NetPage, RepliesReachThePageInTheirShapes) {
     auto url = [&](const char* path) { return "'" + server.url(path) + "'"; };
     shell.eval("post({action:'netRequest', reqId:'n1', url:" + url("/chat") +
                ", body:'{\"q\":1}', headers:{'Content-Type':'application/json'}, auth:{keyId:'k', scheme:'bearer'}});"
-               "post({action:'netRequest', reqId:'n2', url:'http://127.0.0.2:" + std::to_string(server.port()) + "/'});"
-               "post({action:'netRequest', reqId:'n3', url:" + url("/gone") + ", method:'GET'});"
-               "post({action:'fetchImage', reqId:'i1', url:" + url("/img") + "});"
-               "post({action:'fetchImage', reqId:'i2', url:" + url("/gone") + "});"
+               "post({action:'netRequest', reqId:'n2', url:'http://127.0.0.2:" +
+               std::to_string(server.port()) +
+               "/'});"
+               "post({action:'netRequest', reqId:'n3', url:" +
+               url("/gone") +
+               ", method:'GET'});"
+               "post({action:'fetchImage', reqId:'i1', url:" +
+               url("/img") +
+               "});"
+               "post({action:'fetchImage', reqId:'i2', url:" +
+               url("/gone") +
+               "});"
                "true");
     ASSERT_TRUE(shell.waitFor("window.got.length === 5"));
     auto reply = [&](const std::string& id) {
         return shell.eval("JSON.stringify(window.got.find(g => g[1].reqId === '" + id + "'))").value_or("");
     };
     EXPECT_EQ(reply("n1"), R"(["net",{"reqId":"n1","ok":true,"status":200,"text":"{\"answer\":\"好/42\"}"}])");
-    EXPECT_EQ(reply("n2"), R"(["net",{"reqId":"n2","ok":false,"error":"只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）"}])");
+    EXPECT_EQ(reply("n2"),
+              R"(["net",{"reqId":"n2","ok":false,"error":"只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）"}])");
     EXPECT_EQ(reply("n3"), R"(["net",{"reqId":"n3","ok":false,"status":404,"text":"{\"error\":\"nope\"}"}])");
     EXPECT_EQ(reply("i1"), R"(["image",{"reqId":"i1","dataUrl":"data:image/png;base64,iVBORw0KGgoBAgME"}])");
     EXPECT_EQ(reply("i2"), R"(["image",{"reqId":"i2","error":"HTTP 404"}])");

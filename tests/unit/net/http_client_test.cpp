@@ -44,6 +44,30 @@ TEST(HttpClient, BodyLimitIsCountedAsBytesArriveChunkedOrNot) {
     }
 }
 
+TEST(HttpClient, ConnectedAddressIsJudgedBeforeTheRequestIsWritten) {
+    HttpTestServer v4;
+    HttpTestServer v6(HttpTestServer::Family::V6);
+    WaitQueue queue;
+    net::CurlHttpClient client(queue);
+    for (HttpTestServer* server : {&v4, &v6}) {
+        for (bool refuse : {true, false}) {
+            std::string seen;
+            HttpRequest req;
+            req.url = server->url("/x");
+            req.allowConnection = [&seen, refuse](const net::Target&, const std::string& ip) {
+                seen = ip;
+                return refuse ? net::Verdict::Refuse : net::Verdict::Allow;
+            };
+            std::optional<HttpResponse> got;
+            client.send(req, [&](HttpResponse r) { got = std::move(r); });
+            ASSERT_TRUE(queue.runUntil([&] { return got.has_value(); }));
+            EXPECT_EQ(seen, server == &v4 ? "127.0.0.1" : "::1");
+            EXPECT_EQ(got->outcome, refuse ? HttpResponse::Outcome::Refused : HttpResponse::Outcome::Done);
+            EXPECT_EQ(server->requests().size(), refuse ? 0u : 1u) << "refused, yet the request was written";
+        }
+    }
+}
+
 TEST(HttpClient, ManyRequestsInFlightEachAnsweredOnce) {
     HttpTestServer server;
     server.handle([](const ReceivedRequest& r) { return ScriptedResponse{200, {}, r.target}; });

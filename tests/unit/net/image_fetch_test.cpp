@@ -28,7 +28,13 @@ TEST(ImageFetch, SignaturesSizesAndStatuses) {
         {"/webp", {200, {}, padded(std::string("RIFF\x10\0\0\0WEBPVP8 ", 16), 30)}},
         {"/wav", {200, {{"Content-Type", "image/webp"}}, padded(std::string("RIFF\x10\0\0\0WAVEfmt ", 16), 30)}},
         {"/svg", {200, {{"Content-Type", "image/svg+xml"}}, R"(<svg xmlns="http://www.w3.org/2000/svg"/>)"}},
-        {"/avif", {200, {}, padded(std::string("\0\0\0\x1c" "ftypavif", 12), 40)}},
+        {"/avif",
+         {200,
+          {},
+          padded(std::string("\0\0\0\x1c"
+                             "ftypavif",
+                             12),
+                 40)}},
         {"/html", {200, {{"Content-Type", "text/html"}}, "<!doctype html><title>Error</title>"}},
         {"/empty", {200, {}, ""}},
         {"/404", {404, {}, png}},
@@ -52,12 +58,12 @@ TEST(ImageFetch, SignaturesSizesAndStatuses) {
         std::string error;  // failure: the error text
     };
     const std::vector<Case> cases = {
-        {"/png", "image/png", ""},       {"/jpeg", "image/jpeg", ""},     {"/gif", "image/gif", ""},
-        {"/bmp", "image/bmp", ""},       {"/webp", "image/webp", ""},     {"/moved", "image/png", ""},
-        {"/gif10", "", kNotImage},       {"/wav", "", kNotImage},         {"/svg", "", kNotImage},
-        {"/avif", "", kNotImage},        {"/html", "", kNotImage},        {"/empty", "", kNotImage},
-        {"/404", "", "HTTP 404"},        {"/500-big", "", "HTTP 500"},    {"/limit", "image/png", ""},
-        {"/limit+1", "", kNotImage},     {"/limit+1-sized", "", kNotImage},
+        {"/png", "image/png", ""},   {"/jpeg", "image/jpeg", ""},       {"/gif", "image/gif", ""},
+        {"/bmp", "image/bmp", ""},   {"/webp", "image/webp", ""},       {"/moved", "image/png", ""},
+        {"/gif10", "", kNotImage},   {"/wav", "", kNotImage},           {"/svg", "", kNotImage},
+        {"/avif", "", kNotImage},    {"/html", "", kNotImage},          {"/empty", "", kNotImage},
+        {"/404", "", "HTTP 404"},    {"/500-big", "", "HTTP 500"},      {"/limit", "image/png", ""},
+        {"/limit+1", "", kNotImage}, {"/limit+1-sized", "", kNotImage},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.path);

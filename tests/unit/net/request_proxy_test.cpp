@@ -1,6 +1,6 @@
 // netRequest end to end: dispatcher, proxy, libcurl, a real server on loopback, the page call.
-#include "net_fixture.h"
 #include "net/transport_policy.h"
+#include "net_fixture.h"
 
 namespace {
 
@@ -62,7 +62,8 @@ TEST(RequestProxy, TransportPolicyAllowsLocalHttpAndHttpsOnlyAndRefusesWithoutSe
         auto reply = net.netRequest({{"reqId", "r"}, {"url", c.url}, {"method", "GET"}});
         ASSERT_TRUE(reply);
         if (c.allowed) {
-            EXPECT_EQ(reply->find("ok")->boolean() ? *reply->find("ok")->boolean() : false, true) << str(*reply, "error");
+            EXPECT_EQ(reply->find("ok")->boolean() ? *reply->find("ok")->boolean() : false, true)
+                << str(*reply, "error");
             EXPECT_EQ(str(*reply, "text"), "ok");
         } else {
             expectKeys(*reply, {"reqId", "ok", "error"});
@@ -80,13 +81,14 @@ TEST(RequestProxy, HeaderPrecedenceAndAuthSchemesAsTheServerSeesThem) {
 
     struct Case {
         const char* name;
-        json::Object extra;  // fields added to the message
+        json::Object extra;                                       // fields added to the message
         std::vector<std::pair<std::string, std::string>> expect;  // header → value, "<absent>" for none
     };
     auto auth = [](json::Object a) { return json::Value(std::move(a)); };
     const std::vector<Case> cases = {
         {"bearer by default; spec Authorization loses",
-         {{"headers", json::Object{{"Authorization", "Bearer page"}, {"X-Page", "1"}}}, {"auth", auth({{"keyId", "k"}})}},
+         {{"headers", json::Object{{"Authorization", "Bearer page"}, {"X-Page", "1"}}},
+          {"auth", auth({{"keyId", "k"}})}},
          {{"Authorization", "Bearer S3CRET-value"}, {"X-Page", "1"}}},
         {"auth headers win over the credential, names compared without case",
          {{"headers", json::Object{{"Authorization", "Bearer page"}}},
@@ -102,12 +104,14 @@ TEST(RequestProxy, HeaderPrecedenceAndAuthSchemesAsTheServerSeesThem) {
          {{"auth", auth({{"keyId", "k"}, {"scheme", "header"}, {"headers", json::Object{{"X-Extra", "e"}}}})}},
          {{"X-Extra", "e"}, {"Authorization", "<absent>"}}},
         {"none", {{"auth", auth({{"keyId", "k"}, {"scheme", "none"}})}}, {{"Authorization", "<absent>"}}},
-        {"unknown scheme is bearer", {{"auth", auth({{"keyId", "k"}, {"scheme", "basic"}})}},
+        {"unknown scheme is bearer",
+         {{"auth", auth({{"keyId", "k"}, {"scheme", "basic"}})}},
          {{"Authorization", "Bearer S3CRET-value"}}},
         {"empty keyId: no credential and no auth headers",
          {{"auth", auth({{"keyId", ""}, {"headers", json::Object{{"X-Extra", "e"}}}})}},
          {{"Authorization", "<absent>"}, {"X-Extra", "<absent>"}}},
-        {"no secret stored: an empty credential still goes out", {{"auth", auth({{"keyId", "missing"}})}},
+        {"no secret stored: an empty credential still goes out",
+         {{"auth", auth({{"keyId", "missing"}})}},
          {{"Authorization", "Bearer"}}},
         {"headers with a non-string value are ignored whole",
          {{"headers", json::Object{{"Content-Type", "application/json"}, {"X-Count", 3}}}},
@@ -161,7 +165,8 @@ TEST(RequestProxy, ReplyShapesForStatusesBodiesAndFailures) {
     HttpTestServer server;
     HttpTestServer untrusted(HttpTestServer::Family::V4, HttpTestServer::Tls::On);
     server.handle([](const ReceivedRequest& r) -> ScriptedResponse {
-        if (r.target == "/missing") return {404, {{"Content-Type", "application/json"}}, R"({"error":{"type":"not_found"}})"};
+        if (r.target == "/missing")
+            return {404, {{"Content-Type", "application/json"}}, R"({"error":{"type":"not_found"}})"};
         if (r.target == "/latin1") return {200, {}, "caf\xe9"};
         if (r.target == "/empty") return {204, {}, ""};
         if (r.target == "/chunked") return {201, {}, std::string(200000, 'x') + "é", true};
@@ -182,8 +187,8 @@ TEST(RequestProxy, ReplyShapesForStatusesBodiesAndFailures) {
         int status;
         std::string text;
     };
-    for (const Case& c : std::vector<Case>{{"/latin1", 200, ""}, {"/empty", 204, ""},
-                                           {"/chunked", 201, std::string(200000, 'x') + "é"}}) {
+    for (const Case& c : std::vector<Case>{
+             {"/latin1", 200, ""}, {"/empty", 204, ""}, {"/chunked", 201, std::string(200000, 'x') + "é"}}) {
         auto reply = net.netRequest({{"reqId", "s"}, {"url", server.url(c.path)}});
         ASSERT_TRUE(reply);
         EXPECT_EQ(*reply->find("ok"), json::Value(true)) << c.path;
