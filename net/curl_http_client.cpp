@@ -3,8 +3,6 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -48,8 +46,8 @@ struct CurlHttpClient::Transfer {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     bool tooLarge = false;
     bool refusedConnection = false;
-    bool bodyDropped = false;
-    std::string location;  // as the last response wrote it  // a redirect turned the request into a GET
+    bool bodyDropped = false;  // a redirect turned the request into a GET
+    std::string location;      // as the last response wrote it
 
     HttpResponse response;
 

@@ -95,6 +95,34 @@ TEST(HttpClient, ManyRequestsInFlightEachAnsweredOnce) {
     }
 }
 
+TEST(HttpClient, TimeoutCoversTheWholeChainOfHops) {
+    HttpTestServer server;
+    std::mutex m;
+    std::condition_variable cv;
+    bool release = false;
+    server.handle([&](const ReceivedRequest& r) {
+        if (r.target == "/hop") return ScriptedResponse::redirect(302, "/stall");
+        std::unique_lock lock(m);
+        cv.wait(lock, [&] { return release; });
+        return ScriptedResponse{};
+    });
+    WaitQueue queue;
+    net::CurlHttpClient client(queue);
+    HttpRequest req;
+    req.url = server.url("/hop");
+    req.timeout = std::chrono::milliseconds(300);
+    std::optional<HttpResponse> got;
+    client.send(req, [&](HttpResponse r) { got = std::move(r); });
+    ASSERT_TRUE(queue.runUntil([&] { return got.has_value(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(got->outcome, HttpResponse::Outcome::Failed);
+    EXPECT_NE(got->error.find("imed out"), std::string::npos) << got->error;
+    {
+        std::lock_guard lock(m);
+        release = true;
+    }
+    cv.notify_all();
+}
+
 TEST(HttpClient, DestroyedWithRequestsInFlightAnswersNothing) {
     HttpTestServer server;
     std::mutex m;
