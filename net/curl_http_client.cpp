@@ -145,6 +145,10 @@ void CurlHttpClient::send(HttpRequest request, Done done) {
     t->deadline = Clock::now() + request.timeout;
     t->method = request.method;
     t->body = request.body;
+    // A later header replaces an earlier one of the same name, compared without regard to case.
+    std::vector<Header> unique;
+    for (auto& [name, value] : request.headers) setHeader(unique, std::move(name), std::move(value));
+    request.headers = std::move(unique);
     t->request = std::move(request);
     t->done = std::move(done);
     {

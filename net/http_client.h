@@ -29,7 +29,8 @@ enum class Verdict { Allow, Refuse };
 struct HttpRequest {
     std::string method = "GET";  // sent verbatim; must be an HTTP token
     std::string url;
-    std::vector<Header> headers;  // names unique without regard to case; bad names and values are skipped
+    std::vector<Header> headers;  // a later name replaces an earlier one, without regard to case;
+                                  // names that are not tokens and values with CR, LF or NUL are skipped
     std::optional<std::string> body;
     std::chrono::milliseconds timeout{120'000};  // for the whole chain of hops
     // More body than this ends the transfer with Outcome::TooLarge; counted as the bytes arrive.
