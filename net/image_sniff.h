@@ -1,0 +1,17 @@
+#pragma once
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "common/bytes.h"
+
+namespace net {
+
+inline constexpr std::size_t kImageMaxBytes = 26'214'400;  // 25 MiB; exactly this much is accepted
+inline constexpr const char* kNotAnImageText = "响应不是图片或超过 25MB";
+
+// The MIME type of a body from its first 12 bytes: BMP, GIF, WebP, PNG or JPEG. Nothing for a body
+// under 12 bytes, over kImageMaxBytes, or with another signature.
+std::optional<std::string> sniffImage(const common::Bytes& body);
+
+}  // namespace net

@@ -1,0 +1,139 @@
+#include "net/net_access.h"
+
+#include "bridge/url.h"
+#include "common/base64.h"
+#include "net/header_rules.h"
+#include "net/image_sniff.h"
+#include "net/transport_policy.h"
+#include "net/url_target.h"
+
+namespace net {
+namespace {
+
+// An object whose every value is a string, as name → value pairs; nothing otherwise (ignored whole).
+std::optional<std::vector<Header>> stringMap(const json::Value* v) {
+    if (!v || !v->object()) return std::nullopt;
+    std::vector<Header> out;
+    for (auto& [name, value] : *v->object()) {
+        if (!value.string()) return std::nullopt;
+        out.emplace_back(name, *value.string());
+    }
+    return out;
+}
+
+json::Value failure(const std::string& reqId, std::string error) {
+    return json::Object{{"reqId", reqId}, {"ok", false}, {"error", std::move(error)}};
+}
+
+}  // namespace
+
+NetAccess::NetAccess(std::shared_ptr<HttpClient> client, std::weak_ptr<bridge::PageSink> page,
+                     std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers)
+    : client_(std::move(client)), page_(std::move(page)), secrets_(std::move(secrets)), workers_(workers) {}
+
+void NetAccess::netRequest(std::string reqId, std::string url, const json::Value& spec) {
+    auto reply = [page = page_, reqId](json::Value payload) {
+        if (auto sink = page.lock()) sink->pushFunction("__netReply", std::move(payload));
+    };
+
+    // Transport policy, on the host as the client will read it. A URL without a scheme counts as
+    // https and fails in transfer; the client never guesses a scheme for it.
+    auto written = bridge::parseUrl(url);
+    std::string scheme = written ? written->scheme : std::string{};
+    auto target = parseTarget(url);
+    bool refused = target ? transportPolicy(*target) == Verdict::Refuse : (scheme != "" && scheme != "https");
+    if (refused) return reply(failure(reqId, kRefusalText));
+
+    HttpRequest request;
+    request.url = url;
+    request.timeout = kRequestTimeout;
+    request.maxBodyBytes = kMaxResponseBytes;
+    request.allowTarget = transportPolicy;  // every redirect hop too
+    request.allowConnection = connectionPolicy;
+    // Browser practice for any redirect to another origin; the injected credential joins them below.
+    request.originBoundHeaders = {"Authorization", "Cookie", "Proxy-Authorization"};
+
+    auto* method = spec.stringAt("method");
+    request.method = method ? *method : "POST";
+
+    if (auto headers = stringMap(spec.find("headers")))
+        for (auto& [name, value] : *headers) setHeader(request.headers, name, value);
+
+    const json::Value* auth = spec.find("auth");
+    const std::string* keyId = auth ? auth->stringAt("keyId") : nullptr;
+    if (auth && auth->object() && keyId && !keyId->empty()) {
+        std::string secret;
+        if (secrets_) secret = secrets_->get(*keyId).value_or("");
+        auto* schemePtr = auth->stringAt("scheme");
+        std::string authScheme = schemePtr ? *schemePtr : "bearer";
+        auto credential = [&](std::string name, std::string value) {
+            request.originBoundHeaders.push_back(name);
+            setHeader(request.headers, std::move(name), std::move(value));
+        };
+        if (authScheme == "none") {
+        } else if (authScheme == "anthropic") {
+            credential("x-api-key", secret);
+            setHeader(request.headers, "anthropic-version", "2023-06-01");
+        } else if (authScheme == "header") {
+            if (auto* headerName = auth->stringAt("headerName")) credential(*headerName, secret);
+        } else {
+            credential("Authorization", "Bearer " + secret);
+        }
+        if (auto headers = stringMap(auth->find("headers")))
+            for (auto& [name, value] : *headers) setHeader(request.headers, name, value);
+    }
+
+    if (auto* body = spec.stringAt("body")) request.body = *body;
+
+    client_->send(std::move(request), [reply, reqId](HttpResponse r) {
+        using Outcome = HttpResponse::Outcome;
+        if (r.outcome == Outcome::Refused) return reply(failure(reqId, kRefusalText));
+        if (r.outcome != Outcome::Done) return reply(failure(reqId, r.error));
+        std::string_view text = common::asText(r.body);
+        bool ok = r.status >= 200 && r.status <= 299;
+        reply(json::Object{{"reqId", reqId},
+                           {"ok", ok},
+                           {"status", r.status},
+                           {"text", json::validUtf8(text) ? std::string(text) : std::string{}}});
+    });
+}
+
+void NetAccess::fetchImage(std::string url, std::string reqId) {
+    HttpRequest request;
+    request.method = "GET";
+    request.url = std::move(url);
+    request.timeout = kImageTimeout;
+    request.maxBodyBytes = kImageMaxBytes;
+    client_->send(std::move(request), [weak = weak_from_this(), reqId = std::move(reqId)](HttpResponse r) mutable {
+        if (auto self = weak.lock()) self->deliverImage(std::move(reqId), std::move(r));
+    });
+}
+
+void NetAccess::deliverImage(std::string reqId, HttpResponse r) {
+    using Outcome = HttpResponse::Outcome;
+    auto send = [page = page_](json::Value result) {
+        if (auto sink = page.lock()) sink->pushWrapped("__imageFetched", std::move(result));
+    };
+    auto error = [&](std::string text) { send(json::Object{{"reqId", reqId}, {"error", std::move(text)}}); };
+
+    if (r.outcome == Outcome::Failed || r.outcome == Outcome::Refused) return error(r.error);
+    if (r.status != 0 && (r.status < 200 || r.status > 299)) return error("HTTP " + std::to_string(r.status));
+    if (r.outcome == Outcome::TooLarge) return error(kNotAnImageText);
+
+    // Sniffing is cheap; the base64 text of up to 25 MiB is not, so it is made on a worker.
+    workers_.run(
+        [body = std::make_shared<common::Bytes>(std::move(r.body))]() -> std::optional<std::string> {
+            auto mime = sniffImage(*body);
+            if (!mime) return std::nullopt;
+            std::string dataUrl = "data:" + *mime + ";base64,";
+            dataUrl.reserve(dataUrl.size() + (body->size() + 2) / 3 * 4);
+            common::base64::encodeAppend(body->data(), body->size(), dataUrl);
+            return dataUrl;
+        },
+        [send, reqId](std::optional<std::string> dataUrl) {
+            if (!dataUrl) return send(json::Object{{"reqId", reqId}, {"error", kNotAnImageText}});
+            send(json::Object{{"reqId", reqId}, {"dataUrl", std::move(*dataUrl)}});
+        });
+}
+
+}  // namespace net

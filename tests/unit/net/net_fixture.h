@@ -1,0 +1,101 @@
+#pragma once
+// The proxy and the image fetch wired as the application wires them — the dispatcher, the libcurl
+// client and real servers on loopback — with a main queue the test drains while it waits.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "bridge/bridge.h"
+#include "common/workers.h"
+#include "fakes/fakes.h"
+#include "net/curl_http_client.h"
+#include "net/net_access.h"
+#include "support/http_test_server.h"
+
+namespace nettest {
+
+// A main queue whose tasks the test thread runs while it waits for a condition.
+class WaitQueue final : public common::MainQueue {
+public:
+    void post(Task task) override {
+        {
+            std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        wake_.notify_one();
+    }
+    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            Task task;
+            {
+                std::unique_lock lock(mutex_);
+                if (!wake_.wait_until(lock, deadline, [&] { return !tasks_.empty(); })) return done();
+                task = std::move(tasks_.front());
+                tasks_.pop_front();
+            }
+            task();
+        }
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Task> tasks_;
+};
+
+class MapSecrets final : public vault::SecretSource {
+public:
+    std::map<std::string, std::string> values;
+    std::optional<std::string> get(const std::string& keyId) override {
+        auto it = values.find(keyId);
+        if (it == values.end()) return std::nullopt;
+        return it->second;
+    }
+};
+
+struct Net {
+    WaitQueue queue;
+    common::Workers workers{queue, 2};
+    std::shared_ptr<fakes::RecordingPage> page = std::make_shared<fakes::RecordingPage>();
+    std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
+    std::shared_ptr<MapSecrets> secrets = std::make_shared<MapSecrets>();
+    std::shared_ptr<net::CurlHttpClient> client;
+    std::shared_ptr<net::NetAccess> access;
+
+    explicit Net(std::string trustedPem = {}) {
+        client = std::make_shared<net::CurlHttpClient>(queue, net::CurlHttpClient::Options{std::move(trustedPem)});
+        access = std::make_shared<net::NetAccess>(client, bridge, secrets, workers);
+        bridge->handlers().net = access;
+    }
+
+    // Posts one command message and returns the argument of the one page call it produced, or
+    // nothing when none came. `prefix` is the page call's text before the JSON.
+    std::optional<json::Value> call(const json::Value& message, const std::string& prefix, const std::string& suffix,
+                                    std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        page->scripts.clear();
+        bridge->receive(message);
+        if (!queue.runUntil([&] { return !page->scripts.empty(); }, limit)) return std::nullopt;
+        const std::string& s = page->scripts.front();
+        EXPECT_EQ(s.rfind(prefix, 0), 0u) << s.substr(0, 200);
+        EXPECT_GE(s.size(), prefix.size() + suffix.size());
+        EXPECT_EQ(s.substr(s.size() - suffix.size()), suffix);
+        return json::parse(s.substr(prefix.size(), s.size() - prefix.size() - suffix.size()));
+    }
+    std::optional<json::Value> netRequest(json::Object message) {
+        message.insert(message.begin(), {"action", "netRequest"});
+        return call(json::Value(std::move(message)), "window.__netReply(", ")");
+    }
+    std::optional<json::Value> fetchImage(const std::string& url) {
+        return call(json::Object{{"action", "fetchImage"}, {"url", url}, {"reqId", "img-1"}}, "window.__imageFetched((",
+                    "))");
+    }
+};
+
+}  // namespace nettest
