@@ -79,13 +79,29 @@ TEST_F(Choosers, SaveChooserIsAModalChildOfTheMainWindowAndWritesTheChosenFile) 
     g_object_unref(json);
     g_object_unref(png);
 
-    g_autoptr(GFile) folder = g_file_new_for_path(dir.path().c_str());
-    ASSERT_TRUE(gtk_file_chooser_set_current_folder(fc, folder, nullptr));
-    gtk_file_chooser_set_current_name(fc, "saved.json");
+    // The chooser loads its first folder asynchronously and may switch to it after we chose ours:
+    // choose, let it settle, and choose again until the choice sticks.
+    g_autoptr(GFile) target = g_file_new_for_path(dir.file("saved.json").c_str());
+    auto chosen = [&] {
+        g_autoptr(GFile) f = gtk_file_chooser_get_file(fc);
+        return f && g_file_equal(f, target);
+    };
+    bool settled = false;
+    for (int attempt = 0; attempt < 10 && !settled; ++attempt) {
+        g_autoptr(GFile) folder = g_file_new_for_path(dir.path().c_str());
+        gtk_file_chooser_set_current_folder(fc, folder, nullptr);
+        gtk_file_chooser_set_current_name(fc, "saved.json");
+        runUntil(chosen, std::chrono::seconds(5));
+        runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2));
+        settled = chosen();
+    }
+    ASSERT_TRUE(settled);
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
     G_GNUC_END_IGNORE_DEPRECATIONS
-    ASSERT_TRUE(runUntil([&] { return slurp(dir.file("saved.json")) == R"({"title":"画布"})"; }));
+    ASSERT_TRUE(runUntil([&] { return slurp(dir.file("saved.json")) == R"({"title":"画布"})"; }))
+        << "chooser still open: " << (findChooser() != nullptr) << ", exists: "
+        << std::filesystem::exists(dir.file("saved.json")) << ", content: " << slurp(dir.file("saved.json"));
     EXPECT_TRUE(runUntil([] { return findChooser() == nullptr; }));
 }
 
