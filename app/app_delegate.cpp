@@ -9,7 +9,10 @@
 namespace app {
 
 AppDelegate::AppDelegate(GtkApplication* app, LaunchOptions options)
-    : app_(app), options_(std::move(options)), workers_(std::make_unique<common::Workers>(mainQueue_)) {
+    : app_(app),
+      options_(std::move(options)),
+      workers_(std::make_unique<common::Workers>(mainQueue_)),
+      quitHolds_(std::make_shared<common::QuitHolds>([app] { g_application_quit(G_APPLICATION(app)); })) {
     quitHandler = [this] { terminate(); };
 }
 
@@ -99,6 +102,6 @@ void AppDelegate::requestQuit() {
     else terminate();
 }
 
-void AppDelegate::terminate() { g_application_quit(G_APPLICATION(app_)); }
+void AppDelegate::terminate() { quitHolds_->requestQuit(); }
 
 }  // namespace app

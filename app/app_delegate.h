@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bridge/bridge.h"
+#include "common/quit_holds.h"
 #include "common/workers.h"
 #include "drop/gtk_drag_catch_view.h"
 #include "gobj/glib_main_queue.h"
@@ -37,8 +38,10 @@ public:
 
     // Every way of ending the application comes here (Quit, closing the window, the session).
     void requestQuit();
-    // Ends the process's main loop without asking again.
+    // Ends the process's main loop without asking again, once no save is still in progress.
     void terminate();
+    // Keeps terminate() waiting while the token lives (see common::QuitHolds).
+    std::shared_ptr<void> holdQuit() { return quitHolds_->hold(); }
     // Installed by the quit confirmation; the default quits at once.
     std::function<void()> quitHandler;
 
@@ -73,6 +76,7 @@ private:
     LaunchOptions options_;
     gobj::GlibMainQueue mainQueue_;
     std::unique_ptr<common::Workers> workers_;
+    std::shared_ptr<common::QuitHolds> quitHolds_;
     gobj::GtkDesktop desktop_;
     gobj::GlibSettingsStore settings_;
     std::shared_ptr<bridge::Bridge> bridge_;

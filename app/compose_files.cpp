@@ -8,6 +8,7 @@ void composeFiles(AppDelegate& app) {
     auto panels = std::make_shared<files::GtkPanels>(app.application());
     std::weak_ptr<bridge::PageSink> page = app.bridge();
     auto exchange = app.keep(std::make_shared<files::FileExchange>(panels, page, app.desktop(), app.workers()));
+    exchange->setQuitHold([&app] { return app.holdQuit(); });
     app.bridge()->handlers().files = exchange;
 }
 

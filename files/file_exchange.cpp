@@ -74,7 +74,8 @@ void FileExchange::saveFile(std::string name, std::string dataUrl) {
 
 void FileExchange::saveBytes(SaveChooser chooser, common::Bytes bytes) {
     auto content = std::make_shared<common::Bytes>(std::move(bytes));
-    panels_->save(chooser, [weak = weak_from_this(), content](std::optional<std::string> path) {
+    auto hold = quitHold_ ? quitHold_() : nullptr;
+    panels_->save(chooser, [weak = weak_from_this(), content, hold](std::optional<std::string> path) {
         auto self = weak.lock();
         if (!self || !path) return;
         if (!replaceFile(*path, *content)) self->beep();
@@ -105,13 +106,14 @@ void FileExchange::savePDFPages(std::vector<std::string> pages, std::string name
 
 void FileExchange::savePdf(SaveChooser chooser, std::vector<common::Bytes> images, PageLayout layout) {
     auto content = std::make_shared<std::vector<common::Bytes>>(std::move(images));
-    panels_->save(chooser, [weak = weak_from_this(), content, layout](std::optional<std::string> path) {
+    auto hold = quitHold_ ? quitHold_() : nullptr;
+    panels_->save(chooser, [weak = weak_from_this(), content, layout, hold](std::optional<std::string> path) {
         auto self = weak.lock();
         if (!self || !path) return;
         // The build owns the images and the path; it reports back only to beep.
         self->workers_.run([images = std::move(*content), layout,
                             path = *path]() mutable { return buildPdf(std::move(images), layout, path); },
-                           [weak](common::Status written) {
+                           [weak, hold](common::Status written) {
                                if (auto self = weak.lock(); self && !written) self->beep();
                            });
     });

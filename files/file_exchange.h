@@ -3,6 +3,7 @@
 // document or a paper PDF to the page, and opening a page's file in its default application.
 // Nothing here answers the page about saving; a failed write beeps.
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ public:
     FileExchange(std::shared_ptr<Panels> panels, std::weak_ptr<bridge::PageSink> page, common::Desktop& desktop,
                  common::Workers& workers);
 
+    // Each save holds one of these from its chooser until its file is written, so that quitting
+    // right after "save" waits for the user's choice instead of ending under the open chooser.
+    void setQuitHold(std::function<std::shared_ptr<void>()> hold) { quitHold_ = std::move(hold); }
+
     void saveText(std::string text, std::string defaultName, std::string ext) override;
     void saveImage(std::string dataUrl, std::string ext) override;
     void savePDF(std::string dataUrl) override;
@@ -50,6 +55,7 @@ private:
     std::weak_ptr<bridge::PageSink> page_;
     common::Desktop& desktop_;
     common::Workers& workers_;
+    std::function<std::shared_ptr<void>()> quitHold_;
 };
 
 }  // namespace files

@@ -6,6 +6,7 @@
 #include "common/data_url.h"
 #include "common/default_stamp.h"
 #include "common/json.h"
+#include "common/quit_holds.h"
 
 using namespace common;
 
@@ -104,4 +105,18 @@ TEST(Base64, LargePayloadsDecodeInHalvesAndStillRefuseABadLetterAnywhere) {
         bad[at] = '\n';
         EXPECT_FALSE(base64::decode(bad)) << at;
     }
+}
+
+TEST(QuitHolds, QuitWaitsForTheLastHold) {
+    int quits = 0;
+    auto holds = std::make_shared<common::QuitHolds>([&] { ++quits; });
+    auto a = holds->hold(), b = holds->hold();
+    holds->requestQuit();
+    a.reset();
+    EXPECT_EQ(quits, 0);
+    b.reset();
+    EXPECT_EQ(quits, 1);
+    auto c = holds->hold();
+    c.reset();  // released with no quit asked: nothing happens
+    EXPECT_EQ(quits, 1);
 }

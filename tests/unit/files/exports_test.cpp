@@ -332,3 +332,35 @@ TEST(Exports, AnswerAfterTheExchangeIsGoneIsDropped) {
     EXPECT_FALSE(fs::exists(dir.file("late.json")));
     EXPECT_EQ(f.desktop.beeps, 0);
 }
+
+TEST(Exports, QuittingWaitsForASaveUntilItsFileIsWritten) {
+    testsupport::TempDir dir;
+    Fixture f;
+    int quits = 0;
+    auto holds = std::make_shared<common::QuitHolds>([&] { ++quits; });
+    f.exchange->setQuitHold([&] { return holds->hold(); });
+
+    // "Save, then quit": the chooser is open when the quit arrives; the quit waits for it.
+    f.exchange->saveText("{}", "doc.json", "json");
+    holds->requestQuit();
+    EXPECT_EQ(quits, 0);
+    f.panels->answerNext(dir.file("doc.json"));
+    EXPECT_EQ(slurp(dir.file("doc.json")), "{}");
+    EXPECT_EQ(quits, 1);
+
+    // A PDF holds the quit until the worker has written it.
+    f.exchange->savePDF(dataUrl(pngImage(40, 30)));
+    holds->requestQuit();
+    f.panels->answerNext(dir.file("one.pdf"));
+    EXPECT_EQ(quits, 1);
+    ASSERT_TRUE(f.settle([&] { return quits == 2; }));
+    EXPECT_TRUE(pdfDone(dir.file("one.pdf")));
+
+    // Cancelling the chooser lets the quit go on; nothing held means at once.
+    f.exchange->saveText("{}", "doc.json", "json");
+    holds->requestQuit();
+    f.panels->answerNext(std::nullopt);
+    EXPECT_EQ(quits, 3);
+    holds->requestQuit();
+    EXPECT_EQ(quits, 4);
+}
