@@ -44,6 +44,17 @@ void TempDir::write(const std::string& name, const std::string& contents) const 
     std::ofstream(p, std::ios::binary) << contents;
 }
 
+std::vector<std::string> menuBarTitles(GtkApplication* app) {
+    std::vector<std::string> titles;
+    GMenuModel* bar = gtk_application_get_menubar(app);
+    for (int i = 0; bar && i < g_menu_model_get_n_items(bar); ++i) {
+        g_autofree char* label = nullptr;
+        g_menu_model_get_item_attribute(bar, i, G_MENU_ATTRIBUTE_LABEL, "s", &label);
+        titles.push_back(label ? label : "");
+    }
+    return titles;
+}
+
 void isolateXdg(const TempDir& dir) {
     for (const char* sub : {"config", "data", "runtime"}) fs::create_directories(dir.file(sub));
     fs::permissions(dir.file("runtime"), fs::perms::owner_all, fs::perm_options::replace);

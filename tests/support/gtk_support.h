@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/app_delegate.h"
 
@@ -31,6 +32,9 @@ public:
 private:
     std::string path_;
 };
+
+// The labels of the installed menu bar's top-level menus.
+std::vector<std::string> menuBarTitles(GtkApplication* app);
 
 // Points XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR into one TempDir for the process.
 void isolateXdg(const TempDir& dir);

@@ -241,18 +241,6 @@ TEST_F(Journey, ImportALargePdfTemplateAndSeeItsPages) {
 #endif
 }
 
-// The labels of the installed menu bar's top-level menus.
-std::vector<std::string> menuTitles(GtkApplication* app) {
-    std::vector<std::string> titles;
-    GMenuModel* bar = gtk_application_get_menubar(app);
-    for (int i = 0; bar && i < g_menu_model_get_n_items(bar); ++i) {
-        g_autofree char* label = nullptr;
-        g_menu_model_get_item_attribute(bar, i, G_MENU_ATTRIBUTE_LABEL, "s", &label);
-        titles.push_back(label ? label : "");
-    }
-    return titles;
-}
-
 bool contains(const std::vector<std::string>& v, const std::string& s) {
     return std::find(v.begin(), v.end(), s) != v.end();
 }
@@ -265,12 +253,12 @@ TEST_F(Journey, SwitchTheLanguageAndSeeMenuAndPageChange) {
     // From the menu: English.
     g_action_group_activate_action(G_ACTION_GROUP(gtkApp), "tag-503", nullptr);
     ASSERT_TRUE(waitFor("document.getElementById('btn-note').textContent === 'Add note'"));
-    ASSERT_TRUE(testsupport::runUntil([&] { return contains(menuTitles(gtkApp), "File"); }));
+    ASSERT_TRUE(testsupport::runUntil([&] { return contains(testsupport::menuBarTitles(gtkApp), "File"); }));
 
     // From the page: back to Simplified Chinese, and the menu follows.
     js("const s = document.getElementById('lang-select'); s.value = 'zh-Hans'; s.dispatchEvent(new Event('change')); true");
     EXPECT_EQ(js("document.getElementById('btn-note').textContent"), "添加便签");
-    EXPECT_TRUE(testsupport::runUntil([&] { return contains(menuTitles(gtkApp), "文件"); }));
+    EXPECT_TRUE(testsupport::runUntil([&] { return contains(testsupport::menuBarTitles(gtkApp), "文件"); }));
 }
 
 TEST_F(Journey, QuitWithUnsavedContentAndSave) {

@@ -75,17 +75,6 @@ std::vector<std::pair<std::string, Entry>> installedMenu(GtkApplication* app) {
     return out;
 }
 
-std::vector<std::string> topTitles(GtkApplication* app) {
-    std::vector<std::string> titles;
-    GMenuModel* bar = gtk_application_get_menubar(app);
-    for (int i = 0; bar && i < g_menu_model_get_n_items(bar); ++i) {
-        g_autofree char* label = nullptr;
-        g_menu_model_get_item_attribute(bar, i, G_MENU_ATTRIBUTE_LABEL, "s", &label);
-        titles.push_back(label ? label : "");
-    }
-    return titles;
-}
-
 const Entry* find(const std::vector<std::pair<std::string, Entry>>& items, const std::string& path) {
     for (const auto& [p, e] : items)
         if (p == path) return &e;
@@ -135,7 +124,7 @@ TEST(MenuBar, InstalledModelCarriesLabelsAcceleratorsAndCheckMarks) {
     Language de("de_DE.UTF-8");
     Shell shell(kPage);
     GtkApplication* app = shell.app().application();
-    EXPECT_EQ(topTitles(app), (std::vector<std::string>{"TAVRIK", "Ablage", "Bearbeiten", "Darstellung"}));
+    EXPECT_EQ(testsupport::menuBarTitles(app), (std::vector<std::string>{"TAVRIK", "Ablage", "Bearbeiten", "Darstellung"}));
 
     auto items = installedMenu(app);
     struct Expect {
@@ -288,11 +277,11 @@ TEST(MenuBar, LanguageChangesRelabelTheMenuBarAndSurviveInTheSettings) {
     Shell shell(kPage);
     ASSERT_TRUE(shell.waitLoaded());
     GtkApplication* app = shell.app().application();
-    EXPECT_EQ(topTitles(app)[1], "文件");
+    EXPECT_EQ(testsupport::menuBarTitles(app)[1], "文件");
 
     EXPECT_EQ(shownBar(shell.window()), (std::vector<std::string>{"TAVRIK", "文件", "编辑", "视图"}));
     activate(app, "tag-507");
-    ASSERT_TRUE(runUntil([&] { return topTitles(app)[1] == "Ablage"; }));
+    ASSERT_TRUE(runUntil([&] { return testsupport::menuBarTitles(app)[1] == "Ablage"; }));
     EXPECT_TRUE(runUntil([&] {
         return shownBar(shell.window()) == std::vector<std::string>{"TAVRIK", "Ablage", "Bearbeiten", "Darstellung"};
     }));
@@ -303,7 +292,7 @@ TEST(MenuBar, LanguageChangesRelabelTheMenuBarAndSurviveInTheSettings) {
 
     // The page reports its own change; then its zoom sensitivity.
     shell.eval("window.webkit.messageHandlers.canvasBridge.postMessage({action: 'langChanged', lang: 'en'})");
-    ASSERT_TRUE(runUntil([&] { return topTitles(app)[1] == "File"; }));
+    ASSERT_TRUE(runUntil([&] { return testsupport::menuBarTitles(app)[1] == "File"; }));
     EXPECT_TRUE(checked(app, "tag-503"));
     shell.eval("window.webkit.messageHandlers.canvasBridge.postMessage({action: 'menuState', sens: 0.4})");
     ASSERT_TRUE(runUntil([&] { return checked(app, "tag-400"); }));

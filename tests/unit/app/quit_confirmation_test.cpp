@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fakes.h"
+#include "menu/l10n.h"
 
 namespace {
 
@@ -39,17 +40,8 @@ public:
     }
 };
 
-std::string english(const std::string& key) {
-    static const std::map<std::string, std::string> table = {
-        {"保存画布？", "Save canvas?"},
-        {"画布还有未保存的内容，退出前要保存吗？", "The canvas has unsaved content. Save before quitting?"},
-        {"保存", "Save"},
-        {"不保存", "Don't Save"},
-        {"取消", "Cancel"},
-    };
-    auto it = table.find(key);
-    return it == table.end() ? "?" + key : it->second;
-}
+// The alert's texts as the interface's English table has them.
+std::string english(const std::string& key) { return menu::L10N::t(key, "en"); }
 
 struct Limit {
     std::chrono::milliseconds delay;
