@@ -89,26 +89,29 @@ bool Shell::waitLoaded() {
 }
 
 std::optional<std::string> Shell::eval(const std::string& script) {
+    // The state lives on the heap and the completion owns a reference to it: an evaluation that
+    // outlasts the wait below must write into live memory, not into this returned frame.
     struct State {
         bool done = false;
         std::optional<std::string> result;
-    } state;
+    };
+    auto state = std::make_shared<State>();
     webkit_web_view_evaluate_javascript(
         webView(), script.c_str(), -1, nullptr, nullptr, nullptr,
         [](GObject* src, GAsyncResult* res, gpointer data) noexcept {
-            auto* st = static_cast<State*>(data);
+            std::unique_ptr<std::shared_ptr<State>> st(static_cast<std::shared_ptr<State>*>(data));
             g_autoptr(GError) error = nullptr;
             JSCValue* v = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(src), res, &error);
             if (v) {
                 g_autofree char* s = jsc_value_to_string(v);
-                st->result = s ? s : "";
+                (*st)->result = s ? s : "";
                 g_object_unref(v);
             }
-            st->done = true;
+            (*st)->done = true;
         },
-        &state);
-    runUntil([&] { return state.done; });
-    return state.result;
+        new std::shared_ptr<State>(state));
+    runUntil([&] { return state->done; });
+    return state->result;
 }
 
 bool Shell::waitFor(const std::string& script, std::chrono::milliseconds limit) {
