@@ -43,9 +43,9 @@ void AppDelegate::applicationDidFinishLaunching() {
                          }),
                          this));
 
-    webView_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", contentManager_.get(), nullptr));
-    if (options_.inspector)
-        webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(webView_), TRUE);
+    webView_ =
+        WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", contentManager_.get(), nullptr));
+    if (options_.inspector) webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(webView_), TRUE);
 
     bridge_ = std::make_shared<bridge::Bridge>(mainQueue_, std::make_shared<bridge::WebkitPageChannel>(webView_));
     bridge_->handlers().window = std::make_shared<bridge::GtkParentWindow>(app_);
@@ -98,8 +98,10 @@ gboolean AppDelegate::onCloseRequest(GtkWindow*, gpointer self) noexcept {
 }
 
 void AppDelegate::requestQuit() {
-    if (quitHandler) quitHandler();
-    else terminate();
+    if (quitHandler)
+        quitHandler();
+    else
+        terminate();
 }
 
 void AppDelegate::terminate() { quitHolds_->requestQuit(); }

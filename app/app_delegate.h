@@ -89,9 +89,9 @@ private:
 };
 
 // Each Part's wiring, one file each, called by the launch sequence in this order.
-void composeMenu(AppDelegate& app);       // before any window exists: builds the menu bar
+void composeMenu(AppDelegate& app);          // before any window exists: builds the menu bar
 void composeMenuCommands(AppDelegate& app);  // the bridge's menuState / langChanged handlers
-void composeWebPolicy(AppDelegate& app);  // navigation guard and script dialogs, on the new web view
+void composeWebPolicy(AppDelegate& app);     // navigation guard and script dialogs, on the new web view
 void composeVault(AppDelegate& app);
 void composeFiles(AppDelegate& app);
 void composeRender(AppDelegate& app);

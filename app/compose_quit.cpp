@@ -5,8 +5,8 @@
 #include <csignal>
 
 #include "app/gtk_quit_alert.h"
-#include "menu/l10n.h"
 #include "bridge/webkit_page_channel.h"
+#include "menu/l10n.h"
 #include "webpolicy/webkit_shell_ui.h"
 
 namespace app {

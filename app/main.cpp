@@ -35,9 +35,10 @@ int main(int argc, char** argv) {
             break;
     }
     if (!haveDisplay()) {
-        std::fputs("tavrik: no display to open the window on: neither DISPLAY nor WAYLAND_DISPLAY is set.\n"
-                   "Start it from a desktop session, or under a virtual X server: xvfb-run -a tavrik\n",
-                   stderr);
+        std::fputs(
+            "tavrik: no display to open the window on: neither DISPLAY nor WAYLAND_DISPLAY is set.\n"
+            "Start it from a desktop session, or under a virtual X server: xvfb-run -a tavrik\n",
+            stderr);
         return 1;
     }
 

@@ -35,7 +35,8 @@ Options parseOptions(const std::vector<std::string>& args) {
 }
 
 std::string helpText(const std::string& program) {
-    return "Usage: " + program + " [OPTION…]\n"
+    return "Usage: " + program +
+           " [OPTION…]\n"
            "A canvas board for images, notes and AI services.\n\n"
            "  --resources DIR   load the page from DIR/html/index.html instead of the installed one\n"
            "  --inspector       enable WebKit's developer tools (right-click › Inspect Element)\n"

@@ -8,8 +8,8 @@ namespace app {
 struct Options {
     enum class Mode { Run, Help, Version, Error } mode = Mode::Run;
     std::optional<std::string> resources;  // --resources DIR: a folder holding html/index.html
-    bool inspector = false;                 // --inspector: WebKit's developer tools
-    std::string error;                      // for Mode::Error
+    bool inspector = false;                // --inspector: WebKit's developer tools
+    std::string error;                     // for Mode::Error
 };
 
 Options parseOptions(const std::vector<std::string>& args);  // args without the program name

@@ -113,7 +113,8 @@ int main(int argc, char** argv) {
         common::base64::decodeAppend(ours, decoded);
     });
     double decSsl = bestOf(5, [&] {
-        EVP_DecodeBlock(back.data(), reinterpret_cast<const unsigned char*>(ours.data()), static_cast<int>(ours.size()));
+        EVP_DecodeBlock(back.data(), reinterpret_cast<const unsigned char*>(ours.data()),
+                        static_cast<int>(ours.size()));
     });
     bool same = decoded == data && std::string(reinterpret_cast<char*>(ossl.data())) == ours &&
                 std::string(buffer.begin(), buffer.end()) == ours;
@@ -121,7 +122,8 @@ int main(int argc, char** argv) {
 
     std::printf("base64 on 25 MiB (best of 5)%s\n", same ? "" : "  [MISMATCH]");
     std::printf("| %-34s | %9s | %9s |\n", "operation", "ms", "MB/s");
-    std::printf("|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(11, '-').c_str(), std::string(11, '-').c_str());
+    std::printf("|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(11, '-').c_str(),
+                std::string(11, '-').c_str());
     std::printf("| %-34s | %9.1f | %9.0f |\n", "encode (ours, into a buffer)", encOurs, mbps(encOurs, kSize));
     std::printf("| %-34s | %9.1f | %9.0f |\n", "encode (ours, into a new string)", encOursNew, mbps(encOursNew, kSize));
     std::printf("| %-34s | %9.1f | %9.0f |\n", "encode (OpenSSL EVP_EncodeBlock)", encSsl, mbps(encSsl, kSize));
@@ -149,17 +151,20 @@ int main(int argc, char** argv) {
     // Build the 25 MiB data URL in the page once.
     std::string setup = "window.big = 'data:application/octet-stream;base64,' + '" + ours + "'; 1";
     bool busy = true;
-    webkit_web_view_evaluate_javascript(b.view, setup.data(), setup.size(), nullptr, nullptr, nullptr,
+    webkit_web_view_evaluate_javascript(
+        b.view, setup.data(), setup.size(), nullptr, nullptr, nullptr,
         [](GObject*, GAsyncResult*, gpointer f) { *static_cast<bool*>(f) = false; }, &busy);
     waitWhile(busy);
 
     auto post = [&](const char* handler, int rounds) {
         b.runs.clear();
         for (int i = 0; i < rounds; ++i) {
-            std::string js = std::string("window.webkit.messageHandlers.") + handler +
-                             ".postMessage({action:'bench', dataUrl: window.big, t: performance.timeOrigin + performance.now()})";
+            std::string js =
+                std::string("window.webkit.messageHandlers.") + handler +
+                ".postMessage({action:'bench', dataUrl: window.big, t: performance.timeOrigin + performance.now()})";
             b.waiting = true;
-            webkit_web_view_evaluate_javascript(b.view, js.data(), js.size(), nullptr, nullptr, nullptr, nullptr, nullptr);
+            webkit_web_view_evaluate_javascript(b.view, js.data(), js.size(), nullptr, nullptr, nullptr, nullptr,
+                                                nullptr);
             waitWhile(b.waiting);
         }
         return b.runs;

@@ -106,9 +106,12 @@ Launch launchOnce(const std::vector<std::string>& argv) {
     std::string name;
     long long value = 0;
     while (lines >> name >> value) {
-        if (name == "peak_ui_kb") result.peakUiMb = value / 1024.0;
-        else if (name == "peak_all_kb") result.peakAllMb = value / 1024.0;
-        else result.ms[name] = (value - t0) / 1e6;
+        if (name == "peak_ui_kb")
+            result.peakUiMb = value / 1024.0;
+        else if (name == "peak_all_kb")
+            result.peakAllMb = value / 1024.0;
+        else
+            result.ms[name] = (value - t0) / 1e6;
     }
     result.ok = result.ms.count("load") && result.ms.count("message");
     return result;
@@ -167,8 +170,8 @@ int main(int argc, char** argv) {
         }
 
     std::printf("Start-up, median of %d launches each, taken in turn; page %s\n\n", runs, page.c_str());
-    std::printf("%-20s %12s %12s %16s %14s %16s %7s\n", "program", "window ms", "load ms", "first msg ms",
-                "peak UI MB", "peak +web MB", "failed");
+    std::printf("%-20s %12s %12s %16s %14s %16s %7s\n", "program", "window ms", "load ms", "first msg ms", "peak UI MB",
+                "peak +web MB", "failed");
     for (auto& s : series)
         std::printf("%-20s %12.1f %12.1f %16.1f %14.1f %16.1f %7d\n", s.name, median(s.ms["window"]),
                     median(s.ms["load"]), median(s.ms["message"]), median(s.ui), median(s.all), s.failed);

@@ -55,8 +55,10 @@ void Bridge::receive(const json::Value& msg) {
         auto* name = str(msg, "name");
         auto* dataUrl = name ? str(msg, "dataUrl") : nullptr;
         if (!dataUrl || !h.files) return;
-        if (action == "saveFile") h.files->saveFile(*name, *dataUrl);
-        else h.files->openFile(*name, *dataUrl);
+        if (action == "saveFile")
+            h.files->saveFile(*name, *dataUrl);
+        else
+            h.files->openFile(*name, *dataUrl);
     } else if (action == "renderPDF") {
         auto* name = str(msg, "name");
         auto* dataUrl = name ? str(msg, "dataUrl") : nullptr;

@@ -10,10 +10,28 @@ bool isHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 bool allowed(char c) {
     if (std::isalnum(static_cast<unsigned char>(c))) return true;
     switch (c) {
-        case '-': case '.': case '_': case '~':                                // unreserved
-        case ':': case '/': case '?': case '#': case '[': case ']': case '@':  // gen-delims
-        case '!': case '$': case '&': case '\'': case '(': case ')':
-        case '*': case '+': case ',': case ';': case '=':                      // sub-delims
+        case '-':
+        case '.':
+        case '_':
+        case '~':  // unreserved
+        case ':':
+        case '/':
+        case '?':
+        case '#':
+        case '[':
+        case ']':
+        case '@':  // gen-delims
+        case '!':
+        case '$':
+        case '&':
+        case '\'':
+        case '(':
+        case ')':
+        case '*':
+        case '+':
+        case ',':
+        case ';':
+        case '=':  // sub-delims
             return true;
         default:
             return false;

@@ -26,8 +26,8 @@ bool WebkitPageChannel::alive() const { return view_.lock() != nullptr; }
 void WebkitPageChannel::evaluate(const std::string& script) {
     auto view = view_.lock();
     if (!view) return;
-    webkit_web_view_evaluate_javascript(view.get(), script.data(), static_cast<gssize>(script.size()), nullptr,
-                                        nullptr, nullptr, nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(view.get(), script.data(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                        nullptr, nullptr, nullptr);
 }
 
 void WebkitPageChannel::evaluateThen(const std::string& script, Done done) {
@@ -43,8 +43,8 @@ void WebkitPageChannel::evaluateThen(const std::string& script, Done done) {
             boxed);
         return;
     }
-    webkit_web_view_evaluate_javascript(view.get(), script.data(), static_cast<gssize>(script.size()), nullptr,
-                                        nullptr, nullptr, evaluated, new Done(std::move(done)));
+    webkit_web_view_evaluate_javascript(view.get(), script.data(), static_cast<gssize>(script.size()), nullptr, nullptr,
+                                        nullptr, evaluated, new Done(std::move(done)));
 }
 
 }  // namespace bridge

@@ -60,8 +60,8 @@ char* encodeTo(const std::uint8_t* in, std::size_t size, char* o) {
         w = __builtin_bswap64(w);
         std::uint16_t a = kEnc.pair[(w >> 52) & 0xFFF], b = kEnc.pair[(w >> 40) & 0xFFF];
         std::uint16_t c = kEnc.pair[(w >> 28) & 0xFFF], d = kEnc.pair[(w >> 16) & 0xFFF];
-        std::uint64_t outWord = std::uint64_t(a) | (std::uint64_t(b) << 16) | (std::uint64_t(c) << 32) |
-                                (std::uint64_t(d) << 48);
+        std::uint64_t outWord =
+            std::uint64_t(a) | (std::uint64_t(b) << 16) | (std::uint64_t(c) << 32) | (std::uint64_t(d) << 48);
         std::memcpy(o, &outWord, 8);
         o += 8;
     }

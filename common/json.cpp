@@ -30,17 +30,21 @@ bool validUtf8(std::string_view s) {
         }
         std::size_t len;
         std::uint32_t cp;
-        if ((c & 0xE0) == 0xC0) len = 2, cp = c & 0x1F;
-        else if ((c & 0xF0) == 0xE0) len = 3, cp = c & 0x0F;
-        else if ((c & 0xF8) == 0xF0) len = 4, cp = c & 0x07;
-        else return false;
+        if ((c & 0xE0) == 0xC0)
+            len = 2, cp = c & 0x1F;
+        else if ((c & 0xF0) == 0xE0)
+            len = 3, cp = c & 0x0F;
+        else if ((c & 0xF8) == 0xF0)
+            len = 4, cp = c & 0x07;
+        else
+            return false;
         if (i + len > n) return false;
         for (std::size_t k = 1; k < len; ++k) {
             if ((p[i + k] & 0xC0) != 0x80) return false;
             cp = (cp << 6) | (p[i + k] & 0x3F);
         }
-        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-            cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
         i += len;
     }
@@ -58,14 +62,30 @@ bool writeString(const std::string& s, std::string& out) {
         const char* esc = nullptr;
         char buf[8];
         switch (c) {
-            case '"': esc = "\\\""; break;
-            case '\\': esc = "\\\\"; break;
-            case '/': esc = "\\/"; break;
-            case '\n': esc = "\\n"; break;
-            case '\r': esc = "\\r"; break;
-            case '\t': esc = "\\t"; break;
-            case '\b': esc = "\\b"; break;
-            case '\f': esc = "\\f"; break;
+            case '"':
+                esc = "\\\"";
+                break;
+            case '\\':
+                esc = "\\\\";
+                break;
+            case '/':
+                esc = "\\/";
+                break;
+            case '\n':
+                esc = "\\n";
+                break;
+            case '\r':
+                esc = "\\r";
+                break;
+            case '\t':
+                esc = "\\t";
+                break;
+            case '\b':
+                esc = "\\b";
+                break;
+            case '\f':
+                esc = "\\f";
+                break;
             default:
                 if (c < 0x20) {
                     static const char hex[] = "0123456789abcdef";
@@ -88,8 +108,14 @@ bool writeString(const std::string& s, std::string& out) {
 bool writeValue(const Value& v, std::string& out) {
     struct Visitor {
         std::string& out;
-        bool operator()(std::nullptr_t) { out += "null"; return true; }
-        bool operator()(bool b) { out += b ? "true" : "false"; return true; }
+        bool operator()(std::nullptr_t) {
+            out += "null";
+            return true;
+        }
+        bool operator()(bool b) {
+            out += b ? "true" : "false";
+            return true;
+        }
         bool operator()(double d) {
             if (!std::isfinite(d)) return false;
             char buf[32];
@@ -170,8 +196,10 @@ private:
         std::size_t start = i_;
         if (i_ < t_.size() && t_[i_] == '-') ++i_;
         if (i_ >= t_.size() || !std::isdigit(static_cast<unsigned char>(t_[i_]))) return false;
-        if (t_[i_] == '0') ++i_;
-        else while (i_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[i_]))) ++i_;
+        if (t_[i_] == '0')
+            ++i_;
+        else
+            while (i_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[i_]))) ++i_;
         if (i_ < t_.size() && t_[i_] == '.') {
             ++i_;
             if (i_ >= t_.size() || !std::isdigit(static_cast<unsigned char>(t_[i_]))) return false;
@@ -190,7 +218,8 @@ private:
         return true;
     }
     static void utf8(std::uint32_t cp, std::string& s) {
-        if (cp < 0x80) s.push_back(static_cast<char>(cp));
+        if (cp < 0x80)
+            s.push_back(static_cast<char>(cp));
         else if (cp < 0x800) {
             s.push_back(static_cast<char>(0xC0 | (cp >> 6)));
             s.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
@@ -211,10 +240,14 @@ private:
         for (int k = 0; k < 4; ++k) {
             char c = t_[i_++];
             cp <<= 4;
-            if (c >= '0' && c <= '9') cp |= c - '0';
-            else if (c >= 'a' && c <= 'f') cp |= c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') cp |= c - 'A' + 10;
-            else return false;
+            if (c >= '0' && c <= '9')
+                cp |= c - '0';
+            else if (c >= 'a' && c <= 'f')
+                cp |= c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                cp |= c - 'A' + 10;
+            else
+                return false;
         }
         return true;
     }
@@ -222,7 +255,8 @@ private:
         ++i_;  // opening quote
         for (;;) {
             std::size_t run = i_;
-            while (i_ < t_.size() && t_[i_] != '"' && t_[i_] != '\\' && static_cast<unsigned char>(t_[i_]) >= 0x20) ++i_;
+            while (i_ < t_.size() && t_[i_] != '"' && t_[i_] != '\\' && static_cast<unsigned char>(t_[i_]) >= 0x20)
+                ++i_;
             s.append(t_.substr(run, i_ - run));
             if (i_ >= t_.size()) return false;
             char c = t_[i_++];
@@ -231,14 +265,30 @@ private:
             if (i_ >= t_.size()) return false;
             char e = t_[i_++];
             switch (e) {
-                case '"': s.push_back('"'); break;
-                case '\\': s.push_back('\\'); break;
-                case '/': s.push_back('/'); break;
-                case 'b': s.push_back('\b'); break;
-                case 'f': s.push_back('\f'); break;
-                case 'n': s.push_back('\n'); break;
-                case 'r': s.push_back('\r'); break;
-                case 't': s.push_back('\t'); break;
+                case '"':
+                    s.push_back('"');
+                    break;
+                case '\\':
+                    s.push_back('\\');
+                    break;
+                case '/':
+                    s.push_back('/');
+                    break;
+                case 'b':
+                    s.push_back('\b');
+                    break;
+                case 'f':
+                    s.push_back('\f');
+                    break;
+                case 'n':
+                    s.push_back('\n');
+                    break;
+                case 'r':
+                    s.push_back('\r');
+                    break;
+                case 't':
+                    s.push_back('\t');
+                    break;
                 case 'u': {
                     std::uint32_t cp;
                     if (!hex4(cp)) return false;
@@ -252,7 +302,8 @@ private:
                     utf8(cp, s);
                     break;
                 }
-                default: return false;
+                default:
+                    return false;
             }
         }
     }
@@ -271,8 +322,14 @@ private:
             a.push_back(std::move(v));
             ws();
             if (i_ >= t_.size()) return false;
-            if (t_[i_] == ',') { ++i_; continue; }
-            if (t_[i_] == ']') { ++i_; break; }
+            if (t_[i_] == ',') {
+                ++i_;
+                continue;
+            }
+            if (t_[i_] == ']') {
+                ++i_;
+                break;
+            }
             return false;
         }
         out = Value(std::move(a));
@@ -300,8 +357,14 @@ private:
             o.emplace_back(std::move(key), std::move(v));
             ws();
             if (i_ >= t_.size()) return false;
-            if (t_[i_] == ',') { ++i_; continue; }
-            if (t_[i_] == '}') { ++i_; break; }
+            if (t_[i_] == ',') {
+                ++i_;
+                continue;
+            }
+            if (t_[i_] == '}') {
+                ++i_;
+                break;
+            }
             return false;
         }
         out = Value(std::move(o));

@@ -19,18 +19,18 @@ struct Value {
     std::variant<std::nullptr_t, bool, double, std::string, Array, Object> v;
 
     Value() : v(nullptr) {}
-    Value(std::nullptr_t) : v(nullptr) {}                         // NOLINT
-    Value(bool b) : v(b) {}                                       // NOLINT
-    Value(double d) : v(d) {}                                     // NOLINT
-    Value(int i) : v(static_cast<double>(i)) {}                   // NOLINT
-    Value(long i) : v(static_cast<double>(i)) {}                  // NOLINT
-    Value(long long i) : v(static_cast<double>(i)) {}             // NOLINT
-    Value(unsigned long i) : v(static_cast<double>(i)) {}         // NOLINT
-    Value(std::string s) : v(std::move(s)) {}                     // NOLINT
-    Value(const char* s) : v(std::string(s)) {}                   // NOLINT
-    Value(std::string_view s) : v(std::string(s)) {}              // NOLINT
-    Value(Array a) : v(std::move(a)) {}                           // NOLINT
-    Value(Object o) : v(std::move(o)) {}                          // NOLINT
+    Value(std::nullptr_t) : v(nullptr) {}                  // NOLINT
+    Value(bool b) : v(b) {}                                // NOLINT
+    Value(double d) : v(d) {}                              // NOLINT
+    Value(int i) : v(static_cast<double>(i)) {}            // NOLINT
+    Value(long i) : v(static_cast<double>(i)) {}           // NOLINT
+    Value(long long i) : v(static_cast<double>(i)) {}      // NOLINT
+    Value(unsigned long i) : v(static_cast<double>(i)) {}  // NOLINT
+    Value(std::string s) : v(std::move(s)) {}              // NOLINT
+    Value(const char* s) : v(std::string(s)) {}            // NOLINT
+    Value(std::string_view s) : v(std::string(s)) {}       // NOLINT
+    Value(Array a) : v(std::move(a)) {}                    // NOLINT
+    Value(Object o) : v(std::move(o)) {}                   // NOLINT
 
     bool isNull() const { return std::holds_alternative<std::nullptr_t>(v); }
     const bool* boolean() const { return std::get_if<bool>(&v); }

@@ -19,9 +19,13 @@ template <class T>
 using GRef = std::unique_ptr<T, FreeWith<g_object_unref>>;
 
 template <class T>
-GRef<T> adopt(T* p) { return GRef<T>{p}; }  // transfer full
+GRef<T> adopt(T* p) {
+    return GRef<T>{p};
+}  // transfer full
 template <class T>
-GRef<T> retain(T* p) { return GRef<T>{p ? static_cast<T*>(g_object_ref(p)) : nullptr}; }  // transfer none, kept
+GRef<T> retain(T* p) {
+    return GRef<T>{p ? static_cast<T*>(g_object_ref(p)) : nullptr};
+}  // transfer none, kept
 
 // A weak reference that yields null once the object is finalised.
 template <class T>

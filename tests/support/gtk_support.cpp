@@ -32,7 +32,8 @@ TempDir::~TempDir() {
     std::error_code ec;
     if (!path_.empty()) {
         // Tests may leave read-only folders behind; make them writable so removal succeeds.
-        for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(path_, ec);
     }

@@ -30,7 +30,8 @@ TEST(BridgeInShell, WindowIsTheMainWindowAndSetTitleRenamesIt) {
     EXPECT_EQ(minH, 600);
 
     shell.eval("post({action:'setTitle', title: 42}); post({action:'setTitle', title:'画板 \"一\"'})");
-    EXPECT_TRUE(testsupport::runUntil([&] { return g_str_equal(gtk_window_get_title(shell.window()), "画板 \"一\""); }));
+    EXPECT_TRUE(
+        testsupport::runUntil([&] { return g_str_equal(gtk_window_get_title(shell.window()), "画板 \"一\""); }));
     shell.eval("post({action:'setTitle', title:''})");
     EXPECT_TRUE(testsupport::runUntil([&] { return g_str_equal(gtk_window_get_title(shell.window()), ""); }));
 }

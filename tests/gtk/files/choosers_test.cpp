@@ -100,8 +100,9 @@ TEST_F(Choosers, SaveChooserIsAModalChildOfTheMainWindowAndWritesTheChosenFile) 
     gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
     G_GNUC_END_IGNORE_DEPRECATIONS
     ASSERT_TRUE(runUntil([&] { return slurp(dir.file("saved.json")) == R"({"title":"画布"})"; }))
-        << "chooser still open: " << (findChooser() != nullptr) << ", exists: "
-        << std::filesystem::exists(dir.file("saved.json")) << ", content: " << slurp(dir.file("saved.json"));
+        << "chooser still open: " << (findChooser() != nullptr)
+        << ", exists: " << std::filesystem::exists(dir.file("saved.json"))
+        << ", content: " << slurp(dir.file("saved.json"));
     EXPECT_TRUE(runUntil([] { return findChooser() == nullptr; }));
 }
 

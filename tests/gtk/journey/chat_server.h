@@ -71,9 +71,10 @@ private:
             std::string body = ok ? R"({"choices":[{"message":{"role":"assistant","content":")" + answer_ + R"("}}]})"
                                   : R"({"error":{"message":"invalid api key"}})";
             (ok ? authorised_ : refused_)++;
-            std::string response = std::string(ok ? "HTTP/1.1 200 OK" : "HTTP/1.1 401 Unauthorized") +
-                                   "\r\nContent-Type: application/json\r\nContent-Length: " +
-                                   std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+            std::string response =
+                std::string(ok ? "HTTP/1.1 200 OK" : "HTTP/1.1 401 Unauthorized") +
+                "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+                "\r\nConnection: close\r\n\r\n" + body;
             (void)!write(c, response.data(), response.size());
             close(c);
         }

@@ -2,8 +2,8 @@
 // through it. Save and open choosers are answered through the file exchange's panel seam, the
 // quit alert by its dialog; servers listen on 127.0.0.1 only. A journey whose native part is not
 // in this build is skipped with the reason.
-#include <gtest/gtest.h>
 #include <cairo-pdf.h>
+#include <gtest/gtest.h>
 #include <poppler.h>
 
 #include <cstdlib>
@@ -92,14 +92,15 @@ protected:
     struct RenderHelper {
         RenderHelper() {
             std::string beside = fs::path(TAVRIK_BINARY).parent_path() / "tavrik-render";
-            if (!std::getenv("TAVRIK_RENDER_HELPER") && fs::exists(beside)) setenv("TAVRIK_RENDER_HELPER", beside.c_str(), 1);
+            if (!std::getenv("TAVRIK_RENDER_HELPER") && fs::exists(beside))
+                setenv("TAVRIK_RENDER_HELPER", beside.c_str(), 1);
         }
     } renderHelper;
     testsupport::Shell shell{""};
     testsupport::TempDir out;
 };
 
-#define SKIP_WITHOUT_FILES()                                                              \
+#define SKIP_WITHOUT_FILES() \
     if (!app().bridge()->handlers().files) GTEST_SKIP() << "file exchange not in this build"
 #ifndef TAVRIK_HAVE_FILES
 #undef SKIP_WITHOUT_FILES
@@ -178,11 +179,13 @@ TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
        "document.getElementById('ai-key-value').value = 'sk-journey-0123456789';"
        "document.querySelector('#key-form button').click(); true");
     // The stored key shows up in the list with its hint, never with its value.
-    ASSERT_TRUE(waitFor("[...document.querySelectorAll('#keys-list li')].some((li) => li.dataset.keyId === "
-                        "'journey-key' && li.querySelector('.key-hint').textContent.endsWith('6789'))"));
+    ASSERT_TRUE(
+        waitFor("[...document.querySelectorAll('#keys-list li')].some((li) => li.dataset.keyId === "
+                "'journey-key' && li.querySelector('.key-hint').textContent.endsWith('6789'))"));
     EXPECT_EQ(js("String(document.body.innerHTML.includes('0123456789'))"), "false");
 
-    js("document.getElementById('ai-url').value = '" + server.url() + "';"
+    js("document.getElementById('ai-url').value = '" + server.url() +
+       "';"
        "document.getElementById('ai-model').value = 'local-model';"
        "document.getElementById('ai-prompt').value = 'Name this board';"
        "document.getElementById('ai-send').click(); true");
@@ -197,8 +200,9 @@ TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
     // Nothing listens on port 9 of loopback: a transfer failure is shown too.
     js("document.getElementById('ai-url').value = 'http://127.0.0.1:9/v1/chat/completions';"
        "document.getElementById('ai-send').click(); true");
-    ASSERT_TRUE(waitFor("document.getElementById('ai-reply').classList.contains('error') && "
-                        "!board.aiReply().startsWith('HTTP')"));
+    ASSERT_TRUE(
+        waitFor("document.getElementById('ai-reply').classList.contains('error') && "
+                "!board.aiReply().startsWith('HTTP')"));
 }
 
 // A PDF of `pages` pages, each carrying a noise image so that the file is large enough for the
@@ -209,7 +213,8 @@ TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
     cairo_surface_t* noise = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 600, 500);
     unsigned char* px = cairo_image_surface_get_data(noise);
     uint32_t seed = 12345;
-    for (int i = 0; i < cairo_image_surface_get_stride(noise) * 500; ++i) px[i] = (seed = seed * 1103515245 + 12345) >> 24;
+    for (int i = 0; i < cairo_image_surface_get_stride(noise) * 500; ++i)
+        px[i] = (seed = seed * 1103515245 + 12345) >> 24;
     cairo_surface_mark_dirty(noise);
     for (int p = 0; p < pages; ++p) {
         cairo_set_source_surface(cr, noise, 0, p * 10);
@@ -237,7 +242,9 @@ TEST_F(Journey, ImportALargePdfTemplateAndSeeItsPages) {
     EXPECT_EQ(js("String(window.__sent.filter((s) => s.includes('\"renderPDFChunk\"')).length > 1)"), "true");
     // The pages lie one under the other, each with the page's proportions (842 / 595).
     EXPECT_EQ(js("board.doc().items.map((i) => Math.round(i.h / i.w * 100)).join()"), "142,142,142");
-    EXPECT_EQ(js("String(board.doc().items[0].y < board.doc().items[1].y && board.doc().items[1].y < board.doc().items[2].y)"), "true");
+    EXPECT_EQ(js("String(board.doc().items[0].y < board.doc().items[1].y && board.doc().items[1].y < "
+                 "board.doc().items[2].y)"),
+              "true");
 #endif
 }
 
@@ -256,7 +263,8 @@ TEST_F(Journey, SwitchTheLanguageAndSeeMenuAndPageChange) {
     ASSERT_TRUE(testsupport::runUntil([&] { return contains(testsupport::menuBarTitles(gtkApp), "File"); }));
 
     // From the page: back to Simplified Chinese, and the menu follows.
-    js("const s = document.getElementById('lang-select'); s.value = 'zh-Hans'; s.dispatchEvent(new Event('change')); true");
+    js("const s = document.getElementById('lang-select'); s.value = 'zh-Hans'; s.dispatchEvent(new Event('change')); "
+       "true");
     EXPECT_EQ(js("document.getElementById('btn-note').textContent"), "添加便签");
     EXPECT_TRUE(testsupport::runUntil([&] { return contains(testsupport::menuBarTitles(gtkApp), "文件"); }));
 }

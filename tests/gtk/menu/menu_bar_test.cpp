@@ -124,7 +124,8 @@ TEST(MenuBar, InstalledModelCarriesLabelsAcceleratorsAndCheckMarks) {
     Language de("de_DE.UTF-8");
     Shell shell(kPage);
     GtkApplication* app = shell.app().application();
-    EXPECT_EQ(testsupport::menuBarTitles(app), (std::vector<std::string>{"TAVRIK", "Ablage", "Bearbeiten", "Darstellung"}));
+    EXPECT_EQ(testsupport::menuBarTitles(app),
+              (std::vector<std::string>{"TAVRIK", "Ablage", "Bearbeiten", "Darstellung"}));
 
     auto items = installedMenu(app);
     struct Expect {

@@ -34,7 +34,8 @@ protected:
 // A small PNG made by the page itself, as a data URL.
 const char* kMakePng =
     "(() => { const c = document.createElement('canvas'); c.width = 40; c.height = 20;"
-    " const g = c.getContext('2d'); g.fillStyle = '#c00'; g.fillRect(0, 0, 40, 20); return c.toDataURL('image/png'); })()";
+    " const g = c.getContext('2d'); g.fillStyle = '#c00'; g.fillRect(0, 0, 40, 20); return c.toDataURL('image/png'); "
+    "})()";
 
 TEST_F(PageTest, DocumentSavesOpensAndRefusesWhatIsNotABoard) {
     EXPECT_EQ(js("String(__quitHasContentU())"), "false");
@@ -94,7 +95,8 @@ TEST_F(PageTest, ExportsKeepTheChosenRatioAndCutPages) {
     // The size of the image in a recorded message, read back by decoding it.
     auto sizeOf = [&](const std::string& dataUrlExpr) {
         js("window.__size = null; { const i = new Image(); i.onload = () => window.__size = i.naturalWidth + 'x' + "
-           "i.naturalHeight; i.src = " + dataUrlExpr + "; }");
+           "i.naturalHeight; i.src = " +
+           dataUrlExpr + "; }");
         EXPECT_TRUE(waitFor("window.__size"));
         std::string s = js("window.__size");
         auto x = s.find('x');
@@ -104,7 +106,11 @@ TEST_F(PageTest, ExportsKeepTheChosenRatioAndCutPages) {
     EXPECT_EQ(js("String(!!" + lastSent("saveImage") + ")"), "false") << "an empty board exports nothing";
 
     js("board.addNote('a', 0, 0); board.addNote('b', 500, 1400)");
-    struct Case { const char* command; const char* ext; double ratio; } cases[] = {
+    struct Case {
+        const char* command;
+        const char* ext;
+        double ratio;
+    } cases[] = {
         {"export:png:1", "png", 16.0 / 9}, {"export:png:2", "png", 9.0 / 16}, {"export:jpg:3", "jpg", 4.0 / 3},
         {"export:jpg:4", "jpg", 3.0 / 4},  {"export:png:5", "png", 1.0},
     };
@@ -113,7 +119,8 @@ TEST_F(PageTest, ExportsKeepTheChosenRatioAndCutPages) {
         ASSERT_TRUE(waitFor(lastSent("saveImage"))) << c.command;
         EXPECT_EQ(js(lastSent("saveImage") + ".ext"), c.ext) << c.command;
         EXPECT_EQ(js(lastSent("saveImage") + ".dataUrl.slice(0, 15)"),
-                  std::string(c.ext[0] == 'j' ? "data:image/jpeg" : "data:image/png;")) << c.command;
+                  std::string(c.ext[0] == 'j' ? "data:image/jpeg" : "data:image/png;"))
+            << c.command;
         EXPECT_NEAR(sizeOf(lastSent("saveImage") + ".dataUrl"), c.ratio, 0.01) << c.command;
     }
 
@@ -149,7 +156,8 @@ TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
     EXPECT_EQ(js(lastSent("renderPDF") + ".reqId === window.__small ? 'whole' : 'no'"), "whole");
 
     // The shell's answers: two pages, in order, then the end; a request with no pages is an error.
-    js(std::string("{ const p = ") + kMakePng + "; __pdfPageU(window.__req, 0, 2, p); __pdfPageU(window.__req, 1, 2, p);"
+    js(std::string("{ const p = ") + kMakePng +
+       "; __pdfPageU(window.__req, 0, 2, p); __pdfPageU(window.__req, 1, 2, p);"
        " __pdfPageU('someone-else', 0, 1, p); __pdfRendered(window.__req, []); }");
     ASSERT_TRUE(waitFor("board.doc().items.filter((i) => i.type === 'paper').length === 2"));
     EXPECT_EQ(js("String(board.doc().items[0].y < board.doc().items[1].y)"), "true");
@@ -163,8 +171,10 @@ TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
 }
 
 TEST_F(PageTest, DropsBecomeItemsAndFilesOpenOrSave) {
-    js(std::string("__floatDrop([{kind: 'file', name: 'a.png', mime: 'image/png', dataUrl: ") + kMakePng + "},"
-       " {kind: 'text', text: ' hello '}, {kind: 'file', name: 'r.csv', mime: 'text/csv', dataUrl: 'data:text/csv;base64,YSxi'},"
+    js(std::string("__floatDrop([{kind: 'file', name: 'a.png', mime: 'image/png', dataUrl: ") + kMakePng +
+       "},"
+       " {kind: 'text', text: ' hello '}, {kind: 'file', name: 'r.csv', mime: 'text/csv', dataUrl: "
+       "'data:text/csv;base64,YSxi'},"
        " 42, null, {kind: 'file'}, {kind: 'image', dataUrl: 'x'}])");
     ASSERT_TRUE(waitFor("board.doc().items.length === 3"));
     EXPECT_EQ(js("board.doc().items.map((i) => i.type).sort().join()"), "file,image,note");
@@ -173,10 +183,12 @@ TEST_F(PageTest, DropsBecomeItemsAndFilesOpenOrSave) {
 
     js("board.select(board.doc().items.find((i) => i.type === 'file').id);"
        "document.getElementById('btn-openfile').click(); document.getElementById('btn-savefile').click()");
-    EXPECT_EQ(js(lastSent("openFile") + ".name + ' ' + " + lastSent("openFile") + ".dataUrl"), "r.csv data:text/csv;base64,YSxi");
+    EXPECT_EQ(js(lastSent("openFile") + ".name + ' ' + " + lastSent("openFile") + ".dataUrl"),
+              "r.csv data:text/csv;base64,YSxi");
     EXPECT_EQ(js(lastSent("saveFile") + ".name"), "r.csv");
     // A note leaves as UTF-8 text.
-    js("board.select(board.doc().items.find((i) => i.type === 'note').id); document.getElementById('btn-savefile').click()");
+    js("board.select(board.doc().items.find((i) => i.type === 'note').id); "
+       "document.getElementById('btn-savefile').click()");
     EXPECT_EQ(js(lastSent("saveFile") + ".dataUrl"), "data:text/plain;base64,IGhlbGxvIA==");
 }
 
@@ -207,13 +219,18 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     js("window.__r = board.fetchImage('http://127.0.0.1:9/x.png')");
     js("__imageFetched({reqId: window.__r, error: '响应不是图片或超过 25MB'})");
     EXPECT_EQ(js("document.getElementById('fetch-status').textContent"), "响应不是图片或超过 25MB");
-    js(std::string("window.__r = board.fetchImage('http://127.0.0.1:9/y.png'); __imageFetched({reqId: window.__r, dataUrl: ") +
+    js(std::string(
+           "window.__r = board.fetchImage('http://127.0.0.1:9/y.png'); __imageFetched({reqId: window.__r, dataUrl: ") +
        kMakePng + "})");
     EXPECT_TRUE(waitFor("board.doc().items.some((i) => i.type === 'image' && i.name === 'y.png')"));
 
     // AI replies: refusal, HTTP error with the service's message, and an answer.
-    struct Case { const char* reply; const char* shown; } cases[] = {
-        {"{ok: false, error: '只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）'}", "只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）"},
+    struct Case {
+        const char* reply;
+        const char* shown;
+    } cases[] = {
+        {"{ok: false, error: '只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）'}",
+         "只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）"},
         {"{ok: false, status: 401, text: '{\"error\":{\"message\":\"bad key\"}}'}", "HTTP 401: bad key"},
         {"{ok: true, status: 200, text: '{\"choices\":[{\"message\":{\"content\":\"42\"}}]}'}", "42"},
         {"{ok: true, status: 200, text: 'plain words'}", "plain words"},
@@ -233,9 +250,13 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     js("document.getElementById('ai-key-value').value = 'sk-secret-123456'; board.storeKey()");
     EXPECT_EQ(js(lastSent("vaultSet") + ".value"), "sk-secret-123456");
     EXPECT_EQ(js("document.getElementById('ai-key-value').value"), "");
-    js("__vaultReply({reqId: 'vault-list-1', keyId: '', ok: true, has: false, hint: '', backend: 'keychain', keys: ['a', 'b']})");
-    EXPECT_EQ(js("window.__sent.map((s) => JSON.parse(s)).filter((m) => m.action === 'vaultStatus').map((m) => m.keyId).join()"), "a,b");
-    js("__vaultReply({reqId: 'vault-status-2', keyId: 'b', ok: true, has: true, hint: 'sk-…3456', backend: 'keychain'})");
+    js("__vaultReply({reqId: 'vault-list-1', keyId: '', ok: true, has: false, hint: '', backend: 'keychain', keys: "
+       "['a', 'b']})");
+    EXPECT_EQ(js("window.__sent.map((s) => JSON.parse(s)).filter((m) => m.action === 'vaultStatus').map((m) => "
+                 "m.keyId).join()"),
+              "a,b");
+    js("__vaultReply({reqId: 'vault-status-2', keyId: 'b', ok: true, has: true, hint: 'sk-…3456', backend: "
+       "'keychain'})");
     EXPECT_EQ(js("document.querySelector('#keys-list li[data-key-id=\"b\"] .key-hint').textContent"), "sk-…3456");
 }
 

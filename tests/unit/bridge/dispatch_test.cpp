@@ -9,13 +9,19 @@
 namespace {
 
 // Records every handler call as one line of text.
-struct Recorder : bridge::ParentWindow, bridge::FileCommands, bridge::RenderCommands, bridge::NetCommands,
-                  bridge::VaultCommands, bridge::MenuCommands {
+struct Recorder : bridge::ParentWindow,
+                  bridge::FileCommands,
+                  bridge::RenderCommands,
+                  bridge::NetCommands,
+                  bridge::VaultCommands,
+                  bridge::MenuCommands {
     std::vector<std::string> calls;
     void add(std::string s) { calls.push_back(std::move(s)); }
     bool exists() override { return true; }
     void setTitle(const std::string& t) override { add("setTitle|" + t); }
-    void saveText(std::string t, std::string n, std::string e) override { add("saveText|" + t + "|" + n.substr(0, 7) + "|" + e); }
+    void saveText(std::string t, std::string n, std::string e) override {
+        add("saveText|" + t + "|" + n.substr(0, 7) + "|" + e);
+    }
     void saveImage(std::string d, std::string e) override { add("saveImage|" + d + "|" + e); }
     void savePDF(std::string d) override { add("savePDF|" + d); }
     void savePDFPages(std::vector<std::string> p, std::string n) override {
@@ -65,11 +71,18 @@ struct Fixture {
 
 TEST(Dispatch, RoutesEachCommandWithItsCheckedFields) {
     Fixture f;
-    struct Case { const char* msg; std::vector<std::string> calls; };
+    struct Case {
+        const char* msg;
+        std::vector<std::string> calls;
+    };
     std::vector<Case> cases = {
         // malformed bodies and actions
-        {R"("saveJSON")", {}}, {R"(["saveJSON"])", {}}, {R"({"action":3})", {}}, {R"({"json":"x"})", {}},
-        {R"({"action":"SaveJSON","json":"x"})", {}}, {R"({"action":"nope"})", {}},
+        {R"("saveJSON")", {}},
+        {R"(["saveJSON"])", {}},
+        {R"({"action":3})", {}},
+        {R"({"json":"x"})", {}},
+        {R"({"action":"SaveJSON","json":"x"})", {}},
+        {R"({"action":"nope"})", {}},
         // files
         {R"({"action":"saveJSON","json":"{}"})", {"saveText|{}|TAVRIK-|json"}},
         {R"({"action":"saveJSON","json":5})", {}},
@@ -109,14 +122,16 @@ TEST(Dispatch, RoutesEachCommandWithItsCheckedFields) {
         {R"({"action":"langChanged","lang":"fr"})", {"langChanged|fr"}},
         {R"({"action":"langChanged","lang":null})", {}},
         // network
-        {R"({"action":"fetchImage","url":"HTTPS://example.com/a.png","reqId":"1"})", {"fetchImage|HTTPS://example.com/a.png|1"}},
+        {R"({"action":"fetchImage","url":"HTTPS://example.com/a.png","reqId":"1"})",
+         {"fetchImage|HTTPS://example.com/a.png|1"}},
         {R"({"action":"fetchImage","url":"http://127.0.0.1/a","reqId":"1"})", {"fetchImage|http://127.0.0.1/a|1"}},
         {R"({"action":"fetchImage","url":"file:///etc/passwd","reqId":"1"})", {}},
         {R"({"action":"fetchImage","url":"data:image/png;base64,QUJD","reqId":"1"})", {}},
         {R"({"action":"fetchImage","url":"example.com/a.png","reqId":"1"})", {}},
         {R"({"action":"fetchImage","url":"https://example.com/a.png"})", {}},
         {R"({"action":"fetchImage","url":"https://exa mple.com","reqId":"1"})", {}},
-        {R"({"action":"netRequest","reqId":"1","url":"https://api.example/v1"})", {"netRequest|1|https://api.example/v1|spec"}},
+        {R"({"action":"netRequest","reqId":"1","url":"https://api.example/v1"})",
+         {"netRequest|1|https://api.example/v1|spec"}},
         {R"({"action":"netRequest","reqId":"1","url":"ftp://x/"})", {"netRequest|1|ftp://x/|spec"}},
         {R"({"action":"netRequest","reqId":"1","url":"http://a b"})", {}},
         {R"({"action":"netRequest","url":"https://a"})", {}},
@@ -152,7 +167,7 @@ TEST(PageCalls, FourFormsInIssueOrderAndDroppedWhenTheViewIsGone) {
     b->pushScript("toast('PDF 超过 25MB，无法读取')");
     b->sendToPage(json::Array{json::Object{{"kind", "text"}, {"text", "hi"}}});
     b->pushFunction("__bad", json::Value(std::nan("")));  // cannot be written: dropped
-    EXPECT_TRUE(page->scripts.empty());  // nothing before the main queue runs
+    EXPECT_TRUE(page->scripts.empty());                   // nothing before the main queue runs
     queue.runAll();
     EXPECT_EQ(page->scripts, (std::vector<std::string>{
                                  R"(window.__netReply({"reqId":"1","ok":true}))",

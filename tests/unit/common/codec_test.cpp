@@ -25,21 +25,26 @@ TEST(Base64, RoundTripsEveryLengthAndByte) {
 }
 
 TEST(Base64, StrictDecodingRejectsAnythingButCanonicalText) {
-    struct Case { const char* text; bool ok; };
+    struct Case {
+        const char* text;
+        bool ok;
+    };
     for (auto c : {Case{"", true}, Case{"QUJD", true}, Case{"QUI=", true}, Case{"QQ==", true},
-                   Case{"QUJ", false},            // missing padding
-                   Case{"QQ=", false}, Case{"Q===", false}, Case{"=QUJ", false},
-                   Case{"QU=D", false},           // padding inside
+                   Case{"QUJ", false},  // missing padding
+                   Case{"QQ=", false}, Case{"Q===", false}, Case{"=QUJ", false}, Case{"QU=D", false},  // padding inside
                    Case{"QUJD\n", false}, Case{"QU JD", false}, Case{" QUJD", false},
-                   Case{"QUJD\r\nQUJD", false},   // line breaks
-                   Case{"-_-_", false},           // URL-safe alphabet
+                   Case{"QUJD\r\nQUJD", false},  // line breaks
+                   Case{"-_-_", false},          // URL-safe alphabet
                    Case{"QUJD====", false}, Case{"QUJDQQ==QUJD", false}}) {
         EXPECT_EQ(base64::decode(c.text).has_value(), c.ok) << c.text;
     }
 }
 
 TEST(DataUrl, PayloadIsTheLastNonEmptyPieceBetweenCommas) {
-    struct Case { const char* in; std::optional<std::string> payload; };
+    struct Case {
+        const char* in;
+        std::optional<std::string> payload;
+    };
     for (auto c : {Case{"data:image/png;base64,QUJD", "QUJD"}, Case{"QUJD", "QUJD"}, Case{"data:x,y,QUJD", "QUJD"},
                    Case{"data:image/png;base64,", "data:image/png;base64"}, Case{",,,", std::nullopt},
                    Case{"", std::nullopt}, Case{"a,,QUJD,,", "QUJD"}}) {
@@ -66,7 +71,10 @@ TEST(DefaultStamp, FormatsLocalTimeToTheMinute) {
 }
 
 TEST(JsonWriter, WritesWhatThePageExpects) {
-    struct Case { json::Value v; const char* text; };
+    struct Case {
+        json::Value v;
+        const char* text;
+    };
     json::Object obj{{"a", 1}, {"b", json::Array{true, nullptr, 0.5, "x"}}};
     for (auto& c : std::vector<Case>{
              {json::Value("a/b"), R"("a\/b")"},

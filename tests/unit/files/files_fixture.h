@@ -16,8 +16,8 @@
 
 #include "bridge/bridge.h"
 #include "common/base64.h"
-#include "fakes/fakes.h"
 #include "common/quit_holds.h"
+#include "fakes/fakes.h"
 #include "files/file_exchange.h"
 #include "files/panels.h"
 
