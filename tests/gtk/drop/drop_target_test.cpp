@@ -7,6 +7,7 @@
 
 #include "drop/gtk_pasteboard.h"
 #include "support/gtk_support.h"
+#include "support/real_page.h"
 
 using namespace std::chrono_literals;
 
@@ -234,4 +235,52 @@ TEST(GtkPasteboard, ReadsEveryKindADropOffers) {
     EXPECT_EQ(read->rtf, common::toBytes("{\\rtf1 rtf}"));
     for (const char* format : {"text/uri-list", "image/png", "image/tiff", "text/html", "application/rtf"})
         EXPECT_NE(std::find(read->offered.begin(), read->offered.end(), format), read->offered.end()) << format;
+}
+
+// The application's own page under the same real drags: what the shell leaves to the web view
+// ends as board items, and the page stays where it is.
+class PageDrop : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        shell_ = new testsupport::Shell("");
+        ASSERT_TRUE(testsupport::loadRealPage(*shell_));
+    }
+    static void TearDownTestSuite() { delete shell_; }
+    void SetUp() override { ASSERT_TRUE(shell_->eval("board.load({items: []}); __setLang('en'); true")); }
+
+    // Drags MIME=TEXT offers out of another process onto the page.
+    static void dragFromAnotherProcess(const std::vector<std::string>& offers) {
+        std::vector<std::string> args{std::string(TAVRIK_TEST_TOOLS) + "/offer_source"};
+        args.insert(args.end(), offers.begin(), offers.end());
+        bool exited = false;
+        ASSERT_TRUE(spawn(args, exited));
+        ASSERT_TRUE(dragFromSourceWindow([&] { return exited; }));
+    }
+
+    static testsupport::Shell* shell_;
+};
+testsupport::Shell* PageDrop::shell_ = nullptr;
+
+TEST_F(PageDrop, FileListFromAFileManagerBecomesItemsSideBySide) {
+    testsupport::TempDir dir;
+    g_autoptr(GBytes) png = pngBytes();
+    dir.write("red.png", std::string(static_cast<const char*>(g_bytes_get_data(png, nullptr)), g_bytes_get_size(png)));
+    dir.write("notes.txt", "hello");
+    g_autofree char* a = g_filename_to_uri(dir.file("red.png").c_str(), nullptr, nullptr);
+    g_autofree char* b = g_filename_to_uri(dir.file("notes.txt").c_str(), nullptr, nullptr);
+    const std::string uri = webkit_web_view_get_uri(shell_->webView());
+    dragFromAnotherProcess({std::string("text/uri-list=") + a + "\r\n" + b + "\r\n"});
+    ASSERT_TRUE(shell_->waitFor("board.doc().items.length === 2", 10s));
+    EXPECT_EQ(shell_->eval("JSON.stringify(board.doc().items.map((i) => [i.type, i.name]))"),
+              R"([["image","red.png"],["file","notes.txt"]])");
+    EXPECT_EQ(shell_->eval("String(board.doc().items[0].x + board.doc().items[0].w < board.doc().items[1].x)"), "true");
+    EXPECT_EQ(webkit_web_view_get_uri(shell_->webView()), uri) << "the page did not navigate";
+}
+
+TEST_F(PageDrop, LinkFromABrowserBecomesANoteAndIsNotFollowed) {
+    const std::string uri = webkit_web_view_get_uri(shell_->webView());
+    dragFromAnotherProcess({"text/uri-list=https://127.0.0.1:9/dropped\r\n", "text/plain=https://127.0.0.1:9/dropped"});
+    ASSERT_TRUE(shell_->waitFor("board.doc().items.length === 1", 10s));
+    EXPECT_EQ(shell_->eval("board.doc().items[0].text"), "https://127.0.0.1:9/dropped");
+    EXPECT_EQ(webkit_web_view_get_uri(shell_->webView()), uri);
 }
