@@ -11,11 +11,11 @@ namespace drop {
 
 namespace {
 
-bool imageOnly(GdkDrop* drop) { return isImageOnlyDrag(dropFormats(gdk_drop_get_formats(drop))); }
+bool takes(GdkDrop* drop) { return windowTakesDrag(dropFormats(gdk_drop_get_formats(drop))); }
 
 // Returning no action leaves the drag to the web view's own target further down.
 GdkDragAction onEnterOrMotion(GtkDropTargetAsync*, GdkDrop* drop, double, double, gpointer) noexcept {
-    return imageOnly(drop) ? GDK_ACTION_COPY : GdkDragAction(0);
+    return takes(drop) ? GDK_ACTION_COPY : GdkDragAction(0);
 }
 
 void finishDrop(GtkEventController* controller, GdkDrop* drop, MemoryPasteboard contents) {
@@ -31,7 +31,7 @@ void finishDrop(GtkEventController* controller, GdkDrop* drop, MemoryPasteboard 
 }
 
 gboolean onDrop(GtkDropTargetAsync* target, GdkDrop* drop, double, double, gpointer) noexcept {
-    if (!imageOnly(drop)) return FALSE;
+    if (!takes(drop)) return FALSE;
     // The view may be gone by the time the data has arrived; then the drop just ends.
     auto weak = std::make_shared<gobj::Weak<GtkEventController>>(GTK_EVENT_CONTROLLER(target));
     readDrop(drop, [weak](GdkDrop* drop, MemoryPasteboard contents) {

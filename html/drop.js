@@ -87,7 +87,8 @@ function askPdfUse(count, clientX, clientY) {
 }
 
 // Files dropped at a window point: images become image items, PDFs templates or file items as the
-// user chooses, everything else file items; all side by side from the drop point.
+// user chooses, everything else file items; all side by side from the drop point. Each file is a
+// File or a record of the shell's ({ name, type, size, dataUrl }).
 async function dropFiles(files, clientX, clientY) {
   const at = boardPointAt(clientX, clientY);
   const cursor = { x: at.x, y: at.y };
@@ -101,7 +102,7 @@ async function dropFiles(files, clientX, clientY) {
       if (isPdfFile(file) && pdfUse === null) continue;
       let dataUrl;
       try {
-        dataUrl = await readAsDataUrl(file);
+        dataUrl = typeof file.dataUrl === 'string' ? file.dataUrl : await readAsDataUrl(file);
       } catch {
         toast(i18n.t('dropUnreadable', { name: file.name }), 'error');
         continue;
@@ -134,7 +135,8 @@ function htmlToText(html) {
   for (const el of doc.querySelectorAll('script, style, template')) el.remove();
   for (const el of doc.querySelectorAll('br')) el.replaceWith('\n');
   for (const el of doc.querySelectorAll('p, div, li, tr, h1, h2, h3, h4, h5, h6')) el.append('\n');
-  return (doc.body?.textContent || '').replace(/\n{3,}/g, '\n\n').trim();
+  // Markup copied out of a web view keeps its spaces as no-break spaces; as text they are spaces.
+  return (doc.body?.textContent || '').replace(/\u00a0/g, ' ').replace(/\n{3,}/g, '\n\n').trim();
 }
 
 // Links in a text/uri-list: comment lines dropped, one address a line.
@@ -201,4 +203,30 @@ function bindDrops() {
   });
 }
 
+// Files dragged from other applications are read by the shell (the web view does not hand their
+// contents to the page) and arrive here, as do pictures dragged without a file; they land in the
+// middle of what is shown, laid out as a drop of them would be.
+function bindShellDrops() {
+  window.__floatDrop = (items) => {
+    if (!Array.isArray(items)) return;
+    const files = [];
+    const texts = [];
+    for (const item of items) {
+      if (!item || typeof item !== 'object') continue;
+      if (item.kind === 'text' && typeof item.text === 'string') texts.push(item.text);
+      if (item.kind === 'file' && typeof item.dataUrl === 'string' && item.dataUrl.startsWith('data:')) {
+        const type = typeof item.mime === 'string' ? item.mime : '';
+        const payload = item.dataUrl.length - item.dataUrl.indexOf(',') - 1;
+        files.push({ name: typeof item.name === 'string' && item.name ? item.name : 'file', type,
+          size: Math.floor(payload * 3 / 4), dataUrl: item.dataUrl });
+      }
+    }
+    const r = boardView.viewport.getBoundingClientRect();
+    const cx = r.left + r.width / 2, cy = r.top + r.height / 2;
+    if (files.length) dropFiles(files, cx - 110 * Math.min(files.length - 1, 3) * boardView.zoom, cy);
+    if (texts.length) dropTexts(texts, cx - 110 * boardView.zoom, cy + (files.length ? 100 : 0));
+  };
+}
+
 bindDrops();
+bindShellDrops();

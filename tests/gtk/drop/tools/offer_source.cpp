@@ -1,5 +1,5 @@
 // Another application to drag from: a window titled "drag source" whose whole area drags the
-// contents given as MIME=TEXT arguments (a file manager's "text/uri-list", a browser's link).
+// contents given as "MIME TEXT" arguments (a file manager's "text/uri-list", a browser's link).
 // Quits when the drag ends.
 #include <gtk/gtk.h>
 
@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     gtk_init();
     std::vector<GdkContentProvider*> offers;
     for (int i = 1; i < argc; ++i) {
-        const char* eq = std::strchr(argv[i], '=');
+        const char* eq = std::strchr(argv[i], ' ');
         if (!eq) return 2;
         g_autofree char* mime = g_strndup(argv[i], eq - argv[i]);
         g_autoptr(GBytes) bytes = g_bytes_new(eq + 1, std::strlen(eq + 1));
