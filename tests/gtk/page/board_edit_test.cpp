@@ -211,3 +211,17 @@ TEST_F(BoardEdit, LanguageChangeReportsTheSensitivityAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+// The shell passes the desktop's dark preference on to GTK; the page's dark style follows it.
+TEST_F(BoardEdit, DarkPreferenceOfGtkReachesThePage) {
+    GtkSettings* settings = gtk_settings_get_default();
+    g_object_set(settings, "gtk-application-prefer-dark-theme", TRUE, nullptr);
+    EXPECT_TRUE(waitFor("matchMedia('(prefers-color-scheme: dark)').matches"));
+    EXPECT_EQ(js("getComputedStyle(document.body).backgroundColor"), "rgb(30, 31, 34)");
+    g_object_set(settings, "gtk-application-prefer-dark-theme", FALSE, nullptr);
+    EXPECT_TRUE(waitFor("!matchMedia('(prefers-color-scheme: dark)').matches"));
+}
+
+}  // namespace
