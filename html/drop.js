@@ -89,11 +89,11 @@ function askPdfUse(count, clientX, clientY) {
 // Files dropped at a window point: images become image items, PDFs templates or file items as the
 // user chooses, everything else file items; all side by side from the drop point. Each file is a
 // File or a record of the shell's ({ name, type, size, dataUrl }).
-async function dropFiles(files, clientX, clientY) {
+async function dropFiles(files, clientX, clientY, refusedNames = []) {
   const at = boardPointAt(clientX, clientY);
   const cursor = { x: at.x, y: at.y };
   const accepted = files.filter((file) => file.size <= DROP_LIMIT_BYTES);
-  const refused = files.filter((file) => file.size > DROP_LIMIT_BYTES);
+  const refused = [...files.filter((file) => file.size > DROP_LIMIT_BYTES).map((f) => f.name), ...refusedNames];
   const pdfs = accepted.filter(isPdfFile);
   const pdfUse = pdfs.length ? await askPdfUse(pdfs.length, clientX, clientY) : null;
   let added = 0;
@@ -121,7 +121,7 @@ async function dropFiles(files, clientX, clientY) {
   });
   // A refusal outlasts the count of what was added: it is the part the user must hear about.
   if (refused.length) {
-    const name = refused.map((f) => f.name).join(', ');
+    const name = refused.join(', ');
     toast(i18n.t('dropTooLarge', { name, limit: DROP_LIMIT_BYTES.toLocaleString('en-US') }), 'error');
   } else if (added) {
     toast(i18n.t('dropped', { n: added }));
@@ -211,20 +211,24 @@ function bindShellDrops() {
     if (!Array.isArray(items)) return;
     const files = [];
     const texts = [];
+    const refused = [];
     for (const item of items) {
       if (!item || typeof item !== 'object') continue;
+      if (item.kind === 'refused' && typeof item.name === 'string') refused.push(item.name);
       if (item.kind === 'text' && typeof item.text === 'string') texts.push(item.text);
       if (item.kind === 'file' && typeof item.dataUrl === 'string' && item.dataUrl.startsWith('data:')) {
         const type = typeof item.mime === 'string' ? item.mime : '';
+        // The size of the bytes the base64 payload holds, its padding not counted.
         const payload = item.dataUrl.length - item.dataUrl.indexOf(',') - 1;
+        const padding = item.dataUrl.endsWith('==') ? 2 : item.dataUrl.endsWith('=') ? 1 : 0;
         files.push({ name: typeof item.name === 'string' && item.name ? item.name : 'file', type,
-          size: Math.floor(payload * 3 / 4), dataUrl: item.dataUrl });
+          size: Math.floor(payload * 3 / 4) - padding, dataUrl: item.dataUrl });
       }
     }
     const r = boardView.viewport.getBoundingClientRect();
     const cx = r.left + r.width / 2, cy = r.top + r.height / 2;
-    if (files.length) dropFiles(files, cx - 110 * Math.min(files.length - 1, 3) * boardView.zoom, cy);
     if (texts.length) dropTexts(texts, cx - 110 * boardView.zoom, cy + (files.length ? 100 : 0));
+    if (files.length || refused.length) dropFiles(files, cx - 110 * Math.min(files.length - 1, 3) * boardView.zoom, cy, refused);
   };
 }
 

@@ -1,6 +1,7 @@
 // Real drags under Xvfb: a drag source in a second window of this process, the pointer driven by
 // xdotool through XTest, and the shell's window taking (or leaving) the drop.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <regex>
 #include <vector>
@@ -276,11 +277,16 @@ TEST_F(PageDrop, FilesFromAFileManagerBecomeItemsSideBySide) {
     g_autoptr(GBytes) png = pngBytes();
     dir.write("red.png", std::string(static_cast<const char*>(g_bytes_get_data(png, nullptr)), g_bytes_get_size(png)));
     dir.write("notes.txt", "hello");
+    dir.write("huge.bin", "");
+    ASSERT_EQ(truncate(dir.file("huge.bin").c_str(), 26214401), 0);  // one byte over the limit, sparse
     g_autofree char* a = g_filename_to_uri(dir.file("red.png").c_str(), nullptr, nullptr);
     g_autofree char* b = g_filename_to_uri(dir.file("notes.txt").c_str(), nullptr, nullptr);
+    g_autofree char* c = g_filename_to_uri(dir.file("huge.bin").c_str(), nullptr, nullptr);
     const std::string uri = webkit_web_view_get_uri(shell_->webView());
-    dragFromAnotherProcess({std::string("text/uri-list ") + a + "\r\n" + b + "\r\n"});
+    dragFromAnotherProcess({std::string("text/uri-list ") + a + "\r\n" + b + "\r\n" + c + "\r\n"});
     ASSERT_TRUE(shell_->waitFor("board.doc().items.length === 2", 10s));
+    // The file over the limit is named, with the limit, once the others are on the board.
+    EXPECT_TRUE(shell_->waitFor("/huge\\.bin.*26,214,400/.test(document.getElementById('toast').textContent)", 10s));
     EXPECT_EQ(shell_->eval("JSON.stringify(board.doc().items.map((i) => [i.type, i.name]))"),
               R"([["image","red.png"],["file","notes.txt"]])");
     EXPECT_EQ(shell_->eval("{ const [a, b] = board.doc().items; String(a.x + a.w < b.x) }"), "true");
