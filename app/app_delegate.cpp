@@ -5,6 +5,7 @@
 #include "bridge/gtk_parent_window.h"
 #include "bridge/webkit_page_channel.h"
 #include "bridge/webkit_script_message.h"
+#include "webpolicy/webkit_read_access.h"
 
 namespace app {
 
@@ -79,12 +80,17 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     gtk_window_present(window_);
 
-    // A missing page leaves an empty window that keeps running.
+    // A missing page leaves an empty window that keeps running. The page loads once its read
+    // access is confined to the html folder.
     std::string page = pagePath();
-    if (g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR)) {
-        g_autofree char* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
-        if (uri) webkit_web_view_load_uri(webView_, uri);
-    }
+    g_autofree char* uri =
+        g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR) ? g_filename_to_uri(page.c_str(), nullptr, nullptr) : nullptr;
+    webpolicy::confineToHtmlFolder(contentManager_.get(), options_.resourcesDir,
+                                   [view = std::make_shared<gobj::Weak<WebKitWebView>>(webView_),
+                                    uri = std::string(uri ? uri : "")](bool confined) {
+                                       if (auto v = view->lock(); v && confined && !uri.empty())
+                                           webkit_web_view_load_uri(v.get(), uri.c_str());
+                                   });
 }
 
 void AppDelegate::onScriptMessage(JSCValue* value) {
