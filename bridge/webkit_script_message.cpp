@@ -17,30 +17,30 @@ constexpr long kNodeBudget = 1'000'000;
 // A function of the message's context that returns its string argument with every lone surrogate
 // replaced by U+FFFD, so the UTF-8 read below holds the whole string: jsc_value_to_string stops at a
 // NUL and at a lone surrogate, jsc_value_to_string_as_bytes only at the latter. Made once per
-// context.
-JSCValue* wellFormedFunction(JSCValue* message) {
+// message (a few microseconds); kept on the context, it would keep the context alive for good.
+gobj::GRef<JSCValue> wellFormedFunction(JSCValue* message) {
     JSCContext* context = jsc_value_get_context(message);
-    if (!context) return nullptr;
-    constexpr const char* kKey = "tavrik-well-formed";
-    if (auto* cached = static_cast<JSCValue*>(g_object_get_data(G_OBJECT(context), kKey))) return cached;
-    JSCValue* fn = jsc_context_evaluate(
+    if (!context) return {};
+    auto fn = gobj::adopt(jsc_context_evaluate(
         context,
         "(String.prototype.toWellFormed ? s => s.toWellFormed()"
         " : s => s.replace(/[\\uD800-\\uDBFF](?![\\uDC00-\\uDFFF])|(?<![\\uD800-\\uDBFF])[\\uDC00-\\uDFFF]/g,"
         " '\\uFFFD'))",
-        -1);
-    if (!fn || !jsc_value_is_function(fn)) {
-        g_clear_object(&fn);
-        return nullptr;
-    }
-    g_object_set_data_full(G_OBJECT(context), kKey, fn, g_object_unref);
+        -1));
+    if (!fn || !jsc_value_is_function(fn.get())) return {};
     return fn;
 }
 
 std::string readString(JSCValue* v, JSCValue* wellFormed) {
     gobj::GRef<JSCValue> whole;
     if (wellFormed) whole = gobj::adopt(jsc_value_function_call(wellFormed, JSC_TYPE_VALUE, v, G_TYPE_NONE));
-    g_autoptr(GBytes) bytes = jsc_value_to_string_as_bytes(whole && jsc_value_is_string(whole.get()) ? whole.get() : v);
+    if (wellFormed && (!whole || !jsc_value_is_string(whole.get()))) {
+        // Out of memory for the copy, say: read the string as it is rather than leave a pending
+        // exception in the shared context.
+        jsc_context_clear_exception(jsc_value_get_context(v));
+        whole.reset();
+    }
+    g_autoptr(GBytes) bytes = jsc_value_to_string_as_bytes(whole ? whole.get() : v);
     gsize size = 0;
     const char* data = bytes ? static_cast<const char*>(g_bytes_get_data(bytes, &size)) : nullptr;
     return data ? std::string(data, size) : std::string();
@@ -89,7 +89,8 @@ json::Value convert(JSCValue* v, JSCValue* wellFormed, int depthLeft, long& budg
 json::Value fromJsc(JSCValue* value, int maxDepth) {
     if (!value) return json::Value();
     long budget = kNodeBudget;
-    json::Value out = convert(value, wellFormedFunction(value), maxDepth, budget);
+    auto wellFormed = wellFormedFunction(value);
+    json::Value out = convert(value, wellFormed.get(), maxDepth, budget);
     return budget < 0 ? json::Value() : out;
 }
 
