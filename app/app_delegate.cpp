@@ -14,6 +14,7 @@
 #include "net/net_access.h"
 #include "vault/vault_commands.h"
 #include "webpolicy/webkit_nav_guard.h"
+#include "webpolicy/webkit_read_access.h"
 #include "webpolicy/webkit_shell_ui.h"
 
 namespace app {
@@ -108,22 +109,27 @@ void AppDelegate::applicationDidFinishLaunching() {
     g_object_add_weak_pointer(G_OBJECT(webView_), reinterpret_cast<gpointer*>(&webView_));
     g_object_add_weak_pointer(G_OBJECT(dragCatchView_), reinterpret_cast<gpointer*>(&dragCatchView_));
 
-    vault_ = composeVault(bridge_);
+    vault_ = composeVault(mainQueue_, bridge_);
     files_ = composeFiles(std::make_shared<files::GtkPanels>(app_), bridge_, desktop_, *workers_,
                           [this] { return holdQuit(); });
     render_ = composeRender(mainQueue_, bridge_);
-    net_ = composeNet(mainQueue_, bridge_, vault_.vault, *workers_);
+    net_ = composeNet(mainQueue_, bridge_, vault_.service, *workers_);
     composeDrop(dragCatchView_, desktop_);
     composeQuit(*this);
 
     gtk_window_present(window_);
 
-    // A missing page leaves an empty window that keeps running.
+    // A missing page leaves an empty window that keeps running. The page loads once its read
+    // access is confined to the html folder.
     std::string page = pagePath();
-    if (g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR)) {
-        g_autofree char* uri = g_filename_to_uri(page.c_str(), nullptr, nullptr);
-        if (uri) webkit_web_view_load_uri(webView_, uri);
-    }
+    g_autofree char* uri =
+        g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR) ? g_filename_to_uri(page.c_str(), nullptr, nullptr) : nullptr;
+    webpolicy::confineToHtmlFolder(contentManager_.get(), options_.resourcesDir,
+                                   [view = std::make_shared<gobj::Weak<WebKitWebView>>(webView_),
+                                    uri = std::string(uri ? uri : "")](bool confined) {
+                                       if (auto v = view->lock(); v && confined && !uri.empty())
+                                           webkit_web_view_load_uri(v.get(), uri.c_str());
+                                   });
 }
 
 void AppDelegate::useFilePanels(std::shared_ptr<files::Panels> panels) {
@@ -132,7 +138,7 @@ void AppDelegate::useFilePanels(std::shared_ptr<files::Panels> panels) {
 
 void AppDelegate::setQuit(QuitPart quit) { quit_ = std::move(quit); }
 
-std::shared_ptr<vault::SecretSource> AppDelegate::secrets() const { return vault_.vault; }
+std::shared_ptr<vault::SecretSource> AppDelegate::secrets() const { return vault_.service; }
 
 void AppDelegate::onScriptMessage(JSCValue* value) {
     if (bridge_) bridge_->receive(bridge::fromJsc(value));

@@ -1,15 +1,20 @@
 #include "app/parts.h"
 #include "vault/glib_log.h"
 #include "vault/secret_keychain.h"
+#include "vault/vault.h"
 #include "vault/vault_commands.h"
+#include "vault/vault_service.h"
 
 namespace app {
 
-VaultPart composeVault(const std::shared_ptr<bridge::Bridge>& bridge) {
+// The vault reads its file here, once; the keychain is contacted only from the vault's own thread.
+VaultPart composeVault(common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge) {
     VaultPart part;
-    part.vault = std::make_shared<vault::Vault>(std::make_shared<vault::SecretKeychain>(),
-                                                vault::SealedFile(vault::SealedFile::defaultPath()), vault::logLine);
-    part.commands = std::make_shared<vault::VaultCommandHandler>(part.vault, std::weak_ptr<bridge::PageSink>(bridge));
+    part.service = std::make_shared<vault::VaultService>(
+        std::make_shared<vault::Vault>(std::make_shared<vault::SecretKeychain>(),
+                                       vault::SealedFile(vault::SealedFile::defaultPath()), vault::logLine),
+        mainQueue);
+    part.commands = std::make_shared<vault::VaultCommandHandler>(part.service, std::weak_ptr<bridge::PageSink>(bridge));
     bridge->handlers().vault = part.commands;
     return part;
 }

@@ -25,7 +25,7 @@ class WebkitNavGuard;
 class WebkitShellUI;
 }  // namespace webpolicy
 namespace vault {
-class Vault;
+class VaultService;
 class VaultCommandHandler;
 }  // namespace vault
 namespace files {
@@ -62,11 +62,13 @@ struct WebPolicyPart {
 WebPolicyPart composeWebPolicy(WebKitWebView* view, const std::string& resourcesDir, common::Desktop& desktop);
 
 struct VaultPart {
-    std::shared_ptr<vault::Vault> vault;
+    // Queued vault jobs still finish when it goes: a key the page stored must not be lost. Each is
+    // bounded by the keychain's own time limit.
+    std::shared_ptr<vault::VaultService> service;
     std::shared_ptr<vault::VaultCommandHandler> commands;
 };
 // Reads the vault file once; the keychain is not contacted until a command needs it.
-VaultPart composeVault(const std::shared_ptr<bridge::Bridge>& bridge);
+VaultPart composeVault(common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge);
 
 struct FilesPart {
     std::shared_ptr<files::FileExchange> exchange;
@@ -93,7 +95,7 @@ struct NetPart {
 };
 // `secrets` may be null (no credential is then available); `workers` outlives the Part.
 NetPart composeNet(common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge,
-                   std::shared_ptr<vault::Vault> secrets, common::Workers& workers);
+                   std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers);
 
 // The drag-catch view's beep; `desktop` outlives the view.
 void composeDrop(TavrikDragCatchView* view, common::Desktop& desktop);

@@ -66,7 +66,15 @@ int threadCount() {
 
 class Secrets final : public vault::SecretSource {
 public:
-    std::optional<std::string> get(const std::string&) override { return "sk-bench-secret"; }
+    explicit Secrets(common::MainQueue& queue) : queue_(queue) {}
+    Ticket get(const std::string&, Answer answer) override {
+        queue_.post([answer = std::move(answer)] { answer("sk-bench-secret"); });
+        return 0;
+    }
+    void cancel(Ticket) override {}
+
+private:
+    common::MainQueue& queue_;
 };
 
 // Stands in for the bridge: each page call becomes a main-queue task, and its time is recorded.
@@ -250,7 +258,7 @@ int main() {
     gobj::GlibMainQueue queue;
     common::Workers workers(queue, 2);
     auto sink = std::make_shared<TimingSink>(queue);
-    auto secrets = std::make_shared<Secrets>();
+    auto secrets = std::make_shared<Secrets>(queue);
     auto* watch = reinterpret_cast<LoopWatch*>(g_source_new(&loopWatchFuncs, sizeof(LoopWatch)));
     watch->lastCheck = watch->longest = watch->lastSample = watch->lastCheckCpu = watch->longestCpu = 0;
     watch->peakThreads = 0;

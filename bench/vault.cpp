@@ -26,7 +26,9 @@ public:
     std::optional<vault::KeychainError> add(const std::string&, const std::string&) override {
         return vault::KeychainError{1, "no keychain"};
     }
-    void remove(const std::string&) override {}
+    std::optional<vault::KeychainError> remove(const std::string&) override {
+        return vault::KeychainError{1, "no keychain"};
+    }
     std::optional<std::string> read(const std::string&) override { return std::nullopt; }
     std::vector<std::string> accounts() override { return {}; }
 };

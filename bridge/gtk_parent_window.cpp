@@ -16,6 +16,8 @@ GtkWindow* findParentWindow(GtkApplication* app) {
 }
 
 void GtkParentWindow::setTitle(const std::string& title) {
+    // A title with a NUL would show shortened: it is refused and the window keeps its title.
+    if (title.find('\0') != std::string::npos) return;
     if (GtkWindow* w = findParentWindow(app_)) gtk_window_set_title(w, title.c_str());
 }
 

@@ -14,12 +14,41 @@ namespace {
 // rather than walked for seconds on the main thread.
 constexpr long kNodeBudget = 1'000'000;
 
-json::Value convert(JSCValue* v, int depthLeft, long& budget) {
-    if (--budget < 0) return json::Value();
-    if (jsc_value_is_string(v)) {
-        g_autofree char* s = jsc_value_to_string(v);
-        return json::Value(std::string(s ? s : ""));
+// A function of the message's context that returns its string argument with every lone surrogate
+// replaced by U+FFFD, so the UTF-8 read below holds the whole string: jsc_value_to_string stops at a
+// NUL and at a lone surrogate, jsc_value_to_string_as_bytes only at the latter. Made once per
+// message (a few microseconds); kept on the context, it would keep the context alive for good.
+gobj::GRef<JSCValue> wellFormedFunction(JSCValue* message) {
+    JSCContext* context = jsc_value_get_context(message);
+    if (!context) return {};
+    auto fn = gobj::adopt(jsc_context_evaluate(
+        context,
+        "(String.prototype.toWellFormed ? s => s.toWellFormed()"
+        " : s => s.replace(/[\\uD800-\\uDBFF](?![\\uDC00-\\uDFFF])|(?<![\\uD800-\\uDBFF])[\\uDC00-\\uDFFF]/g,"
+        " '\\uFFFD'))",
+        -1));
+    if (!fn || !jsc_value_is_function(fn.get())) return {};
+    return fn;
+}
+
+std::string readString(JSCValue* v, JSCValue* wellFormed) {
+    gobj::GRef<JSCValue> whole;
+    if (wellFormed) whole = gobj::adopt(jsc_value_function_call(wellFormed, JSC_TYPE_VALUE, v, G_TYPE_NONE));
+    if (wellFormed && (!whole || !jsc_value_is_string(whole.get()))) {
+        // Out of memory for the copy, say: read the string as it is rather than leave a pending
+        // exception in the shared context.
+        jsc_context_clear_exception(jsc_value_get_context(v));
+        whole.reset();
     }
+    g_autoptr(GBytes) bytes = jsc_value_to_string_as_bytes(whole ? whole.get() : v);
+    gsize size = 0;
+    const char* data = bytes ? static_cast<const char*>(g_bytes_get_data(bytes, &size)) : nullptr;
+    return data ? std::string(data, size) : std::string();
+}
+
+json::Value convert(JSCValue* v, JSCValue* wellFormed, int depthLeft, long& budget) {
+    if (--budget < 0) return json::Value();
+    if (jsc_value_is_string(v)) return json::Value(readString(v, wellFormed));
     if (jsc_value_is_number(v)) {
         double d = jsc_value_to_double(v);
         return std::isfinite(d) ? json::Value(d) : json::Value();
@@ -39,7 +68,7 @@ json::Value convert(JSCValue* v, int depthLeft, long& budget) {
         }
         for (unsigned i = 0; i < count && budget >= 0; ++i) {
             auto item = gobj::adopt(jsc_value_object_get_property_at_index(v, i));
-            out.push_back(item ? convert(item.get(), depthLeft - 1, budget) : json::Value());
+            out.push_back(item ? convert(item.get(), wellFormed, depthLeft - 1, budget) : json::Value());
         }
         return json::Value(std::move(out));
     }
@@ -48,7 +77,7 @@ json::Value convert(JSCValue* v, int depthLeft, long& budget) {
         g_auto(GStrv) keys = jsc_value_object_enumerate_properties(v);
         for (char** k = keys; k && *k && budget >= 0; ++k) {
             auto item = gobj::adopt(jsc_value_object_get_property(v, *k));
-            out.emplace_back(*k, item ? convert(item.get(), depthLeft - 1, budget) : json::Value());
+            out.emplace_back(*k, item ? convert(item.get(), wellFormed, depthLeft - 1, budget) : json::Value());
         }
         return json::Value(std::move(out));
     }
@@ -60,7 +89,8 @@ json::Value convert(JSCValue* v, int depthLeft, long& budget) {
 json::Value fromJsc(JSCValue* value, int maxDepth) {
     if (!value) return json::Value();
     long budget = kNodeBudget;
-    json::Value out = convert(value, maxDepth, budget);
+    auto wellFormed = wellFormedFunction(value);
+    json::Value out = convert(value, wellFormed.get(), maxDepth, budget);
     return budget < 0 ? json::Value() : out;
 }
 

@@ -53,6 +53,14 @@ FileExchange::FileExchange(std::shared_ptr<Panels> panels, std::weak_ptr<bridge:
                            common::Desktop& desktop, common::Workers& workers)
     : panels_(std::move(panels)), page_(std::move(page)), desktop_(desktop), workers_(workers) {}
 
+// A file name with a NUL cannot be written as the page sent it; it is refused (with the failure
+// beep), never shortened into another name.
+bool FileExchange::refusedName(const std::string& name) {
+    if (name.find('\0') == std::string::npos) return false;
+    beep();
+    return true;
+}
+
 void FileExchange::saveText(std::string text, std::string defaultName, std::string ext) {
     saveBytes({std::move(defaultName), std::move(ext)}, common::toBytes(text));
 }
@@ -66,6 +74,7 @@ void FileExchange::saveImage(std::string dataUrl, std::string ext) {
 }
 
 void FileExchange::saveFile(std::string name, std::string dataUrl) {
+    if (refusedName(name)) return;
     auto bytes = common::dataurl::decode(dataUrl);
     if (!bytes) return;
     std::string ext = pathExtension(name);
@@ -91,6 +100,7 @@ void FileExchange::savePDF(std::string dataUrl) {
 }
 
 void FileExchange::savePDFPages(std::vector<std::string> pages, std::string name) {
+    if (refusedName(name)) return;
     std::vector<common::Bytes> images;
     for (auto& page : pages) {
         auto bytes = common::dataurl::decode(page);
@@ -120,6 +130,7 @@ void FileExchange::savePdf(SaveChooser chooser, std::vector<common::Bytes> image
 }
 
 void FileExchange::openFile(std::string name, std::string dataUrl) {
+    if (refusedName(name)) return;
     auto bytes = common::dataurl::decode(dataUrl);
     if (!bytes) return;
     auto folder = openedFilesFolder();

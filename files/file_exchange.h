@@ -50,6 +50,7 @@ private:
     void readDocument(const std::string& path);
     void readPaper(const std::string& path);
     void beep() { desktop_.beep(); }
+    bool refusedName(const std::string& name);
 
     std::shared_ptr<Panels> panels_;
     std::weak_ptr<bridge::PageSink> page_;

@@ -1,5 +1,7 @@
 #include "net/net_access.h"
 
+#include <algorithm>
+
 #include "bridge/url.h"
 #include "common/base64.h"
 #include "net/header_rules.h"
@@ -56,35 +58,71 @@ void NetAccess::netRequest(std::string reqId, std::string url, const json::Value
     auto* method = spec.stringAt("method");
     request.method = method ? *method : "POST";
 
-    if (auto headers = stringMap(spec.find("headers")))
-        for (auto& [name, value] : *headers) setHeader(request.headers, name, value);
-
-    const json::Value* auth = spec.find("auth");
-    const std::string* keyId = auth ? auth->stringAt("keyId") : nullptr;
-    if (auth && auth->object() && keyId && !keyId->empty()) {
-        std::string secret;
-        if (secrets_) secret = secrets_->get(*keyId).value_or("");
-        auto* schemePtr = auth->stringAt("scheme");
-        std::string authScheme = schemePtr ? *schemePtr : "bearer";
-        auto credential = [&](std::string name, std::string value) {
-            request.originBoundHeaders.push_back(name);
-            setHeader(request.headers, std::move(name), std::move(value));
-        };
-        if (authScheme == "none") {
-        } else if (authScheme == "anthropic") {
-            credential("x-api-key", secret);
-            setHeader(request.headers, "anthropic-version", "2023-06-01");
-        } else if (authScheme == "header") {
-            if (auto* headerName = auth->stringAt("headerName")) credential(*headerName, secret);
-        } else {
-            credential("Authorization", "Bearer " + secret);
-        }
-        if (auto headers = stringMap(auth->find("headers")))
-            for (auto& [name, value] : *headers) setHeader(request.headers, name, value);
-    }
+    auto pageHeaders = stringMap(spec.find("headers"));
+    if (pageHeaders)
+        for (auto& [name, value] : *pageHeaders) setHeader(request.headers, name, value);
 
     if (auto* body = spec.stringAt("body")) request.body = *body;
 
+    const json::Value* auth = spec.find("auth");
+    const std::string* keyId = auth ? auth->stringAt("keyId") : nullptr;
+    bool withCredential = auth && auth->object() && keyId && !keyId->empty();
+    auto* headerName = withCredential ? auth->stringAt("headerName") : nullptr;
+    auto authHeaders = withCredential ? stringMap(auth->find("headers")) : std::nullopt;
+
+    // A header or key id with a NUL cannot be sent as the page wrote it: refused, never shortened.
+    auto hasNul = [](const std::string& s) { return s.find('\0') != std::string::npos; };
+    auto anyNul = [&](const std::optional<std::vector<Header>>& headers) {
+        return headers && std::any_of(headers->begin(), headers->end(),
+                                      [&](const Header& h) { return hasNul(h.first) || hasNul(h.second); });
+    };
+    if (anyNul(pageHeaders) || anyNul(authHeaders) || hasNul(request.method) || (withCredential && hasNul(*keyId)) ||
+        (headerName && hasNul(*headerName)))
+        return reply(failure(reqId, kNulFieldText));
+
+    if (!withCredential) return send(std::move(request), reqId);
+
+    auto* schemePtr = auth->stringAt("scheme");
+    Credential credential{schemePtr ? *schemePtr : "bearer", headerName ? *headerName : std::string{},
+                          authHeaders.value_or(std::vector<Header>{})};
+    if (!secrets_) return send(withSecret(std::move(request), credential, ""), reqId);
+    // The read waits behind the page's earlier vault commands, off the main thread.
+    secrets_->get(*keyId, [weak = weak_from_this(), request = std::move(request), credential = std::move(credential),
+                           reqId](std::optional<std::string> secret) mutable {
+        auto self = weak.lock();
+        if (!self) return;
+        std::string value = secret.value_or("");
+        // A stored secret that cannot travel in a header is not sent cut short or left out.
+        if (credential.scheme != "none" && !isSafeHeaderValue(value)) {
+            if (auto sink = self->page_.lock()) sink->pushFunction("__netReply", failure(reqId, kNulFieldText));
+            return;
+        }
+        self->send(withSecret(std::move(request), credential, value), reqId);
+    });
+}
+
+HttpRequest NetAccess::withSecret(HttpRequest request, const Credential& credential, const std::string& secret) {
+    auto add = [&](std::string name, std::string value) {
+        request.originBoundHeaders.push_back(name);
+        setHeader(request.headers, std::move(name), std::move(value));
+    };
+    if (credential.scheme == "none") {
+    } else if (credential.scheme == "anthropic") {
+        add("x-api-key", secret);
+        setHeader(request.headers, "anthropic-version", "2023-06-01");
+    } else if (credential.scheme == "header") {
+        if (!credential.headerName.empty()) add(credential.headerName, secret);
+    } else {
+        add("Authorization", "Bearer " + secret);
+    }
+    for (auto& [name, value] : credential.headers) setHeader(request.headers, name, value);
+    return request;
+}
+
+void NetAccess::send(HttpRequest request, const std::string& reqId) {
+    auto reply = [page = page_, reqId](json::Value payload) {
+        if (auto sink = page.lock()) sink->pushFunction("__netReply", std::move(payload));
+    };
     client_->send(std::move(request), [reply, reqId](HttpResponse r) {
         using Outcome = HttpResponse::Outcome;
         if (r.outcome == Outcome::Refused) return reply(failure(reqId, kRefusalText));

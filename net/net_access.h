@@ -26,7 +26,18 @@ public:
     void fetchImage(std::string url, std::string reqId) override;
     void netRequest(std::string reqId, std::string url, const json::Value& spec) override;
 
+    // The reply's error when a header, header name or key id holds a NUL, or a stored secret cannot
+    // be written into a header.
+    static constexpr const char* kNulFieldText = "a header or key id cannot be sent as given";
+
 private:
+    struct Credential {
+        std::string scheme;
+        std::string headerName;  // scheme "header"
+        std::vector<Header> headers;
+    };
+    static HttpRequest withSecret(HttpRequest request, const Credential& credential, const std::string& secret);
+    void send(HttpRequest request, const std::string& reqId);
     void deliverImage(std::string reqId, HttpResponse response);
 
     std::shared_ptr<HttpClient> client_;

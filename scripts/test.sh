@@ -10,6 +10,7 @@ bash scripts/setup.sh
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
 export NO_AT_BRIDGE=1 GTK_A11Y=none LIBGL_ALWAYS_SOFTWARE=1
-# A session bus of our own for the whole run, and a virtual display when there is none.
+# A session bus of our own for the whole run (one that activates nothing), and a virtual display
+# when there is none.
 run=(ctest --test-dir build --output-on-failure "$@")
-exec dbus-run-session -- xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "${run[@]}"
+exec dbus-run-session --config-file=tests/session-bus.conf -- xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "${run[@]}"

@@ -14,13 +14,15 @@ struct KeychainError {
 
 // The system keychain as the vault needs it: one item per account (key id) under one service name.
 // Every call returns within a bounded time, failing when the store is missing or does not answer.
+// The vault calls it from its own thread only, never from the main thread.
 class Keychain {
 public:
     virtual ~Keychain() = default;
     // Replaces the account's item: any old item is removed first. Nothing on success.
     virtual std::optional<KeychainError> add(const std::string& account, const std::string& secret) = 0;
-    // Removes every item of the account; a failure is not reported.
-    virtual void remove(const std::string& account) = 0;
+    // Removes every item of the account. Nothing when it is gone (or was never there); an error when
+    // the store could not be asked, so the caller knows an old item may still be there.
+    virtual std::optional<KeychainError> remove(const std::string& account) = 0;
     // The item's secret bytes as stored, or nothing when absent or unreachable.
     virtual std::optional<std::string> read(const std::string& account) = 0;
     // The account of every item of the service, in no particular order; empty when unreachable.

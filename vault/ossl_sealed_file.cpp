@@ -8,6 +8,7 @@
 #include <openssl/sha.h>
 
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "common/json.h"
 #include "common/paths.h"
@@ -38,14 +39,21 @@ std::string trim(std::string s) {
     return s;
 }
 
-std::optional<SecretMap> parseItems(std::string_view json) {
-    auto value = json::parse(json);
-    if (!value || !value->object()) return std::nullopt;
+std::optional<SecretMap> parseItems(std::string_view text) {
+    // Without exceptions: a text that does not parse comes back discarded.
+    auto value = nlohmann::json::parse(text, nullptr, false);
+    if (value.is_discarded() || !value.is_object()) return std::nullopt;
     SecretMap items;
-    for (const auto& [key, member] : *value->object()) {
-        if (!member.string()) return std::nullopt;
-        items.emplace(key, *member.string());  // the first of duplicate keys wins
+    for (const auto& [key, member] : value.items()) {
+        if (!member.is_string()) return std::nullopt;
+        items.emplace(key, member.get_ref<const std::string&>());
     }
+    // The parsed copy holds every secret too.
+    for (auto& [key, member] : value.items())
+        if (member.is_string()) {
+            auto& s = member.get_ref<std::string&>();
+            OPENSSL_cleanse(s.data(), s.size());
+        }
     return items;
 }
 
@@ -102,6 +110,8 @@ SealKey deriveKey(const std::string& machineText) {
 
 SealedFile::SealedFile(std::string path, std::vector<std::string> machineIdPaths)
     : path_(std::move(path)), machineIdPaths_(std::move(machineIdPaths)) {}
+
+SealedFile SealedFile::sibling(const std::string& suffix) const { return SealedFile(path_ + suffix, machineIdPaths_); }
 
 std::string SealedFile::defaultPath() { return common::paths::dataHome() + "/TAVRIK/vault.dat"; }
 

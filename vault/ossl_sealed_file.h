@@ -46,6 +46,8 @@ public:
     static std::vector<std::string> defaultMachineIdPaths();
 
     const std::string& path() const { return path_; }
+    // Another file sealed the same way, at this path with `suffix` appended.
+    SealedFile sibling(const std::string& suffix) const;
     Loaded load() const;
     // Seals the items and replaces the file atomically (synced before the rename), mode 0600, in a
     // folder created with mode 0700. The error text is fit for the log: it never holds a secret.

@@ -107,17 +107,25 @@ std::optional<KeychainError> SecretKeychain::add(const std::string& account, con
     return *answer;
 }
 
-void SecretKeychain::remove(const std::string& account) {
-    if (stalled()) return;
-    auto answer = runBounded<bool>(
-        [service = service_, account](GCancellable* cancellable) {
-            // Whether anything was removed, or why not, does not matter to the caller.
-            secret_password_clear_sync(&kSchema, cancellable, nullptr, "service", service.c_str(), "account",
-                                       account.c_str(), nullptr);
-            return true;
+std::optional<KeychainError> SecretKeychain::remove(const std::string& account) {
+    if (stalled()) return timedOut();
+    using Answer = std::optional<KeychainError>;
+    auto answer = runBounded<Answer>(
+        [service = service_, account](GCancellable* cancellable) -> Answer {
+            g_autoptr(GError) error = nullptr;
+            // FALSE without an error only means there was nothing to remove.
+            if (!secret_password_clear_sync(&kSchema, cancellable, &error, "service", service.c_str(), "account",
+                                            account.c_str(), nullptr) &&
+                error)
+                return fromGError(error);
+            return std::nullopt;
         },
         limit_);
-    if (!answer) noteTimeout();
+    if (!answer) {
+        noteTimeout();
+        return timedOut();
+    }
+    return *answer;
 }
 
 std::optional<std::string> SecretKeychain::read(const std::string& account) {

@@ -23,7 +23,7 @@ public:
                             std::chrono::milliseconds cooldown = std::chrono::seconds(30));
 
     std::optional<KeychainError> add(const std::string& account, const std::string& secret) override;
-    void remove(const std::string& account) override;
+    std::optional<KeychainError> remove(const std::string& account) override;
     std::optional<std::string> read(const std::string& account) override;
     std::vector<std::string> accounts() override;
 

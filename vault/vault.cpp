@@ -3,6 +3,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/utext.h>
 
+#include <cstdio>
 #include <set>
 
 #include "common/json.h"
@@ -35,16 +36,60 @@ std::vector<std::size_t> graphemeBoundaries(std::string_view text) {
 
 }  // namespace
 
+namespace {
+constexpr const char* kSet = "set";
+constexpr const char* kDelete = "delete";
+}  // namespace
+
 Vault::Vault(std::shared_ptr<Keychain> keychain, SealedFile file, Log log)
-    : keychain_(std::move(keychain)), file_(std::move(file)), log_(std::move(log)) {
+    : keychain_(std::move(keychain)),
+      file_(std::move(file)),
+      log_(std::move(log)),
+      journalFile_(file_.sibling(".pending")) {
     loadFile();
 }
+
+bool Vault::validKeyId(const std::string& keyId) { return !keyId.empty() && keyId.find('\0') == std::string::npos; }
 
 void Vault::loadFile() {
     auto loaded = file_.load();
     keepAside_ = loaded.state == SealedFile::State::Unreadable;
     fileItems_ = std::move(loaded.items);
     if (!fileItems_.empty()) backend_ = "file";
+    // Without its vault file the journal means nothing: the keychain is then the only store.
+    if (!keepAside_) journal_ = journalFile_.load().items;
+}
+
+void Vault::journal(const std::string& keyId, const char* op) {
+    journal_[keyId] = op;
+    if (auto saved = journalFile_.save(journal_); !saved) log_("[Vault] journal save failed: " + saved.error().message);
+}
+
+std::vector<std::string> Vault::unsynced() const {
+    std::vector<std::string> keys;
+    for (const auto& [keyId, op] : journal_) keys.push_back(keyId);
+    return keys;
+}
+
+bool Vault::replay() {
+    if (journal_.empty()) return true;
+    bool changed = false;
+    for (auto it = journal_.begin(); it != journal_.end();) {
+        auto held = fileItems_.find(it->first);
+        std::optional<KeychainError> failed = held != fileItems_.end() && it->second == kSet
+                                                  ? keychain_->add(it->first, held->second)
+                                                  : keychain_->remove(it->first);
+        if (failed) break;
+        it = journal_.erase(it);
+        changed = true;
+    }
+    if (changed) {
+        if (journal_.empty())
+            std::remove(journalFile_.path().c_str());
+        else if (auto saved = journalFile_.save(journal_); !saved)
+            log_("[Vault] journal save failed: " + saved.error().message);
+    }
+    return journal_.empty();
 }
 
 bool Vault::saveFile() {
@@ -67,37 +112,53 @@ bool Vault::saveFile() {
 }
 
 bool Vault::set(const std::string& keyId, const std::string& value) {
-    if (keyId.empty()) return false;
+    if (!validKeyId(keyId)) return false;
     if (value.empty()) return remove(keyId);
-    auto refused = keychain_->add(keyId, value);
+    // An earlier missed write goes first, so the keychain sees the page's writes in their order.
+    std::optional<KeychainError> refused =
+        replay() ? keychain_->add(keyId, value) : KeychainError{-1, "earlier writes still wait for the keychain"};
     if (refused) log_("[Vault] keychain add failed: " + std::to_string(refused->code) + " (" + refused->message + ")");
     fileItems_[keyId] = value;
     bool saved = saveFile();
+    // Whatever the keychain holds for this key is now stale; the file answers until it is replaced.
+    if (refused && saved) journal(keyId, kSet);
     backend_ = refused ? "file" : "keychain";
     return !refused || saved;
 }
 
 std::optional<std::string> Vault::get(const std::string& keyId) {
-    if (keyId.empty()) return std::nullopt;
+    if (!validKeyId(keyId)) return std::nullopt;
+    auto fromFile = [&]() -> std::optional<std::string> {
+        auto it = fileItems_.find(keyId);
+        if (it == fileItems_.end()) return std::nullopt;
+        return it->second;
+    };
+    if (!replay() && journal_.count(keyId)) return fromFile();
     auto fromKeychain = keychain_->read(keyId);
     if (fromKeychain && !fromKeychain->empty() && json::validUtf8(*fromKeychain)) return fromKeychain;
-    auto it = fileItems_.find(keyId);
-    if (it == fileItems_.end()) return std::nullopt;
-    return it->second;
+    return fromFile();
 }
 
 bool Vault::remove(const std::string& keyId) {
-    if (keyId.empty()) return false;
-    keychain_->remove(keyId);
+    if (!validKeyId(keyId)) return false;
+    std::optional<KeychainError> failed =
+        replay() ? keychain_->remove(keyId) : KeychainError{-1, "earlier writes still wait for the keychain"};
     fileItems_.erase(keyId);
-    (void)saveFile();
+    bool saved = saveFile();
+    // A keychain item left behind must not come back through reads: it is deleted when the keychain
+    // answers again. (Without a file to say so, the keychain's item would be all there is.)
+    if (failed && saved) journal(keyId, kDelete);
     return true;
 }
 
 std::vector<std::string> Vault::allKeys() {
+    bool synced = replay();
     std::set<std::string> keys;
     for (const auto& [keyId, value] : fileItems_) keys.insert(keyId);
-    for (auto& account : keychain_->accounts()) keys.insert(std::move(account));
+    for (auto& account : keychain_->accounts()) {
+        auto it = journal_.find(account);
+        if (synced || it == journal_.end() || it->second != kDelete) keys.insert(std::move(account));
+    }
     return {keys.begin(), keys.end()};
 }
 

@@ -8,15 +8,19 @@
 
 #include "vault/keychain.h"
 #include "vault/ossl_sealed_file.h"
-#include "vault/secret_source.h"
 
 namespace vault {
 
 // The user's secrets under key ids chosen by the page, in two stores written together: the
 // keychain, and the sealed vault file that holds every secret too and works where the keychain
-// refuses. Reads prefer the keychain. Main thread only; every call returns at once (the keychain
-// bounds its own waits).
-class Vault final : public SecretSource {
+// refuses. Reads prefer the keychain.
+//
+// A keychain write or delete that fails is kept in a journal (a second sealed file, so it survives a
+// restart) and replayed, in order, before the next call reaches the keychain; until then the file
+// alone answers for that key, so a value deleted or replaced while the keychain was away never
+// comes back. Calls may wait on the keychain (within its bounds): the vault runs on a thread of its
+// own (see VaultService), one call at a time, never on the main thread.
+class Vault final {
 public:
     using Log = std::function<void(const std::string&)>;
 
@@ -24,23 +28,32 @@ public:
     Vault(std::shared_ptr<Keychain> keychain, SealedFile file, Log log);
 
     bool set(const std::string& keyId, const std::string& value);  // an empty value removes
-    std::optional<std::string> get(const std::string& keyId) override;
+    std::optional<std::string> get(const std::string& keyId);
     bool remove(const std::string& keyId);
     std::vector<std::string> allKeys();  // both stores, each id once, in code-point order
     // Masked form of a secret, counted in user-perceived characters.
     static std::string hint(std::string_view value);
     // "keychain" or "file": where the last write went, or "file" after loading stored secrets.
     const std::string& backend() const { return backend_; }
+    // Key ids whose keychain item is not yet what the file holds.
+    std::vector<std::string> unsynced() const;
+    // Plays the journal to the keychain; stops at the first failure. True when nothing is left.
+    bool replay();
+    // A key id the keychain can hold: not empty, no NUL (its attributes are C strings).
+    static bool validKeyId(const std::string& keyId);
 
 private:
     void loadFile();
     bool saveFile();
+    void journal(const std::string& keyId, const char* op);
 
     std::shared_ptr<Keychain> keychain_;
     SealedFile file_;
     Log log_;
     std::string backend_ = "keychain";
     SecretMap fileItems_;
+    SealedFile journalFile_;
+    SecretMap journal_;  // key id → "set" or "delete", the last operation the keychain missed
     // The file was there but could not be opened: it is moved aside before anything replaces it.
     bool keepAside_ = false;
 };

@@ -1,43 +1,84 @@
 #include "vault/vault_commands.h"
 
 namespace vault {
+namespace {
 
-VaultCommandHandler::VaultCommandHandler(std::shared_ptr<Vault> vault, std::weak_ptr<bridge::PageSink> page)
+struct Outcome {
+    bool ok = false;
+    std::optional<std::string> value;  // vaultStatus only; never leaves the main thread's reply code
+    std::vector<std::string> keys;     // vaultList only
+    std::string backend;
+};
+
+// A key id the keychain cannot hold as sent is refused, never stored under a shortened name.
+bool refusedKeyId(const std::string& keyId) { return keyId.find('\0') != std::string::npos; }
+
+}  // namespace
+
+VaultCommandHandler::VaultCommandHandler(std::shared_ptr<VaultService> vault, std::weak_ptr<bridge::PageSink> page)
     : vault_(std::move(vault)), page_(std::move(page)) {}
 
-void VaultCommandHandler::reply(std::string reqId, std::string keyId, bool ok, bool has, std::string hint,
-                                const json::Array* keys) {
-    auto page = page_.lock();
+void VaultCommandHandler::reply(const std::weak_ptr<bridge::PageSink>& sink, std::string reqId, std::string keyId,
+                                bool ok, bool has, std::string hint, std::string backend, const json::Array* keys) {
+    auto page = sink.lock();
     if (!page) return;
     json::Object payload{
-        {"reqId", std::move(reqId)}, {"keyId", std::move(keyId)},    {"ok", ok}, {"has", has},
-        {"hint", std::move(hint)},   {"backend", vault_->backend()},
+        {"reqId", std::move(reqId)}, {"keyId", std::move(keyId)},     {"ok", ok}, {"has", has},
+        {"hint", std::move(hint)},   {"backend", std::move(backend)},
     };
     if (keys) payload.emplace_back("keys", *keys);
     page->pushFunction("__vaultReply", json::Value(std::move(payload)));
 }
 
-// "has" and "hint" describe the value sent, not what the vault now holds.
+// Every command runs on the vault's thread in the order the page issued it; its reply follows in
+// the same order. "has" and "hint" of vaultSet describe the value sent, not what the vault now holds.
 void VaultCommandHandler::vaultSet(std::string reqId, std::string keyId, std::string value) {
-    bool ok = vault_->set(keyId, value);
-    reply(std::move(reqId), std::move(keyId), ok, !value.empty(), Vault::hint(value));
+    bool has = !value.empty();
+    std::string hint = Vault::hint(value);
+    bool refused = refusedKeyId(keyId);
+    vault_->run(
+        [keyId, value = std::move(value), refused](Vault& v) {
+            return Outcome{!refused && v.set(keyId, value), std::nullopt, {}, v.backend()};
+        },
+        [page = page_, reqId = std::move(reqId), keyId, has, hint = std::move(hint)](Outcome o) mutable {
+            reply(page, std::move(reqId), std::move(keyId), o.ok, has, std::move(hint), std::move(o.backend));
+        });
 }
 
 void VaultCommandHandler::vaultDelete(std::string reqId, std::string keyId) {
-    bool ok = vault_->remove(keyId);
-    reply(std::move(reqId), std::move(keyId), ok, false, "");
+    bool refused = refusedKeyId(keyId);
+    vault_->run(
+        [keyId, refused](Vault& v) {
+            return Outcome{!refused && v.remove(keyId), std::nullopt, {}, v.backend()};
+        },
+        [page = page_, reqId = std::move(reqId), keyId](Outcome o) mutable {
+            reply(page, std::move(reqId), std::move(keyId), o.ok, false, "", std::move(o.backend));
+        });
 }
 
 void VaultCommandHandler::vaultStatus(std::string reqId, std::string keyId) {
-    auto value = vault_->get(keyId);
-    std::string hint = value ? Vault::hint(*value) : "";
-    reply(std::move(reqId), std::move(keyId), true, value.has_value(), std::move(hint));
+    bool refused = refusedKeyId(keyId);
+    vault_->run(
+        [keyId, refused](Vault& v) {
+            return Outcome{!refused, refused ? std::nullopt : v.get(keyId), {}, v.backend()};
+        },
+        [page = page_, reqId = std::move(reqId), keyId](Outcome o) mutable {
+            std::string hint = o.value ? Vault::hint(*o.value) : "";
+            reply(page, std::move(reqId), std::move(keyId), o.ok, o.value.has_value(), std::move(hint),
+                  std::move(o.backend));
+        });
 }
 
 void VaultCommandHandler::vaultList(std::string reqId) {
-    json::Array keys;
-    for (auto& keyId : vault_->allKeys()) keys.emplace_back(std::move(keyId));
-    reply(std::move(reqId), "", true, false, "", &keys);
+    vault_->run(
+        [](Vault& v) {
+            return Outcome{true, std::nullopt, v.allKeys(), v.backend()};
+        },
+        [page = page_, reqId = std::move(reqId)](Outcome o) mutable {
+            json::Array keys;
+            for (auto& keyId : o.keys) keys.emplace_back(std::move(keyId));
+            reply(page, std::move(reqId), "", true, false, "", std::move(o.backend), &keys);
+        });
 }
 
 }  // namespace vault

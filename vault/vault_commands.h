@@ -4,7 +4,7 @@
 
 #include "bridge/commands.h"
 #include "bridge/page_sink.h"
-#include "vault/vault.h"
+#include "vault/vault_service.h"
 
 namespace vault {
 
@@ -13,7 +13,7 @@ namespace vault {
 class VaultCommandHandler final : public bridge::VaultCommands {
 public:
     // The page sink is held weakly: the bridge owns this handler.
-    VaultCommandHandler(std::shared_ptr<Vault> vault, std::weak_ptr<bridge::PageSink> page);
+    VaultCommandHandler(std::shared_ptr<VaultService> vault, std::weak_ptr<bridge::PageSink> page);
 
     void vaultSet(std::string reqId, std::string keyId, std::string value) override;
     void vaultDelete(std::string reqId, std::string keyId) override;
@@ -21,10 +21,10 @@ public:
     void vaultList(std::string reqId) override;
 
 private:
-    void reply(std::string reqId, std::string keyId, bool ok, bool has, std::string hint,
-               const json::Array* keys = nullptr);
+    static void reply(const std::weak_ptr<bridge::PageSink>& page, std::string reqId, std::string keyId, bool ok,
+                      bool has, std::string hint, std::string backend, const json::Array* keys = nullptr);
 
-    std::shared_ptr<Vault> vault_;
+    std::shared_ptr<VaultService> vault_;
     std::weak_ptr<bridge::PageSink> page_;
 };
 

@@ -15,7 +15,8 @@ export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/confi
 unset GNOME_KEYRING_CONTROL
 
 status=0
-timeout 240 dbus-run-session -- bash -c '
+# A bus that activates nothing: the daemon is started here.
+timeout 240 dbus-run-session --config-file="$(cd "$(dirname "$0")/.." && pwd)/session-bus.conf" -- bash -c '
   set -euo pipefail
   eval "$(printf %s testpass | gnome-keyring-daemon --unlock --components=secrets)"
   export GNOME_KEYRING_CONTROL="${GNOME_KEYRING_CONTROL:-}"

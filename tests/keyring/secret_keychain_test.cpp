@@ -2,6 +2,7 @@
 #include "vault/secret_keychain.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "common/json.h"
 #include "fakes/fakes.h"
 #include "support/gtk_support.h"
+#include "unit/vault/vault_fixture.h"
 #include "vault/vault.h"
 #include "vault/vault_commands.h"
 
@@ -76,14 +78,15 @@ TEST(SecretKeychain, PageSetReachesKeychainAndFile) {
     auto v = std::make_shared<vault::Vault>(std::make_shared<vault::SecretKeychain>(), file,
                                             [&](const std::string& line) { logs.push_back(line); });
     fakes::ManualQueue queue;
+    auto service = std::make_shared<vault::VaultService>(v, queue);
     auto page = std::make_shared<fakes::RecordingPage>();
     auto bridge = std::make_shared<bridge::Bridge>(queue, page);
-    auto commands = std::make_shared<vault::VaultCommandHandler>(v, bridge);
+    auto commands = std::make_shared<vault::VaultCommandHandler>(service, bridge);
     bridge->handlers().vault = commands;
 
     bridge->receive(*json::parse(R"({"action":"vaultSet","reqId":"1","keyId":"kc-page","value":"sk-page-secret-42"})"));
     bridge->receive(*json::parse(R"({"action":"vaultList","reqId":"2"})"));
-    queue.runAll();
+    ASSERT_TRUE(vaulttest::drain(*service, queue));
     ASSERT_EQ(page->scripts.size(), 2u);
     EXPECT_NE(page->scripts[0].find(R"("ok":true)"), std::string::npos) << page->scripts[0];
     EXPECT_NE(page->scripts[0].find(R"("backend":"keychain")"), std::string::npos) << page->scripts[0];
@@ -98,6 +101,86 @@ TEST(SecretKeychain, PageSetReachesKeychainAndFile) {
     EXPECT_EQ(lookup("kc-page"), std::nullopt);
     EXPECT_EQ(v->get("kc-page"), std::nullopt);
     EXPECT_TRUE(file.load().items.empty());
+}
+
+// The process that owns the Secret Service name on this session bus.
+pid_t secretServicePid() {
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(GDBusConnection) bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    if (!bus) return 0;
+    g_autoptr(GVariant) answer =
+        g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                    "GetConnectionUnixProcessID", g_variant_new("(s)", "org.freedesktop.secrets"),
+                                    G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    if (!answer) return 0;
+    guint32 pid = 0;
+    g_variant_get(answer, "(u)", &pid);
+    return static_cast<pid_t>(pid);
+}
+
+// The keyring stops answering (its daemon paused), then comes back. Meanwhile the main thread keeps
+// running, the page's writes and deletes take effect at once from the file, and they reach the
+// keychain once it answers again: nothing deleted or replaced comes back.
+TEST(SecretKeychain, StalledKeyringNeitherFreezesNorLosesWrites) {
+    testsupport::TempDir dir;
+    dir.write("machine-id", "keyring-stall-machine\n");
+    vault::SealedFile file(dir.file("TAVRIK/vault.dat"), {dir.file("machine-id")});
+    // Short limits keep the test quick; no cool-down, so the first call after the stall replays.
+    auto keychain = std::make_shared<vault::SecretKeychain>(vault::kVaultService, std::chrono::milliseconds(1500),
+                                                            std::chrono::milliseconds(0));
+    auto v = std::make_shared<vault::Vault>(keychain, file, [](const std::string&) {});
+    fakes::ManualQueue queue;
+    auto service = std::make_shared<vault::VaultService>(v, queue);
+    auto page = std::make_shared<fakes::RecordingPage>();
+    auto bridge = std::make_shared<bridge::Bridge>(queue, page);
+    auto commands = std::make_shared<vault::VaultCommandHandler>(service, bridge);
+    bridge->handlers().vault = commands;
+    auto send = [&](const char* text) { bridge->receive(*json::parse(text)); };
+
+    send(R"({"action":"vaultSet","reqId":"s1","keyId":"kc-stall","value":"before-stall"})");
+    send(R"({"action":"vaultSet","reqId":"s2","keyId":"kc-gone","value":"doomed-secret"})");
+    ASSERT_TRUE(vaulttest::drain(*service, queue));
+    ASSERT_EQ(lookup("kc-stall"), "before-stall");
+
+    pid_t daemon = secretServicePid();
+    ASSERT_GT(daemon, 0);
+    ASSERT_EQ(kill(daemon, SIGSTOP), 0);
+    page->scripts.clear();
+    send(R"({"action":"vaultSet","reqId":"o1","keyId":"kc-stall","value":"during-stall"})");
+    send(R"({"action":"vaultDelete","reqId":"o2","keyId":"kc-gone"})");
+    send(R"({"action":"vaultStatus","reqId":"o3","keyId":"kc-stall"})");
+    send(R"({"action":"vaultStatus","reqId":"o4","keyId":"kc-gone"})");
+    // The main thread is free while the vault waits on the keyring: its own work runs first.
+    bool mainRan = false;
+    queue.post([&] { mainRan = page->scripts.empty(); });
+    queue.runAll();
+    EXPECT_TRUE(mainRan);
+    bool drained = vaulttest::drain(*service, queue);
+    kill(daemon, SIGCONT);
+    ASSERT_TRUE(drained);
+
+    // Replies in the order the page asked, each answered from the file.
+    ASSERT_EQ(page->scripts.size(), 4u);
+    const std::string expected[] = {R"("reqId":"o1","keyId":"kc-stall","ok":true,"has":true)",
+                                    R"("reqId":"o2","keyId":"kc-gone","ok":true,"has":false)",
+                                    R"("reqId":"o3","keyId":"kc-stall","ok":true,"has":true,"hint":"dur)"
+                                    "\u2026"
+                                    R"(tall")",
+                                    R"("reqId":"o4","keyId":"kc-gone","ok":true,"has":false)"};
+    for (int i = 0; i < 4; ++i) EXPECT_NE(page->scripts[i].find(expected[i]), std::string::npos) << page->scripts[i];
+    EXPECT_EQ(v->unsynced(), (std::vector<std::string>{"kc-gone", "kc-stall"}));
+
+    // The keyring answers again: the next command plays what it missed, in order, before its own.
+    page->scripts.clear();
+    send(R"({"action":"vaultList","reqId":"after"})");
+    ASSERT_TRUE(vaulttest::drain(*service, queue));
+    EXPECT_TRUE(v->unsynced().empty());
+    EXPECT_EQ(lookup("kc-stall"), "during-stall");
+    EXPECT_EQ(lookup("kc-gone"), std::nullopt);
+    ASSERT_EQ(page->scripts.size(), 1u);
+    EXPECT_NE(page->scripts[0].find(R"("keys":["kc-stall"])"), std::string::npos) << page->scripts[0];
+    EXPECT_EQ(v->get("kc-stall"), "during-stall");
+    v->remove("kc-stall");
 }
 
 }  // namespace

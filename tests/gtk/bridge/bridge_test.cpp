@@ -34,6 +34,19 @@ TEST(BridgeInShell, WindowIsTheMainWindowAndSetTitleRenamesIt) {
         testsupport::runUntil([&] { return g_str_equal(gtk_window_get_title(shell.window()), "画板 \"一\""); }));
     shell.eval("post({action:'setTitle', title:''})");
     EXPECT_TRUE(testsupport::runUntil([&] { return g_str_equal(gtk_window_get_title(shell.window()), ""); }));
+    // A title with a NUL would show shortened: it is refused. A lone surrogate shows as U+FFFD.
+    std::vector<std::string> titles;
+    gulong watch = g_signal_connect(
+        shell.window(), "notify::title", G_CALLBACK(+[](GtkWindow* w, GParamSpec*, gpointer seen) noexcept {
+            static_cast<std::vector<std::string>*>(seen)->push_back(gtk_window_get_title(w) ? gtk_window_get_title(w)
+                                                                                            : "");
+        }),
+        &titles);
+    shell.eval("post({action:'setTitle', title:'cut\\u0000here'}); post({action:'setTitle', title:'a\\uD800b'})");
+    EXPECT_TRUE(testsupport::runUntil([&] { return !titles.empty(); }));
+    EXPECT_EQ(titles, std::vector<std::string>{"a\xEF\xBF\xBD"
+                                               "b"});
+    g_signal_handler_disconnect(shell.window(), watch);
 }
 
 TEST(BridgeInShell, HostileStringsReachThePageIntactThroughEveryForm) {

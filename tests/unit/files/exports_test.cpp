@@ -113,6 +113,13 @@ TEST(Exports, FailuresAreSilentOrBeepAndNeverReachThePage) {
         {"savePDF of a damaged image", [&](auto& x) { x.savePDF(damaged); }, true, "out.pdf", 1},
         {"savePDFPages of a damaged image", [&](auto& x) { x.savePDFPages({damaged}, "P"); }, true, "out.pdf", 1},
         {"savePDFPages onto a folder", [&](auto& x) { x.savePDFPages({png}, "P"); }, true, "folder", 1},
+        // A name with a NUL would be shortened into another name: refused before any chooser.
+        {"saveFile name with a NUL", [](auto& x) { x.saveFile(std::string("a\0.exe.txt", 10), "data:,QUJD"); }, false,
+         nullptr, 1},
+        {"savePDFPages name with a NUL", [&](auto& x) { x.savePDFPages({png}, std::string("P\0x", 3)); }, false,
+         nullptr, 1},
+        {"openFile name with a NUL", [](auto& x) { x.openFile(std::string("a\0.desktop", 10), "data:,QUJD"); }, false,
+         nullptr, 1},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -50,14 +50,23 @@ private:
     std::deque<Task> tasks_;
 };
 
+// Answers later, through the main queue, as the vault does.
 class MapSecrets final : public vault::SecretSource {
 public:
+    explicit MapSecrets(common::MainQueue& queue) : queue_(queue) {}
     std::map<std::string, std::string> values;
-    std::optional<std::string> get(const std::string& keyId) override {
+    Ticket get(const std::string& keyId, Answer answer) override {
         auto it = values.find(keyId);
-        if (it == values.end()) return std::nullopt;
-        return it->second;
+        std::optional<std::string> secret;
+        if (it != values.end()) secret = it->second;
+        queue_.post([secret, answer = std::move(answer)] { answer(secret); });
+        return ++tickets_;
     }
+    void cancel(Ticket) override {}
+
+private:
+    common::MainQueue& queue_;
+    Ticket tickets_ = 0;
 };
 
 struct Net {
@@ -65,7 +74,7 @@ struct Net {
     common::Workers workers{queue, 2};
     std::shared_ptr<fakes::RecordingPage> page = std::make_shared<fakes::RecordingPage>();
     std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
-    std::shared_ptr<MapSecrets> secrets = std::make_shared<MapSecrets>();
+    std::shared_ptr<MapSecrets> secrets = std::make_shared<MapSecrets>(queue);
     std::shared_ptr<net::CurlHttpClient> client;
     std::shared_ptr<net::NetAccess> access;
 

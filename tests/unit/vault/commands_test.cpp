@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "bridge/bridge.h"
@@ -15,9 +16,11 @@ struct Page : vaulttest::VaultFixture {
     fakes::ManualQueue queue;
     std::shared_ptr<fakes::RecordingPage> page = std::make_shared<fakes::RecordingPage>();
     std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
-    std::shared_ptr<vault::Vault> vault = open();
+    std::shared_ptr<vault::VaultService> service =
+        std::make_shared<vault::VaultService>(std::shared_ptr<vault::Vault>(open()), queue);
 
-    std::shared_ptr<vault::VaultCommandHandler> commands = std::make_shared<vault::VaultCommandHandler>(vault, bridge);
+    std::shared_ptr<vault::VaultCommandHandler> commands =
+        std::make_shared<vault::VaultCommandHandler>(service, bridge);
 
     Page() { bridge->handlers().vault = commands; }
     // Sends one command; returns the reply scripts.
@@ -25,7 +28,7 @@ struct Page : vaulttest::VaultFixture {
         page->scripts.clear();
         bridge->receive(message);
         EXPECT_TRUE(page->scripts.empty()) << "replies wait for the main queue";
-        queue.runAll();
+        vaulttest::drain(*service, queue);
         return page->scripts;
     }
     json::Value send(const char* text) {
@@ -151,6 +154,38 @@ TEST(VaultCommands, NoReplyEverCarriesASecret) {
     EXPECT_EQ(p.logs.size(), 100u);
     for (const auto& line : p.logs)
         for (const auto& value : values) EXPECT_EQ(line.find(value), std::string::npos) << line;
+}
+
+// Credential reads share the commands' queue: a read sees every write issued before it, and a
+// cancelled read never answers.
+TEST(VaultCommands, SecretReadsFollowEarlierCommandsAndCanBeCancelled) {
+    Page p;
+    std::vector<std::string> answers;
+    auto record = [&](std::optional<std::string> s) { answers.push_back(s.value_or("<none>")); };
+    p.bridge->receive(*json::parse(R"({"action":"vaultSet","keyId":"k","value":"first"})"));
+    p.service->get("k", record);
+    p.bridge->receive(*json::parse(R"({"action":"vaultSet","keyId":"k","value":"second"})"));
+    auto cancelled = p.service->get("k", record);
+    p.bridge->receive(*json::parse(R"({"action":"vaultDelete","keyId":"k"})"));
+    p.service->get("k", record);
+    p.service->cancel(cancelled);
+    EXPECT_TRUE(answers.empty()) << "answers come later, never inside get()";
+    ASSERT_TRUE(vaulttest::drain(*p.service, p.queue));
+    EXPECT_EQ(answers, (std::vector<std::string>{"first", "<none>"}));
+    EXPECT_EQ(p.page->scripts.size(), 3u);
+}
+
+// A key id the keychain cannot hold as sent is refused by every command that names one.
+TEST(VaultCommands, KeyIdWithNulIsRefused) {
+    Page p;
+    const std::string id("k\0x", 3);
+    for (const char* action : {"vaultSet", "vaultDelete", "vaultStatus"}) {
+        auto scripts = p.sendRaw(json::Object{{"action", action}, {"keyId", id}, {"value", "v"}});
+        ASSERT_EQ(scripts.size(), 1u) << action;
+        EXPECT_NE(scripts[0].find(R"("ok":false)"), std::string::npos) << scripts[0];
+    }
+    EXPECT_TRUE(p.keychain->items.empty());
+    EXPECT_FALSE(std::filesystem::exists(p.vaultPath()));
 }
 
 }  // namespace

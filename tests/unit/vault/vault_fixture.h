@@ -1,13 +1,17 @@
 #pragma once
 // A vault on a temporary folder with its own machine id, over an in-memory keychain.
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "fakes/fakes.h"
 #include "support/gtk_support.h"
 #include "vault/vault.h"
+#include "vault/vault_service.h"
 
 namespace vaulttest {
 
@@ -23,7 +27,13 @@ public:
         items[account] = secret;
         return std::nullopt;
     }
-    void remove(const std::string& account) override { items.erase(account); }
+    // Refuses removes when told to (the store did not answer).
+    std::optional<vault::KeychainError> refuseRemoves;
+    std::optional<vault::KeychainError> remove(const std::string& account) override {
+        if (refuseRemoves) return refuseRemoves;
+        items.erase(account);
+        return std::nullopt;
+    }
     std::optional<std::string> read(const std::string& account) override {
         auto it = items.find(account);
         if (it == items.end()) return std::nullopt;
@@ -35,6 +45,18 @@ public:
         return all;
     }
 };
+
+// Runs the main queue until every job issued to the service so far has answered.
+inline bool drain(vault::VaultService& service, fakes::ManualQueue& queue,
+                  std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    bool done = false;
+    service.run([](vault::Vault&) { return 0; }, [&done](int) { done = true; });
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        if (queue.runAll() == 0) std::this_thread::yield();
+    }
+    return done;
+}
 
 struct VaultFixture {
     testsupport::TempDir dir;

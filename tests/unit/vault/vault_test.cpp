@@ -243,3 +243,86 @@ TEST(SealedFile, FailedWriteIsLoggedAndKeepsTheKeychainResult) {
 }
 
 }  // namespace
+
+namespace {
+
+// The file key and layout users' vaults were written with: a change of salt, separator or layout
+// would make every existing vault unreadable.
+TEST(SealedFile, KeyDerivationAndLayoutStayReadable) {
+    auto hex = [](const vault::SealKey& key) {
+        std::string s;
+        for (auto b : key) s += "0123456789abcdef"[b >> 4], s += "0123456789abcdef"[b & 15];
+        return s;
+    };
+    EXPECT_EQ(hex(vault::deriveKey("0123456789abcdef0123456789abcdef")),
+              "95537eae4f3762273adc0ba50a50c405309c2cf73f8891ddccefd3ef9cec231b");
+    EXPECT_EQ(hex(vault::deriveKey("unknown-host")),
+              "9a44e7bd3be695bba3fd11354cb4dd481316e1b53048ec76304ac4f794d2e414");
+
+    VaultFixture f;
+    f.dir.write("data/TAVRIK/vault.dat", readAll(TAVRIK_SOURCE_DIR "/tests/unit/vault/data/vault-v1.dat"));
+    auto loaded = f.file().load();
+    ASSERT_EQ(loaded.state, vault::SealedFile::State::Opened);
+    EXPECT_EQ(loaded.items,
+              (vault::SecretMap{{"k/1", std::string("s\u00e9cret\0tail", 12)}, {"openai", "sk-fixture-0123456789"}}));
+}
+
+// While the keychain is away, writes and deletes take effect for the page at once and reach the
+// keychain later, in order, even across a restart; a replaced or deleted value never comes back.
+TEST(Vault, MissedKeychainWritesAreReplayed) {
+    VaultFixture f;
+    auto v = f.open();
+    ASSERT_TRUE(v->set("replaced", "old-value"));
+    ASSERT_TRUE(v->set("deleted", "doomed-value"));
+
+    const vault::KeychainError away{24, "the Secret Service did not answer in time"};
+    f.keychain->refuseAdds = away;
+    f.keychain->refuseRemoves = away;
+    ASSERT_TRUE(v->set("replaced", "new-value"));
+    ASSERT_TRUE(v->remove("deleted"));
+    ASSERT_TRUE(v->set("added", "fresh-value"));
+    // The refused add has already cleared the old item in this fake; put it back, as a keychain
+    // that never saw the call would still hold it.
+    f.keychain->items["replaced"] = "old-value";
+    f.keychain->items["deleted"] = "doomed-value";
+
+    EXPECT_EQ(v->get("replaced"), "new-value");
+    EXPECT_EQ(v->get("deleted"), std::nullopt);
+    EXPECT_EQ(v->allKeys(), (std::vector<std::string>{"added", "replaced"}));
+    EXPECT_EQ(v->unsynced(), (std::vector<std::string>{"added", "deleted", "replaced"}));
+
+    // A restart keeps what is still owed to the keychain.
+    v = f.open();
+    EXPECT_EQ(v->get("replaced"), "new-value");
+    EXPECT_EQ(v->unsynced().size(), 3u);
+
+    // The keychain answers again: the next call plays the journal first.
+    f.keychain->refuseAdds.reset();
+    f.keychain->refuseRemoves.reset();
+    EXPECT_EQ(v->get("replaced"), "new-value");
+    EXPECT_TRUE(v->unsynced().empty());
+    EXPECT_EQ(f.keychain->items,
+              (std::map<std::string, std::string>{{"added", "fresh-value"}, {"replaced", "new-value"}}));
+    EXPECT_FALSE(fs::exists(f.vaultPath() + ".pending"));
+    for (const auto& line : f.logs) EXPECT_EQ(line.find("value"), std::string::npos) << line;
+}
+
+// Values cross whole; a key id the keychain cannot hold as given is refused, not shortened.
+TEST(Vault, NulInValuesIsKeptAndInKeyIdsRefused) {
+    VaultFixture f;
+    auto v = f.open();
+    const std::string value("abc\0def", 7);
+    ASSERT_TRUE(v->set("k", value));
+    EXPECT_EQ(f.keychain->items.at("k"), value);
+    EXPECT_EQ(f.open()->get("k"), value);
+    EXPECT_EQ(f.file().load().items.at("k"), value);
+
+    const std::string nulId("k\0x", 3);
+    EXPECT_FALSE(v->set(nulId, "v"));
+    EXPECT_FALSE(v->remove(nulId));
+    EXPECT_EQ(v->get(nulId), std::nullopt);
+    EXPECT_EQ(f.keychain->items.count("k"), 1u);
+    EXPECT_EQ(f.keychain->items.at("k"), value);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "gobj/handles.h"
+#include "support/gtk_support.h"
+#include "webpolicy/webkit_read_access.h"
+
+namespace {
+
+// One probe per subresource kind: resolves true when the URL loaded, false when it was refused.
+// Frames and workers prove themselves by a message; their absence is taken after a short wait.
+constexpr const char* kProbePage = R"(<!doctype html><meta charset="utf-8"><title>probe</title>
+<script>
+function probe(kind, url) {
+  return new Promise(done => {
+    const el = (tag, attrs) => { const e = document.createElement(tag); Object.assign(e, attrs);
+                                 e.onload = () => done(true); e.onerror = () => done(false); return e; };
+    switch (kind) {
+    case 'image': el('img', {src: url}); break;
+    case 'script': document.head.appendChild(el('script', {src: url})); break;
+    case 'style': document.head.appendChild(el('link', {rel: 'stylesheet', href: url})); break;
+    case 'font': new FontFace('f' + Math.random().toString(36).slice(2), `url(${url})`).load()
+                   .then(() => done(true), () => done(false)); break;
+    case 'media': { const a = document.createElement('audio'); a.preload = 'auto';
+                    a.onloadedmetadata = () => done(true); a.onerror = () => done(false); a.src = url; break; }
+    case 'fetch': fetch(url).then(r => r.text()).then(t => done(t.length > 0), () => done(false)); break;
+    case 'xhr': { const x = new XMLHttpRequest(); x.onload = () => done(x.responseText.length > 0);
+                  x.onerror = () => done(false); try { x.open('GET', url); x.send(); } catch (e) { done(false); } break; }
+    case 'frame': { const f = document.createElement('iframe'), href = new URL(url, location.href).href;
+                    addEventListener('message', e => { if (e.data === 'frame ' + href) done(true); });
+                    setTimeout(() => done(false), 2000); f.src = url; document.body.appendChild(f); break; }
+    case 'worker': { try { const w = new Worker(url); w.onmessage = () => done(true); w.onerror = () => done(false); }
+                     catch (e) { done(false); } setTimeout(() => done(false), 2000); break; }
+    }
+  });
+}
+</script>)";
+
+enum class Inside { Loads, Refused, Either };
+
+struct Kind {
+    const char* name;
+    const char* file;
+    // WebKit itself refuses fetch, XHR and workers of file: URLs from a file: page; audio loads only
+    // where a media backend is at hand. Outside the folder, every kind must be refused.
+    Inside inside = Inside::Loads;
+};
+
+TEST(ReadAccess, PageLoadsSubresourcesOnlyFromItsFolder) {
+    testsupport::Shell shell(kProbePage);
+    const auto& res = shell.resources();
+    std::string font;
+    g_autofree char* fontBytes = nullptr;
+    gsize fontLength = 0;
+    ASSERT_TRUE(
+        g_file_get_contents("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", &fontBytes, &fontLength, nullptr));
+    font.assign(fontBytes, fontLength);
+    gsize pngLength = 0;
+    g_autofree guchar* pngBytes = g_base64_decode(
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==", &pngLength);
+    // 0.1 s of 8 kHz silence.
+    std::string wav(
+        "RIFF\x44\x03\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x40\x1f\0\0\x01\0\x08\0data\x20\x03\0\0", 44);
+    wav.append(800, '\x80');
+
+    const std::vector<Kind> kinds = {
+        {"image", "x.png"},
+        {"script", "x.js"},
+        {"style", "x.css"},
+        {"font", "x.ttf"},
+        {"frame", "x.html"},
+        {"media", "x.wav", Inside::Either},
+        {"fetch", "x.txt", Inside::Refused},
+        {"xhr", "x.txt", Inside::Refused},
+        {"worker", "w.js", Inside::Refused},
+    };
+    // The same files inside the folder, beside it, and in a sibling folder whose name starts with "html".
+    for (const std::string folder : {"html/in/", "out/", "html2/"}) {
+        res.write(folder + "x.png", std::string(reinterpret_cast<char*>(pngBytes), pngLength));
+        res.write(folder + "x.js", "void 0;");
+        res.write(folder + "x.css", "body { }");
+        res.write(folder + "x.ttf", font);
+        res.write(folder + "x.wav", wav);
+        res.write(folder + "x.txt", "text");
+        res.write(folder + "w.js", "postMessage('up');");
+        res.write(folder + "x.html", "<script>parent.postMessage('frame ' + location.href, '*')</script>");
+    }
+    ASSERT_TRUE(shell.waitLoaded());
+
+    std::string outside = "file://" + res.path() + "/out/";
+    // url → whether it must load
+    const std::vector<std::pair<std::string, bool>> places = {
+        {"in/", true},          {"../out/", false},   {"%2e%2e/out/", false},
+        {"%2E%2E/out/", false}, {"..%2fout/", false}, {"in%2f..%2f..%2fout/", false},
+        {"../html2/", false},   {outside, false},     {"file://" + res.path() + "/html/in/", true},
+    };
+    std::map<std::string, std::string> expected;  // probe → "true", "false" or "either"
+    std::string script = "window.results = {}; Promise.all([";
+    for (const auto& kind : kinds) {
+        for (const auto& [place, loads] : places) {
+            std::string url = place + kind.file;
+            std::string key = std::string(kind.name) + " " + url;
+            expected[key] = !loads || kind.inside == Inside::Refused ? "false"
+                            : kind.inside == Inside::Loads           ? "true"
+                                                                     : "either";
+            script += "probe('" + std::string(kind.name) + "', '" + url + "').then(ok => window.results['" + key +
+                      "'] = ok),";
+        }
+    }
+    script += "]).then(() => window.probed = true); 0";
+    shell.eval(script);
+    ASSERT_TRUE(shell.waitFor("window.probed === true", std::chrono::seconds(30)));
+
+    for (const auto& [key, want] : expected) {
+        auto got = shell.eval("String(window.results['" + key + "'])");
+        if (want != "either") EXPECT_EQ(got, want) << key;
+    }
+    // The page itself is still the start page: nothing above replaced it.
+    EXPECT_EQ(shell.eval("document.title"), "probe");
+}
+
+}  // namespace
+
+namespace {
+
+// A resources folder may be named anything: the rules still compile, and the page in it still
+// reads its own folder and nothing beside it.
+TEST(ReadAccess, RulesHoldForFolderNamesWithPatternCharacters) {
+    testsupport::TempDir base;
+    const std::string resources = base.file("my (board)+[v2]{1} $^.|?*\\ é #%41");
+    base.write("my (board)+[v2]{1} $^.|?*\\ é #%41/html/index.html", R"(<!doctype html><title>odd</title><script>
+      const probe = src => new Promise(done => { const i = new Image(); i.onload = () => done(true);
+                                                  i.onerror = () => done(false); i.src = src; });
+      Promise.all([probe('in.png'), probe('../beside.png')]).then(r => { document.title = r.join(' '); });
+    </script>)");
+    gsize pngLength = 0;
+    g_autofree guchar* png = g_base64_decode(
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAAABJRU5ErkJggg==",
+        &pngLength);
+    const std::string pngText(reinterpret_cast<char*>(png), pngLength);
+    base.write("my (board)+[v2]{1} $^.|?*\\ é #%41/html/in.png", pngText);
+    base.write("my (board)+[v2]{1} $^.|?*\\ é #%41/beside.png", pngText);
+
+    auto manager = gobj::adopt(webkit_user_content_manager_new());
+    std::optional<bool> confined;
+    webpolicy::confineToHtmlFolder(manager.get(), resources, [&](bool ok) { confined = ok; });
+    ASSERT_TRUE(testsupport::runUntil([&] { return confined.has_value(); }));
+    ASSERT_TRUE(*confined);
+
+    auto* view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager.get(), nullptr));
+    g_object_ref_sink(view);
+    g_autofree char* uri = g_filename_to_uri((resources + "/html/index.html").c_str(), nullptr, nullptr);
+    webkit_web_view_load_uri(view, uri);
+    EXPECT_TRUE(testsupport::runUntil([&] {
+        const char* title = webkit_web_view_get_title(view);
+        return title && std::string(title).find(' ') != std::string::npos && std::string(title) != "odd";
+    })) << (webkit_web_view_get_title(view) ? webkit_web_view_get_title(view) : "");
+    EXPECT_STREQ(webkit_web_view_get_title(view), "true false");
+    g_object_unref(view);
+}
+
+}  // namespace
