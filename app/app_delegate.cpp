@@ -86,8 +86,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     bridge_ = std::make_shared<bridge::Bridge>(mainQueue_, std::make_shared<bridge::WebkitPageChannel>(webView_));
     parentWindow_ = std::make_shared<bridge::GtkParentWindow>(app_);
-    bridge_->handlers().window = parentWindow_;
-    bridge_->handlers().menu = menu_.mainMenu;
+    bridge::addWindowCommands(bridge_->commands(), parentWindow_);
+    bridge::addMenuCommands(bridge_->commands(), menu_.mainMenu);
 
     webPolicy_ = composeWebPolicy(webView_, options_.resourcesDir, desktop_);
 

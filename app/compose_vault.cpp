@@ -10,7 +10,7 @@ VaultPart composeVault(const std::shared_ptr<bridge::Bridge>& bridge) {
     part.vault = std::make_shared<vault::Vault>(std::make_shared<vault::SecretKeychain>(),
                                                 vault::SealedFile(vault::SealedFile::defaultPath()), vault::logLine);
     part.commands = std::make_shared<vault::VaultCommandHandler>(part.vault, std::weak_ptr<bridge::PageSink>(bridge));
-    bridge->handlers().vault = part.commands;
+    bridge::addVaultCommands(bridge->commands(), part.commands);
     return part;
 }
 
