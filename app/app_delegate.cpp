@@ -6,6 +6,7 @@
 #include "bridge/gtk_parent_window.h"
 #include "bridge/webkit_page_channel.h"
 #include "bridge/webkit_script_message.h"
+#include "common/log.h"
 #include "files/file_exchange.h"
 #include "files/gtk_panels.h"
 #include "files/render_commands.h"
@@ -47,6 +48,7 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
+    common::log::debug("shutting down");
     // 1. No page message is taken and no page call is sent from here on.
     scriptMessage_.reset();
     if (bridge_) bridge_->close();
@@ -60,6 +62,7 @@ void AppDelegate::shutdown() {
     // The menu bar must go while the application is still registered.
     menu_.shutdown();
     if (window_) gtk_window_destroy(window_);
+    common::log::debug("shut down");
 }
 
 void AppDelegate::applicationDidFinishLaunching() {

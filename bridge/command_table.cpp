@@ -1,6 +1,7 @@
 #include "bridge/command_table.h"
 
 #include "bridge/url.h"
+#include "common/log.h"
 
 namespace bridge {
 namespace {
@@ -52,9 +53,16 @@ bool CommandTable::dispatch(const json::Value& message) const {
     const std::string* action = message.stringAt("action");
     if (!action) return false;
     auto row = rows_.find(*action);
-    if (row == rows_.end()) return false;
+    if (row == rows_.end()) {
+        common::log::debug("ignored a message: no command " + action->substr(0, 40));
+        return false;
+    }
     for (const Field& field : row->second.required)
-        if (!matches(message.find(field.name), field.kind)) return false;
+        if (!matches(message.find(field.name), field.kind)) {
+            common::log::debug("ignored " + *action + ": field " + field.name + " missing or malformed");
+            return false;
+        }
+    common::log::debug("command " + *action);
     // A copy: the handler may replace its own row (a Part rebuilt on the spot).
     auto handler = row->second.handler;
     handler(Args(message));
