@@ -34,12 +34,7 @@ const char* kBoard = R"JS(
 class OfficeExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto& h = shell.app().bridge()->handlers();
-        h.files = nullptr;
-        h.render = nullptr;
-        h.net = nullptr;
-        h.vault = nullptr;
-        h.menu = nullptr;
+        shell.app().bridge()->commands().clear();
         ASSERT_TRUE(testsupport::loadRealPage(shell));
         testsupport::recordMessages(shell);
         ASSERT_EQ(shell.eval(kBoard), "true");
