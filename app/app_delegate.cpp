@@ -6,6 +6,7 @@
 #include "bridge/gtk_parent_window.h"
 #include "bridge/webkit_page_channel.h"
 #include "bridge/webkit_script_message.h"
+#include "common/log.h"
 #include "files/file_exchange.h"
 #include "files/gtk_panels.h"
 #include "files/render_commands.h"
@@ -48,6 +49,7 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
+    common::log::debug("shutting down");
     // 1. No page message is taken and no page call is sent from here on.
     scriptMessage_.reset();
     if (bridge_) bridge_->close();
@@ -61,6 +63,7 @@ void AppDelegate::shutdown() {
     // The menu bar must go while the application is still registered.
     menu_.shutdown();
     if (window_) gtk_window_destroy(window_);
+    common::log::debug("shut down");
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -87,8 +90,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     bridge_ = std::make_shared<bridge::Bridge>(mainQueue_, std::make_shared<bridge::WebkitPageChannel>(webView_));
     parentWindow_ = std::make_shared<bridge::GtkParentWindow>(app_);
-    bridge_->handlers().window = parentWindow_;
-    bridge_->handlers().menu = menu_.mainMenu;
+    bridge::addWindowCommands(bridge_->commands(), parentWindow_);
+    bridge::addMenuCommands(bridge_->commands(), menu_.mainMenu);
 
     webPolicy_ = composeWebPolicy(webView_, options_.resourcesDir, desktop_);
 

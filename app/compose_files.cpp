@@ -10,7 +10,7 @@ FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_
     part.exchange = std::make_shared<files::FileExchange>(std::move(panels), std::weak_ptr<bridge::PageSink>(bridge),
                                                           desktop, workers);
     part.exchange->setQuitHold(std::move(holdQuit));
-    bridge->handlers().files = part.exchange;
+    bridge::addFileCommands(bridge->commands(), part.exchange);
     return part;
 }
 

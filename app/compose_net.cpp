@@ -12,7 +12,7 @@ NetPart composeNet(common::MainQueue& mainQueue, const std::shared_ptr<bridge::B
     NetPart part;
     part.client = std::make_shared<net::CurlHttpClient>(mainQueue);
     part.access = std::make_shared<net::NetAccess>(part.client, bridge, std::move(secrets), workers);
-    bridge->handlers().net = part.access;
+    bridge::addNetCommands(bridge->commands(), part.access);
     return part;
 }
 

@@ -13,7 +13,7 @@ RenderPart composeRender(common::MainQueue& mainQueue, const std::shared_ptr<bri
     part.waiters = std::make_unique<common::Workers>(mainQueue, 2);
     part.renderer =
         std::make_shared<files::PdfRenderer>(std::weak_ptr<bridge::PageSink>(bridge), *part.waiters, std::move(limits));
-    bridge->handlers().render = part.renderer;
+    bridge::addRenderCommands(bridge->commands(), part.renderer);
     return part;
 }
 

@@ -15,7 +15,7 @@ VaultPart composeVault(common::MainQueue& mainQueue, const std::shared_ptr<bridg
                                        vault::SealedFile(vault::SealedFile::defaultPath()), vault::logLine),
         mainQueue);
     part.commands = std::make_shared<vault::VaultCommandHandler>(part.service, std::weak_ptr<bridge::PageSink>(bridge));
-    bridge->handlers().vault = part.commands;
+    bridge::addVaultCommands(bridge->commands(), part.commands);
     return part;
 }
 

@@ -10,26 +10,17 @@
 
 namespace bridge {
 
-// Receives every command message, checks its fields and hands it to the Part that owns the
-// service; sends page calls for everyone through the main queue.
+// Receives every command message, checks its fields against the command's row and hands it to the
+// Part that registered it; sends page calls for everyone through the main queue.
 class Bridge : public PageSink, public std::enable_shared_from_this<Bridge> {
 public:
-    // Held weakly: each Part has one owner, and a Part that is gone takes no more commands.
-    struct Handlers {
-        std::weak_ptr<ParentWindow> window;
-        std::weak_ptr<FileCommands> files;
-        std::weak_ptr<RenderCommands> render;
-        std::weak_ptr<NetCommands> net;
-        std::weak_ptr<VaultCommands> vault;
-        std::weak_ptr<MenuCommands> menu;
-    };
-
     Bridge(common::MainQueue& mainQueue, std::shared_ptr<PageChannel> page);
 
-    // Parts are created after the bridge (they hold it weakly), so they are attached afterwards.
-    Handlers& handlers() { return handlers_; }
+    // Parts are created after the bridge (they hold it weakly), so they add their rows afterwards.
+    CommandTable& commands() { return commands_; }
 
-    // One script message body. Malformed messages are ignored: no page call, no log.
+    // One script message body, dispatched through the table. Malformed messages are ignored: no
+    // page call, no log.
     void receive(const json::Value& body);
 
     // window.__floatDrop(J) with the item records, unchanged and in order.
@@ -51,7 +42,7 @@ private:
 
     common::MainQueue& mainQueue_;
     std::shared_ptr<PageChannel> page_;
-    Handlers handlers_;
+    CommandTable commands_;
     bool closed_ = false;
 };
 

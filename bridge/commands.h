@@ -1,9 +1,12 @@
 #pragma once
 // The seams between the dispatcher and the Parts that carry the commands out. The dispatcher has
-// checked every field before it calls; each call runs on the main thread.
+// checked every required field before it calls; each call runs on the main thread. A new command
+// is one row (an add… function below, or a Part's own table.add) and its handler.
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "bridge/command_table.h"
 #include "common/json.h"
 
 namespace bridge {
@@ -63,5 +66,13 @@ public:
     virtual void menuState(double sens) = 0;
     virtual void langChanged(std::string lang) = 0;
 };
+
+// Each Part registers its rows with the bridge's table, holding itself weakly (command_rows.cpp).
+void addWindowCommands(CommandTable& table, std::weak_ptr<ParentWindow> window);
+void addFileCommands(CommandTable& table, std::weak_ptr<FileCommands> files);
+void addRenderCommands(CommandTable& table, std::weak_ptr<RenderCommands> render);
+void addNetCommands(CommandTable& table, std::weak_ptr<NetCommands> net);
+void addVaultCommands(CommandTable& table, std::weak_ptr<VaultCommands> vault);
+void addMenuCommands(CommandTable& table, std::weak_ptr<MenuCommands> menu);
 
 }  // namespace bridge

@@ -5,6 +5,7 @@
 #include "common/data_url.h"
 #include "common/default_stamp.h"
 #include "common/json.h"
+#include "common/log.h"
 #include "files/file_io.h"
 #include "files/image_source.h"
 #include "files/pdf_builder.h"
@@ -87,7 +88,10 @@ void FileExchange::saveBytes(SaveChooser chooser, common::Bytes bytes) {
     panels_->save(chooser, [weak = weak_from_this(), content, hold](std::optional<std::string> path) {
         auto self = weak.lock();
         if (!self || !path) return;
-        if (!replaceFile(*path, *content)) self->beep();
+        if (auto written = replaceFile(*path, *content); !written) {
+            common::log::warning("save failed: " + written.error().message);
+            self->beep();
+        }
     });
 }
 
@@ -108,6 +112,7 @@ void FileExchange::savePDFPages(std::vector<std::string> pages, std::string name
         if (bytes && probeImage(*bytes)) images.push_back(std::move(*bytes));
     }
     if (images.empty()) {
+        common::log::warning("PDF export skipped: no page is a PNG or JPEG image");
         beep();
         return;
     }
@@ -124,7 +129,9 @@ void FileExchange::savePdf(SaveChooser chooser, std::vector<common::Bytes> image
         self->workers_.run([images = std::move(*content), layout,
                             path = *path]() mutable { return buildPdf(std::move(images), layout, path); },
                            [weak, hold](common::Status written) {
-                               if (auto self = weak.lock(); self && !written) self->beep();
+                               if (written) return;
+                               common::log::warning("PDF export failed: " + written.error().message);
+                               if (auto self = weak.lock()) self->beep();
                            });
     });
 }
@@ -135,11 +142,13 @@ void FileExchange::openFile(std::string name, std::string dataUrl) {
     if (!bytes) return;
     auto folder = openedFilesFolder();
     if (!folder) {
+        common::log::warning("opening a file failed: no private temporary folder");
         beep();
         return;
     }
     std::string path = *folder + "/" + openedFileName(name);
-    if (!replaceFile(path, *bytes)) {
+    if (auto written = replaceFile(path, *bytes); !written) {
+        common::log::warning("opening a file failed: " + written.error().message);
         beep();
         return;
     }
@@ -154,7 +163,11 @@ void FileExchange::openJSONFile() {
 
 void FileExchange::readDocument(const std::string& path) {
     auto bytes = readFile(path, std::numeric_limits<std::size_t>::max() - 1);
-    if (!bytes || !json::validUtf8(common::asText(*bytes))) return;
+    if (!bytes || !json::validUtf8(common::asText(*bytes))) {
+        common::log::warning("opening a board failed: " +
+                             (bytes ? std::string("not UTF-8 text") : bytes.error().message));
+        return;
+    }
     auto page = page_.lock();
     if (!page) return;
     json::Array args;
@@ -171,7 +184,10 @@ void FileExchange::openPaperPDF() {
 void FileExchange::readPaper(const std::string& path) {
     // Reads at most one byte past the limit: that is enough to refuse a larger file.
     auto bytes = readFile(path, kPaperLimit);
-    if (!bytes || bytes->empty()) return;
+    if (!bytes || bytes->empty()) {
+        common::log::warning("opening a PDF failed: " + (bytes ? std::string("empty file") : bytes.error().message));
+        return;
+    }
     auto page = page_.lock();
     if (!page) return;
     if (bytes->size() > kPaperLimit) {

@@ -9,13 +9,15 @@
 #include <cstdlib>
 
 #include "files/file_io.h"
+#include "gobj/gerror.h"
 #include "gobj/handles.h"
 
 namespace files {
 namespace {
 
 common::Error ioError(const GError* error) {
-    return {common::Error::Kind::Io, error ? error->message : "write failed"};
+    return error ? gobj::toError(error, common::Error::Kind::Io)
+                 : common::Error{common::Error::Kind::Io, "write failed"};
 }
 
 class GioReplaceStream final : public ReplaceStream {

@@ -1,11 +1,9 @@
 #include "vault/glib_log.h"
 
-#include <glib.h>
+#include "common/log.h"
 
 namespace vault {
 
-void logLine(const std::string& line) {
-    g_log_structured("TAVRIK", G_LOG_LEVEL_WARNING, "MESSAGE", "%s", line.c_str());
-}
+void logLine(const std::string& line) { common::log::warning(line); }
 
 }  // namespace vault

@@ -12,6 +12,7 @@
 
 #include "common/json.h"
 #include "common/paths.h"
+#include "gobj/gerror.h"
 
 namespace vault {
 namespace {
@@ -29,7 +30,7 @@ struct Wiped {
 };
 
 common::Error ioError(const std::string& what, const GError* error) {
-    return {common::Error::Kind::Io, what + (error ? std::string(": ") + error->message : std::string())};
+    return gobj::toError(error, common::Error::Kind::Io, what);
 }
 
 std::string trim(std::string s) {

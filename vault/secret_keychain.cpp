@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "gobj/gerror.h"
 #include "gobj/handles.h"
 
 namespace vault {
@@ -35,7 +36,7 @@ const SecretSchema kSchema = {
 
 KeychainError fromGError(const GError* error) {
     if (!error) return {-1, "unknown failure"};
-    return {error->code, std::string(g_quark_to_string(error->domain)) + ": " + error->message};
+    return {error->code, gobj::describe(error, g_quark_to_string(error->domain))};
 }
 
 KeychainError timedOut() { return {G_IO_ERROR_TIMED_OUT, "the Secret Service did not answer in time"}; }

@@ -82,7 +82,7 @@ TEST(SecretKeychain, PageSetReachesKeychainAndFile) {
     auto page = std::make_shared<fakes::RecordingPage>();
     auto bridge = std::make_shared<bridge::Bridge>(queue, page);
     auto commands = std::make_shared<vault::VaultCommandHandler>(service, bridge);
-    bridge->handlers().vault = commands;
+    bridge::addVaultCommands(bridge->commands(), commands);
 
     bridge->receive(*json::parse(R"({"action":"vaultSet","reqId":"1","keyId":"kc-page","value":"sk-page-secret-42"})"));
     bridge->receive(*json::parse(R"({"action":"vaultList","reqId":"2"})"));
@@ -134,7 +134,7 @@ TEST(SecretKeychain, StalledKeyringNeitherFreezesNorLosesWrites) {
     auto page = std::make_shared<fakes::RecordingPage>();
     auto bridge = std::make_shared<bridge::Bridge>(queue, page);
     auto commands = std::make_shared<vault::VaultCommandHandler>(service, bridge);
-    bridge->handlers().vault = commands;
+    bridge::addVaultCommands(bridge->commands(), commands);
     auto send = [&](const char* text) { bridge->receive(*json::parse(text)); };
 
     send(R"({"action":"vaultSet","reqId":"s1","keyId":"kc-stall","value":"before-stall"})");

@@ -34,12 +34,7 @@ const char* kBoard = R"JS(
 class OfficeExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto& h = shell.app().bridge()->handlers();
-        h.files.reset();
-        h.render.reset();
-        h.net.reset();
-        h.vault.reset();
-        h.menu.reset();
+        shell.app().bridge()->commands().clear();
         ASSERT_TRUE(testsupport::loadRealPage(shell));
         testsupport::recordMessages(shell);
         ASSERT_EQ(shell.eval(kBoard), "true");

@@ -12,12 +12,7 @@ namespace {
 class BoardEdit : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto& h = shell.app().bridge()->handlers();
-        h.files.reset();
-        h.render.reset();
-        h.net.reset();
-        h.vault.reset();
-        h.menu.reset();
+        shell.app().bridge()->commands().clear();
         ASSERT_TRUE(testsupport::loadRealPage(shell));
         testsupport::recordMessages(shell);
         js("board.load({items: []}); __setLang('en'); window.__sent.length = 0");

@@ -53,8 +53,13 @@ struct Fixture {
     std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
     std::shared_ptr<Recorder> rec = std::make_shared<Recorder>();
     Fixture() {
-        auto& h = bridge->handlers();
-        h.window = rec, h.files = rec, h.render = rec, h.net = rec, h.vault = rec, h.menu = rec;
+        auto& table = bridge->commands();
+        bridge::addWindowCommands(table, rec);
+        bridge::addFileCommands(table, rec);
+        bridge::addRenderCommands(table, rec);
+        bridge::addNetCommands(table, rec);
+        bridge::addVaultCommands(table, rec);
+        bridge::addMenuCommands(table, rec);
     }
     std::vector<std::string> send(const char* text) {
         rec->calls.clear();
@@ -155,6 +160,37 @@ TEST(Dispatch, MissingHandlersDoNothing) {
                           R"({"action":"vaultList"})", R"({"action":"renderPDFBegin","reqId":"r"})"})
         b->receive(*json::parse(m));
     EXPECT_EQ(queue.runAll(), 0);
+}
+
+// A command added by one row: its fields are checked from the row, a later row replaces it, and
+// neither a Part that is gone nor a closed bridge takes a command.
+TEST(Dispatch, RowsAddReplaceAndStopTakingCommands) {
+    Fixture f;
+    std::vector<std::string> seen;
+    auto row = [&](std::string tag) {
+        return bridge::Command{"ping",
+                               {{"n", bridge::FieldKind::Number}, {"to", bridge::FieldKind::WebUrl}},
+                               [&seen, tag](const bridge::Args& a) {
+                                   seen.push_back(tag + std::to_string(static_cast<int>(a.number("n"))) + a.str("to") +
+                                                  a.strOr("note", "-"));
+                               }};
+    };
+    f.bridge->commands().add(row("a"));
+    for (const char* m : {R"({"action":"ping","n":1,"to":"http://127.0.0.1/"})",
+                          R"({"action":"ping","n":"1","to":"http://127.0.0.1/"})",
+                          R"({"action":"ping","n":2,"to":"ftp://127.0.0.1/"})", R"({"action":"ping","n":3})"})
+        f.send(m);
+    f.bridge->commands().add(row("b"));
+    f.send(R"({"action":"ping","n":4,"to":"https://127.0.0.1","note":"x"})");
+    EXPECT_EQ(seen, (std::vector<std::string>{"a1http://127.0.0.1/-", "b4https://127.0.0.1x"}));
+
+    auto gone = std::make_shared<Recorder>();
+    bridge::addFileCommands(f.bridge->commands(), gone);
+    gone.reset();  // the Part is gone: its rows hold it weakly
+    EXPECT_TRUE(f.send(R"({"action":"openJSON"})").empty());
+    f.bridge->close();
+    f.send(R"({"action":"ping","n":5,"to":"http://127.0.0.1/"})");
+    EXPECT_EQ(seen.size(), 2u);
 }
 
 TEST(PageCalls, FourFormsInIssueOrderAndDroppedWhenTheViewIsGone) {

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <regex>
 
+#include "common/log.h"
 #include "files/pdf_builder.h"
 #include "files_fixture.h"
 #include "support/gtk_support.h"
@@ -127,6 +128,10 @@ TEST(Exports, FailuresAreSilentOrBeepAndNeverReachThePage) {
         fs::create_directory(dir.file("folder"));
         spit(dir.file("folder/kept"), "kept");
         spit(dir.file("plain"), "plain");
+        std::vector<std::string> warnings;
+        common::log::setSink([&](common::log::Level level, std::string_view line) {
+            if (level == common::log::Level::Warning) warnings.emplace_back(line);
+        });
         Fixture f;
         f.panels->hasWindow = c.hasWindow;
         c.run(*f.exchange);
@@ -137,6 +142,10 @@ TEST(Exports, FailuresAreSilentOrBeepAndNeverReachThePage) {
         // the PDF cases with a chosen path start any background work.
         EXPECT_TRUE(f.settle([&] { return f.desktop.beeps >= c.beeps; }));
         EXPECT_EQ(f.desktop.beeps, c.beeps);
+        // Each beep leaves one line in the log that says why.
+        EXPECT_EQ(warnings.size(), static_cast<std::size_t>(c.beeps));
+        for (auto& w : warnings) EXPECT_NE(w.find(": "), std::string::npos) << w;
+        common::log::setSink({});
         EXPECT_TRUE(f.page->scripts.empty());
         EXPECT_EQ(slurp(dir.file("folder/kept")), "kept");
         EXPECT_EQ(slurp(dir.file("plain")), "plain");

@@ -103,7 +103,7 @@ struct Rig {
     explicit Rig(unsigned threads = 2, files::RenderLimits limits = {}) : workers(queue, threads) {
         if (limits.helperPath.empty()) limits.helperPath = helperPath();
         renderer = std::make_shared<files::PdfRenderer>(bridge, workers, std::move(limits));
-        bridge->handlers().render = renderer;
+        bridge::addRenderCommands(bridge->commands(), renderer);
     }
     void send(json::Object msg) { bridge->receive(json::Value(std::move(msg))); }
     // Waits until every id in ids has its __pdfRendered.
@@ -341,7 +341,6 @@ TEST(RenderPdf, OwnersGoingAway) {
         Rig rig(1, limits);
         rig.send(renderPDF("slow", makePdf(std::vector<std::pair<double, double>>(16, {612, 792}), scribble)));
         rig.renderer.reset();
-        rig.bridge->handlers().render.reset();
         auto o = rig.finish({"slow"});
         EXPECT_LT(o["slow"].pages.size(), 16u);
         expectInOrder(o["slow"], 16);

@@ -86,7 +86,7 @@ struct MenuFixture : ::testing::Test {
         if (const char* v = std::getenv("LANGUAGE")) savedLanguage = v;
         setenv("LANGUAGE", "zh_CN.UTF-8", 1);
         menu::L10N::setStore(&settings);
-        bridge->handlers().menu = mainMenu;
+        bridge::addMenuCommands(bridge->commands(), mainMenu);
     }
     ~MenuFixture() override {
         menu::L10N::setStore(nullptr);
@@ -226,7 +226,6 @@ TEST_F(MenuFixture, LateTasksForAGoneMenuDoNothing) {
     mainMenu->buildMenu();
     receive(R"({"action":"menuState","sens":1.8})");
     receive(R"({"action":"langChanged","lang":"it"})");
-    bridge->handlers().menu.reset();
     mainMenu.reset();
     log.lines.clear();
     EXPECT_EQ(queue.runAll(), 2);

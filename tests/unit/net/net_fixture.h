@@ -81,7 +81,7 @@ struct Net {
     explicit Net(std::string trustedPem = {}) {
         client = std::make_shared<net::CurlHttpClient>(queue, net::CurlHttpClient::Options{std::move(trustedPem)});
         access = std::make_shared<net::NetAccess>(client, bridge, secrets, workers);
-        bridge->handlers().net = access;
+        bridge::addNetCommands(bridge->commands(), access);
     }
 
     // Posts one command message and returns the argument of the one page call it produced, or

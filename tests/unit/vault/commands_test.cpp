@@ -22,7 +22,7 @@ struct Page : vaulttest::VaultFixture {
     std::shared_ptr<vault::VaultCommandHandler> commands =
         std::make_shared<vault::VaultCommandHandler>(service, bridge);
 
-    Page() { bridge->handlers().vault = commands; }
+    Page() { bridge::addVaultCommands(bridge->commands(), commands); }
     // Sends one command; returns the reply scripts.
     std::vector<std::string> sendRaw(const json::Value& message) {
         page->scripts.clear();
