@@ -1,7 +1,7 @@
 #include <memory>
 
 #include "app/app_delegate.h"
-#include "files/render_commands.h"
+#include "files/pdf_renderer.h"
 
 namespace app {
 
@@ -13,7 +13,8 @@ void composeRender(AppDelegate& app) {
     auto waiters = std::make_shared<common::Workers>(app.mainQueue(), 2);
     app.bridge()->handlers().render = app.keep(std::make_shared<files::PdfRenderer>(
         std::weak_ptr<bridge::PageSink>(app.bridge()), *waiters, std::move(limits)));
-    // Kept after the renderer, so at exit the renderer ends its helpers before these threads join.
+    // These threads join when the kept parts go, but the bridge still holds the renderer then, so
+    // a render still running or queued at exit is not abandoned: the join waits for it to end.
     app.keep(std::move(waiters));
 }
 

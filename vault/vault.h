@@ -14,8 +14,9 @@ namespace vault {
 
 // The user's secrets under key ids chosen by the page, in two stores written together: the
 // keychain, and the sealed vault file that holds every secret too and works where the keychain
-// refuses. Reads prefer the keychain. Main thread only; every call returns at once (the keychain
-// bounds its own waits).
+// refuses. Reads prefer the keychain. Main thread only, and synchronous: a call blocks the main
+// thread while it asks the keychain (each keychain call gives up after its own limit, and the
+// keychain is then left alone for a while) and, for set and remove, while it rewrites the file.
 class Vault final : public SecretSource {
 public:
     using Log = std::function<void(const std::string&)>;
