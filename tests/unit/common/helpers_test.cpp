@@ -13,7 +13,7 @@ using namespace common;
 TEST(Text, CaseFoldingTouchesOnlyAsciiLetters) {
     EXPECT_EQ(asciiLower("Content-TYPE: Image/PNG"), "content-type: image/png");
     // UTF-8 letters keep their bytes: "İ" and "É" are not ASCII and must not be mangled.
-    EXPECT_EQ(asciiLower("İstanbul Émile"), "İstanbul émile");
+    EXPECT_EQ(asciiLower("İSTANBUL Émile"), "İstanbul Émile");
     EXPECT_TRUE(equalsIgnoringAsciiCase("X-Api-Key", "x-API-key"));
     EXPECT_FALSE(equalsIgnoringAsciiCase("key", "keys"));
     EXPECT_FALSE(equalsIgnoringAsciiCase("É", "é"));
