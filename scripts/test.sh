@@ -21,6 +21,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
   ctest --test-dir build-asan -L '^unit$' --output-on-failure
 
 export NO_AT_BRIDGE=1 GTK_A11Y=none LIBGL_ALWAYS_SOFTWARE=1
-# A session bus of our own for the whole run, and a virtual display when there is none.
+# A session bus of our own for the whole run (one that starts no services: tests/session-bus.conf
+# says why), and a virtual display when there is none.
 run=(ctest --test-dir build --output-on-failure "$@")
-exec dbus-run-session -- xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "${run[@]}"
+exec dbus-run-session --config-file="$PWD/tests/session-bus.conf" -- xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "${run[@]}"
