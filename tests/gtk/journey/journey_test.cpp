@@ -71,10 +71,9 @@ protected:
 
     // Puts a file exchange with answering choosers in place of the one behind real dialogs.
     std::shared_ptr<AnsweringPanels> answerPanels() {
-        EXPECT_TRUE(app().bridge()->handlers().files) << "no file exchange is wired";
+        EXPECT_FALSE(app().bridge()->handlers().files.expired()) << "no file exchange is wired";
         auto panels = std::make_shared<AnsweringPanels>();
-        app().bridge()->handlers().files = app().keep(std::make_shared<files::FileExchange>(
-            panels, std::weak_ptr<bridge::PageSink>(app().bridge()), app().desktop(), app().workers()));
+        app().useFilePanels(panels);
         return panels;
     }
 
@@ -148,8 +147,8 @@ TEST_F(Journey, DropAPngAndExportATwoPagePdf) {
 }
 
 TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
-    ASSERT_TRUE(app().bridge()->handlers().vault) << "no vault is wired";
-    ASSERT_TRUE(app().bridge()->handlers().net) << "no request proxy is wired";
+    ASSERT_FALSE(app().bridge()->handlers().vault.expired()) << "no vault is wired";
+    ASSERT_FALSE(app().bridge()->handlers().net.expired()) << "no request proxy is wired";
     journey::ChatServer server("sk-journey-0123456789", "Sunrise in the Hills");
 
     js("document.getElementById('ai-key-id').value = 'journey-key';"
@@ -204,7 +203,7 @@ void writeNoisyPdf(const std::string& path, int pages) {
 }
 
 TEST_F(Journey, ImportALargePdfTemplateAndSeeItsPages) {
-    ASSERT_TRUE(app().bridge()->handlers().render) << "no PDF renderer is wired";
+    ASSERT_FALSE(app().bridge()->handlers().render.expired()) << "no PDF renderer is wired";
     auto panels = answerPanels();
     std::string path = out.file("template.pdf");
     writeNoisyPdf(path, 3);
@@ -229,7 +228,7 @@ bool contains(const std::vector<std::string>& v, const std::string& s) {
 TEST_F(Journey, SwitchTheLanguageAndSeeMenuAndPageChange) {
     GtkApplication* gtkApp = app().application();
     ASSERT_TRUE(gtk_application_get_menubar(gtkApp)) << "no menu bar is installed";
-    ASSERT_TRUE(app().bridge()->handlers().menu) << "no menu handlers are wired";
+    ASSERT_FALSE(app().bridge()->handlers().menu.expired()) << "no menu handlers are wired";
 
     // From the menu: English.
     g_action_group_activate_action(G_ACTION_GROUP(gtkApp), "tag-503", nullptr);
