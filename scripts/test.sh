@@ -16,7 +16,7 @@ git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 # suppressing first. tests/lsan.supp names the library leaks that are suppressed, and why.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVRIK_SANITIZE=ON >/dev/null
 cmake --build build-asan --target unit_tests
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
+ASAN_OPTIONS=detect_leaks=1 \
   LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -L '^unit$' --output-on-failure
 
