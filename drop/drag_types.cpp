@@ -1,5 +1,6 @@
 #include "drop/drag_types.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "common/text.h"
