@@ -9,7 +9,7 @@
 #include "common/log.h"
 #include "files/file_exchange.h"
 #include "files/gtk_panels.h"
-#include "files/render_commands.h"
+#include "files/pdf_renderer.h"
 #include "menu/main_menu.h"
 #include "net/curl_http_client.h"
 #include "net/net_access.h"

@@ -1,7 +1,7 @@
 #include <memory>
 
 #include "app/parts.h"
-#include "files/render_commands.h"
+#include "files/pdf_renderer.h"
 
 namespace app {
 

@@ -32,4 +32,10 @@ std::string configHome() { return absoluteOr("XDG_CONFIG_HOME", home() + "/.conf
 std::string dataHome() { return absoluteOr("XDG_DATA_HOME", home() + "/.local/share"); }
 std::string runtimeDir() { return absoluteOr("XDG_RUNTIME_DIR", ""); }
 
+std::string lastComponent(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
 }  // namespace common::paths

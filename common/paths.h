@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace common::paths {
 
@@ -9,5 +10,8 @@ std::string home();
 std::string configHome();  // $XDG_CONFIG_HOME, else ~/.config
 std::string dataHome();    // $XDG_DATA_HOME, else ~/.local/share
 std::string runtimeDir();  // $XDG_RUNTIME_DIR, or "" when unset
+
+// What follows the last '/', trailing slashes ignored: "a/b/" gives "b", "/" and "" give "".
+std::string lastComponent(std::string_view path);
 
 }  // namespace common::paths

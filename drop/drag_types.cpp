@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/text.h"
+
 namespace drop {
 
 namespace {
@@ -11,9 +13,7 @@ std::string lowerBaseType(std::string_view format) {
     std::string_view base = format.substr(0, format.find(';'));
     while (!base.empty() && std::isspace(static_cast<unsigned char>(base.back()))) base.remove_suffix(1);
     while (!base.empty() && std::isspace(static_cast<unsigned char>(base.front()))) base.remove_prefix(1);
-    std::string out(base);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-    return out;
+    return common::asciiLower(base);
 }
 
 }  // namespace

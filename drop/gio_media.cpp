@@ -1,8 +1,8 @@
 // GIO content types and gdk-pixbuf behind drop/media.h.
 #include <gdk-pixbuf/gdk-pixbuf.h>
-#include <gio/gio.h>
 
 #include "drop/media.h"
+#include "gobj/content_types.h"
 #include "gobj/handles.h"
 
 namespace drop {
@@ -11,14 +11,9 @@ std::optional<std::string> mimeTypeForExtension(std::string_view fileName) {
     const size_t dot = fileName.rfind('.');
     // "notes", "archive." and ".bashrc" have no extension.
     if (dot == std::string_view::npos || dot == 0 || dot + 1 == fileName.size()) return std::nullopt;
-    // Only the extension decides, so whole-name patterns such as "README*" or "Makefile" never apply.
-    const std::string probe = "file" + std::string(fileName.substr(dot));
-    // Where several types claim the extension, GIO's first choice is taken.
-    g_autofree char* type = g_content_type_guess(probe.c_str(), nullptr, 0, nullptr);
-    if (!type || g_content_type_is_unknown(type)) return std::nullopt;
-    g_autofree char* mime = g_content_type_get_mime_type(type);
-    if (!mime) return std::nullopt;
-    return std::string(mime);
+    auto type = gobj::contentTypeForExtension(fileName.substr(dot + 1));
+    if (!type) return std::nullopt;
+    return std::move(type->mime);
 }
 
 std::optional<common::Bytes> reencodeAsPng(const common::Bytes& image) {

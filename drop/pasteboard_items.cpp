@@ -1,14 +1,10 @@
 #include "drop/pasteboard_items.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <optional>
 
 #include "common/data_url.h"
+#include "common/file_read.h"
+#include "common/paths.h"
 #include "drop/html_text.h"
 #include "drop/media.h"
 #include "drop/rtf_text.h"
@@ -20,41 +16,10 @@ namespace {
 constexpr const char* kOctetStream = "application/octet-stream";
 
 // The whole file, or nothing for a folder, a device or pipe, an unreadable or an oversized file.
-// Only regular files are read, and never past the limit, so a dropped FIFO or /dev/zero cannot
-// hang the window or fill memory.
 std::optional<common::Bytes> readWholeFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes)
-        return std::nullopt;
-    common::Bytes bytes(static_cast<size_t>(st.st_size) + 1);
-    size_t got = 0;
-    for (;;) {
-        if (got == bytes.size()) {
-            if (got > kMaxFileBytes) return std::nullopt;  // grew past the limit while being read
-            bytes.resize(std::min<size_t>(bytes.size() * 2, kMaxFileBytes + 1));
-        }
-        ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        got += static_cast<size_t>(n);
-    }
-    if (got > kMaxFileBytes) return std::nullopt;
-    bytes.resize(got);
-    return bytes;
-}
-
-std::string lastPathComponent(const std::string& path) {
-    std::string_view p = path;
-    while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
-    size_t slash = p.rfind('/');
-    return std::string(slash == std::string_view::npos ? p : p.substr(slash + 1));
+    auto bytes = common::readRegularFile(path, kMaxFileBytes);
+    if (!bytes || bytes->size() > kMaxFileBytes) return std::nullopt;
+    return std::move(*bytes);
 }
 
 json::Value fileRecord(std::string name, const std::string& mime, const common::Bytes& bytes) {
@@ -109,7 +74,7 @@ json::Array collectAt(const Pasteboard& pb, std::time_t now) {
     for (const std::string& path : pb.filePaths()) {
         std::optional<common::Bytes> bytes = readWholeFile(path);
         if (!bytes) continue;
-        std::string name = lastPathComponent(path);
+        std::string name = common::paths::lastComponent(path);
         std::string mime = mimeTypeForExtension(name).value_or(kOctetStream);
         items.push_back(fileRecord(std::move(name), mime, *bytes));
     }

@@ -4,8 +4,10 @@
 
 #include "common/data_url.h"
 #include "common/default_stamp.h"
+#include "common/file_read.h"
 #include "common/json.h"
 #include "common/log.h"
+#include "common/paths.h"
 #include "files/file_io.h"
 #include "files/image_source.h"
 #include "files/pdf_builder.h"
@@ -15,13 +17,6 @@ namespace files {
 namespace {
 
 constexpr const char* kPaperToast = "toast('PDF 超过 25MB，无法读取')";
-
-std::string lastComponent(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    auto slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
-}
 
 // File names on Linux are bytes; the page gets text, with U+FFFD where a name is not UTF-8.
 std::string displayName(const std::string& name) {
@@ -44,7 +39,7 @@ std::string displayName(const std::string& name) {
 }  // namespace
 
 std::string pathExtension(const std::string& name) {
-    std::string last = lastComponent(name);
+    std::string last = common::paths::lastComponent(name);
     auto dot = last.rfind('.');
     if (dot == std::string::npos || dot == 0) return "";
     return last.substr(dot + 1);
@@ -162,7 +157,7 @@ void FileExchange::openJSONFile() {
 }
 
 void FileExchange::readDocument(const std::string& path) {
-    auto bytes = readFile(path, std::numeric_limits<std::size_t>::max() - 1);
+    auto bytes = common::readRegularFile(path, std::numeric_limits<std::size_t>::max());
     if (!bytes || !json::validUtf8(common::asText(*bytes))) {
         common::log::warning("opening a board failed: " +
                              (bytes ? std::string("not UTF-8 text") : bytes.error().message));
@@ -183,7 +178,7 @@ void FileExchange::openPaperPDF() {
 
 void FileExchange::readPaper(const std::string& path) {
     // Reads at most one byte past the limit: that is enough to refuse a larger file.
-    auto bytes = readFile(path, kPaperLimit);
+    auto bytes = common::readRegularFile(path, kPaperLimit);
     if (!bytes || bytes->empty()) {
         common::log::warning("opening a PDF failed: " + (bytes ? std::string("empty file") : bytes.error().message));
         return;
@@ -197,7 +192,7 @@ void FileExchange::readPaper(const std::string& path) {
     std::string dataUrl = common::dataurl::make("application/pdf", *bytes);
     *bytes = {};
     json::Object paper;
-    paper.emplace_back("name", displayName(lastComponent(path)));
+    paper.emplace_back("name", displayName(common::paths::lastComponent(path)));
     paper.emplace_back("dataUrl", std::move(dataUrl));
     page->pushFunction("__paperFromNative", std::move(paper));
 }

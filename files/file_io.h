@@ -1,5 +1,5 @@
 #pragma once
-// Reading and replacing whole files. Every write goes to a temporary file beside the target that
+// Replacing whole files. Every write goes to a temporary file beside the target that
 // is renamed over it only when complete, so a failed write leaves the old file as it was.
 #include <cstddef>
 #include <memory>
@@ -9,10 +9,6 @@
 #include "common/result.h"
 
 namespace files {
-
-// Reads at most maxBytes + 1 bytes, so a caller with a size limit can tell "too big" without
-// pulling an arbitrarily large file into memory.
-common::Result<common::Bytes> readFile(const std::string& path, std::size_t maxBytes);
 
 common::Status replaceFile(const std::string& path, const std::uint8_t* data, std::size_t size);
 inline common::Status replaceFile(const std::string& path, const common::Bytes& b) {

@@ -1,11 +1,8 @@
-#include <fcntl.h>
 #include <gio/gio.h>
 #include <glib/gstdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 #include "files/file_io.h"
@@ -59,39 +56,6 @@ private:
 };
 
 }  // namespace
-
-common::Result<common::Bytes> readFile(const std::string& path, std::size_t maxBytes) {
-    // O_NONBLOCK keeps a FIFO's open from waiting for a writer; it is refused just below.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    FILE* f = fd < 0 ? nullptr : fdopen(fd, "rb");
-    if (fd >= 0 && !f) ::close(fd);
-    if (!f) return common::Error{common::Error::Kind::Io, "cannot open"};
-    common::Bytes out;
-    std::size_t limit = maxBytes + 1;
-    struct stat st {};
-    // Devices and pipes never end (or never answer): only regular files are documents.
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(f);
-        return common::Error{common::Error::Kind::Io, "not a regular file"};
-    }
-    if (st.st_size > 0) out.reserve(std::min(limit, static_cast<std::size_t>(st.st_size)));
-    std::size_t chunk = 1 << 20;
-    bool failed = false;
-    while (out.size() < limit) {
-        std::size_t want = std::min(chunk, limit - out.size());
-        std::size_t at = out.size();
-        out.resize(at + want);
-        std::size_t got = std::fread(out.data() + at, 1, want, f);
-        out.resize(at + got);
-        if (got < want) {
-            failed = std::ferror(f) != 0;
-            break;
-        }
-    }
-    std::fclose(f);
-    if (failed) return common::Error{common::Error::Kind::Io, "read failed"};
-    return out;
-}
 
 common::Status replaceFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
     auto stream = ReplaceStream::open(path);

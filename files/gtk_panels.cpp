@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "bridge/gtk_parent_window.h"
+#include "gobj/content_types.h"
 
 namespace files {
 namespace {
@@ -35,16 +36,11 @@ void onResponse(GtkNativeDialog* dialog, int response, gpointer) noexcept {
 }  // namespace
 
 GtkFileFilter* filterForExtension(const std::string& extension) {
-    if (extension.empty()) return nullptr;
-    std::string probe = "file." + extension;
-    g_autofree char* type = g_content_type_guess(probe.c_str(), nullptr, 0, nullptr);
-    if (!type || g_content_type_is_unknown(type)) return nullptr;
-    g_autofree char* mime = g_content_type_get_mime_type(type);
-    if (!mime) return nullptr;
-    g_autofree char* description = g_content_type_get_description(type);
+    auto type = gobj::contentTypeForExtension(extension);
+    if (!type) return nullptr;
     GtkFileFilter* filter = gtk_file_filter_new();
-    gtk_file_filter_set_name(filter, description ? description : mime);
-    gtk_file_filter_add_mime_type(filter, mime);
+    gtk_file_filter_set_name(filter, type->description.c_str());
+    gtk_file_filter_add_mime_type(filter, type->mime.c_str());
     // Files the MIME database sniffs differently still match by their name.
     gtk_file_filter_add_suffix(filter, extension.c_str());
     return filter;

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "common/paths.h"
+
 namespace files {
 namespace {
 
@@ -42,10 +44,7 @@ std::optional<std::string> openedFilesFolder() {
 }
 
 std::string openedFileName(const std::string& name) {
-    std::string n = name;
-    while (n.size() > 1 && n.back() == '/') n.pop_back();
-    auto slash = n.rfind('/');
-    std::string last = slash == std::string::npos ? n : n.substr(slash + 1);
+    std::string last = common::paths::lastComponent(name);
     if (last.empty() || last == "." || last == ".." || last.find('\0') != std::string::npos) return "file";
     return last;
 }

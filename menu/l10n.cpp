@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cstdlib>
 #include <memory>
 
+#include "common/text.h"
 #include "menu/l10n_default_store.h"
 #include "menu/l10n_table.h"
 
@@ -21,11 +21,6 @@ auto withStore(Use use) {
     if (auto* s = injected.load()) return use(*s);
     auto fallback = makeDefaultStore();
     return use(*fallback);
-}
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
 }
 
 bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
@@ -101,7 +96,7 @@ std::vector<std::string> preferredLanguages() {
 
 std::string resolve(const std::string& pref, const std::optional<std::string>& firstPreferred) {
     if (pref != "auto") return pref;
-    std::string tag = lower(firstPreferred.value_or("zh-Hans"));
+    std::string tag = common::asciiLower(firstPreferred.value_or("zh-Hans"));
     if (tag.rfind("zh", 0) == 0) {
         for (const char* traditional : {"hant", "tw", "hk", "mo"})
             if (contains(tag, traditional)) return "zh-Hant";

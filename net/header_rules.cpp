@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/text.h"
+
 namespace net {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
+bool equalsIgnoringCase(std::string_view a, std::string_view b) { return common::equalsIgnoringAsciiCase(a, b); }
 
 bool containsName(const std::vector<std::string>& names, std::string_view name) {
     return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return equalsIgnoringCase(n, name); });

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "bridge/url.h"
-#include "common/base64.h"
+#include "common/data_url.h"
 #include "net/header_rules.h"
 #include "net/image_sniff.h"
 #include "net/transport_policy.h"
@@ -163,10 +163,7 @@ void NetAccess::deliverImage(std::string reqId, HttpResponse r) {
         [body = std::make_shared<common::Bytes>(std::move(r.body))]() -> std::optional<std::string> {
             auto mime = sniffImage(*body);
             if (!mime) return std::nullopt;
-            std::string dataUrl = "data:" + *mime + ";base64,";
-            dataUrl.reserve(dataUrl.size() + (body->size() + 2) / 3 * 4);
-            common::base64::encodeAppend(body->data(), body->size(), dataUrl);
-            return dataUrl;
+            return common::dataurl::make(*mime, *body);
         },
         [send, reqId](std::optional<std::string> dataUrl) {
             if (!dataUrl) return send(json::Object{{"reqId", reqId}, {"error", kNotAnImageText}});

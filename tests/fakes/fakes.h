@@ -1,5 +1,7 @@
 #pragma once
 // Fakes of the platform seams for unit tests: they do only what the test tells them.
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
@@ -15,27 +17,40 @@
 
 namespace fakes {
 
-// Tasks wait until the test runs them.
+// Tasks wait until the test runs them: all that is queued now (runAll), or, while workers post
+// from other threads, until a condition holds (runUntil), waking as soon as a task arrives.
 class ManualQueue final : public common::MainQueue {
 public:
     void post(Task task) override {
-        std::lock_guard lock(mutex_);
-        tasks_.push_back(std::move(task));
+        {
+            std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        wake_.notify_all();
     }
     // Runs queued tasks (and those they post) in order; returns how many ran.
     int runAll() {
         int n = 0;
-        for (;;) {
+        while (Task t = take()) {
+            t();
+            ++n;
+        }
+        return n;
+    }
+    // Runs tasks in order until done() holds; false when the limit passes first.
+    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
             Task t;
             {
-                std::lock_guard lock(mutex_);
-                if (tasks_.empty()) return n;
+                std::unique_lock lock(mutex_);
+                if (!wake_.wait_until(lock, deadline, [this] { return !tasks_.empty(); })) return done();
                 t = std::move(tasks_.front());
                 tasks_.pop_front();
             }
             t();
-            ++n;
         }
+        return true;
     }
     std::size_t pending() {
         std::lock_guard lock(mutex_);
@@ -43,23 +58,41 @@ public:
     }
 
 private:
+    Task take() {
+        std::lock_guard lock(mutex_);
+        if (tasks_.empty()) return nullptr;
+        Task t = std::move(tasks_.front());
+        tasks_.pop_front();
+        return t;
+    }
+
     std::mutex mutex_;
+    std::condition_variable wake_;
     std::deque<Task> tasks_;
 };
 
-// Records every evaluated script; answers evaluateThen with what the test queued.
+// Records every evaluated script. Like the real channel, evaluateThen never answers inside the
+// call: each completion waits until the test answers it, and a page gone by then answers nothing.
 class RecordingPage final : public bridge::PageChannel {
 public:
     bool isAlive = true;
     std::vector<std::string> scripts;
-    std::optional<bool> nextAnswer;  // for evaluateThen
+    std::deque<std::function<void(std::optional<bool>)>> unanswered;
     bool alive() const override { return isAlive; }
     void evaluate(const std::string& s) override {
         if (isAlive) scripts.push_back(s);
     }
     void evaluateThen(const std::string& s, std::function<void(std::optional<bool>)> done) override {
         if (isAlive) scripts.push_back(s);
-        done(isAlive ? nextAnswer : std::nullopt);
+        unanswered.push_back(std::move(done));
+    }
+    // Completes the oldest evaluation still waiting; false when none is.
+    bool answerNext(std::optional<bool> result) {
+        if (unanswered.empty()) return false;
+        auto done = std::move(unanswered.front());
+        unanswered.pop_front();
+        done(isAlive ? result : std::nullopt);
+        return true;
     }
 };
 

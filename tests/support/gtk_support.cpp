@@ -1,6 +1,8 @@
 #include "support/gtk_support.h"
 
 #include <glib/gstdio.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +23,55 @@ bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit
         if (!fired) g_source_remove(tick);
     }
     return true;
+}
+
+Program::Program(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    g_auto(GStrv) envp = g_get_environ();
+    for (const std::string& e : env) {
+        auto eq = e.find('=');
+        envp = g_environ_setenv(envp, e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), TRUE);
+    }
+    GPid pid = 0;
+    g_autoptr(GError) error = nullptr;
+    if (!g_spawn_async(nullptr, argv.data(), envp, GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+                       nullptr, nullptr, &pid, &error)) {
+        g_printerr("cannot start %s: %s\n", args.front().c_str(), error ? error->message : "?");
+        return;
+    }
+    pid_ = pid;
+    watch_ = g_child_watch_add(
+        pid,
+        +[](GPid p, gint status, gpointer self) noexcept {
+            auto* program = static_cast<Program*>(self);
+            program->exited_ = true;
+            program->status_ = status;
+            program->watch_ = 0;
+            g_spawn_close_pid(p);
+        },
+        this);
+}
+
+Program::~Program() {
+    if (!started() || exited_) return;
+    g_source_remove(watch_);
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+bool Program::waitExit(std::chrono::milliseconds limit) {
+    return started() && runUntil([this] { return exited_; }, limit);
+}
+
+void Program::signal(int sig) {
+    if (started() && !exited_) kill(pid_, sig);
+}
+
+bool runProgram(const std::vector<std::string>& argv, std::chrono::milliseconds limit) {
+    Program program(argv);
+    return program.waitExit(limit) && program.succeeded();
 }
 
 TempDir::TempDir() {

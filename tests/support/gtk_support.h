@@ -33,6 +33,32 @@ private:
     std::string path_;
 };
 
+// A program started beside the test (xdotool, the application's own binary); its end is noticed
+// while the main context runs. Ended with SIGKILL and reaped on destruction if still running.
+class Program {
+public:
+    // argv[0] is looked up in PATH; env entries "NAME=value" are added to, or replace, the test's.
+    explicit Program(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    bool exited() const { return exited_; }
+    bool succeeded() const { return exited_ && status_ == 0; }
+    bool waitExit(std::chrono::milliseconds limit = std::chrono::seconds(20));
+    void signal(int sig);
+
+private:
+    int pid_ = 0;
+    unsigned watch_ = 0;
+    bool exited_ = false;
+    int status_ = -1;
+};
+
+// Runs a program to its end; true when it exited with status 0 within the limit.
+bool runProgram(const std::vector<std::string>& argv, std::chrono::milliseconds limit = std::chrono::seconds(20));
+
 // The labels of the installed menu bar's top-level menus.
 std::vector<std::string> menuBarTitles(GtkApplication* app);
 

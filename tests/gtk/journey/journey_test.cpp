@@ -1,7 +1,7 @@
 // End-to-end journeys: the whole application in-process with its own page, as a user goes
 // through it. Save and open choosers are answered through the file exchange's panel seam, the
-// quit alert by its dialog; servers listen on 127.0.0.1 only. A journey whose native part is not
-// in this build is skipped with the reason.
+// quit alert by its dialog; servers listen on 127.0.0.1 only. A journey whose native part is
+// missing from the wiring fails.
 #include <cairo-pdf.h>
 #include <gtest/gtest.h>
 #include <poppler.h>
@@ -16,29 +16,21 @@
 #include "common/base64.h"
 #include "common/bytes.h"
 #include "common/json.h"
-#include "support/gtk_support.h"
-#include "support/real_page.h"
-
-#if __has_include("files/panels.h") && __has_include("files/file_exchange.h")
 #include "files/file_exchange.h"
 #include "files/panels.h"
-#define TAVRIK_HAVE_FILES 1
-#endif
-#if __has_include("app/quit_confirmation.h")
-#define TAVRIK_HAVE_QUIT 1
-#endif
+#include "support/gtk_support.h"
+#include "support/real_page.h"
 
 namespace {
 namespace fs = std::filesystem;
 
-[[maybe_unused]] std::string readFile(const std::string& path) {
+std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-#ifdef TAVRIK_HAVE_FILES
 // Choosers that answer with the paths the test gives, one per chooser, later on the main loop.
 class AnsweringPanels final : public files::Panels {
 public:
@@ -66,7 +58,6 @@ private:
         return true;
     }
 };
-#endif
 
 class Journey : public ::testing::Test {
 protected:
@@ -78,14 +69,13 @@ protected:
     bool waitFor(const std::string& script) { return shell.waitFor(script); }
     app::AppDelegate& app() { return shell.app(); }
 
-#ifdef TAVRIK_HAVE_FILES
     // Puts a file exchange with answering choosers in place of the one behind real dialogs.
     std::shared_ptr<AnsweringPanels> answerPanels() {
+        EXPECT_TRUE(app().bridge()->commands().has("saveJSON")) << "no file exchange is wired";
         auto panels = std::make_shared<AnsweringPanels>();
         app().useFilePanels(panels);
         return panels;
     }
-#endif
 
     // The PDF render helper is built beside the application, not beside this test.
     struct RenderHelper {
@@ -99,16 +89,7 @@ protected:
     testsupport::TempDir out;
 };
 
-#define SKIP_WITHOUT_FILES() \
-    if (!app().bridge()->commands().has("saveJSON")) GTEST_SKIP() << "file exchange not in this build"
-#ifndef TAVRIK_HAVE_FILES
-#undef SKIP_WITHOUT_FILES
-#define SKIP_WITHOUT_FILES() GTEST_SKIP() << "file exchange not in this build"
-#endif
-
 TEST_F(Journey, AddANoteSaveItAndOpenItAgain) {
-    SKIP_WITHOUT_FILES();
-#ifdef TAVRIK_HAVE_FILES
     auto panels = answerPanels();
     std::string path = out.file("board.json");
     panels->paths = {path, path};
@@ -126,12 +107,9 @@ TEST_F(Journey, AddANoteSaveItAndOpenItAgain) {
     ASSERT_TRUE(waitFor("board.doc().items.some((i) => i.text === '旅行计划 trip plan')"));
     EXPECT_EQ(js("String(board.doc().items.length)"), "2");
     EXPECT_EQ(js("document.querySelector('#world .note .text').textContent"), "旅行计划 trip plan");
-#endif
 }
 
 TEST_F(Journey, DropAPngAndExportATwoPagePdf) {
-    SKIP_WITHOUT_FILES();
-#ifdef TAVRIK_HAVE_FILES
     auto panels = answerPanels();
     std::string pdfPath = out.file("pages.pdf");
     panels->paths = {pdfPath};
@@ -166,12 +144,11 @@ TEST_F(Journey, DropAPngAndExportATwoPagePdf) {
         g_object_unref(page);
     }
     g_object_unref(doc);
-#endif
 }
 
 TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
-    if (!app().bridge()->commands().has("vaultSet") || !app().bridge()->commands().has("netRequest"))
-        GTEST_SKIP() << "vault or request proxy not in this build";
+    ASSERT_TRUE(app().bridge()->commands().has("vaultSet")) << "no vault is wired";
+    ASSERT_TRUE(app().bridge()->commands().has("netRequest")) << "no request proxy is wired";
     journey::ChatServer server("sk-journey-0123456789", "Sunrise in the Hills");
 
     js("document.getElementById('ai-key-id').value = 'journey-key';"
@@ -206,7 +183,7 @@ TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
 
 // A PDF of `pages` pages, each carrying a noise image so that the file is large enough for the
 // page to upload it in chunks.
-[[maybe_unused]] void writeNoisyPdf(const std::string& path, int pages) {
+void writeNoisyPdf(const std::string& path, int pages) {
     cairo_surface_t* pdf = cairo_pdf_surface_create(path.c_str(), 595, 842);
     cairo_t* cr = cairo_create(pdf);
     cairo_surface_t* noise = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 600, 500);
@@ -226,9 +203,7 @@ TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
 }
 
 TEST_F(Journey, ImportALargePdfTemplateAndSeeItsPages) {
-    SKIP_WITHOUT_FILES();
-    if (!app().bridge()->commands().has("renderPDF")) GTEST_SKIP() << "PDF rendering not in this build";
-#ifdef TAVRIK_HAVE_FILES
+    ASSERT_TRUE(app().bridge()->commands().has("renderPDF")) << "no PDF renderer is wired";
     auto panels = answerPanels();
     std::string path = out.file("template.pdf");
     writeNoisyPdf(path, 3);
@@ -244,7 +219,6 @@ TEST_F(Journey, ImportALargePdfTemplateAndSeeItsPages) {
     EXPECT_EQ(js("String(board.doc().items[0].y < board.doc().items[1].y && board.doc().items[1].y < "
                  "board.doc().items[2].y)"),
               "true");
-#endif
 }
 
 bool contains(const std::vector<std::string>& v, const std::string& s) {
@@ -253,8 +227,8 @@ bool contains(const std::vector<std::string>& v, const std::string& s) {
 
 TEST_F(Journey, SwitchTheLanguageAndSeeMenuAndPageChange) {
     GtkApplication* gtkApp = app().application();
-    if (!gtk_application_get_menubar(gtkApp) || !app().bridge()->commands().has("menuState"))
-        GTEST_SKIP() << "menu bar not in this build";
+    ASSERT_TRUE(gtk_application_get_menubar(gtkApp)) << "no menu bar is installed";
+    ASSERT_TRUE(app().bridge()->commands().has("menuState")) << "no menu handlers are wired";
 
     // From the menu: English.
     g_action_group_activate_action(G_ACTION_GROUP(gtkApp), "tag-503", nullptr);
@@ -269,10 +243,6 @@ TEST_F(Journey, SwitchTheLanguageAndSeeMenuAndPageChange) {
 }
 
 TEST_F(Journey, QuitWithUnsavedContentAndSave) {
-#if !defined(TAVRIK_HAVE_QUIT) || !defined(TAVRIK_HAVE_FILES)
-    GTEST_SKIP() << "quit confirmation or file exchange not in this build";
-#else
-    SKIP_WITHOUT_FILES();
     auto panels = answerPanels();
     std::string path = out.file("at-quit.json");
     panels->paths = {path};
@@ -294,7 +264,6 @@ TEST_F(Journey, QuitWithUnsavedContentAndSave) {
 
     ASSERT_TRUE(testsupport::runUntil([&] { return fs::exists(path) && fs::file_size(path) > 0; }));
     EXPECT_NE(readFile(path).find("do not lose me"), std::string::npos);
-#endif
 }
 
 }  // namespace

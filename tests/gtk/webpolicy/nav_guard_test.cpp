@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <csignal>
+#include <fstream>
+#include <sstream>
 
 #include "support/gtk_support.h"
 
@@ -93,6 +97,51 @@ window.addEventListener('message', e => { window.framesSaid = (window.framesSaid
     shell.eval("location.href = 'sub/next.html'; 0");
     ASSERT_TRUE(shell.waitFor("document.title === 'next'"));
     g_signal_handler_disconnect(shell.webView(), loads);
+}
+
+// The hand-off to the desktop, for real: the application started as a user starts it, with a fake
+// default browser (a desktop entry whose program writes down its argument) registered for web
+// and mail addresses in private XDG folders, on a page that tries to leave for each.
+TEST(NavGuardDesktop, WebAddressesGoToTheDefaultBrowserAndNothingElseDoes) {
+    testsupport::TempDir home;
+    const std::string opened = home.file("opened");
+    home.write("browser", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + opened + "'\n");
+    chmod(home.file("browser").c_str(), 0755);
+    home.write("data/applications/test-browser.desktop",
+               "[Desktop Entry]\nType=Application\nName=Test Browser\nExec=" + home.file("browser") +
+                   " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;x-scheme-handler/mailto;\n");
+    home.write("config/mimeapps.list",
+               "[Default Applications]\nx-scheme-handler/http=test-browser.desktop\n"
+               "x-scheme-handler/https=test-browser.desktop\nx-scheme-handler/mailto=test-browser.desktop\n");
+    mkdir(home.file("runtime").c_str(), 0700);
+    // Port 47: nothing listens there, and nothing is ever fetched, since the guard refuses the loads.
+    home.write("resources/html/index.html", R"(<!doctype html><meta charset="utf-8"><title>start</title>
+<script>
+const targets = ['mailto:someone@example.invalid', 'HTTPS://127.0.0.1:47/from-the-page?q=1',
+                 'http://127.0.0.1:47/plain', '../outside.html'];
+addEventListener('load', () => targets.forEach((t, i) => setTimeout(() => { location.href = t; }, 200 * i)));
+</script>)");
+
+    testsupport::Program app({TAVRIK_BINARY, "--resources", home.file("resources")},
+                             {"HOME=" + home.path(), "XDG_DATA_HOME=" + home.file("data"),
+                              "XDG_CONFIG_HOME=" + home.file("config"), "XDG_RUNTIME_DIR=" + home.file("runtime"),
+                              // A bus that answers nothing: no portal stands between GIO and the entry.
+                              "DBUS_SESSION_BUS_ADDRESS=unix:path=" + home.file("no-bus")});
+    ASSERT_TRUE(app.started());
+    auto lines = [&] {
+        std::ifstream in(opened);
+        std::vector<std::string> out;
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    // The mail address was tried first, so its launch, had there been one, would be in by now.
+    EXPECT_TRUE(testsupport::runUntil([&] { return lines().size() >= 2 || app.exited(); }, std::chrono::seconds(60)));
+    EXPECT_EQ(lines(),
+              (std::vector<std::string>{"http://127.0.0.1:47/plain", "https://127.0.0.1:47/from-the-page?q=1"}));
+    EXPECT_FALSE(app.exited()) << "the application ended by itself";
+    app.signal(SIGTERM);
+    EXPECT_TRUE(app.waitExit());
 }
 
 }  // namespace

@@ -117,6 +117,43 @@ TEST_F(ScriptDialogTest, PromptGivesTheFieldsTextOrNull) {
     }
 }
 
+TEST_F(ScriptDialogTest, ButtonsSpeakTheInterfaceLanguage) {
+    struct Case {
+        const char* language;
+        std::vector<std::string> alert, confirm;  // prompt has the confirm buttons
+    };
+    const Case cases[] = {
+        {"en", {"OK"}, {"OK", "Cancel"}},
+        {"es", {"OK"}, {"Aceptar", "Cancelar"}},
+        {"fr", {"OK"}, {"Valider", "Annuler"}},
+        {"ko", {"확인"}, {"확인", "취소"}},
+    };
+    struct Restore {
+        ~Restore() { setenv("LANGUAGE", "zh_CN", 1); }
+    } restore;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.language);
+        setenv("LANGUAGE", c.language, 1);
+        GtkDialog* d = open("alert('a')");
+        ASSERT_TRUE(d);
+        EXPECT_EQ(alertprobe::buttonLabels(d), c.alert);
+        alertprobe::press(d, 0);
+        EXPECT_EQ(result(), "\"undefined\"");
+
+        d = open("confirm('c')");
+        ASSERT_TRUE(d);
+        EXPECT_EQ(alertprobe::buttonLabels(d), c.confirm);
+        alertprobe::press(d, 0);
+        EXPECT_EQ(result(), "true");
+
+        d = open("prompt('p', 'x')");
+        ASSERT_TRUE(d);
+        EXPECT_EQ(alertprobe::buttonLabels(d), c.confirm);
+        alertprobe::press(d, 1);
+        EXPECT_EQ(result(), "null");
+    }
+}
+
 // The application may end while the page waits in a dialog (a quit that found the page busy).
 TEST(ScriptDialogTeardown, ClosingTheShellWithADialogOpenIsSafe) {
     auto shell = std::make_unique<testsupport::Shell>(kPage);

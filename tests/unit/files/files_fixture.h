@@ -1,6 +1,6 @@
 #pragma once
 // A FileExchange wired to a panel fake, the real bridge on a recording page, a recording desktop
-// and real workers whose completions wait in a manual main queue.
+// and real workers whose completions wait in a main queue the test drains.
 #include <cairo.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "bridge/bridge.h"
 #include "common/base64.h"
@@ -63,17 +62,9 @@ struct Fixture {
     std::shared_ptr<files::FileExchange> exchange =
         std::make_shared<files::FileExchange>(panels, bridge, desktop, workers);
 
-    // Runs main-queue tasks until done() holds (worker completions arrive from other threads).
-    bool settle(
-        const std::function<bool()>& done = [] { return false; },
-        std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            queue.runAll();
-            if (done()) return true;
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+    // Runs main-queue tasks until done() holds; worker completions wake it as they arrive.
+    bool settle(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        return queue.runUntil(done, limit);
     }
     // Runs what is queued now; for checks that nothing happened.
     void flush() { queue.runAll(); }

@@ -2,16 +2,13 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include <condition_variable>
-#include <deque>
 #include <map>
-#include <mutex>
 
 #include "bridge/bridge.h"
 #include "common/base64.h"
 #include "common/data_url.h"
 #include "fakes/fakes.h"
-#include "files/render_commands.h"
+#include "files/pdf_renderer.h"
 #include "files/render_process.h"
 #include "unit/files/render_fixtures.h"
 
@@ -19,38 +16,6 @@ namespace {
 
 using namespace renderfixtures;
 using namespace std::chrono_literals;
-
-// A main queue the test drains itself, waking up as soon as a worker posts.
-class WaitingQueue final : public common::MainQueue {
-public:
-    void post(Task task) override {
-        {
-            std::lock_guard lock(mutex_);
-            tasks_.push_back(std::move(task));
-        }
-        wake_.notify_all();
-    }
-    // Runs tasks in order until done() holds or the limit passes.
-    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 30s) {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            Task t;
-            {
-                std::unique_lock lock(mutex_);
-                if (!wake_.wait_until(lock, deadline, [this] { return !tasks_.empty(); })) return done();
-                t = std::move(tasks_.front());
-                tasks_.pop_front();
-            }
-            t();
-        }
-        return true;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Task> tasks_;
-};
 
 struct PageCall {
     std::string reqId;
@@ -94,7 +59,7 @@ std::map<std::string, Outcome> outcomes(const std::vector<std::string>& scripts)
 
 // The real bridge and renderer on a recording page; workers as many as the test asks.
 struct Rig {
-    WaitingQueue queue;
+    fakes::ManualQueue queue;
     std::shared_ptr<fakes::RecordingPage> page = std::make_shared<fakes::RecordingPage>();
     std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
     common::Workers workers;
@@ -324,15 +289,15 @@ TEST(RenderPdf, OwnersGoingAway) {
     limits.spawned = [&](pid_t) { ++spawned; };
     {
         // The bridge goes: the request still runs to its end, and its page calls are dropped.
-        WaitingQueue queue;
+        fakes::ManualQueue queue;
         auto page = std::make_shared<fakes::RecordingPage>();
         auto bridge = std::make_shared<bridge::Bridge>(queue, page);
         auto workers = std::make_unique<common::Workers>(queue, 1);
         auto renderer = std::make_shared<files::PdfRenderer>(bridge, *workers, limits);
         renderer->renderPDF(common::dataurl::make("application/pdf", pages(2)), "r");
         bridge.reset();
-        workers.reset();  // joins once the request is over
-        queue.runUntil([] { return false; }, 50ms);
+        workers.reset();  // joins once the request is over, so its page calls are all queued
+        queue.runAll();
         EXPECT_TRUE(page->scripts.empty());
         EXPECT_EQ(spawned, 2);
     }

@@ -8,7 +8,6 @@ namespace {
 
 using net::HttpRequest;
 using net::HttpResponse;
-using nettest::WaitQueue;
 using testsupport::HttpTestServer;
 using testsupport::ReceivedRequest;
 using testsupport::ScriptedResponse;
@@ -19,7 +18,7 @@ TEST(HttpClient, BodyLimitIsCountedAsBytesArriveChunkedOrNot) {
         size_t n = std::stoul(r.target.substr(r.target.rfind('/') + 1));
         return ScriptedResponse{200, {}, std::string(n, 'b'), r.target.rfind("/chunked", 0) == 0};
     });
-    WaitQueue queue;
+    fakes::ManualQueue queue;
     net::CurlHttpClient client(queue);
     struct Case {
         std::string path;
@@ -47,7 +46,7 @@ TEST(HttpClient, BodyLimitIsCountedAsBytesArriveChunkedOrNot) {
 TEST(HttpClient, ConnectedAddressIsJudgedBeforeTheRequestIsWritten) {
     HttpTestServer v4;
     HttpTestServer v6(HttpTestServer::Family::V6);
-    WaitQueue queue;
+    fakes::ManualQueue queue;
     net::CurlHttpClient client(queue);
     for (HttpTestServer* server : {&v4, &v6}) {
         for (bool refuse : {true, false}) {
@@ -71,7 +70,7 @@ TEST(HttpClient, ConnectedAddressIsJudgedBeforeTheRequestIsWritten) {
 TEST(HttpClient, ManyRequestsInFlightEachAnsweredOnce) {
     HttpTestServer server;
     server.handle([](const ReceivedRequest& r) { return ScriptedResponse{200, {}, r.target}; });
-    WaitQueue queue;
+    fakes::ManualQueue queue;
     net::CurlHttpClient client(queue);
     constexpr int kCount = 200;
     std::vector<int> answers(kCount);
@@ -106,7 +105,7 @@ TEST(HttpClient, TimeoutCoversTheWholeChainOfHops) {
         cv.wait(lock, [&] { return release; });
         return ScriptedResponse{};
     });
-    WaitQueue queue;
+    fakes::ManualQueue queue;
     net::CurlHttpClient client(queue);
     HttpRequest req;
     req.url = server.url("/hop");
@@ -135,7 +134,7 @@ TEST(HttpClient, DestroyedWithRequestsInFlightAnswersNothing) {
         cv.wait(lock, [&] { return release; });
         return ScriptedResponse{};
     });
-    WaitQueue queue;
+    fakes::ManualQueue queue;
     bool answered = false;
     {
         net::CurlHttpClient client(queue);

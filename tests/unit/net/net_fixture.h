@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "bridge/bridge.h"
 #include "common/workers.h"
@@ -18,37 +15,6 @@
 #include "support/http_test_server.h"
 
 namespace nettest {
-
-// A main queue whose tasks the test thread runs while it waits for a condition.
-class WaitQueue final : public common::MainQueue {
-public:
-    void post(Task task) override {
-        {
-            std::lock_guard lock(mutex_);
-            tasks_.push_back(std::move(task));
-        }
-        wake_.notify_one();
-    }
-    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            Task task;
-            {
-                std::unique_lock lock(mutex_);
-                if (!wake_.wait_until(lock, deadline, [&] { return !tasks_.empty(); })) return done();
-                task = std::move(tasks_.front());
-                tasks_.pop_front();
-            }
-            task();
-        }
-        return true;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Task> tasks_;
-};
 
 // Answers later, through the main queue, as the vault does.
 class MapSecrets final : public vault::SecretSource {
@@ -70,7 +36,7 @@ private:
 };
 
 struct Net {
-    WaitQueue queue;
+    fakes::ManualQueue queue;
     common::Workers workers{queue, 2};
     std::shared_ptr<fakes::RecordingPage> page = std::make_shared<fakes::RecordingPage>();
     std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);

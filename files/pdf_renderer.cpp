@@ -1,4 +1,4 @@
-#include "files/render_commands.h"
+#include "files/pdf_renderer.h"
 
 #include "common/base64.h"
 #include "common/data_url.h"
