@@ -81,9 +81,10 @@ Helper spawnHelper(const RenderLimits& limits, int input, int first, int stride)
     fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
 
     std::string a1 = std::to_string(first), a2 = std::to_string(stride), a3 = std::to_string(limits.memoryMb),
-                a4 = std::to_string(limits.cpuSeconds);
+                a4 = std::to_string(limits.pageCpu.count()),
+                a5 = limits.sandbox == RenderLimits::Sandbox::On ? "1" : "0";
     std::string a0 = wire::kHelperName;
-    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data(), nullptr};
+    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data(), a5.data(), nullptr};
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
