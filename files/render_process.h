@@ -37,7 +37,8 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
                     const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 
 // $TAVRIK_RENDER_HELPER if set, else the helper beside the running executable (build tree), else
-// the one in ../libexec/tavrik (installed).
+// the installed one: the install's libexec folder relative to its bin folder, from the running
+// executable's real place.
 std::string defaultHelperPath();
 
 }  // namespace files
