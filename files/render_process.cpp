@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "files/render_log.h"
 #include "files/render_page.h"
 #include "files/render_wire.h"
 
@@ -27,6 +28,7 @@ struct Helper {
     pid_t pid = -1;
     int out = -1;  // read end of its standard output
     bool alive = false;
+    int spawnError = 0;  // why it could not be started
 };
 
 // Reads exactly size bytes before the deadline; false on end of stream, error, time-out or abandon.
@@ -75,15 +77,19 @@ int sealedCopy(const common::Bytes& pdf) {
 Helper spawnHelper(const RenderLimits& limits, int input, int first, int stride) {
     Helper h;
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return h;
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        h.spawnError = errno;
+        return h;
+    }
     // A larger pipe lets a helper hand over a whole page and start the next one while the shell
     // is still reading the other helper's page.
     fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
 
     std::string a1 = std::to_string(first), a2 = std::to_string(stride), a3 = std::to_string(limits.memoryMb),
-                a4 = std::to_string(limits.cpuSeconds);
+                a4 = std::to_string(limits.pageCpu.count()),
+                a5 = limits.sandbox == RenderLimits::Sandbox::On ? "1" : "0";
     std::string a0 = wire::kHelperName;
-    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data(), nullptr};
+    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data(), a5.data(), nullptr};
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -110,6 +116,7 @@ Helper spawnHelper(const RenderLimits& limits, int input, int first, int stride)
     close(fds[1]);
     if (rc != 0) {
         close(fds[0]);
+        h.spawnError = rc;
         return h;
     }
     h.pid = pid;
@@ -169,6 +176,13 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
     int count = std::max(1, limits.processes);
     std::vector<Helper> helpers;
     for (int k = 0; k < count; ++k) helpers.push_back(spawnHelper(limits, input, k, count));
+    // A helper that cannot even start (not installed where it is looked for) fails every request
+    // alike, with nothing to see on the page: say where it was looked for, once per request.
+    for (auto& h : helpers)
+        if (h.spawnError) {
+            logLine("PDF render helper " + limits.helperPath + " could not be started: " + std::strerror(h.spawnError));
+            break;
+        }
 
     // Every helper opens the document and announces the same total; the first answer counts.
     int total = -1;
@@ -222,7 +236,9 @@ std::string defaultHelperPath() {
     std::string dir = exe.substr(0, exe.rfind('/'));
     std::string beside = dir + "/" + wire::kHelperName;
     if (access(beside.c_str(), X_OK) == 0) return beside;
-    return dir + "/../libexec/tavrik/" + wire::kHelperName;
+    // Installed: where the build put the helper relative to the binary, so that any prefix
+    // chosen at install time (and the package's /usr) finds it.
+    return dir + "/" + TAVRIK_HELPER_FROM_BINDIR + "/" + wire::kHelperName;
 }
 
 }  // namespace files

@@ -18,9 +18,12 @@ struct RenderLimits {
     std::string helperPath;                        // the tavrik-render executable
     int processes = 2;                             // helpers per request, each taking every processes-th page
     long memoryMb = 1024;                          // address space of each helper
-    long cpuSeconds = 120;                         // CPU time of each helper
+    std::chrono::milliseconds pageCpu{15000};      // CPU time one page may take in its helper
     std::chrono::milliseconds pageTimeout{20000};  // longest wait for one page before the helper is killed
-    std::function<void(pid_t)> spawned;            // told each helper's process id (tests kill one)
+    // Helpers run confined (read-only fonts and poppler data, a system-call filter). Off only to
+    // measure what the confinement costs.
+    enum class Sandbox { On, Off } sandbox = Sandbox::On;
+    std::function<void(pid_t)> spawned;  // told each helper's process id (tests kill one)
     // Set when the shell is going away: requests in flight end their helpers at once instead of
     // keeping the exiting process alive until their last page.
     std::shared_ptr<std::atomic<bool>> abandon = std::make_shared<std::atomic<bool>>(false);
@@ -34,7 +37,8 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
                     const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 
 // $TAVRIK_RENDER_HELPER if set, else the helper beside the running executable (build tree), else
-// the one in ../libexec/tavrik (installed).
+// the installed one: the install's libexec folder relative to its bin folder, from the running
+// executable's real place.
 std::string defaultHelperPath();
 
 }  // namespace files

@@ -10,8 +10,9 @@ namespace files::wire {
 inline constexpr std::uint32_t kMagic = 0x31525654;    // "TVR1"
 inline constexpr std::uint32_t kMaxFrame = 64u << 20;  // larger than any 1920-px JPEG can be
 
-// The helper's arguments after the program name: FIRST STRIDE MEMORY_MB CPU_SECONDS. It renders
-// pages FIRST, FIRST + STRIDE, … of the PDF it reads on standard input.
+// The helper's arguments after the program name: FIRST STRIDE MEMORY_MB PAGE_CPU_MS SANDBOX. It
+// renders pages FIRST, FIRST + STRIDE, … of the PDF it reads on standard input, each within
+// PAGE_CPU_MS of CPU time, confined unless SANDBOX is 0 (a benchmark's comparison only).
 inline constexpr const char* kHelperName = "tavrik-render";
 
 }  // namespace files::wire

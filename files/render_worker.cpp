@@ -6,6 +6,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <cstring>
 
 #include "files/poppler_pdf.h"
+#include "files/render_helper/sandbox.h"
 #include "files/render_page.h"
 #include "files/render_wire.h"
 
@@ -23,6 +25,15 @@ namespace {
 void limit(int resource, rlim_t value) {
     rlimit r{value, value};
     setrlimit(resource, &r);
+}
+
+// The CPU time the next page may take: past it, SIGPROF ends the process (its default action) and
+// the shell goes on with the pages after it. Counted per page, so a long document renders whole.
+void pageBudget(long milliseconds) {
+    itimerval t{};
+    t.it_value.tv_sec = milliseconds / 1000;
+    t.it_value.tv_usec = (milliseconds % 1000) * 1000;
+    setitimer(ITIMER_PROF, &t, nullptr);
 }
 
 bool writeAll(int fd, const void* data, std::size_t size) {
@@ -81,26 +92,31 @@ int renderWorkerMain(int argc, char** argv) {
     pid_t parent = getppid();
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) return 1;
-    if (argc != 5) return 2;
+    if (argc != 6) return 2;
     long first = std::strtol(argv[1], nullptr, 10);
     long stride = std::strtol(argv[2], nullptr, 10);
     long memoryMb = std::strtol(argv[3], nullptr, 10);
-    long cpuSeconds = std::strtol(argv[4], nullptr, 10);
-    if (first < 0 || stride < 1 || memoryMb < 16 || cpuSeconds < 1) return 2;
+    long pageCpuMs = std::strtol(argv[4], nullptr, 10);
+    bool confined = std::strcmp(argv[5], "0") != 0;
+    if (first < 0 || stride < 1 || memoryMb < 16 || pageCpuMs < 1) return 2;
 
     // Limits before the first byte of the PDF is parsed: a crafted file may loop or allocate
     // gigabytes; the kernel ends this process instead, and the shell goes on.
     limit(RLIMIT_AS, static_cast<rlim_t>(memoryMb) << 20);
-    limit(RLIMIT_CPU, static_cast<rlim_t>(cpuSeconds));
     limit(RLIMIT_CORE, 0);
     signal(SIGPIPE, SIG_DFL);
+    signal(SIGPROF, SIG_DFL);
 
     Input in;
-    std::unique_ptr<PopplerPdf> pdf = readInput(in) ? PopplerPdf::open(in.data, in.size) : nullptr;
+    bool mapped = readInput(in);
+    if (confined && !sandbox::enter(sandbox::renderReadPaths()).ok) return 3;
+    pageBudget(pageCpuMs);  // opening the document counts as a page
+    std::unique_ptr<PopplerPdf> pdf = mapped ? PopplerPdf::open(in.data, in.size) : nullptr;
     int count = pdf ? pdf->pageCount() : 0;
     std::uint32_t n = static_cast<std::uint32_t>(std::clamp(count, 0, kPageLimit));
     if (!writeFrame(wire::kMagic, n, nullptr)) return 1;
     for (std::uint32_t i = static_cast<std::uint32_t>(first); i < n; i += static_cast<std::uint32_t>(stride)) {
+        pageBudget(pageCpuMs);
         std::optional<common::Bytes> jpeg = pdf->renderJpeg(static_cast<int>(i));
         bool ok = jpeg && !jpeg->empty() && jpeg->size() <= wire::kMaxFrame;
         if (!writeFrame(i, ok ? static_cast<std::uint32_t>(jpeg->size()) : 0, ok ? &*jpeg : nullptr)) return 1;

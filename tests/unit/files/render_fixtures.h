@@ -60,12 +60,14 @@ inline common::Bytes pages(int count, double w = 612, double h = 792) {
     return makePdf(std::vector<std::pair<double, double>>(static_cast<std::size_t>(count), {w, h}));
 }
 
-// A one-page PDF with the given MediaBox text and content stream, with a correct xref table.
-inline common::Bytes handmadePdf(const std::string& mediaBox, const std::string& content = "0 0 1 rg 0 0 50 50 re f") {
+// A one-page PDF with the given MediaBox text and content stream, with a correct xref table;
+// pageEntries go into the page dictionary as they are (a /CropBox, a /Rotate, /Resources).
+inline common::Bytes handmadePdf(const std::string& mediaBox, const std::string& content = "0 0 1 rg 0 0 50 50 re f",
+                                 const std::string& pageEntries = "") {
     std::vector<std::string> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox " + mediaBox + " /Contents 4 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox " + mediaBox + " " + pageEntries + " /Contents 4 0 R >>",
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
     };
     std::string pdf = "%PDF-1.4\n";

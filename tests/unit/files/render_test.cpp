@@ -155,6 +155,56 @@ TEST(RenderPdf, PageSizesAndOpaqueWhite) {
     EXPECT_LT(huge->at(2, huge->height - 3) >> 16, 0x40u);
 }
 
+// Pages come out as PDF viewers show them: the crop box, turned by /Rotate. A blue 50-pt square
+// sits in the bottom-left corner of the box before turning.
+TEST(RenderPdf, CropBoxAndRotation) {
+    Rig rig;
+    struct Case {
+        const char* id;
+        common::Bytes pdf;
+        int width, height;
+        std::pair<int, int> blue;  // a pixel inside the square, after turning
+    } cases[] = {
+        {"letter-cropped",
+         handmadePdf("[0 0 612 792]", "0 0 1 rg 100 100 50 50 re f", "/CropBox [100 100 400 400]"),
+         1920,
+         1920,
+         {20, 1900}},
+        {"rotate-90", handmadePdf("[0 0 612 792]", "0 0 1 rg 0 0 50 50 re f", "/Rotate 90"), 1920, 1484, {20, 20}},
+        {"rotate-270",
+         handmadePdf("[0 0 612 792]", "0 0 1 rg 0 0 50 50 re f", "/Rotate 270"),
+         1920,
+         1484,
+         {1900, 1464}},
+        {"cropped-rotate-90",
+         handmadePdf("[0 0 612 792]", "0 0 1 rg 100 100 50 50 re f", "/CropBox [100 100 400 200] /Rotate 90"),
+         640,
+         1920,
+         {20, 20}},
+    };
+    std::vector<std::string> ids;
+    for (auto& c : cases) {
+        rig.send(renderPDF(c.id, c.pdf));
+        ids.push_back(c.id);
+    }
+    auto o = rig.finish(ids);
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        ASSERT_EQ(o[c.id].pages.size(), 1u);
+        auto image = decodeJpeg(jpegOf(o[c.id].pages[0]));
+        ASSERT_TRUE(image);
+        EXPECT_NEAR(image->width, c.width, 1);
+        EXPECT_NEAR(image->height, c.height, 1);
+        std::uint32_t blue = image->at(c.blue.first, c.blue.second);
+        EXPECT_GT(blue & 0xff, 0xc0u) << std::hex << blue;
+        EXPECT_LT(blue >> 16, 0x40u) << std::hex << blue;
+        // The opposite corner is white: nothing outside the box is drawn in.
+        std::uint32_t far = image->at(image->width - 1 - c.blue.first, image->height - 1 - c.blue.second);
+        EXPECT_GE(far & 0xff, 0xf0u) << std::hex << far;
+        EXPECT_GE(far >> 16, 0xf0u) << std::hex << far;
+    }
+}
+
 TEST(RenderPdf, BadInputEndsWithRenderedOnly) {
     Rig rig;
     common::Bytes whole = pages(3);
