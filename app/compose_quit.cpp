@@ -6,6 +6,7 @@
 
 #include "app/gtk_quit_alert.h"
 #include "bridge/webkit_page_channel.h"
+#include "files/file_exchange.h"
 #include "menu/l10n.h"
 #include "webpolicy/webkit_shell_ui.h"
 
@@ -34,27 +35,59 @@ struct QuitTriggers {
     gobj::SignalConnection queryEnd;
     gobj::SignalConnection crashed;
     gobj::SignalConnection loaded;
-    guint sigterm = 0;
-    ~QuitTriggers() {
-        if (sigterm) g_source_remove(sigterm);
-    }
+    gobj::SignalConnection responsive;
+    bool ownsSigterm = false;
+    ~QuitTriggers();
 };
+
+using Weak = std::weak_ptr<QuitConfirmation>;
+
+void deleteWeak(gpointer data, GClosure*) noexcept { delete static_cast<Weak*>(data); }
+
+// One SIGTERM handler for the process, aimed at the confirmation installed last.
+struct SigtermRoute {
+    guint source = 0;
+    Weak target;
+};
+SigtermRoute& sigtermRoute() {
+    static SigtermRoute route;
+    return route;
+}
+
+QuitTriggers::~QuitTriggers() {
+    if (!ownsSigterm) return;
+    g_source_remove(sigtermRoute().source);
+    sigtermRoute() = {};
+}
 
 }  // namespace
 
 std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, QuitWiring wiring) {
     std::shared_ptr<bridge::PageChannel> page;
     if (app.webView()) page = std::make_shared<bridge::WebkitPageChannel>(app.webView());
+    // The save choosers: a save at quit that the user cancels keeps the application running.
+    std::shared_ptr<files::FileExchange> exchange;
+    if (app.bridge()) exchange = std::dynamic_pointer_cast<files::FileExchange>(app.bridge()->handlers().files);
+    std::function<std::size_t()> savesInProgress;
+    if (exchange)
+        savesInProgress = [weak = std::weak_ptr(exchange)] {
+            auto x = weak.lock();
+            return x ? x->savesInProgress() : std::size_t{0};
+        };
     auto confirmation = app.keep(std::make_shared<QuitConfirmation>(
         QuitConfirmation::Deps{app.mainQueue(), std::move(page), std::make_shared<GtkQuitAlert>(app.application()),
-                               std::move(wiring.t), std::move(wiring.terminate), runAfter, showPageDialog},
+                               std::move(wiring.t), std::move(wiring.terminate), runAfter, showPageDialog,
+                               std::move(savesInProgress)},
         wiring.limits));
-    app.quitHandler = [weak = std::weak_ptr(confirmation)] {
+    if (exchange)
+        exchange->setSaveObserver([weak = Weak(confirmation)](const files::SaveOutcome& outcome) {
+            if (auto c = weak.lock()) c->saveSettled(outcome.ok());
+        });
+    app.quitHandler = [weak = Weak(confirmation)] {
         if (auto c = weak.lock()) c->requestQuit();
     };
 
     auto triggers = app.keep(std::make_shared<QuitTriggers>());
-    using Weak = std::weak_ptr<QuitConfirmation>;
     // A crashed or killed web process cannot answer or save; quitting must not wait for it.
     if (WebKitWebView* view = app.webView()) {
         triggers->crashed = gobj::SignalConnection(
@@ -63,33 +96,45 @@ std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, Quit
                       G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) noexcept {
                           if (auto c = static_cast<Weak*>(data)->lock()) c->pageTerminated();
                       }),
-                      new Weak(confirmation),
-                      [](gpointer data, GClosure*) noexcept { delete static_cast<Weak*>(data); }, GConnectFlags{}));
+                      new Weak(confirmation), deleteWeak, GConnectFlags{}));
         triggers->loaded = gobj::SignalConnection(
-            view,
-            g_signal_connect_data(
-                view, "load-changed", G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) noexcept {
-                    if (event != WEBKIT_LOAD_COMMITTED) return;
-                    if (auto c = static_cast<Weak*>(data)->lock()) c->pageRestarted();
-                }),
-                new Weak(confirmation), [](gpointer data, GClosure*) noexcept { delete static_cast<Weak*>(data); },
-                GConnectFlags{}));
+            view, g_signal_connect_data(view, "load-changed",
+                                        G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer data) noexcept {
+                                            if (event != WEBKIT_LOAD_COMMITTED) return;
+                                            if (auto c = static_cast<Weak*>(data)->lock()) c->pageRestarted();
+                                        }),
+                                        new Weak(confirmation), deleteWeak, GConnectFlags{}));
+        // The engine's own verdict comes late and misses a page busy inside an evaluation, so the
+        // quit's timer decides; this only lets a page the engine has given up on be asked about sooner.
+        triggers->responsive = gobj::SignalConnection(
+            view, g_signal_connect_data(view, "notify::is-web-process-responsive",
+                                        G_CALLBACK(+[](WebKitWebView* v, GParamSpec*, gpointer data) noexcept {
+                                            if (webkit_web_view_get_is_web_process_responsive(v)) return;
+                                            if (auto c = static_cast<Weak*>(data)->lock()) c->pageUnresponsive();
+                                        }),
+                                        new Weak(confirmation), deleteWeak, GConnectFlags{}));
     }
     // The session ending (emitted when the application registered with the session manager) and
-    // SIGTERM, which desktops send to end a session, ask like the Quit command.
+    // SIGTERM, which desktops send to end a session, ask like the Quit command. A second SIGTERM
+    // while an alert of the quit is up ends the application without waiting for the user.
     triggers->queryEnd = gobj::SignalConnection(
         app.application(),
         g_signal_connect(app.application(), "query-end", G_CALLBACK(+[](GtkApplication*, gpointer self) noexcept {
                              static_cast<AppDelegate*>(self)->requestQuit();
                          }),
                          &app));
-    triggers->sigterm = g_unix_signal_add(
-        SIGTERM,
-        [](gpointer self) noexcept -> gboolean {
-            static_cast<AppDelegate*>(self)->requestQuit();
-            return G_SOURCE_CONTINUE;
-        },
-        &app);
+    SigtermRoute& route = sigtermRoute();
+    route.target = confirmation;
+    if (!route.source) {
+        triggers->ownsSigterm = true;
+        route.source = g_unix_signal_add(
+            SIGTERM,
+            [](gpointer) noexcept -> gboolean {
+                if (auto c = sigtermRoute().target.lock()) c->insist();
+                return G_SOURCE_CONTINUE;
+            },
+            nullptr);
+    }
     return confirmation;
 }
 
