@@ -65,6 +65,7 @@ void QuitConfirmation::onChoice(std::size_t button) {
     switch (button) {
         case 0:
             state_ = State::Saving;
+            flushSaveWritten_ = flushSaveFailed_ = false;
             return callPage(kQuitFlush);
         case 1:
             state_ = State::Discarding;
@@ -89,29 +90,40 @@ void QuitConfirmation::callPage(const char* script) {
 
 void QuitConfirmation::afterPageCall() {
     pageAnswered();
+    if (state_ != State::Saving) return end();
     // A page that saves by showing a save chooser has opened it by now (its command arrived before
     // the evaluation finished). Quitting then waits for what the user does with it.
-    if (state_ == State::Saving && deps_.savesInProgress && deps_.savesInProgress() > 0) {
+    if (flushSaveFailed_) return keepRunning();
+    if (deps_.savesInProgress && deps_.savesInProgress() > 0) {
         state_ = State::AwaitingSave;
         ++phase_;
         return;
     }
+    if (flushSaveWritten_) return settleThenEnd();
     end();
 }
 
 void QuitConfirmation::saveSettled(bool written) {
-    if (state_ != State::AwaitingSave || settling_) return;
-    if (!written) {
-        // The user cancelled the chooser, or the file could not be written: the board stays open.
-        state_ = State::Idle;
-        ++phase_;
+    if (state_ == State::Saving) {
+        // Ended before the page's save call had returned; decided once it has.
+        (written ? flushSaveWritten_ : flushSaveFailed_) = true;
         return;
     }
+    if (state_ != State::AwaitingSave || settling_) return;
+    if (!written) return keepRunning();
     if (deps_.savesInProgress && deps_.savesInProgress() > 0) return;
     settleThenEnd();
 }
 
+void QuitConfirmation::keepRunning() {
+    // The user cancelled the save chooser, or the file could not be written: the board stays open,
+    // and the next request asks again.
+    state_ = State::Idle;
+    ++phase_;
+}
+
 void QuitConfirmation::settleThenEnd() {
+    state_ = State::AwaitingSave;
     settling_ = true;
     ++phase_;
     if (!deps_.page || pageDead_) return end();

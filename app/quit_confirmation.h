@@ -95,6 +95,7 @@ private:
     void onChoice(std::size_t button);
     void callPage(const char* script);
     void afterPageCall();
+    void keepRunning();
     void settleThenEnd();
     // Starts (again) the wait for the page's answer; when it runs out the user is asked.
     void watchPage();
@@ -117,6 +118,9 @@ private:
     std::uint64_t wait_ = 0;   // bumped at each wait for the page, so old limits and alerts are dropped
     bool stallShown_ = false;
     bool settling_ = false;  // the save at quit was written; waiting for the page to take the report
+    // Outcomes of saves that ended while the page's save call was still being evaluated.
+    bool flushSaveWritten_ = false;
+    bool flushSaveFailed_ = false;
     bool pageDead_ = false;
 };
 

@@ -31,7 +31,19 @@ inline void respond(GtkWindow* chooser, int response) {
     G_GNUC_END_IGNORE_DEPRECATIONS
 }
 
-inline void cancel(GtkWindow* chooser) { respond(chooser, GTK_RESPONSE_CANCEL); }
+// Cancels as a user would, after the chooser has shown its first folder: GTK 4.8 reports a
+// folder load cut short by the chooser closing in an error dialog of its own.
+inline void cancel(GtkWindow* chooser) {
+    GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
+    auto shown = [&] {
+        g_autoptr(GFile) folder = gtk_file_chooser_get_current_folder(fc);
+        return folder != nullptr;
+    };
+    testsupport::runUntil(shown, std::chrono::seconds(5));
+    for (int i = 0; i < 3; ++i)
+        testsupport::runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2));
+    respond(chooser, GTK_RESPONSE_CANCEL);
+}
 
 // Chooses `path` and accepts. The chooser loads its first folder asynchronously and may switch to
 // it after ours was set: choose, let it settle, and choose again until the choice sticks.

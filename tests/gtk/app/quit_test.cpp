@@ -24,6 +24,13 @@ window.__quitDiscardU = () => { window.discards++; throw new Error('page fault')
 // The alert's texts as the interface's English table has them.
 std::string english(const std::string& key) { return menu::L10N::t(key, "en"); }
 
+// Where the tests save. It outlives every chooser: a chooser that opens on a folder that is gone
+// shows an error dialog of its own.
+const testsupport::TempDir& savesDir() {
+    static testsupport::TempDir dir;
+    return dir;
+}
+
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
@@ -176,7 +183,7 @@ TEST_F(QuitInProcess, ThePagesOwnDialogIsAnsweredFirst) {
 TEST_F(QuitInProcess, TheBoardIsSavedOnlyWhenTheFileIsWritten) {
     loadBoardWithANote();
     install();
-    testsupport::TempDir dir;
+    const testsupport::TempDir& dir = savesDir();
 
     // Ctrl+S, then the chooser cancelled: the page hears so and the board stays unsaved.
     shell.eval("window.__menuAction('saveJSON'); 0");
@@ -214,7 +221,7 @@ TEST_F(QuitInProcess, TheBoardIsSavedOnlyWhenTheFileIsWritten) {
 TEST_F(QuitInProcess, SaveAtQuitWaitsForTheChooserAndACancelledSaveKeepsTheBoardOpen) {
     loadBoardWithANote();
     install();
-    testsupport::TempDir dir;
+    const testsupport::TempDir& dir = savesDir();
 
     shell.app().requestQuit();
     GtkDialog* alert = alertprobe::waitFor();

@@ -316,6 +316,28 @@ TEST_F(QuitTest, SaveAtQuitWaitsForItsChooserAndACancelledSaveKeepsRunning) {
     EXPECT_EQ(quit->state(), State::Ended);
 }
 
+TEST_F(QuitTest, ASaveThatEndsBeforeTheSaveCallReturnsDecidesToo) {
+    for (bool written : {false, true}) {
+        SCOPED_TRACE(written ? "written" : "cancelled");
+        page = std::make_shared<HeldPage>();
+        terminated = 0;
+        auto quit = asking();
+        alert->choose(0);
+        quit->saveSettled(written);  // the chooser was answered before the evaluation reported back
+        page->answer(std::nullopt);
+        if (!written) {
+            EXPECT_EQ(quit->state(), State::Idle);
+            EXPECT_EQ(terminated, 0);
+            continue;
+        }
+        EXPECT_EQ(terminated, 0);
+        queue.runAll();
+        EXPECT_EQ(page->scripts.back(), app::kQuitSettled);
+        page->answer(std::nullopt);
+        EXPECT_EQ(terminated, 1);
+    }
+}
+
 TEST_F(QuitTest, APageWaitingInItsOwnDialogIsNotHung) {
     // A request while the page's alert is up waits for the user to answer it.
     pageDialogOpen = true;
