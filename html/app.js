@@ -607,7 +607,6 @@ window.board = {
   select: (id) => boardView.select(id),
   remove: (id) => boardView.remove(id),
   isDirty: () => dirty,
-  revision: () => revision,
   exportImage, exportPDF, exportPDFPages, importPdf, fetchImage, sendAi, storeKey, refreshKeys,
   aiReply: () => $('ai-reply').textContent,
   lang: () => i18n.code,
