@@ -30,42 +30,31 @@ bool showPageDialog() {
     return dialog != nullptr;
 }
 
-// The signal handlers that lead to a quit request; removed with the application's Parts.
+using Weak = std::weak_ptr<QuitConfirmation>;
+
+void deleteWeak(gpointer data, GClosure*) noexcept { delete static_cast<Weak*>(data); }
+
+}  // namespace
+
+// The signal handlers that lead to a quit request; removed with the quit Part.
 struct QuitTriggers {
     gobj::SignalConnection queryEnd;
     gobj::SignalConnection crashed;
     gobj::SignalConnection loaded;
     gobj::SignalConnection responsive;
-    bool ownsSigterm = false;
-    ~QuitTriggers();
+    guint sigterm = 0;
+    guint sigint = 0;
+    ~QuitTriggers() {
+        for (guint source : {sigterm, sigint})
+            if (source) g_source_remove(source);
+    }
 };
-
-using Weak = std::weak_ptr<QuitConfirmation>;
-
-void deleteWeak(gpointer data, GClosure*) noexcept { delete static_cast<Weak*>(data); }
-
-// One SIGTERM handler for the process, aimed at the confirmation installed last.
-struct SigtermRoute {
-    guint source = 0;
-    Weak target;
-};
-SigtermRoute& sigtermRoute() {
-    static SigtermRoute route;
-    return route;
-}
-
-QuitTriggers::~QuitTriggers() {
-    if (!ownsSigterm) return;
-    g_source_remove(sigtermRoute().source);
-    sigtermRoute() = {};
-}
-
-}  // namespace
 
 std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, QuitWiring wiring) {
     std::shared_ptr<bridge::PageChannel> page;
     if (app.webView()) page = std::make_shared<bridge::WebkitPageChannel>(app.webView());
-    // The save choosers: a save at quit that the user cancels keeps the application running.
+    // The save choosers: a save at quit that the user cancels keeps the application running. Held
+    // weakly: once the file Part is rebuilt, quitting falls back to waiting for any open chooser.
     std::shared_ptr<files::FileExchange> exchange;
     if (app.bridge()) exchange = std::dynamic_pointer_cast<files::FileExchange>(app.bridge()->handlers().files);
     std::function<std::size_t()> savesInProgress;
@@ -74,11 +63,11 @@ std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, Quit
             auto x = weak.lock();
             return x ? x->savesInProgress() : std::size_t{0};
         };
-    auto confirmation = app.keep(std::make_shared<QuitConfirmation>(
+    auto confirmation = std::make_shared<QuitConfirmation>(
         QuitConfirmation::Deps{app.mainQueue(), std::move(page), std::make_shared<GtkQuitAlert>(app.application()),
                                std::move(wiring.t), std::move(wiring.terminate), runAfter, showPageDialog,
                                std::move(savesInProgress)},
-        wiring.limits));
+        wiring.limits);
     if (exchange)
         exchange->setSaveObserver([weak = Weak(confirmation)](const files::SaveOutcome& outcome) {
             if (auto c = weak.lock()) c->saveSettled(outcome.ok());
@@ -87,7 +76,7 @@ std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, Quit
         if (auto c = weak.lock()) c->requestQuit();
     };
 
-    auto triggers = app.keep(std::make_shared<QuitTriggers>());
+    auto triggers = std::make_shared<QuitTriggers>();
     // A crashed or killed web process cannot answer or save; quitting must not wait for it.
     if (WebKitWebView* view = app.webView()) {
         triggers->crashed = gobj::SignalConnection(
@@ -115,26 +104,23 @@ std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, Quit
                                         new Weak(confirmation), deleteWeak, GConnectFlags{}));
     }
     // The session ending (emitted when the application registered with the session manager) and
-    // SIGTERM, which desktops send to end a session, ask like the Quit command. A second SIGTERM
-    // while an alert of the quit is up ends the application without waiting for the user.
+    // SIGTERM, which desktops send to end a session, ask like the Quit command.
     triggers->queryEnd = gobj::SignalConnection(
         app.application(),
         g_signal_connect(app.application(), "query-end", G_CALLBACK(+[](GtkApplication*, gpointer self) noexcept {
                              static_cast<AppDelegate*>(self)->requestQuit();
                          }),
                          &app));
-    SigtermRoute& route = sigtermRoute();
-    route.target = confirmation;
-    if (!route.source) {
-        triggers->ownsSigterm = true;
-        route.source = g_unix_signal_add(
-            SIGTERM,
-            [](gpointer) noexcept -> gboolean {
-                if (auto c = sigtermRoute().target.lock()) c->insist();
-                return G_SOURCE_CONTINUE;
-            },
-            nullptr);
-    }
+    // Ctrl+C in the terminal that started it is the same request. A second signal while an alert of
+    // the quit is up ends the application without waiting for the user.
+    auto onSignal = [](gpointer data) noexcept -> gboolean {
+        if (auto c = static_cast<Weak*>(data)->lock()) c->insist();
+        return G_SOURCE_CONTINUE;
+    };
+    auto dropWeak = [](gpointer data) noexcept { delete static_cast<Weak*>(data); };
+    triggers->sigterm = g_unix_signal_add_full(G_PRIORITY_DEFAULT, SIGTERM, onSignal, new Weak(confirmation), dropWeak);
+    triggers->sigint = g_unix_signal_add_full(G_PRIORITY_DEFAULT, SIGINT, onSignal, new Weak(confirmation), dropWeak);
+    app.setQuit({confirmation, triggers});
     return confirmation;
 }
 
