@@ -56,7 +56,7 @@ std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, Quit
     // The save choosers: a save at quit that the user cancels keeps the application running. Held
     // weakly: once the file Part is rebuilt, quitting falls back to waiting for any open chooser.
     std::shared_ptr<files::FileExchange> exchange;
-    if (app.bridge()) exchange = std::dynamic_pointer_cast<files::FileExchange>(app.bridge()->handlers().files);
+    if (app.bridge()) exchange = std::dynamic_pointer_cast<files::FileExchange>(app.bridge()->handlers().files.lock());
     std::function<std::size_t()> savesInProgress;
     if (exchange)
         savesInProgress = [weak = std::weak_ptr(exchange)] {
