@@ -71,6 +71,8 @@ public:
     std::string pagePath() const { return options_.resourcesDir + "/html/index.html"; }
     // The vault, as the request proxy reads it.
     std::shared_ptr<vault::SecretSource> secrets() const;
+    // The file exchange, as the quit confirmation watches its save choosers.
+    std::shared_ptr<files::FileExchange> fileExchange() const { return files_.exchange; }
 
     // Rebuilds the file Part on other choosers (tests answer them without a desktop).
     void useFilePanels(std::shared_ptr<files::Panels> panels);

@@ -8,8 +8,15 @@ namespace app {
 void GtkQuitAlert::show(const webpolicy::AlertContent& content, std::function<void(std::size_t button)> answer) {
     GtkWindow* parent = bridge::findParentWindow(app_);
     if (parent) gtk_window_present(parent);
-    webpolicy::showAlert(parent, content,
-                         [answer = std::move(answer)](std::size_t button, std::string) { answer(button); });
+    GtkWindow* dialog = webpolicy::showAlert(
+        parent, content, [answer = std::move(answer)](std::size_t button, std::string) { answer(button); });
+    shown_.set(dialog);
+}
+
+void GtkQuitAlert::dismiss() {
+    auto dialog = shown_.lock();
+    shown_.set(nullptr);
+    if (dialog) gtk_window_destroy(dialog.get());
 }
 
 }  // namespace app

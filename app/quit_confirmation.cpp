@@ -11,19 +11,33 @@ auto QuitConfirmation::guarded(Step step) {
     };
 }
 
+template <class Step>
+auto QuitConfirmation::guardedWait(Step step) {
+    return guarded([wait = wait_, step = std::move(step)](QuitConfirmation& self, auto&&... args) {
+        if (self.wait_ != wait) return;
+        step(self, std::forward<decltype(args)>(args)...);
+    });
+}
+
 void QuitConfirmation::requestQuit() {
     if (state_ != State::Idle) return;
     if (deps_.showPageDialog && deps_.showPageDialog()) return;
     if (!deps_.page || !deps_.page->alive() || pageDead_) return end();
     state_ = State::Querying;
     ++phase_;
-    armLimit(limits_.query);
     deps_.page->evaluateThen(
         kQuitQuery, guarded([](QuitConfirmation& self, std::optional<bool> unsaved) { self.onQueryAnswer(unsaved); }));
+    watchPage();
+}
+
+void QuitConfirmation::insist() {
+    if (state_ == State::Asking || stallShown_) return end();
+    requestQuit();
 }
 
 void QuitConfirmation::onQueryAnswer(std::optional<bool> unsaved) {
     if (state_ != State::Querying) return;
+    pageAnswered();
     // Only the boolean true means unsaved content; anything else quits without asking.
     if (unsaved != std::optional<bool>(true)) return end();
     state_ = State::AlertScheduled;
@@ -51,10 +65,11 @@ void QuitConfirmation::onChoice(std::size_t button) {
     switch (button) {
         case 0:
             state_ = State::Saving;
-            return callPageThenEnd(kQuitFlush);
+            flushSaveWritten_ = flushSaveFailed_ = false;
+            return callPage(kQuitFlush);
         case 1:
             state_ = State::Discarding;
-            return callPageThenEnd(kQuitDiscard);
+            return callPage(kQuitDiscard);
         default:
             // Cancel: everything stays as it was, and the next request asks the page again.
             state_ = State::Idle;
@@ -63,32 +78,125 @@ void QuitConfirmation::onChoice(std::size_t button) {
     }
 }
 
-void QuitConfirmation::callPageThenEnd(const char* script) {
+void QuitConfirmation::callPage(const char* script) {
     ++phase_;
     // Without a page nothing can be saved or dropped any more; the user still asked to quit.
     if (!deps_.page || pageDead_) return end();
-    armLimit(limits_.pageCall);
     // Whatever the page returned or threw, it has finished its synchronous part.
-    deps_.page->evaluateThen(script, guarded([](QuitConfirmation& self, std::optional<bool>) { self.end(); }));
+    deps_.page->evaluateThen(script,
+                             guarded([](QuitConfirmation& self, std::optional<bool>) { self.afterPageCall(); }));
+    watchPage();
+}
+
+void QuitConfirmation::afterPageCall() {
+    pageAnswered();
+    if (state_ != State::Saving) return end();
+    // A page that saves by showing a save chooser has opened it by now (its command arrived before
+    // the evaluation finished). Quitting then waits for what the user does with it.
+    if (flushSaveFailed_) return keepRunning();
+    if (deps_.savesInProgress && deps_.savesInProgress() > 0) {
+        state_ = State::AwaitingSave;
+        ++phase_;
+        return;
+    }
+    if (flushSaveWritten_) return settleThenEnd();
+    end();
+}
+
+void QuitConfirmation::saveSettled(bool written) {
+    if (state_ == State::Saving) {
+        // Ended before the page's save call had returned; decided once it has.
+        (written ? flushSaveWritten_ : flushSaveFailed_) = true;
+        return;
+    }
+    if (state_ != State::AwaitingSave || settling_) return;
+    if (!written) return keepRunning();
+    if (deps_.savesInProgress && deps_.savesInProgress() > 0) return;
+    settleThenEnd();
+}
+
+void QuitConfirmation::keepRunning() {
+    // The user cancelled the save chooser, or the file could not be written: the board stays open,
+    // and the next request asks again.
+    state_ = State::Idle;
+    ++phase_;
+}
+
+void QuitConfirmation::settleThenEnd() {
+    state_ = State::AwaitingSave;
+    settling_ = true;
+    ++phase_;
+    if (!deps_.page || pageDead_) return end();
+    // The page's report of the save is queued on the main queue; this evaluation goes after it, so
+    // the page has marked itself saved before the process ends.
+    deps_.mainQueue.post(guarded([](QuitConfirmation& self) {
+        self.deps_.page->evaluateThen(kQuitSettled, self.guarded([](QuitConfirmation& s, std::optional<bool>) {
+            s.pageAnswered();
+            s.end();
+        }));
+        self.watchPage();
+    }));
+}
+
+bool QuitConfirmation::waitingForPage() const {
+    return state_ == State::Querying || state_ == State::Saving || state_ == State::Discarding ||
+           (state_ == State::AwaitingSave && settling_);
+}
+
+void QuitConfirmation::watchPage() {
+    ++wait_;
+    if (!deps_.after) return;
+    deps_.after(limits_.unresponsive, guardedWait([](QuitConfirmation& self) { self.onStall(); }));
+}
+
+void QuitConfirmation::pageAnswered() {
+    ++wait_;
+    if (!stallShown_) return;
+    stallShown_ = false;
+    if (deps_.alert) deps_.alert->dismiss();
+}
+
+void QuitConfirmation::pageUnresponsive() {
+    if (waitingForPage() && !stallShown_) onStall();
+}
+
+void QuitConfirmation::onStall() {
+    if (!waitingForPage() || stallShown_) return;
+    // Blocked in its own dialog, the page waits for its user: that is not a hang.
+    if (deps_.showPageDialog && deps_.showPageDialog()) return watchPage();
+    if (!deps_.alert) return;
+    stallShown_ = true;
+    const Translate& t = deps_.t;
+    webpolicy::AlertContent content;
+    content.message = t("画板没有响应");
+    content.detail = t("可以继续等待，或者立即退出并丢失未保存的内容。");
+    content.buttons = {t("等待"), t("仍然退出")};
+    content.closeAnswer = 0;  // Escape waits: only a deliberate choice gives the board up
+    content.warning = true;
+    deps_.alert->show(content,
+                      guardedWait([](QuitConfirmation& self, std::size_t button) { self.onStallChoice(button); }));
+}
+
+void QuitConfirmation::onStallChoice(std::size_t button) {
+    stallShown_ = false;
+    if (button == 1) return end();
+    // Wait: ask again only if the page still has not answered after another while.
+    watchPage();
 }
 
 void QuitConfirmation::pageTerminated() {
     pageDead_ = true;
-    if (state_ == State::Querying || state_ == State::Saving || state_ == State::Discarding) end();
-}
-
-void QuitConfirmation::armLimit(std::chrono::milliseconds limit) {
-    if (!deps_.after) return;
-    deps_.after(limit, guarded([limit](QuitConfirmation& self) {
-                    if (self.deps_.showPageDialog && self.deps_.showPageDialog()) return self.armLimit(limit);
-                    self.end();
-                }));
+    if (waitingForPage()) end();
 }
 
 void QuitConfirmation::end() {
     if (state_ == State::Ended) return;
+    bool alertOpen = stallShown_ || state_ == State::Asking;
     state_ = State::Ended;
     ++phase_;
+    ++wait_;
+    stallShown_ = false;
+    if (alertOpen && deps_.alert) deps_.alert->dismiss();
     if (deps_.terminate) deps_.terminate();
 }
 

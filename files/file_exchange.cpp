@@ -36,7 +36,29 @@ std::string displayName(const std::string& name) {
     return out;
 }
 
+const char* reasonName(SaveReason reason) {
+    switch (reason) {
+        case SaveReason::Written:
+            return "written";
+        case SaveReason::Cancelled:
+            return "cancelled";
+        case SaveReason::Failed:
+            break;
+    }
+    return "failed";
+}
+
 }  // namespace
+
+std::string saveResultCall(const SaveOutcome& outcome) {
+    json::Object result;
+    result.emplace_back("action", outcome.action);
+    result.emplace_back("ok", outcome.ok());
+    result.emplace_back("name", displayName(outcome.name));
+    result.emplace_back("reason", std::string(reasonName(outcome.reason)));
+    return "window.__saveResult && window.__saveResult(" + json::write(json::Value(std::move(result))).value_or("{}") +
+           ")";
+}
 
 std::string pathExtension(const std::string& name) {
     std::string last = common::paths::lastComponent(name);
@@ -53,12 +75,13 @@ FileExchange::FileExchange(std::shared_ptr<Panels> panels, std::weak_ptr<bridge:
 // beep), never shortened into another name.
 bool FileExchange::refusedName(const std::string& name) {
     if (name.find('\0') == std::string::npos) return false;
+    common::log::warning("file command refused: the file name holds a NUL character");
     beep();
     return true;
 }
 
 void FileExchange::saveText(std::string text, std::string defaultName, std::string ext) {
-    saveBytes({std::move(defaultName), std::move(ext)}, common::toBytes(text));
+    saveBytes("saveJSON", {std::move(defaultName), std::move(ext)}, common::toBytes(text));
 }
 
 void FileExchange::saveImage(std::string dataUrl, std::string ext) {
@@ -66,7 +89,7 @@ void FileExchange::saveImage(std::string dataUrl, std::string ext) {
     if (!bytes) return;
     // Written as the page sent them: the extension only names the file and the chooser's type.
     std::string name = common::defaultStamp("TAVRIK", ext);
-    saveBytes({std::move(name), std::move(ext)}, std::move(*bytes));
+    saveBytes("saveImage", {std::move(name), std::move(ext)}, std::move(*bytes));
 }
 
 void FileExchange::saveFile(std::string name, std::string dataUrl) {
@@ -74,20 +97,31 @@ void FileExchange::saveFile(std::string name, std::string dataUrl) {
     auto bytes = common::dataurl::decode(dataUrl);
     if (!bytes) return;
     std::string ext = pathExtension(name);
-    saveBytes({std::move(name), std::move(ext)}, std::move(*bytes));
+    saveBytes("saveFile", {std::move(name), std::move(ext)}, std::move(*bytes));
 }
 
-void FileExchange::saveBytes(SaveChooser chooser, common::Bytes bytes) {
+void FileExchange::saveBytes(const char* action, SaveChooser chooser, common::Bytes bytes) {
     auto content = std::make_shared<common::Bytes>(std::move(bytes));
     auto hold = quitHold_ ? quitHold_() : nullptr;
-    panels_->save(chooser, [weak = weak_from_this(), content, hold](std::optional<std::string> path) {
-        auto self = weak.lock();
-        if (!self || !path) return;
-        if (auto written = replaceFile(*path, *content); !written) {
-            common::log::warning("save failed: " + written.error().message);
-            self->beep();
-        }
-    });
+    bool shown =
+        panels_->save(chooser, [weak = weak_from_this(), action, content, hold](std::optional<std::string> path) {
+            auto self = weak.lock();
+            if (!self) return;
+            if (!path) return self->report({action, SaveReason::Cancelled, ""});
+            if (auto written = replaceFile(*path, *content); !written) {
+                common::log::warning("save failed: " + written.error().message);
+                self->beep();
+                return self->report({action, SaveReason::Failed, ""});
+            }
+            self->report({action, SaveReason::Written, common::paths::lastComponent(*path)});
+        });
+    if (shown) ++savesInProgress_;
+}
+
+void FileExchange::report(SaveOutcome outcome) {
+    if (savesInProgress_) --savesInProgress_;
+    if (auto page = page_.lock()) page->pushScript(saveResultCall(outcome));
+    if (observer_) observer_(outcome);
 }
 
 void FileExchange::savePDF(std::string dataUrl) {
@@ -95,7 +129,7 @@ void FileExchange::savePDF(std::string dataUrl) {
     if (!bytes || !probeImage(*bytes)) return;
     std::vector<common::Bytes> images;
     images.push_back(std::move(*bytes));
-    savePdf({common::defaultStamp("TAVRIK", "pdf"), "pdf"}, std::move(images), PageLayout::ImageSize);
+    savePdf("savePDF", {common::defaultStamp("TAVRIK", "pdf"), "pdf"}, std::move(images), PageLayout::ImageSize);
 }
 
 void FileExchange::savePDFPages(std::vector<std::string> pages, std::string name) {
@@ -111,24 +145,32 @@ void FileExchange::savePDFPages(std::vector<std::string> pages, std::string name
         beep();
         return;
     }
-    savePdf({common::defaultStamp(name, "pdf"), "pdf"}, std::move(images), PageLayout::A4Width);
+    savePdf("savePDFPages", {common::defaultStamp(name, "pdf"), "pdf"}, std::move(images), PageLayout::A4Width);
 }
 
-void FileExchange::savePdf(SaveChooser chooser, std::vector<common::Bytes> images, PageLayout layout) {
+void FileExchange::savePdf(const char* action, SaveChooser chooser, std::vector<common::Bytes> images,
+                           PageLayout layout) {
     auto content = std::make_shared<std::vector<common::Bytes>>(std::move(images));
     auto hold = quitHold_ ? quitHold_() : nullptr;
-    panels_->save(chooser, [weak = weak_from_this(), content, layout, hold](std::optional<std::string> path) {
+    bool shown = panels_->save(chooser, [weak = weak_from_this(), action, content, layout,
+                                         hold](std::optional<std::string> path) {
         auto self = weak.lock();
-        if (!self || !path) return;
-        // The build owns the images and the path; it reports back only to beep.
+        if (!self) return;
+        if (!path) return self->report({action, SaveReason::Cancelled, ""});
+        // The build owns the images and the path; it reports back only with its outcome.
         self->workers_.run([images = std::move(*content), layout,
                             path = *path]() mutable { return buildPdf(std::move(images), layout, path); },
-                           [weak, hold](common::Status written) {
-                               if (written) return;
-                               common::log::warning("PDF export failed: " + written.error().message);
-                               if (auto self = weak.lock()) self->beep();
+                           [weak, hold, action, name = common::paths::lastComponent(*path)](common::Status written) {
+                               auto self = weak.lock();
+                               if (!self) return;
+                               if (!written) {
+                                   self->beep();
+                                   return self->report({action, SaveReason::Failed, ""});
+                               }
+                               self->report({action, SaveReason::Written, name});
                            });
     });
+    if (shown) ++savesInProgress_;
 }
 
 void FileExchange::openFile(std::string name, std::string dataUrl) {

@@ -1,7 +1,8 @@
 #pragma once
 // The file commands: save choosers and the writers behind them, the two pickers that bring a
 // document or a paper PDF to the page, and opening a page's file in its default application.
-// Nothing here answers the page about saving; a failed write beeps.
+// A failed write beeps. Every save chooser's outcome is also told to a page that asks for it
+// (window.__saveResult), so the page can trust its own "saved" state.
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -20,6 +21,19 @@ namespace files {
 // Paper PDFs above this many bytes are refused with a toast; exactly this many are accepted.
 inline constexpr std::size_t kPaperLimit = 26'214'400;
 
+// How a save that showed its chooser ended.
+enum class SaveReason { Written, Cancelled, Failed };
+
+struct SaveOutcome {
+    std::string action;  // the command: "saveJSON", "saveImage", "savePDF", "savePDFPages", "saveFile"
+    SaveReason reason = SaveReason::Failed;
+    std::string name;  // the written file's name (its last path component); empty unless written
+    bool ok() const { return reason == SaveReason::Written; }
+};
+
+// The guarded page call that reports `outcome`: {"action", "ok", "name", "reason"}.
+std::string saveResultCall(const SaveOutcome& outcome);
+
 // The extension of a file name as a path's last component has it: "csv" for report.final.csv,
 // nothing for README or .bashrc.
 std::string pathExtension(const std::string& name);
@@ -34,6 +48,10 @@ public:
     // Each save holds one of these from its chooser until its file is written, so that quitting
     // right after "save" waits for the user's choice instead of ending under the open chooser.
     void setQuitHold(std::function<std::shared_ptr<void>()> hold) { quitHold_ = std::move(hold); }
+    // Told every outcome, after the page call that reports it has been issued. Main thread.
+    void setSaveObserver(std::function<void(const SaveOutcome&)> observer) { observer_ = std::move(observer); }
+    // Saves whose chooser is open or whose file is still being written.
+    std::size_t savesInProgress() const { return savesInProgress_; }
 
     void saveText(std::string text, std::string defaultName, std::string ext) override;
     void saveImage(std::string dataUrl, std::string ext) override;
@@ -45,8 +63,9 @@ public:
     void openPaperPDF() override;
 
 private:
-    void saveBytes(SaveChooser chooser, common::Bytes bytes);
-    void savePdf(SaveChooser chooser, std::vector<common::Bytes> images, PageLayout layout);
+    void saveBytes(const char* action, SaveChooser chooser, common::Bytes bytes);
+    void savePdf(const char* action, SaveChooser chooser, std::vector<common::Bytes> images, PageLayout layout);
+    void report(SaveOutcome outcome);
     void readDocument(const std::string& path);
     void readPaper(const std::string& path);
     void beep() { desktop_.beep(); }
@@ -57,6 +76,8 @@ private:
     common::Desktop& desktop_;
     common::Workers& workers_;
     std::function<std::shared_ptr<void>()> quitHold_;
+    std::function<void(const SaveOutcome&)> observer_;
+    std::size_t savesInProgress_ = 0;
 };
 
 }  // namespace files

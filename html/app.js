@@ -40,15 +40,22 @@ function toast(text, kind = 'info') {
 // ---- document state ------------------------------------------------------------------------------
 
 let dirty = false;
+let revision = 0;  // bumped by every change of the document
 let lastTitle = '';
 
 const boardView = new Board($('viewport'), $('world'), (reason) => {
-  if (!['select', 'zoom'].includes(reason)) dirty = true;
+  if (!['select', 'zoom'].includes(reason)) {
+    dirty = true;
+    revision++;
+    recovery.changed(() => boardView.toJSON());
+  }
   refreshChrome();
 });
 
-function markClean() {
+// The board now matches a file (opened, or confirmed saved): nothing of it needs recovering.
+function markClean(at = Date.now()) {
   dirty = false;
+  recovery.settled(at, true);
   refreshChrome();
 }
 
@@ -104,11 +111,14 @@ function addFile(name, mime, dataUrl) {
 
 // ---- save, open, export ----------------------------------------------------------------------------
 
+// saveJSON requests waiting for the shell's answer, oldest first: the revision each one holds.
+const jsonSaves = [];
+
+// The board is saved only when the shell confirms the file was written (window.__saveResult),
+// and clean only if it has not changed since.
 function saveJSON() {
+  jsonSaves.push({ revision, at: Date.now() });
   post({ action: 'saveJSON', json: JSON.stringify(boardView.toJSON()) });
-  // The shell never reports how the save panel ended; asking to save is what the page can know.
-  markClean();
-  toast(i18n.t('saved'));
 }
 
 function openJSON() {
@@ -396,15 +406,28 @@ window.__menuAction = (command) => {
 
 window.__setLang = (code) => { applyLanguage(String(code)); };
 
+window.__saveResult = (result) => {
+  if (!result || typeof result !== 'object') return;
+  if (result.action === 'saveJSON') {
+    const sent = jsonSaves.shift();
+    if (sent && result.ok === true) {
+      if (sent.revision === revision) markClean(sent.at);
+      else recovery.settled(sent.at, false);
+      toast(i18n.t('savedAs', { name: String(result.name ?? '') }));
+    }
+  }
+  if (result.reason === 'failed') toast(i18n.t('writeFailed'), 'error');
+};
+
 window.__quitHasContentU = () => dirty && !boardView.isEmpty();
-// The shell quits as soon as this returns, which may be before the save dialog has been answered;
-// a recovery copy kept in the page's storage brings the board back at the next start if so.
+// A shell that shows a save chooser waits for its outcome before quitting, and keeps running if it
+// is cancelled; the recovery copy covers any other ending.
 window.__quitFlushU = () => {
-  prefs.set('recovery', JSON.stringify(boardView.toJSON()));
+  recovery.flush();
   saveJSON();
 };
 window.__quitDiscardU = () => {
-  prefs.remove('recovery');
+  recovery.settled(Date.now(), true);
   dirty = false;
 };
 
@@ -575,15 +598,16 @@ function bindControls() {
 
 // ---- start ---------------------------------------------------------------------------------------
 
-// A board saved at quit whose save dialog may never have been answered: shown again, unsaved.
-function restoreRecovery() {
-  const text = prefs.get('recovery', null);
-  if (text === null) return;
-  prefs.remove('recovery');
+// Unsaved work from last time (never confirmed saved, never dropped): shown again, unsaved.
+async function restoreRecovery() {
+  const copy = await recovery.take();
+  // Whatever the user started meanwhile is not replaced.
+  if (!copy || !boardView.isEmpty() || dirty) return;
   try {
-    boardView.load(JSON.parse(text));
+    boardView.load(copy.doc);
     if (!boardView.isEmpty()) {
       dirty = true;
+      revision++;
       refreshChrome();
       toast(i18n.t('recovered'));
     }

@@ -27,6 +27,7 @@ const TEXTS = {
     hint: '拖入图片、添加便签，按住拖动移动，按 Delete 删除。',
     zoomSensSet: '缩放灵敏度：{name}',
     recovered: '已恢复上次退出时保存的画板，请确认已保存',
+    savedAs: '已保存为 {name}', writeFailed: '无法写入文件',
     badUrl: '请输入 http 或 https 网址', notImage: '这不是可以显示的图片',
   },
   en: {
@@ -53,6 +54,7 @@ const TEXTS = {
     hint: 'Drop images, add notes, drag to move, press Delete to remove.',
     zoomSensSet: 'Zoom sensitivity: {name}',
     recovered: 'The board from the last quit is back; check that it was saved',
+    savedAs: 'Saved as {name}', writeFailed: 'Could not write the file',
     badUrl: 'Enter an http or https address', notImage: 'This is not an image the board can show',
   },
 };

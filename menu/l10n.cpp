@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "menu/l10n_default_store.h"
 #include "menu/l10n_table.h"
+#include "menu/shell_texts.h"
 
 namespace menu::L10N {
 namespace {
@@ -46,6 +47,16 @@ const std::map<std::string, std::map<std::string, std::string>>& table() {
     static const std::map<std::string, std::map<std::string, std::string>> tables = [] {
         std::map<std::string, std::map<std::string, std::string>> m;
         for (const auto& row : l10n_data::kRows)
+            for (int i = 0; i < 9; ++i) m[l10n_data::kLanguages[i]].emplace(row[0], row[i + 1]);
+        return m;
+    }();
+    return tables;
+}
+
+const std::map<std::string, std::map<std::string, std::string>>& shellTable() {
+    static const std::map<std::string, std::map<std::string, std::string>> tables = [] {
+        std::map<std::string, std::map<std::string, std::string>> m;
+        for (const auto& row : l10n_data::kShellRows)
             for (int i = 0; i < 9; ++i) m[l10n_data::kLanguages[i]].emplace(row[0], row[i + 1]);
         return m;
     }();
@@ -114,12 +125,12 @@ std::string lang() {
 
 std::string t(const std::string& textKey, const std::string& language) {
     if (language == "zh-Hans") return textKey;
-    const auto& tables = table();
-    for (const char* code : {language.c_str(), "en"}) {
-        auto entry = tables.find(code);
-        if (entry == tables.end()) continue;
-        if (auto text = entry->second.find(textKey); text != entry->second.end()) return text->second;
-    }
+    for (const char* code : {language.c_str(), "en"})
+        for (const auto* tables : {&table(), &shellTable()}) {
+            auto entry = tables->find(code);
+            if (entry == tables->end()) continue;
+            if (auto text = entry->second.find(textKey); text != entry->second.end()) return text->second;
+        }
     return textKey;
 }
 

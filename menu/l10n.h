@@ -20,6 +20,8 @@ const std::vector<std::string>& codes();
 const std::map<std::string, std::string>& nativeNames();
 // Language code → key → text, for the nine languages other than "zh-Hans" (whose texts are the keys).
 const std::map<std::string, std::map<std::string, std::string>>& table();
+// The same for the shell's own texts beside the menu's (alerts and messages); t() looks in both.
+const std::map<std::string, std::map<std::string, std::string>>& shellTable();
 
 // The process-wide store of the preference. Null puts back the default, the settings key file of
 // the current $XDG_CONFIG_HOME. The caller keeps `store` alive while it is installed.

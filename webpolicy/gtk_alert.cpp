@@ -8,22 +8,23 @@ struct Pending {
     AlertAnswer answer;
     std::size_t buttons = 0;
     GtkEditable* field = nullptr;
+    std::optional<std::size_t> closeAnswer;
 
+    std::size_t closed() const { return closeAnswer.value_or(buttons ? buttons - 1 : 0); }
     void settle(std::size_t button, std::string text) {
         if (!answer) return;
         AlertAnswer once = std::move(answer);
         answer = nullptr;
         once(button, std::move(text));
     }
-    ~Pending() { settle(buttons ? buttons - 1 : 0, {}); }
+    ~Pending() { settle(closed(), {}); }
 };
 
 void onResponse(GtkDialog* dialog, int response, gpointer data) noexcept {
     auto* pending = static_cast<Pending*>(data);
-    std::size_t last = pending->buttons ? pending->buttons - 1 : 0;
     std::size_t button = response >= 0 && static_cast<std::size_t>(response) < pending->buttons
                              ? static_cast<std::size_t>(response)
-                             : last;
+                             : pending->closed();
     std::string text = pending->field ? gtk_editable_get_text(pending->field) : "";
     pending->settle(button, std::move(text));
     gtk_window_destroy(GTK_WINDOW(dialog));
@@ -41,7 +42,7 @@ GtkWindow* showAlert(GtkWindow* parent, const AlertContent& content, AlertAnswer
     if (!content.detail.empty())
         g_object_set(dialog, "secondary-text", content.detail.c_str(), "secondary-use-markup", FALSE, nullptr);
 
-    auto* pending = new Pending{std::move(answer), content.buttons.size(), nullptr};
+    auto* pending = new Pending{std::move(answer), content.buttons.size(), nullptr, content.closeAnswer};
     for (std::size_t i = 0; i < content.buttons.size(); ++i)
         gtk_dialog_add_button(GTK_DIALOG(dialog), content.buttons[i].c_str(), static_cast<int>(i));
     if (!content.buttons.empty()) gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);

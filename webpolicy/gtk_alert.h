@@ -9,7 +9,8 @@
 namespace webpolicy {
 
 // Called once with the index of the button that closed the alert and the field's text. Closing the
-// alert any other way (Escape, the window manager, the parent going away) answers like the last button.
+// alert any other way (Escape, the window manager, the parent going away) answers the content's
+// `closeAnswer`, else like the last button.
 using AlertAnswer = std::function<void(std::size_t button, std::string fieldText)>;
 
 // Shows `content` as a message dialog, modal and transient for `parent` (which may be null), and

@@ -10,13 +10,15 @@ namespace webpolicy {
 using Translate = std::function<std::string(const std::string& key)>;
 
 // One native alert: its texts, its buttons in order (the first is the default, closing it any other
-// way answers like the last), and for a prompt the field's starting text.
+// way answers like the last unless `closeAnswer` names another), and for a prompt the field's
+// starting text.
 struct AlertContent {
     std::string message;
     std::string detail;
     std::vector<std::string> buttons;
     std::optional<std::string> field;
     bool warning = false;
+    std::optional<std::size_t> closeAnswer;
 };
 
 enum class ScriptDialogKind { Alert, Confirm, Prompt };

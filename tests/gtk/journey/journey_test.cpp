@@ -101,7 +101,7 @@ TEST_F(Journey, AddANoteSaveItAndOpenItAgain) {
     js("document.getElementById('btn-save').click(); true");
     ASSERT_TRUE(testsupport::runUntil([&] { return fs::exists(path) && fs::file_size(path) > 0; }));
     EXPECT_NE(readFile(path).find("旅行计划 trip plan"), std::string::npos);
-    EXPECT_EQ(js("String(__quitHasContentU())"), "false");
+    EXPECT_TRUE(waitFor("__quitHasContentU() === false")) << "saved once the shell reports the file written";
 
     js("board.load({items: []}); document.getElementById('btn-open').click(); true");
     ASSERT_TRUE(waitFor("board.doc().items.some((i) => i.text === '旅行计划 trip plan')"));

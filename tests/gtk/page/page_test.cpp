@@ -37,11 +37,22 @@ TEST_F(PageTest, DocumentSavesOpensAndRefusesWhatIsNotABoard) {
     js("board.addNote('你好 board', 100, 100)");
     EXPECT_EQ(js("String(__quitHasContentU())"), "true");
 
+    // Saved only once the shell reports the file written, and only if the board is as it was sent.
+    const std::string written = "__saveResult({action: 'saveJSON', ok: true, name: 'b.json', reason: 'written'})";
     js("saveJSON()");
     ASSERT_TRUE(waitFor(lastSent("saveJSON")));
     std::string saved = js(lastSent("saveJSON") + ".json");
     EXPECT_NE(saved.find("你好 board"), std::string::npos);
-    EXPECT_EQ(js("String(__quitHasContentU())"), "false") << "a save clears the unsaved mark";
+    EXPECT_EQ(js("String(__quitHasContentU())"), "true") << "asking to save is not saving";
+    js("__saveResult({action: 'saveJSON', ok: false, name: '', reason: 'cancelled'})");
+    EXPECT_EQ(js("String(__quitHasContentU())"), "true");
+    js("saveJSON(); board.addNote('after the save was sent'); " + written);
+    EXPECT_EQ(js("String(__quitHasContentU())"), "true") << "the file lacks the later note";
+    js("__saveResult({action: 'savePDF', ok: true, name: 'b.pdf', reason: 'written'})");
+    EXPECT_EQ(js("String(__quitHasContentU())"), "true") << "an export is no save of the board";
+    js("saveJSON(); " + written);
+    EXPECT_EQ(js("String(__quitHasContentU())"), "false");
+    EXPECT_EQ(js("document.getElementById('toast').textContent"), "已保存为 b.json");
 
     // Opening keeps only well-formed items with inline data: nothing remote, nothing malformed.
     js(R"(__restoreNative(JSON.stringify({items: [
@@ -65,25 +76,41 @@ TEST_F(PageTest, DocumentSavesOpensAndRefusesWhatIsNotABoard) {
     EXPECT_EQ(js("String(__quitHasContentU())"), "false");
 }
 
-// Saving at quit only starts the save dialog, and the shell may be gone before it is answered:
-// the board comes back at the next start, still marked unsaved. Discarding leaves nothing behind.
-TEST_F(PageTest, SaveAtQuitKeepsARecoveryCopyUntilTheNextStart) {
+// Unsaved work outlives the page: a copy is kept while the board is unsaved and offered at every
+// start until a save is confirmed or the work is dropped.
+TEST_F(PageTest, UnsavedWorkComesBackUntilItIsSavedOrDiscarded) {
     auto restart = [&] {
         js("window.__gone = true");
         webkit_web_view_reload(shell.webView());
         return waitFor("!window.__gone && window.board && typeof window.__quitFlushU === 'function'");
     };
-    js("board.addNote('keep me safe'); __quitFlushU()");
-    EXPECT_TRUE(waitFor(lastSent("saveJSON")));
+    // The copy is written a moment after the last change; the test does not wait for the moment.
+    auto stored = [&] {
+        js("window.__stored = false; recovery.flush().then(() => { window.__stored = true; })");
+        return waitFor("window.__stored");
+    };
+    // Resolves after the start's own look at the copy: what is on the board then stays.
+    auto nothingOffered = [&] {
+        js("window.__copy = undefined; recovery.take().then((c) => { window.__copy = c; })");
+        return waitFor("window.__copy === null") && js("String(board.doc().items.length)") == "0";
+    };
+    js("board.addNote('keep me safe')");
+    ASSERT_TRUE(stored());
+    for (int start = 0; start < 2; ++start) {  // offered again as long as it is not saved
+        ASSERT_TRUE(restart());
+        ASSERT_TRUE(waitFor("board.doc().items.length === 1")) << start;
+        EXPECT_EQ(js("board.doc().items.map((i) => i.text).join()"), "keep me safe");
+        EXPECT_EQ(js("String(__quitHasContentU())"), "true");
+    }
+    js("saveJSON(); __saveResult({action: 'saveJSON', ok: true, name: 'a.json', reason: 'written'})");
     ASSERT_TRUE(restart());
-    EXPECT_EQ(js("board.doc().items.map((i) => i.text).join()"), "keep me safe");
-    EXPECT_EQ(js("String(__quitHasContentU())"), "true");
-    ASSERT_TRUE(restart());
-    EXPECT_EQ(js("String(board.doc().items.length)"), "0") << "the copy is used once";
+    EXPECT_TRUE(nothingOffered()) << "a confirmed save leaves nothing to recover";
 
-    js("board.addNote('throw away'); __quitFlushU(); __quitDiscardU()");
+    js("board.addNote('throw away')");
+    ASSERT_TRUE(stored());
+    js("__quitDiscardU()");
     ASSERT_TRUE(restart());
-    EXPECT_EQ(js("String(board.doc().items.length)"), "0");
+    EXPECT_TRUE(nothingOffered()) << "dropped work is not brought back";
 }
 
 TEST_F(PageTest, ExportsKeepTheChosenRatioAndCutPages) {

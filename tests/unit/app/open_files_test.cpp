@@ -120,6 +120,7 @@ public:
         shown.push_back(content);
         answer = std::move(a);
     }
+    void dismiss() override {}
 };
 
 class OpenFilesTest : public ::testing::Test {

@@ -34,11 +34,26 @@ class HeldAlert final : public app::QuitAlert {
 public:
     std::vector<webpolicy::AlertContent> shown;
     std::function<void(std::size_t)> answer;
+    bool open = false;
+    int dismissed = 0;
     void show(const webpolicy::AlertContent& content, std::function<void(std::size_t)> a) override {
         shown.push_back(content);
         answer = std::move(a);
+        open = true;
     }
+    void dismiss() override {
+        if (open) ++dismissed;
+        open = false;
+    }
+    // The user's choice: the alert closes and answers.
+    void choose(std::size_t button) {
+        open = false;
+        answer(button);
+    }
+    std::string title() const { return shown.empty() ? "" : shown.back().message; }
 };
+
+constexpr const char* kNotResponding = "The board is not responding";
 
 // The alert's texts as the interface's English table has them.
 std::string english(const std::string& key) { return menu::L10N::t(key, "en"); }
@@ -56,7 +71,13 @@ protected:
                                    [this](std::chrono::milliseconds d, std::function<void()> t) {
                                        limits.push_back({d, std::move(t)});
                                    },
-                                   [this] { return pageDialogOpen; }});
+                                   [this] { return pageDialogOpen; }, [this] { return saves; }});
+    }
+    // Runs the wait for the page that was armed last, as its timer would.
+    void runLastLimit() {
+        ASSERT_FALSE(limits.empty());
+        auto task = limits.back().task;
+        task();
     }
     // Quit request up to the alert, with the page reporting unsaved content.
     std::shared_ptr<QuitConfirmation> asking() {
@@ -74,6 +95,7 @@ protected:
     std::vector<Limit> limits;
     int terminated = 0;
     bool pageDialogOpen = false;
+    std::size_t saves = 0;  // save choosers open or files being written
 };
 
 TEST_F(QuitTest, OnlyTrueFromTheQueryAsksEverythingElseQuitsAtOnce) {
@@ -130,7 +152,7 @@ TEST_F(QuitTest, SaveAndDontSaveCallTheirPageFunctionOnceThenQuit) {
         page = std::make_shared<HeldPage>();
         terminated = 0;
         auto quit = asking();
-        alert->answer(c.button);
+        alert->choose(c.button);
         EXPECT_EQ(quit->state(), c.during);
         EXPECT_EQ(page->scripts, (std::vector<std::string>{app::kQuitQuery, c.script}));
         EXPECT_EQ(terminated, 0);    // not before the page function has run
@@ -146,7 +168,7 @@ TEST_F(QuitTest, CancelKeepsRunningAndTheNextQuitAsksThePageAgain) {
     for (std::size_t closedBy : {std::size_t{2}, std::size_t{7}}) {  // the button, or any other way
         page = std::make_shared<HeldPage>();
         auto quit = asking();
-        alert->answer(closedBy);
+        alert->choose(closedBy);
         EXPECT_EQ(quit->state(), State::Idle);
         EXPECT_EQ(page->scripts.size(), 1u);  // neither page function
         EXPECT_EQ(terminated, 0);
@@ -170,33 +192,150 @@ TEST_F(QuitTest, RequestsWhileDecidingAreIgnored) {
     EXPECT_EQ(page->scripts.size(), 1u);
 }
 
-TEST_F(QuitTest, AHungPageCannotBlockQuitting) {
-    // The query never answers.
+TEST_F(QuitTest, ASlowPageIsNeverGivenUpOnSilentlyTheUserDecides) {
     auto quit = make(page);
     quit->requestQuit();
     ASSERT_EQ(limits.size(), 1u);
-    EXPECT_LE(limits[0].delay, std::chrono::seconds(5));
-    limits[0].task();
-    EXPECT_EQ(terminated, 1);
-    page->answer(true);  // a late answer changes nothing
+    EXPECT_GE(limits[0].delay, std::chrono::seconds(2));
+    EXPECT_LE(limits[0].delay, std::chrono::seconds(4));
+    runLastLimit();
+    EXPECT_EQ(terminated, 0);
+    ASSERT_EQ(alert->shown.size(), 1u);
+    const auto& content = alert->shown[0];
+    EXPECT_EQ(content.message, kNotResponding);
+    EXPECT_EQ(content.buttons, (std::vector<std::string>{"Wait", "Quit anyway"}));
+    EXPECT_EQ(content.closeAnswer, std::optional<std::size_t>(0));  // Escape waits
+    EXPECT_TRUE(quit->notRespondingShown());
+
+    // Wait: asked again only once another wait has run out.
+    alert->choose(0);
+    EXPECT_EQ(alert->shown.size(), 1u);
+    ASSERT_EQ(limits.size(), 2u);
+    limits[0].task();  // the first wait is over and done
+    EXPECT_EQ(alert->shown.size(), 1u);
+    runLastLimit();
+    ASSERT_EQ(alert->shown.size(), 2u);
+
+    // The page answers while the alert is up: it closes and the save alert follows.
+    page->answer(true);
+    EXPECT_EQ(alert->dismissed, 1);
+    EXPECT_FALSE(quit->notRespondingShown());
+    alert->answer(1);  // a late answer of the closed alert is not a choice
+    EXPECT_EQ(terminated, 0);
     queue.runAll();
+    EXPECT_EQ(alert->title(), "Save canvas?");
+    EXPECT_EQ(quit->state(), State::Asking);
+    runLastLimit();  // no wait is running while the user chooses
+    EXPECT_EQ(alert->title(), "Save canvas?");
+}
+
+TEST_F(QuitTest, QuitAnywayEndsAWaitInEveryPhase) {
+    struct Case {
+        const char* what;
+        std::optional<std::size_t> choice;  // the save alert's button, or none: hung in the query
+    };
+    for (const Case& c : {Case{"query", std::nullopt}, Case{"save", 0}, Case{"discard", 1}}) {
+        SCOPED_TRACE(c.what);
+        page = std::make_shared<HeldPage>();
+        alert = std::make_shared<HeldAlert>();
+        terminated = 0;
+        auto quit = c.choice ? asking() : make(page);
+        if (c.choice)
+            alert->choose(*c.choice);
+        else
+            quit->requestQuit();
+        runLastLimit();
+        ASSERT_EQ(alert->title(), kNotResponding);
+        alert->choose(1);
+        EXPECT_EQ(terminated, 1);
+        page->answer(true);  // the page finally answering changes nothing
+        queue.runAll();
+        EXPECT_EQ(terminated, 1);
+        EXPECT_EQ(alert->title(), kNotResponding);
+    }
+}
+
+TEST_F(QuitTest, TheEnginesVerdictAsksAtOnceAndASecondSignalEndsUnderAnAlert) {
+    auto quit = make(page);
+    quit->pageUnresponsive();  // not quitting: nothing to ask
     EXPECT_TRUE(alert->shown.empty());
+    quit->requestQuit();
+    quit->pageUnresponsive();
+    EXPECT_EQ(alert->title(), kNotResponding);
+    quit->pageUnresponsive();
+    EXPECT_EQ(alert->shown.size(), 1u);
+    quit->insist();
+    EXPECT_EQ(terminated, 1);
+    EXPECT_EQ(alert->dismissed, 1);
+
+    // Under the save alert a second signal ends too; without any alert it is an ordinary request.
+    terminated = 0;
+    page = std::make_shared<HeldPage>();
+    alert = std::make_shared<HeldAlert>();
+    auto idle = make(page);
+    idle->insist();
+    EXPECT_EQ(idle->state(), State::Querying);
+    page->answer(true);
+    queue.runAll();
+    idle->insist();
+    EXPECT_EQ(terminated, 1);
+    EXPECT_EQ(alert->dismissed, 1);
+}
+
+TEST_F(QuitTest, SaveAtQuitWaitsForItsChooserAndACancelledSaveKeepsRunning) {
+    auto quit = asking();
+    alert->choose(0);
+    saves = 1;  // the page's save opened a chooser before its flush returned
+    page->answer(std::nullopt);
+    EXPECT_EQ(quit->state(), State::AwaitingSave);
+    EXPECT_EQ(terminated, 0);
+    for (auto& l : limits) l.task();  // the user takes their time in the chooser
+    EXPECT_EQ(alert->shown.size(), 1u);
+    saves = 0;
+    quit->saveSettled(false);
+    EXPECT_EQ(quit->state(), State::Idle);
+    EXPECT_EQ(terminated, 0);
+
+    // Asked again; this time the file is written. The quit waits until the page has heard of it.
+    quit->requestQuit();
+    page->answer(true);
+    queue.runAll();
+    alert->choose(0);
+    saves = 1;
+    page->answer(std::nullopt);
+    saves = 0;
+    quit->saveSettled(true);
+    EXPECT_EQ(terminated, 0);
+    queue.runAll();
+    EXPECT_EQ(page->scripts.back(), app::kQuitSettled);
+    page->answer(std::nullopt);
     EXPECT_EQ(terminated, 1);
 
-    // The save call never returns.
-    terminated = 0;
-    limits.clear();
-    page = std::make_shared<HeldPage>();
-    auto saving = asking();
-    limits[0].task();  // the query's limit must not cut the user's choice short
-    EXPECT_EQ(saving->state(), State::Asking);
-    alert->answer(0);
-    ASSERT_EQ(limits.size(), 2u);
-    EXPECT_EQ(terminated, 0);
-    limits[1].task();
-    EXPECT_EQ(terminated, 1);
-    page->answer(true);
-    EXPECT_EQ(terminated, 1);
+    // A save that was not asked for at quit changes nothing.
+    quit->saveSettled(false);
+    EXPECT_EQ(quit->state(), State::Ended);
+}
+
+TEST_F(QuitTest, ASaveThatEndsBeforeTheSaveCallReturnsDecidesToo) {
+    for (bool written : {false, true}) {
+        SCOPED_TRACE(written ? "written" : "cancelled");
+        page = std::make_shared<HeldPage>();
+        terminated = 0;
+        auto quit = asking();
+        alert->choose(0);
+        quit->saveSettled(written);  // the chooser was answered before the evaluation reported back
+        page->answer(std::nullopt);
+        if (!written) {
+            EXPECT_EQ(quit->state(), State::Idle);
+            EXPECT_EQ(terminated, 0);
+            continue;
+        }
+        EXPECT_EQ(terminated, 0);
+        queue.runAll();
+        EXPECT_EQ(page->scripts.back(), app::kQuitSettled);
+        page->answer(std::nullopt);
+        EXPECT_EQ(terminated, 1);
+    }
 }
 
 TEST_F(QuitTest, APageWaitingInItsOwnDialogIsNotHung) {
@@ -214,6 +353,7 @@ TEST_F(QuitTest, APageWaitingInItsOwnDialogIsNotHung) {
     ASSERT_EQ(limits.size(), 1u);
     limits[0].task();
     EXPECT_EQ(terminated, 0);
+    EXPECT_TRUE(alert->shown.empty());
     ASSERT_EQ(limits.size(), 2u);
     pageDialogOpen = false;
     page->answer(true);
@@ -225,8 +365,10 @@ TEST_F(QuitTest, APageWaitingInItsOwnDialogIsNotHung) {
 TEST_F(QuitTest, ACrashedPageNoLongerHoldsUpQuitting) {
     auto querying = make(page);
     querying->requestQuit();
+    runLastLimit();
     querying->pageTerminated();
     EXPECT_EQ(terminated, 1);
+    EXPECT_EQ(alert->dismissed, 1);  // the "not responding" alert goes with it
 
     // Crash while the alert is up: the choice quits without calling the dead page.
     terminated = 0;
@@ -234,7 +376,7 @@ TEST_F(QuitTest, ACrashedPageNoLongerHoldsUpQuitting) {
     auto quit = asking();
     quit->pageTerminated();
     EXPECT_EQ(terminated, 0);
-    alert->answer(0);
+    alert->choose(0);
     EXPECT_EQ(terminated, 1);
     EXPECT_EQ(page->scripts.size(), 1u);
 

@@ -70,7 +70,14 @@ bool near(std::uint32_t a, std::uint32_t b, int tolerance = 24) {
 
 }  // namespace
 
-TEST(Exports, FailuresAreSilentOrBeepAndNeverReachThePage) {
+// The page call that reports a save that did not write: "<action> <reason>".
+std::string notWritten(const std::string& what) {
+    auto space = what.find(' ');
+    return "window.__saveResult && window.__saveResult({\"action\":\"" + what.substr(0, space) +
+           "\",\"ok\":false,\"name\":\"\",\"reason\":\"" + what.substr(space + 1) + "\"})";
+}
+
+TEST(Exports, FailuresAreSilentOrBeepAndOnlyAShownChooserReportsToThePage) {
     struct Case {
         const char* what;
         std::function<void(files::FileExchange&)> run;
@@ -78,6 +85,7 @@ TEST(Exports, FailuresAreSilentOrBeepAndNeverReachThePage) {
         const char* answer;  // a name in the test folder, or nullptr to cancel
         int beeps;
         bool hasWindow = true;
+        const char* reported = nullptr;  // "<action> <reason>" told to the page, if anything
     };
     const std::string png = dataUrl(pngImage(4, 4));
     const std::string text = dataUrl(common::toBytes("not an image"));
@@ -90,7 +98,8 @@ TEST(Exports, FailuresAreSilentOrBeepAndNeverReachThePage) {
         return dataUrl(b);
     }();
     std::vector<Case> cases = {
-        {"saveText cancelled", [](auto& x) { x.saveText("{}", "a.json", "json"); }, true, nullptr, 0},
+        {"saveText cancelled", [](auto& x) { x.saveText("{}", "a.json", "json"); }, true, nullptr, 0, true,
+         "saveJSON cancelled"},
         {"saveText without a main window", [](auto& x) { x.saveText("{}", "a.json", "json"); }, false, nullptr, 0,
          false},
         {"openJSON without a main window", [](auto& x) { x.openJSONFile(); }, false, nullptr, 0, false},
@@ -104,16 +113,21 @@ TEST(Exports, FailuresAreSilentOrBeepAndNeverReachThePage) {
              x.savePDFPages({"x", ",", text}, "P");
          },
          false, nullptr, 1},
-        {"savePDF cancelled", [&](auto& x) { x.savePDF(png); }, true, nullptr, 0},
-        {"saveText onto a folder", [](auto& x) { x.saveText("{}", "a.json", "json"); }, true, "folder", 1},
-        {"saveImage into a missing folder", [&](auto& x) { x.saveImage(png, "png"); }, true, "missing/a.png", 1},
+        {"savePDF cancelled", [&](auto& x) { x.savePDF(png); }, true, nullptr, 0, true, "savePDF cancelled"},
+        {"saveText onto a folder", [](auto& x) { x.saveText("{}", "a.json", "json"); }, true, "folder", 1, true,
+         "saveJSON failed"},
+        {"saveImage into a missing folder", [&](auto& x) { x.saveImage(png, "png"); }, true, "missing/a.png", 1, true,
+         "saveImage failed"},
         {"saveFile where a file stands for a folder", [](auto& x) { x.saveFile("a.txt", "data:,QUJD"); }, true,
-         "plain/a.txt", 1},
-        {"savePDF onto a folder", [&](auto& x) { x.savePDF(png); }, true, "folder", 1},
+         "plain/a.txt", 1, true, "saveFile failed"},
+        {"savePDF onto a folder", [&](auto& x) { x.savePDF(png); }, true, "folder", 1, true, "savePDF failed"},
         // The header passes when the command arrives; the pixels fail when the page is drawn.
-        {"savePDF of a damaged image", [&](auto& x) { x.savePDF(damaged); }, true, "out.pdf", 1},
-        {"savePDFPages of a damaged image", [&](auto& x) { x.savePDFPages({damaged}, "P"); }, true, "out.pdf", 1},
-        {"savePDFPages onto a folder", [&](auto& x) { x.savePDFPages({png}, "P"); }, true, "folder", 1},
+        {"savePDF of a damaged image", [&](auto& x) { x.savePDF(damaged); }, true, "out.pdf", 1, true,
+         "savePDF failed"},
+        {"savePDFPages of a damaged image", [&](auto& x) { x.savePDFPages({damaged}, "P"); }, true, "out.pdf", 1, true,
+         "savePDFPages failed"},
+        {"savePDFPages onto a folder", [&](auto& x) { x.savePDFPages({png}, "P"); }, true, "folder", 1, true,
+         "savePDFPages failed"},
         // A name with a NUL would be shortened into another name: refused before any chooser.
         {"saveFile name with a NUL", [](auto& x) { x.saveFile(std::string("a\0.exe.txt", 10), "data:,QUJD"); }, false,
          nullptr, 1},
@@ -140,17 +154,63 @@ TEST(Exports, FailuresAreSilentOrBeepAndNeverReachThePage) {
         // PDF builds beep from the worker's completion; the rest beep (or not) at once.
         // PDF builds beep from the worker's completion; the rest beep (or not) at once, and only
         // the PDF cases with a chosen path start any background work.
-        EXPECT_TRUE(f.settle([&] { return f.desktop.beeps >= c.beeps; }));
+        EXPECT_TRUE(f.settle([&] { return f.desktop.beeps >= c.beeps && f.exchange->savesInProgress() == 0; }));
+        f.flush();
         EXPECT_EQ(f.desktop.beeps, c.beeps);
         // Each beep leaves one line in the log that says why.
         EXPECT_EQ(warnings.size(), static_cast<std::size_t>(c.beeps));
         for (auto& w : warnings) EXPECT_NE(w.find(": "), std::string::npos) << w;
         common::log::setSink({});
-        EXPECT_TRUE(f.page->scripts.empty());
+        EXPECT_EQ(f.page->scripts,
+                  c.reported ? std::vector<std::string>{notWritten(c.reported)} : std::vector<std::string>{});
         EXPECT_EQ(slurp(dir.file("folder/kept")), "kept");
         EXPECT_EQ(slurp(dir.file("plain")), "plain");
         std::size_t entries = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
         EXPECT_EQ(entries, 2u) << "nothing else written";
+    }
+}
+
+TEST(Exports, EverySaveTellsThePageWhatWasWrittenOnceTheFileIsThere) {
+    struct Case {
+        const char* action;
+        std::function<void(files::FileExchange&)> run;
+        const char* file;
+    };
+    const std::string png = dataUrl(pngImage(4, 4));
+    const Case cases[] = {
+        {"saveJSON", [](auto& x) { x.saveText("{}", "a.json", "json"); }, "板 1.json"},
+        {"saveImage", [&](auto& x) { x.saveImage(png, "jpg"); }, "a.jpg"},
+        {"savePDF", [&](auto& x) { x.savePDF(png); }, "one.pdf"},
+        {"savePDFPages",
+         [&](auto& x) {
+             x.savePDFPages({png, png}, "P");
+         },
+         "pages.pdf"},
+        {"saveFile", [](auto& x) { x.saveFile("r.csv", "data:,QUJD"); }, "r.csv"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.action);
+        testsupport::TempDir dir;
+        Fixture f;
+        std::vector<files::SaveOutcome> observed;
+        f.exchange->setSaveObserver([&](const files::SaveOutcome& o) {
+            // The file is complete by the time anyone hears of it.
+            EXPECT_GT(fs::file_size(dir.file(c.file)), 0u);
+            observed.push_back(o);
+        });
+        c.run(*f.exchange);
+        EXPECT_EQ(f.exchange->savesInProgress(), 1u);
+        f.panels->answerNext(dir.file(c.file));
+        ASSERT_TRUE(f.settle([&] { return !observed.empty(); }));
+        f.flush();
+        EXPECT_EQ(f.exchange->savesInProgress(), 0u);
+        ASSERT_EQ(observed.size(), 1u);
+        EXPECT_EQ(observed[0].action, c.action);
+        EXPECT_TRUE(observed[0].ok());
+        EXPECT_EQ(f.page->scripts,
+                  std::vector<std::string>{"window.__saveResult && window.__saveResult({\"action\":\"" +
+                                           std::string(c.action) + "\",\"ok\":true,\"name\":\"" + c.file +
+                                           "\",\"reason\":\"written\"})"});
     }
 }
 
