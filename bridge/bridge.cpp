@@ -94,6 +94,9 @@ void Bridge::receive(const json::Value& msg) {
         auto* url = reqId ? str(msg, "url") : nullptr;
         if (!url || !parseUrl(*url)) return;
         if (h.net) h.net->netRequest(*reqId, *url, msg);
+    } else if (action == "netCancel") {
+        auto* reqId = str(msg, "reqId");
+        if (reqId && h.net) h.net->netCancel(*reqId);
     } else if (action == "vaultSet") {
         auto* keyId = str(msg, "keyId");
         if (keyId && h.vault) h.vault->vaultSet(strOr(msg, "reqId", ""), *keyId, strOr(msg, "value", ""));
