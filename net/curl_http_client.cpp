@@ -56,6 +56,9 @@ struct CurlHttpClient::Transfer {
     long pendingStatus = 0;
     Clock::time_point lastPiece{};
     bool paused = false;
+    // The idle limit: when a byte last moved either way.
+    Clock::time_point lastActivity{};
+    curl_off_t lastUploaded = 0;
     Clock::time_point deadline;
     Target origin;
     bool originKnown = false;
@@ -88,6 +91,7 @@ struct CurlHttpClient::Transfer {
     static size_t onWrite(char* data, size_t size, size_t count, void* self) noexcept {
         auto* t = static_cast<Transfer*>(self);
         size_t n = size * count;
+        t->lastActivity = Clock::now();
         if (t->flow->onBody) return t->stream(data, n);
         // Counted here rather than with the library's size limit, which misses chunked and
         // compressed bodies.
@@ -127,6 +131,7 @@ struct CurlHttpClient::Transfer {
     // normalised (127.1 becomes 127.0.0.1), and the local rule is about how the host is written.
     static size_t onHeader(char* data, size_t size, size_t count, void* self) noexcept {
         auto* t = static_cast<Transfer*>(self);
+        t->lastActivity = Clock::now();
         std::string_view line(data, size * count);
         if (line.rfind("HTTP/", 0) == 0) t->location.clear();
         if (line.size() > 9 && equalsIgnoringCase(line.substr(0, 9), "location:")) {
@@ -136,6 +141,16 @@ struct CurlHttpClient::Transfer {
             t->location = b == std::string_view::npos ? std::string{} : std::string(value.substr(b, e - b + 1));
         }
         return size * count;
+    }
+
+    // A large body going out slowly is activity too.
+    static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) noexcept {
+        auto* t = static_cast<Transfer*>(self);
+        if (uploaded != t->lastUploaded) {
+            t->lastUploaded = uploaded;
+            t->lastActivity = Clock::now();
+        }
+        return 0;
     }
 
     static int onConnected(void* self, char* ip, char*, int, int) noexcept {
@@ -241,6 +256,34 @@ void CurlHttpClient::postPiece(Transfer& t) {
     t.pending = std::string{};
 }
 
+long CurlHttpClient::endIdle() {
+    long sleepMs = 1000;
+    auto now = Clock::now();
+    std::vector<CURL*> idle;
+    for (auto& [easy, t] : loop_->active) {
+        if (t->paused) t->lastActivity = now;  // waiting for the page, not for the network
+        auto end = t->lastActivity + t->request.idleTimeout;
+        if (now >= end) {
+            idle.push_back(easy);
+        } else {
+            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count() + 1;
+            sleepMs = std::min(sleepMs, static_cast<long>(wait));
+        }
+    }
+    for (CURL* easy : idle) {
+        auto it = loop_->active.find(easy);
+        auto t = std::move(it->second);
+        loop_->active.erase(it);
+        curl_multi_remove_handle(loop_->multi, easy);
+        long seconds = static_cast<long>(t->request.idleTimeout.count() / 1000);
+        answer(std::move(t), HttpResponse::Outcome::Failed,
+               "Operation timed out: no data received for " +
+                   (seconds > 0 ? std::to_string(seconds) + " seconds"
+                                : std::to_string(t->request.idleTimeout.count()) + " ms"));
+    }
+    return sleepMs;
+}
+
 long CurlHttpClient::pumpStreams() {
     long sleepMs = 1000;
     auto now = Clock::now();
@@ -297,7 +340,7 @@ void CurlHttpClient::run() {
             loop_->active.erase(it);
             finishHop(std::move(t), code);
         }
-        long sleepMs = pumpStreams();
+        long sleepMs = std::min(pumpStreams(), endIdle());
         curl_multi_poll(loop_->multi, nullptr, 0, static_cast<int>(sleepMs), nullptr);
     }
 }
@@ -369,12 +412,13 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std:
         auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(t->deadline - Clock::now()).count();
         curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<long long>(1, remaining)));
     }
-    // "Idle" is "less than one byte a second for that long": the library's low-speed check, which a
-    // slow but steady transfer passes and a paused stream is exempt from.
-    long idle = static_cast<long>(std::max<long long>(1, raw->request.idleTimeout.count()));
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, idle);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, idle);
+    // The idle limit is kept by the network thread (endIdle): the library's low-speed check averages
+    // over several seconds, so a silence would run up to five seconds past the limit.
+    raw->lastActivity = Clock::now();
+    raw->lastUploaded = 0;
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, raw);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     // A local server is reached directly: a proxy from the environment would make the connected
     // address the proxy's.
     if (isLoopbackName(raw->hop.host)) curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
@@ -428,9 +472,6 @@ void CurlHttpClient::finishHop(std::unique_ptr<Transfer> t, int result) {
     if (t->tooLarge) return answer(std::move(t), Outcome::TooLarge, curl_easy_strerror(CURLE_FILESIZE_EXCEEDED));
     if (code != CURLE_OK) {
         std::string error = t->errorBuffer[0] ? t->errorBuffer : curl_easy_strerror(code);
-        if (code == CURLE_OPERATION_TIMEDOUT && error.rfind("Operation too slow", 0) == 0)
-            error = "Operation timed out: no data received for " + std::to_string(t->request.idleTimeout.count()) +
-                    " seconds";
         t->response.status = 0;
         return answer(std::move(t), Outcome::Failed, std::move(error));
     }

@@ -40,6 +40,8 @@ private:
     void dropCancelled();
     // Hands streamed bytes to the main queue; returns how long the thread may sleep before the next look.
     long pumpStreams();
+    // Ends transfers that received nothing for their idle limit; returns the time to the next such end.
+    long endIdle();
     void postPiece(Transfer& t);
     void startHop(std::unique_ptr<Transfer> t, std::string url, std::optional<std::string> writtenHost);
     void finishHop(std::unique_ptr<Transfer> t, int curlCode);

@@ -37,7 +37,7 @@ struct HttpRequest {
     std::chrono::milliseconds timeout{600'000};
     // No byte received for this long ends the request with Outcome::Failed ("timed out"); a slow but
     // steady transfer goes on. Also bounds connecting.
-    std::chrono::seconds idleTimeout{120};
+    std::chrono::milliseconds idleTimeout{120'000};
     // More body than this ends the transfer with Outcome::TooLarge; counted as the bytes arrive.
     // Not applied to a streamed body, which is never kept.
     std::size_t maxBodyBytes = 256u * 1024 * 1024;

@@ -19,9 +19,9 @@ public:
     // Time limits: a transfer fails when no byte arrives for `idle`, and in any case after `cap`
     // (a stream has no cap). Tests shorten them.
     struct Limits {
-        std::chrono::seconds requestIdle{120};
+        std::chrono::milliseconds requestIdle{120'000};
         std::chrono::milliseconds requestCap{10 * 60'000};
-        std::chrono::seconds imageIdle{20};
+        std::chrono::milliseconds imageIdle{20'000};
         std::chrono::milliseconds imageCap{2 * 60'000};
     };
     // A response this large ends as a transfer failure instead of exhausting memory.

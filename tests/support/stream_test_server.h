@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -172,6 +173,7 @@ private:
     Handler handler_;
     std::vector<int> openFds_;
     std::vector<std::thread> threads_;
+    std::thread acceptThread_;
 };
 
 }  // namespace testsupport
