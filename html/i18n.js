@@ -28,6 +28,9 @@ const TEXTS = {
     zoomSensSet: '缩放灵敏度：{name}',
     recovered: '已恢复上次退出时保存的画板，请确认已保存',
     badUrl: '请输入 http 或 https 网址', notImage: '这不是可以显示的图片',
+    aiProvider: '服务类型', aiProviderOpenai: 'OpenAI 兼容', aiProviderAnthropic: 'Anthropic',
+    aiProviderCustom: '自定义请求头', aiHeaderName: '请求头名称', aiStop: '停止', aiStopped: '已停止',
+    badEndpoint: '接口地址无法使用：请输入完整的 http 或 https 网址',
   },
   en: {
     appTitle: 'TAVRIK board',
@@ -54,6 +57,9 @@ const TEXTS = {
     zoomSensSet: 'Zoom sensitivity: {name}',
     recovered: 'The board from the last quit is back; check that it was saved',
     badUrl: 'Enter an http or https address', notImage: 'This is not an image the board can show',
+    aiProvider: 'Provider', aiProviderOpenai: 'OpenAI-compatible', aiProviderAnthropic: 'Anthropic',
+    aiProviderCustom: 'Custom header', aiHeaderName: 'Header name', aiStop: 'Stop', aiStopped: 'Stopped',
+    badEndpoint: 'This endpoint address cannot be used: enter a full http or https URL',
   },
 };
 
