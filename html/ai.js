@@ -113,7 +113,8 @@ const aiPanel = (() => {
   }
 
   function showProvider() {
-    $('ai-header-row').hidden = $('ai-provider').value !== 'custom';
+    // Not `hidden`: the panel's label style would show it anyway.
+    $('ai-header-row').style.display = $('ai-provider').value === 'custom' ? '' : 'none';
   }
 
   function send() {
