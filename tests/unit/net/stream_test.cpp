@@ -245,6 +245,31 @@ TEST(StreamedRequest, CancelEndsANonStreamedRequestAndIgnoresWhatItCannotEnd) {
         EXPECT_EQ(r, (json::Value(json::Object{{"reqId", "same"}, {"ok", false}, {"error", "cancelled"}})));
 }
 
+TEST(StreamedRequest, ACancelledRequestIsNeverAnsweredWhereverItWas) {
+    testsupport::HttpTestServer server;
+    nettest::WaitQueue queue;
+    net::CurlHttpClient client(queue);
+    int cancelledAnswers = 0;
+    // Cancelled at once: most are still queued for the network thread, some already connecting.
+    for (int i = 0; i < 50; ++i) {
+        net::HttpRequest req;
+        req.url = server.url("/c" + std::to_string(i));
+        req.onBody = [&](long, std::string) { ++cancelledAnswers; };
+        auto ticket = client.send(std::move(req), [&](net::HttpResponse) { ++cancelledAnswers; });
+        client.cancel(ticket);
+        client.cancel(ticket);  // twice: ignored
+    }
+    client.cancel(987654);  // unknown: ignored
+    std::optional<net::HttpResponse> after;
+    net::HttpRequest req;
+    req.url = server.url("/after");
+    client.send(std::move(req), [&](net::HttpResponse r) { after = std::move(r); });
+    ASSERT_TRUE(queue.runUntil([&] { return after.has_value(); }));
+    EXPECT_EQ(after->outcome, net::HttpResponse::Outcome::Done);
+    queue.runUntil([] { return false; }, 100ms);
+    EXPECT_EQ(cancelledAnswers, 0);
+}
+
 TEST(StreamedRequest, RedirectsAndRefusalsBehaveAsWithoutStreaming) {
     testsupport::HttpTestServer server;
     server.handle([](const testsupport::ReceivedRequest& r) {
