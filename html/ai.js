@@ -183,6 +183,11 @@ const aiPanel = (() => {
       if (state.stopped) return showAiReply(state.answer ? `${state.answer}\n\n${i18n.t('aiStopped')}` : i18n.t('aiStopped'));
       return showAiReply(state.answer ? `${state.answer}\n\n${reply.error}` : reply.error, true);
     }
+    // A shell that does not stream sends the whole body here instead of in chunks.
+    if (typeof reply.text === 'string' && reply.text) {
+      state.raw += reply.text;
+      if (reply.ok) apply(state.parser.feed(reply.text));
+    }
     if (!reply.ok) return showAiReply(`${i18n.t('httpError', { status: reply.status })}: ${errorOf(state.raw)}`, true);
     apply(state.parser.end());
     // A server that ignored "stream" answers with one JSON body.
