@@ -62,6 +62,10 @@ void addNetCommands(CommandTable& table, std::weak_ptr<NetCommands> net) {
     table.add({"netRequest", {{"reqId", K::String}, {"url", K::Url}}, weakly(net, [](NetCommands& n, const Args& a) {
                    n.netRequest(a.str("reqId"), a.str("url"), a.message());
                })});
+    // Our own: ends the page's requests under that id (see the README's page contract).
+    table.add({"netCancel", {{"reqId", K::String}}, weakly(net, [](NetCommands& n, const Args& a) {
+                   n.netCancel(a.str("reqId"));
+               })});
 }
 
 void addVaultCommands(CommandTable& table, std::weak_ptr<VaultCommands> vault) {

@@ -49,6 +49,8 @@ public:
     virtual void fetchImage(std::string url, std::string reqId) = 0;
     // url has parsed; spec is the whole command message.
     virtual void netRequest(std::string reqId, std::string url, const json::Value& spec) = 0;
+    // Ends every unfinished request with this id (the page's choice of reqId may repeat).
+    virtual void netCancel(std::string reqId) = 0;
 };
 
 class VaultCommands {

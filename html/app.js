@@ -258,27 +258,9 @@ function fetchImage(url) {
   return reqId;
 }
 
+// The AI panel's request and its streamed answer live in ai.js.
 function sendAi() {
-  const url = $('ai-url').value.trim();
-  const keyId = $('ai-key-id').value.trim();
-  const prompt = $('ai-prompt').value;
-  if (!httpUrl(url)) return showAiReply(i18n.t('badUrl'), true);
-  const reqId = newReqId('ai');
-  const message = {
-    action: 'netRequest', reqId, url, method: 'POST',
-    headers: { 'Content-Type': 'application/json' },
-    body: JSON.stringify({ model: $('ai-model').value.trim(), messages: [{ role: 'user', content: prompt }], stream: false }),
-  };
-  // The key itself never reaches the page: the shell adds it from the vault by its name.
-  if (keyId) message.auth = { keyId, scheme: 'bearer' };
-  track(reqId, { kind: 'ai' }, AI_TIMEOUT_MS, () => showAiReply(i18n.t('noReply'), true));
-  showAiReply(i18n.t('sending'));
-  $('ai-add').disabled = true;
-  post(message);
-  prefs.set('ai.url', url);
-  prefs.set('ai.model', $('ai-model').value.trim());
-  prefs.set('ai.keyId', keyId);
-  return reqId;
+  return aiPanel.send();
 }
 
 let lastAiAnswer = '';
@@ -511,7 +493,9 @@ window.__imageFetched = (result) => {
 };
 
 window.__netReply = (reply) => {
-  if (!reply || !take(reply.reqId)) return;
+  const entry = reply && take(reply.reqId);
+  if (!entry) return;
+  if (entry.stream) return aiPanel.finish(reply);
   if (typeof reply.error === 'string') return showAiReply(reply.error, true);
   const text = typeof reply.text === 'string' ? reply.text : '';
   if (!reply.ok) return showAiReply(`${i18n.t('httpError', { status: reply.status })}: ${errorOf(text)}`, true);

@@ -29,6 +29,9 @@ const TEXTS = {
     recovered: '已恢复上次退出时保存的画板，请确认已保存',
     savedAs: '已保存为 {name}', writeFailed: '无法写入文件',
     badUrl: '请输入 http 或 https 网址', notImage: '这不是可以显示的图片',
+    aiProvider: '服务类型', aiProviderOpenai: 'OpenAI 兼容', aiProviderAnthropic: 'Anthropic',
+    aiProviderCustom: '自定义请求头', aiHeaderName: '请求头名称', aiStop: '停止', aiStopped: '已停止',
+    badEndpoint: '接口地址无法使用：请输入完整的 http 或 https 网址',
   },
   en: {
     appTitle: 'TAVRIK board',
@@ -56,6 +59,9 @@ const TEXTS = {
     recovered: 'The board from the last quit is back; check that it was saved',
     savedAs: 'Saved as {name}', writeFailed: 'Could not write the file',
     badUrl: 'Enter an http or https address', notImage: 'This is not an image the board can show',
+    aiProvider: 'Provider', aiProviderOpenai: 'OpenAI-compatible', aiProviderAnthropic: 'Anthropic',
+    aiProviderCustom: 'Custom header', aiHeaderName: 'Header name', aiStop: 'Stop', aiStopped: 'Stopped',
+    badEndpoint: 'This endpoint address cannot be used: enter a full http or https URL',
   },
 };
 

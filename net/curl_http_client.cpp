@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "net/header_rules.h"
@@ -18,6 +19,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kReserveWholeLimit = 32u * 1024 * 1024;
+// A stream hands its bytes over about once a frame; the page then sees one call per turn of the
+// main loop at most, not one per network read.
+constexpr auto kPieceInterval = std::chrono::milliseconds(16);
+// Bytes of a stream waiting for the main thread beyond this pause the transfer, so a fast server
+// and a busy page cost this much memory, not the whole body.
+constexpr std::size_t kStreamHighWater = 1u * 1024 * 1024;
+
+bool isRedirectStatus(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 bool sameOrigin(const Target& a, const Target& b) {
     return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
@@ -27,10 +38,27 @@ bool isLoopbackName(const std::string& host) { return host == "localhost" || hos
 
 }  // namespace
 
+// What the main thread and the network thread share about one request.
+struct CurlHttpClient::Flow {
+    std::atomic<bool> cancelled{false};     // set on the main thread; posted tasks check it there
+    std::atomic<bool> pieceWaiting{false};  // a streamed piece is posted and has not run yet
+    std::function<void(long, std::string)> onBody;
+};
+
 // One request through all its hops. Lives on the network thread from send() to its answer.
 struct CurlHttpClient::Transfer {
     HttpRequest request;
     Done done;
+    Ticket ticket = 0;
+    std::shared_ptr<Flow> flow;
+    // Streaming: bytes not yet handed over, the status they belong to, when the last piece left.
+    std::string pending;
+    long pendingStatus = 0;
+    Clock::time_point lastPiece{};
+    bool paused = false;
+    // The idle limit: when a byte last moved either way.
+    Clock::time_point lastActivity{};
+    curl_off_t lastUploaded = 0;
     Clock::time_point deadline;
     Target origin;
     bool originKnown = false;
@@ -63,6 +91,8 @@ struct CurlHttpClient::Transfer {
     static size_t onWrite(char* data, size_t size, size_t count, void* self) noexcept {
         auto* t = static_cast<Transfer*>(self);
         size_t n = size * count;
+        t->lastActivity = Clock::now();
+        if (t->flow->onBody) return t->stream(data, n);
         // Counted here rather than with the library's size limit, which misses chunked and
         // compressed bodies.
         if (t->response.body.size() + n > t->request.maxBodyBytes) {
@@ -84,10 +114,24 @@ struct CurlHttpClient::Transfer {
         return n;
     }
 
+    size_t stream(char* data, size_t n) {
+        long status = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        if (isRedirectStatus(status) && !location.empty()) return n;  // followed, never streamed
+        if (pending.size() >= kStreamHighWater) {
+            paused = true;
+            return CURL_WRITEFUNC_PAUSE;  // the library keeps these bytes and offers them again
+        }
+        pendingStatus = status;
+        pending.append(data, n);
+        return n;
+    }
+
     // Keeps the last response's Location as written: the redirect URL the library hands back is
     // normalised (127.1 becomes 127.0.0.1), and the local rule is about how the host is written.
     static size_t onHeader(char* data, size_t size, size_t count, void* self) noexcept {
         auto* t = static_cast<Transfer*>(self);
+        t->lastActivity = Clock::now();
         std::string_view line(data, size * count);
         if (line.rfind("HTTP/", 0) == 0) t->location.clear();
         if (line.size() > 9 && equalsIgnoringCase(line.substr(0, 9), "location:")) {
@@ -97,6 +141,16 @@ struct CurlHttpClient::Transfer {
             t->location = b == std::string_view::npos ? std::string{} : std::string(value.substr(b, e - b + 1));
         }
         return size * count;
+    }
+
+    // A large body going out slowly is activity too.
+    static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) noexcept {
+        auto* t = static_cast<Transfer*>(self);
+        if (uploaded != t->lastUploaded) {
+            t->lastUploaded = uploaded;
+            t->lastActivity = Clock::now();
+        }
+        return 0;
     }
 
     static int onConnected(void* self, char* ip, char*, int, int) noexcept {
@@ -113,6 +167,8 @@ struct CurlHttpClient::Loop {
     std::mutex mutex;
     std::deque<std::unique_ptr<Transfer>> incoming;
     bool stopping = false;
+    std::unordered_map<Ticket, std::shared_ptr<Flow>> flows;  // requests not yet answered on the main thread
+    std::atomic<unsigned> cancels{0};                         // bumped by cancel() to make the thread look
     CURLM* multi = nullptr;
     std::map<CURL*, std::unique_ptr<Transfer>> active;  // network thread only
 };
@@ -122,7 +178,7 @@ std::once_flag curlInit;
 }
 
 CurlHttpClient::CurlHttpClient(common::MainQueue& mainQueue, Options options)
-    : mainQueue_(mainQueue), options_(std::move(options)), loop_(std::make_unique<Loop>()) {
+    : mainQueue_(mainQueue), options_(std::move(options)), loop_(std::make_shared<Loop>()) {
     std::call_once(curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     loop_->multi = curl_multi_init();
     thread_ = std::thread([this] { run(); });
@@ -146,9 +202,14 @@ void CurlHttpClient::shutdown() {
     loop_->active.clear();
 }
 
-void CurlHttpClient::send(HttpRequest request, Done done) {
+HttpClient::Ticket CurlHttpClient::send(HttpRequest request, Done done) {
     auto t = std::make_unique<Transfer>();
-    t->deadline = Clock::now() + request.timeout;
+    t->deadline = request.timeout.count() > 0 ? Clock::now() + request.timeout : Clock::time_point::max();
+    t->ticket = nextTicket_++;
+    t->flow = std::make_shared<Flow>();
+    t->flow->onBody = std::move(request.onBody);
+    request.onBody = nullptr;
+    Ticket ticket = t->ticket;
     t->method = request.method;
     t->body = request.body;
     // A later header replaces an earlier one of the same name, compared without regard to case.
@@ -159,13 +220,101 @@ void CurlHttpClient::send(HttpRequest request, Done done) {
     t->done = std::move(done);
     {
         std::lock_guard lock(loop_->mutex);
-        if (loop_->stopping) return;
+        if (loop_->stopping) return ticket;
+        loop_->flows.emplace(ticket, t->flow);
         loop_->incoming.push_back(std::move(t));
     }
     curl_multi_wakeup(loop_->multi);
+    return ticket;
+}
+
+void CurlHttpClient::cancel(Ticket ticket) {
+    {
+        std::lock_guard lock(loop_->mutex);
+        auto it = loop_->flows.find(ticket);
+        if (it == loop_->flows.end()) return;
+        it->second->cancelled = true;
+        loop_->flows.erase(it);
+    }
+    ++loop_->cancels;
+    curl_multi_wakeup(loop_->multi);
+}
+
+void CurlHttpClient::dropCancelled() {
+    // Removing a transfer before it completes makes the library close its connection, so the server
+    // sees the close at once.
+    for (auto it = loop_->active.begin(); it != loop_->active.end();) {
+        if (it->second->flow->cancelled) {
+            curl_multi_remove_handle(loop_->multi, it->first);
+            it = loop_->active.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void CurlHttpClient::postPiece(Transfer& t) {
+    t.flow->pieceWaiting = true;
+    t.lastPiece = Clock::now();
+    mainQueue_.post([flow = t.flow, status = t.pendingStatus, bytes = std::move(t.pending)]() mutable {
+        flow->pieceWaiting = false;
+        if (!flow->cancelled) flow->onBody(status, std::move(bytes));
+    });
+    t.pending = std::string{};
+}
+
+long CurlHttpClient::endIdle() {
+    long sleepMs = 1000;
+    auto now = Clock::now();
+    std::vector<CURL*> idle;
+    for (auto& [easy, t] : loop_->active) {
+        if (t->paused) t->lastActivity = now;  // waiting for the page, not for the network
+        auto end = t->lastActivity + t->request.idleTimeout;
+        if (now >= end) {
+            idle.push_back(easy);
+        } else {
+            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count() + 1;
+            sleepMs = std::min(sleepMs, static_cast<long>(wait));
+        }
+    }
+    for (CURL* easy : idle) {
+        auto it = loop_->active.find(easy);
+        auto t = std::move(it->second);
+        loop_->active.erase(it);
+        curl_multi_remove_handle(loop_->multi, easy);
+        long seconds = static_cast<long>(t->request.idleTimeout.count() / 1000);
+        answer(std::move(t), HttpResponse::Outcome::Failed,
+               "Operation timed out: no data received for " +
+                   (seconds > 0 ? std::to_string(seconds) + " seconds"
+                                : std::to_string(t->request.idleTimeout.count()) + " ms"));
+    }
+    return sleepMs;
+}
+
+long CurlHttpClient::pumpStreams() {
+    long sleepMs = 1000;
+    auto now = Clock::now();
+    for (auto& [easy, t] : loop_->active) {
+        if (!t->flow->onBody) continue;
+        if (!t->pending.empty()) {
+            auto due = t->lastPiece + kPieceInterval;
+            if (!t->flow->pieceWaiting && now >= due) {
+                postPiece(*t);
+            } else {
+                auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count();
+                sleepMs = std::min(sleepMs, std::max(2L, static_cast<long>(wait)));
+            }
+        }
+        if (t->paused && t->pending.empty()) {
+            t->paused = false;
+            curl_easy_pause(easy, CURLPAUSE_CONT);  // may deliver the held bytes at once
+        }
+    }
+    return sleepMs;
 }
 
 void CurlHttpClient::run() {
+    unsigned seenCancels = 0;
     for (;;) {
         std::deque<std::unique_ptr<Transfer>> fresh;
         {
@@ -173,7 +322,13 @@ void CurlHttpClient::run() {
             if (loop_->stopping) return;
             fresh.swap(loop_->incoming);
         }
+        unsigned cancels = loop_->cancels.load();
+        if (cancels != seenCancels) {
+            seenCancels = cancels;
+            dropCancelled();
+        }
         for (auto& t : fresh) {
+            if (t->flow->cancelled) continue;
             std::string url = t->request.url;
             startHop(std::move(t), std::move(url), std::nullopt);
         }
@@ -192,7 +347,8 @@ void CurlHttpClient::run() {
             loop_->active.erase(it);
             finishHop(std::move(t), code);
         }
-        curl_multi_poll(loop_->multi, nullptr, 0, 1000, nullptr);
+        long sleepMs = std::min(pumpStreams(), endIdle());
+        curl_multi_poll(loop_->multi, nullptr, 0, static_cast<int>(sleepMs), nullptr);
     }
 }
 
@@ -201,7 +357,15 @@ void CurlHttpClient::answer(std::unique_ptr<Transfer> t, HttpResponse::Outcome o
     t->response.outcome = outcome;
     t->response.error = std::move(error);
     if (outcome != HttpResponse::Outcome::Done) t->response.body = common::Bytes{};  // frees it here
-    mainQueue_.post([done = std::move(t->done), response = std::make_shared<HttpResponse>(std::move(t->response))] {
+    // What a stream received before it ended reaches the page before the answer does.
+    if (!t->pending.empty()) postPiece(*t);
+    mainQueue_.post([done = std::move(t->done), flow = t->flow, ticket = t->ticket, weakLoop = std::weak_ptr(loop_),
+                     response = std::make_shared<HttpResponse>(std::move(t->response))] {
+        if (flow->cancelled) return;
+        if (auto loop = weakLoop.lock()) {
+            std::lock_guard lock(loop->mutex);
+            loop->flows.erase(ticket);
+        }
         done(std::move(*response));
     });
 }
@@ -232,6 +396,7 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std:
     t->errorBuffer[0] = '\0';
     t->location.clear();
     t->tooLarge = t->refusedConnection = false;
+    t->pending.clear();
 
     CURL* easy = curl_easy_init();
     if (!easy) return answer(std::move(t), Outcome::Failed, curl_easy_strerror(CURLE_OUT_OF_MEMORY));
@@ -250,8 +415,17 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std:
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, raw);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Transfer::onConnected);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, raw);
-    auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(t->deadline - Clock::now()).count();
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<long long>(1, remaining)));
+    if (t->deadline != Clock::time_point::max()) {
+        auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(t->deadline - Clock::now()).count();
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<long long>(1, remaining)));
+    }
+    // The idle limit is kept by the network thread (endIdle): the library's low-speed check averages
+    // over several seconds, so a silence would run up to five seconds past the limit.
+    raw->lastActivity = Clock::now();
+    raw->lastUploaded = 0;
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, raw);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     // A local server is reached directly: a proxy from the environment would make the connected
     // address the proxy's.
     if (isLoopbackName(raw->hop.host)) curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
@@ -277,7 +451,9 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std:
 
     if (raw->method == "GET" && !raw->body) {
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    } else if (raw->method == "HEAD" && !raw->body) {
+    } else if (raw->method == "HEAD") {
+        // A HEAD response has no body whatever its Content-Length says; sent as a custom method
+        // with a body, the library would wait for one until the time limit. The body is not sent.
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else {
         if (raw->body || raw->method == "POST") {
@@ -307,7 +483,7 @@ void CurlHttpClient::finishHop(std::unique_ptr<Transfer> t, int result) {
         return answer(std::move(t), Outcome::Failed, std::move(error));
     }
     char* location = nullptr;
-    bool redirect = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+    bool redirect = isRedirectStatus(status);
     if (redirect && curl_easy_getinfo(t->easy, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location) {
         std::string next = location;
         if (++t->redirects > t->request.maxRedirects) {

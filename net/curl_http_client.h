@@ -1,6 +1,7 @@
 #pragma once
 // The HTTP client on libcurl: one network thread drives one multi handle for every request, so a
 // burst of requests costs sockets, not threads, and the main thread never waits on the network.
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -27,24 +28,33 @@ public:
     CurlHttpClient(const CurlHttpClient&) = delete;
     CurlHttpClient& operator=(const CurlHttpClient&) = delete;
 
-    void send(HttpRequest request, Done done) override;
+    Ticket send(HttpRequest request, Done done) override;
+    void cancel(Ticket ticket) override;
 
     // Abandons every request in flight without an answer and stops the network thread; later
     // requests are dropped. Returns as soon as the thread leaves its wait. Idempotent.
     void shutdown();
 
 private:
+    struct Flow;
     struct Transfer;
     struct Loop;
 
     void run();  // the network thread
+    void dropCancelled();
+    // Hands streamed bytes to the main queue; returns how long the thread may sleep before the next look.
+    long pumpStreams();
+    // Ends transfers that received nothing for their idle limit; returns the time to the next such end.
+    long endIdle();
+    void postPiece(Transfer& t);
     void startHop(std::unique_ptr<Transfer> t, std::string url, std::optional<std::string> writtenHost);
     void finishHop(std::unique_ptr<Transfer> t, int curlCode);
     void answer(std::unique_ptr<Transfer> t, HttpResponse::Outcome outcome, std::string error);
 
     common::MainQueue& mainQueue_;
     Options options_;
-    std::unique_ptr<Loop> loop_;
+    std::shared_ptr<Loop> loop_;
+    std::atomic<Ticket> nextTicket_{1};
     std::thread thread_;
 };
 

@@ -4,6 +4,7 @@
 // every hop.
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -32,8 +33,13 @@ struct HttpRequest {
     std::vector<Header> headers;  // a later name replaces an earlier one, without regard to case;
                                   // names that are not tokens and values with CR, LF or NUL are skipped
     std::optional<std::string> body;
-    std::chrono::milliseconds timeout{120'000};  // for the whole chain of hops
+    // For the whole chain of hops; zero means no overall cap (the idle limit still holds).
+    std::chrono::milliseconds timeout{600'000};
+    // No byte received for this long ends the request with Outcome::Failed ("timed out"); a slow but
+    // steady transfer goes on. Also bounds connecting.
+    std::chrono::milliseconds idleTimeout{120'000};
     // More body than this ends the transfer with Outcome::TooLarge; counted as the bytes arrive.
+    // Not applied to a streamed body, which is never kept.
     std::size_t maxBodyBytes = 256u * 1024 * 1024;
     int maxRedirects = 20;
 
@@ -46,6 +52,12 @@ struct HttpRequest {
     // Header names (any case) sent only while a hop has the same scheme, host and port as `url`;
     // a redirect elsewhere is followed without them.
     std::vector<std::string> originBoundHeaders;
+
+    // Set to stream: the last hop's body is handed over in pieces as it arrives instead of being
+    // kept (the answer's body is then empty). Redirect responses are followed, never streamed.
+    // Runs on the main queue, in order, before `done`, with the status of the response; pieces are
+    // coalesced (at most one call outstanding and about one per frame), never one per network read.
+    std::function<void(long status, std::string bytes)> onBody;
 };
 
 struct HttpResponse {
@@ -60,9 +72,15 @@ struct HttpResponse {
 class HttpClient {
 public:
     using Done = std::function<void(HttpResponse)>;
+    using Ticket = std::uint64_t;  // never 0
     virtual ~HttpClient() = default;
-    // Never blocks. `done` runs exactly once, on the main queue, unless the client is destroyed first.
-    virtual void send(HttpRequest request, Done done) = 0;
+    // Never blocks. `done` runs exactly once, on the main queue, unless the client is destroyed
+    // first or the request is cancelled.
+    virtual Ticket send(HttpRequest request, Done done) = 0;
+    // Ends the request wherever it is (queued, connecting, transferring) and closes its connection
+    // soon after; neither `onBody` nor `done` runs after it, even for pieces already posted. An
+    // unknown or finished ticket is ignored. Main thread.
+    virtual void cancel(Ticket ticket) = 0;
 };
 
 }  // namespace net

@@ -8,6 +8,7 @@
 #include "net/image_sniff.h"
 #include "net/transport_policy.h"
 #include "net/url_target.h"
+#include "net/utf8_stream.h"
 
 namespace net {
 namespace {
@@ -27,17 +28,32 @@ json::Value failure(const std::string& reqId, std::string error) {
     return json::Object{{"reqId", reqId}, {"ok", false}, {"error", std::move(error)}};
 }
 
+constexpr const char* kCancelledText = "cancelled";
+
 }  // namespace
 
+struct NetAccess::Live {
+    std::string reqId;
+    vault::SecretSource::Ticket secretTicket = 0;  // non-zero while its credential is being read
+    HttpClient::Ticket ticket = 0;                 // 0 until handed to the client
+    bool stream = false;
+    long seq = 0;
+    Utf8Stream text;
+};
+
 NetAccess::NetAccess(std::shared_ptr<HttpClient> client, std::weak_ptr<bridge::PageSink> page,
-                     std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers)
-    : client_(std::move(client)), page_(std::move(page)), secrets_(std::move(secrets)), workers_(workers) {}
+                     std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers, Limits limits)
+    : client_(std::move(client)),
+      page_(std::move(page)),
+      secrets_(std::move(secrets)),
+      workers_(workers),
+      limits_(limits) {}
+
+void NetAccess::reply(json::Value payload) {
+    if (auto sink = page_.lock()) sink->pushFunction("__netReply", std::move(payload));
+}
 
 void NetAccess::netRequest(std::string reqId, std::string url, const json::Value& spec) {
-    auto reply = [page = page_, reqId](json::Value payload) {
-        if (auto sink = page.lock()) sink->pushFunction("__netReply", std::move(payload));
-    };
-
     // Transport policy, on the host as the client will read it. A URL without a scheme counts as
     // https and fails in transfer; the client never guesses a scheme for it.
     auto written = bridge::parseUrl(url);
@@ -48,7 +64,11 @@ void NetAccess::netRequest(std::string reqId, std::string url, const json::Value
 
     HttpRequest request;
     request.url = url;
-    request.timeout = kRequestTimeout;
+    const json::Value* streamFlag = spec.find("stream");
+    bool stream = streamFlag && streamFlag->boolean() && *streamFlag->boolean();
+    // A stream may run as long as bytes keep coming; its bytes are never kept, so no size cap either.
+    request.timeout = stream ? std::chrono::milliseconds::zero() : limits_.requestCap;
+    request.idleTimeout = limits_.requestIdle;
     request.maxBodyBytes = kMaxResponseBytes;
     request.allowTarget = transportPolicy;  // every redirect hop too
     request.allowConnection = connectionPolicy;
@@ -80,25 +100,36 @@ void NetAccess::netRequest(std::string reqId, std::string url, const json::Value
         (headerName && hasNul(*headerName)))
         return reply(failure(reqId, kNulFieldText));
 
-    if (!withCredential) return send(std::move(request), reqId);
+    auto live = std::make_shared<Live>();
+    live->reqId = std::move(reqId);
+    live->stream = stream;
+    std::uint64_t id = nextId_++;
+    live_.emplace(id, live);
+    if (!withCredential) return send(id, std::move(request));
 
     auto* schemePtr = auth->stringAt("scheme");
     Credential credential{schemePtr ? *schemePtr : "bearer", headerName ? *headerName : std::string{},
                           authHeaders.value_or(std::vector<Header>{})};
-    if (!secrets_) return send(withSecret(std::move(request), credential, ""), reqId);
-    // The read waits behind the page's earlier vault commands, off the main thread.
-    secrets_->get(*keyId, [weak = weak_from_this(), request = std::move(request), credential = std::move(credential),
-                           reqId](std::optional<std::string> secret) mutable {
-        auto self = weak.lock();
-        if (!self) return;
-        std::string value = secret.value_or("");
-        // A stored secret that cannot travel in a header is not sent cut short or left out.
-        if (credential.scheme != "none" && !isSafeHeaderValue(value)) {
-            if (auto sink = self->page_.lock()) sink->pushFunction("__netReply", failure(reqId, kNulFieldText));
-            return;
-        }
-        self->send(withSecret(std::move(request), credential, value), reqId);
-    });
+    if (!secrets_) return send(id, withSecret(std::move(request), credential, ""));
+    // The read waits behind the page's earlier vault commands, off the main thread; a cancel while
+    // it waits drops it.
+    live->secretTicket =
+        secrets_->get(*keyId, [weak = weak_from_this(), id, request = std::move(request),
+                               credential = std::move(credential)](std::optional<std::string> secret) mutable {
+            auto self = weak.lock();
+            if (!self) return;
+            auto it = self->live_.find(id);
+            if (it == self->live_.end()) return;
+            it->second->secretTicket = 0;
+            std::string value = secret.value_or("");
+            // A stored secret that cannot travel in a header is not sent cut short or left out.
+            if (credential.scheme != "none" && !isSafeHeaderValue(value)) {
+                std::string reqId = it->second->reqId;
+                self->live_.erase(it);
+                return self->reply(failure(reqId, kNulFieldText));
+            }
+            self->send(id, withSecret(std::move(request), credential, value));
+        });
 }
 
 HttpRequest NetAccess::withSecret(HttpRequest request, const Credential& credential, const std::string& secret) {
@@ -119,28 +150,74 @@ HttpRequest NetAccess::withSecret(HttpRequest request, const Credential& credent
     return request;
 }
 
-void NetAccess::send(HttpRequest request, const std::string& reqId) {
-    auto reply = [page = page_, reqId](json::Value payload) {
-        if (auto sink = page.lock()) sink->pushFunction("__netReply", std::move(payload));
-    };
-    client_->send(std::move(request), [reply, reqId](HttpResponse r) {
-        using Outcome = HttpResponse::Outcome;
-        if (r.outcome == Outcome::Refused) return reply(failure(reqId, kRefusalText));
-        if (r.outcome != Outcome::Done) return reply(failure(reqId, r.error));
-        std::string_view text = common::asText(r.body);
-        bool ok = r.status >= 200 && r.status <= 299;
-        reply(json::Object{{"reqId", reqId},
-                           {"ok", ok},
-                           {"status", r.status},
-                           {"text", json::validUtf8(text) ? std::string(text) : std::string{}}});
+void NetAccess::send(std::uint64_t id, HttpRequest request) {
+    auto it = live_.find(id);
+    if (it == live_.end()) return;  // cancelled while it waited
+    Live& live = *it->second;
+    auto weak = weak_from_this();
+    if (live.stream)
+        request.onBody = [weak, id](long status, std::string bytes) {
+            if (auto self = weak.lock()) self->piece(id, status, bytes);
+        };
+    live.ticket = client_->send(std::move(request), [weak, id](HttpResponse r) {
+        if (auto self = weak.lock()) self->finish(id, std::move(r));
     });
+}
+
+void NetAccess::piece(std::uint64_t id, long status, const std::string& bytes) {
+    auto it = live_.find(id);
+    if (it == live_.end()) return;
+    chunk(*it->second, status, it->second->text.feed(bytes));
+}
+
+void NetAccess::chunk(Live& live, long status, std::string text) {
+    if (text.empty()) return;  // only the start of a character so far
+    json::Object chunk{{"reqId", live.reqId}, {"seq", live.seq}, {"text", std::move(text)}};
+    if (live.seq++ == 0) chunk.emplace_back("status", status);
+    auto j = json::write(json::Value(std::move(chunk)));
+    if (!j) return;
+    if (auto sink = page_.lock()) sink->pushScript("window.__netChunk && window.__netChunk(" + *j + ")");
+}
+
+void NetAccess::finish(std::uint64_t id, HttpResponse r) {
+    using Outcome = HttpResponse::Outcome;
+    auto it = live_.find(id);
+    if (it == live_.end()) return;
+    std::shared_ptr<Live> live = it->second;
+    // A character cut off by the end of the body is incomplete: the page still gets U+FFFD.
+    if (live->stream) chunk(*live, r.status, live->text.finish());
+    live_.erase(it);
+    const std::string& reqId = live->reqId;
+    if (r.outcome == Outcome::Refused) return reply(failure(reqId, kRefusalText));
+    if (r.outcome != Outcome::Done) return reply(failure(reqId, r.error));
+    std::string_view text = common::asText(r.body);
+    bool ok = r.status >= 200 && r.status <= 299;
+    // A stream's text has reached the page in chunks.
+    reply(json::Object{{"reqId", reqId},
+                       {"ok", ok},
+                       {"status", r.status},
+                       {"text", !live->stream && json::validUtf8(text) ? std::string(text) : std::string{}}});
+}
+
+void NetAccess::netCancel(std::string reqId) {
+    for (auto it = live_.begin(); it != live_.end();) {
+        if (it->second->reqId != reqId) {
+            ++it;
+            continue;
+        }
+        if (it->second->secretTicket && secrets_) secrets_->cancel(it->second->secretTicket);
+        if (it->second->ticket) client_->cancel(it->second->ticket);
+        it = live_.erase(it);
+        reply(failure(reqId, kCancelledText));
+    }
 }
 
 void NetAccess::fetchImage(std::string url, std::string reqId) {
     HttpRequest request;
     request.method = "GET";
     request.url = std::move(url);
-    request.timeout = kImageTimeout;
+    request.timeout = limits_.imageCap;
+    request.idleTimeout = limits_.imageIdle;
     request.maxBodyBytes = kImageMaxBytes;
     client_->send(std::move(request), [weak = weak_from_this(), reqId = std::move(reqId)](HttpResponse r) mutable {
         if (auto self = weak.lock()) self->deliverImage(std::move(reqId), std::move(r));

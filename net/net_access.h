@@ -1,6 +1,8 @@
 #pragma once
 // The request proxy (netRequest) and the remote image fetch (fetchImage): the page's network
 // access, with credentials written in here so the page never sees them.
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -14,17 +16,27 @@ namespace net {
 
 class NetAccess final : public bridge::NetCommands, public std::enable_shared_from_this<NetAccess> {
 public:
-    static constexpr std::chrono::milliseconds kRequestTimeout{120'000};
-    static constexpr std::chrono::milliseconds kImageTimeout{20'000};
+    // Time limits: a transfer fails when no byte arrives for `idle`, and in any case after `cap`
+    // (a stream has no cap). Tests shorten them.
+    struct Limits {
+        std::chrono::milliseconds requestIdle{120'000};
+        std::chrono::milliseconds requestCap{10 * 60'000};
+        std::chrono::milliseconds imageIdle{20'000};
+        std::chrono::milliseconds imageCap{2 * 60'000};
+    };
     // A response this large ends as a transfer failure instead of exhausting memory.
     static constexpr std::size_t kMaxResponseBytes = 256u * 1024 * 1024;
 
     // secrets may be null: a credential is then sent empty, as for a key id with no secret.
     NetAccess(std::shared_ptr<HttpClient> client, std::weak_ptr<bridge::PageSink> page,
-              std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers);
+              std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers)
+        : NetAccess(std::move(client), std::move(page), std::move(secrets), workers, Limits{}) {}
+    NetAccess(std::shared_ptr<HttpClient> client, std::weak_ptr<bridge::PageSink> page,
+              std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers, Limits limits);
 
     void fetchImage(std::string url, std::string reqId) override;
     void netRequest(std::string reqId, std::string url, const json::Value& spec) override;
+    void netCancel(std::string reqId) override;
 
     // The reply's error when a header, header name or key id holds a NUL, or a stored secret cannot
     // be written into a header.
@@ -37,13 +49,22 @@ private:
         std::vector<Header> headers;
     };
     static HttpRequest withSecret(HttpRequest request, const Credential& credential, const std::string& secret);
-    void send(HttpRequest request, const std::string& reqId);
+    struct Live;  // one unfinished netRequest
+
     void deliverImage(std::string reqId, HttpResponse response);
+    void send(std::uint64_t id, HttpRequest request);
+    void piece(std::uint64_t id, long status, const std::string& bytes);
+    void finish(std::uint64_t id, HttpResponse response);
+    void chunk(Live& live, long status, std::string text);
+    void reply(json::Value payload);
 
     std::shared_ptr<HttpClient> client_;
     std::weak_ptr<bridge::PageSink> page_;
     std::shared_ptr<vault::SecretSource> secrets_;
     common::Workers& workers_;
+    Limits limits_;
+    std::uint64_t nextId_ = 1;
+    std::map<std::uint64_t, std::shared_ptr<Live>> live_;  // by our own id: the page's reqId may repeat
 };
 
 }  // namespace net

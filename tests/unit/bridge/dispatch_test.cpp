@@ -39,6 +39,7 @@ struct Recorder : bridge::ParentWindow,
     void netRequest(std::string r, std::string u, const json::Value& spec) override {
         add("netRequest|" + r + "|" + u + "|" + (spec.stringAt("action") ? "spec" : "?"));
     }
+    void netCancel(std::string r) override { add("netCancel|" + r); }
     void vaultSet(std::string r, std::string k, std::string v) override { add("vaultSet|" + r + "|" + k + "|" + v); }
     void vaultDelete(std::string r, std::string k) override { add("vaultDelete|" + r + "|" + k); }
     void vaultStatus(std::string r, std::string k) override { add("vaultStatus|" + r + "|" + k); }
@@ -140,6 +141,11 @@ TEST(Dispatch, RoutesEachCommandWithItsCheckedFields) {
         {R"({"action":"netRequest","reqId":"1","url":"ftp://x/"})", {"netRequest|1|ftp://x/|spec"}},
         {R"({"action":"netRequest","reqId":"1","url":"http://a b"})", {}},
         {R"({"action":"netRequest","url":"https://a"})", {}},
+        {R"({"action":"netCancel","reqId":"n\u00e9 1"})", {"netCancel|né 1"}},
+        {R"({"action":"netCancel","reqId":""})", {"netCancel|"}},
+        {R"({"action":"netCancel","reqId":7})", {}},
+        {R"({"action":"netCancel","reqId":["a"]})", {}},
+        {R"({"action":"netCancel"})", {}},
         // vault
         {R"({"action":"vaultSet","reqId":"q","keyId":"k","value":"v"})", {"vaultSet|q|k|v"}},
         {R"({"action":"vaultSet","keyId":"k"})", {"vaultSet||k|"}},
