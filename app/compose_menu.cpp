@@ -4,6 +4,7 @@
 #include "menu/gtk_menu_bar.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"
+#include "menu/webkit_page_language.h"
 #include "menu/webkit_window_pages.h"
 
 namespace app {
@@ -46,6 +47,7 @@ void composeMenu(AppDelegate& app) {
 
 void composeMenuCommands(AppDelegate& app) {
     if (auto m = latestMenu.lock(); m && app.bridge()) app.bridge()->handlers().menu = m;
+    if (app.webView()) app.keep(std::make_shared<menu::WebkitPageLanguage>(app.webView()));
 }
 
 }  // namespace app

@@ -31,7 +31,7 @@ const prefs = {
 
 function toast(text, kind = 'info') {
   const el = $('toast');
-  el.textContent = String(text);
+  el.textContent = i18n.native(String(text));
   el.className = `show ${kind}`;
   clearTimeout(toast.timer);
   toast.timer = setTimeout(() => { el.className = ''; }, kind === 'error' ? 5000 : 2600);
@@ -56,7 +56,7 @@ function refreshChrome() {
   $('empty-hint').hidden = !boardView.isEmpty();
   const sel = boardView.selected();
   for (const id of ['btn-openfile', 'btn-savefile', 'btn-delete']) $(id).disabled = !sel;
-  $('zoom-level').value = `${Math.round(boardView.zoom * 100)}%`;
+  $('zoom-level').value = i18n.percent(boardView.zoom);
   const title = `TAVRIK — ${i18n.t('untitled')}${dirty ? ' •' : ''}`;
   if (title !== lastTitle) {
     lastTitle = title;
@@ -175,7 +175,7 @@ function importPdf(name, dataUrl) {
       post({ action: 'renderPDFChunk', reqId, chunk: payload.slice(i, i + CHUNK_CHARS) });
     post({ action: 'renderPDFEnd', reqId, name });
   }
-  toast(i18n.t('renderingPdf', { i: 0, n: '…' }));
+  toast(i18n.t('pdfReading'));
   return reqId;
 }
 
@@ -207,7 +207,7 @@ function httpUrl(text) {
 
 function setStatus(id, text, kind = '') {
   const el = $(id);
-  el.textContent = text;
+  el.textContent = i18n.native(text);
   el.className = `status ${kind}`;
 }
 
@@ -250,7 +250,7 @@ function sendAi() {
 let lastAiAnswer = '';
 function showAiReply(text, isError = false) {
   const el = $('ai-reply');
-  el.textContent = text;
+  el.textContent = i18n.native(text);
   el.classList.toggle('error', isError);
   if (isError) toast(text, 'error');
 }
