@@ -289,12 +289,26 @@ function refreshKeys() {
   post({ action: 'vaultList', reqId: newReqId('vault-list') });
 }
 
+// "Stored in: …", with the store's name in the page's language; relabelled on a language change.
+function showBackend(backend) {
+  const el = $('keys-backend');
+  const label = document.createElement('span');
+  label.dataset.i18n = 'backend';
+  const name = document.createElement('span');
+  const key = { keychain: 'backendKeychain', file: 'backendFile' }[backend];
+  if (key) name.dataset.i18n = key;
+  else name.textContent = String(backend);
+  el.replaceChildren(label, ': ', name);
+  i18n.apply(el);
+}
+
 function renderKeys(keys) {
   const list = $('keys-list');
   list.textContent = '';
   if (!keys.length) {
     const li = document.createElement('li');
     li.className = 'muted';
+    li.dataset.i18n = 'noKeys';  // relabelled with the rest on a language change
     li.textContent = i18n.t('noKeys');
     list.append(li);
     return;
@@ -310,6 +324,7 @@ function renderKeys(keys) {
     const del = document.createElement('button');
     del.className = 'small';
     del.textContent = '×';
+    del.dataset.i18nTitle = 'remove';
     del.title = i18n.t('remove');
     del.addEventListener('click', () => post({ action: 'vaultDelete', reqId: newReqId('vault-delete'), keyId }));
     li.append(name, hint, del);
@@ -466,7 +481,7 @@ window.__netReply = (reply) => {
 window.__vaultReply = (reply) => {
   if (!reply || typeof reply.reqId !== 'string') return;
   const kind = reply.reqId.split('-').slice(0, 2).join('-');
-  if (reply.backend) $('keys-backend').textContent = `${i18n.t('backend')}: ${reply.backend}`;
+  if (reply.backend) showBackend(reply.backend);
   if (kind === 'vault-list' && Array.isArray(reply.keys)) {
     renderKeys(reply.keys.filter((k) => typeof k === 'string'));
   } else if (kind === 'vault-status') {

@@ -32,6 +32,7 @@ const TEXTS = {
     notImageOrTooBig: '响应不是图片或超过 25MB',
     httpsOnly: '只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）',
     pdfTooBig: 'PDF 超过 25MB，无法读取',
+    backendKeychain: '系统密钥环', backendFile: '加密文件',
   },
   'zh-Hant': {
     appTitle: 'TAVRIK 畫板',
@@ -62,6 +63,7 @@ const TEXTS = {
     notImageOrTooBig: '回應不是圖片或超過 25MB',
     httpsOnly: '只允許 https 請求（本機 Ollama 可使用 http://127.0.0.1）',
     pdfTooBig: 'PDF 超過 25MB，無法讀取',
+    backendKeychain: '系統金鑰圈', backendFile: '加密檔案',
   },
   en: {
     appTitle: 'TAVRIK board',
@@ -92,6 +94,7 @@ const TEXTS = {
     notImageOrTooBig: 'Response is not an image or exceeds 25 MB',
     httpsOnly: 'Only https requests are allowed (a local Ollama may use http://127.0.0.1)',
     pdfTooBig: 'The PDF is larger than 25 MB and cannot be read',
+    backendKeychain: 'System keyring', backendFile: 'Encrypted file',
   },
   ja: {
     appTitle: 'TAVRIK キャンバス',
@@ -122,6 +125,7 @@ const TEXTS = {
     notImageOrTooBig: '応答が画像でないか、25MB を超えています',
     httpsOnly: 'https のリクエストのみ許可されています（ローカルの Ollama は http://127.0.0.1 を使えます）',
     pdfTooBig: 'PDF が 25MB を超えているため読み込めません',
+    backendKeychain: 'システムのキーリング', backendFile: '暗号化ファイル',
   },
   es: {
     appTitle: 'Lienzo de TAVRIK',
@@ -152,6 +156,7 @@ const TEXTS = {
     notImageOrTooBig: 'La respuesta no es una imagen o supera 25 MB',
     httpsOnly: 'Solo se permiten solicitudes https (un Ollama local puede usar http://127.0.0.1)',
     pdfTooBig: 'El PDF supera los 25 MB y no se puede leer',
+    backendKeychain: 'Llavero del sistema', backendFile: 'Archivo cifrado',
   },
   fr: {
     appTitle: 'Canevas TAVRIK',
@@ -182,6 +187,7 @@ const TEXTS = {
     notImageOrTooBig: "La réponse n'est pas une image ou dépasse 25 Mo",
     httpsOnly: 'Seules les requêtes https sont autorisées (un Ollama local peut utiliser http://127.0.0.1)',
     pdfTooBig: 'Le PDF dépasse 25 Mo et ne peut pas être lu',
+    backendKeychain: 'Trousseau du système', backendFile: 'Fichier chiffré',
   },
   de: {
     appTitle: 'TAVRIK-Leinwand',
@@ -212,6 +218,7 @@ const TEXTS = {
     notImageOrTooBig: 'Antwort ist kein Bild oder über 25 MB',
     httpsOnly: 'Nur https-Anfragen sind erlaubt (ein lokales Ollama kann http://127.0.0.1 verwenden)',
     pdfTooBig: 'Das PDF ist größer als 25 MB und kann nicht gelesen werden',
+    backendKeychain: 'Systemschlüsselbund', backendFile: 'Verschlüsselte Datei',
   },
   it: {
     appTitle: 'Tela di TAVRIK',
@@ -242,6 +249,7 @@ const TEXTS = {
     notImageOrTooBig: "La risposta non è un'immagine o supera 25 MB",
     httpsOnly: 'Sono consentite solo richieste https (un Ollama locale può usare http://127.0.0.1)',
     pdfTooBig: 'Il PDF supera 25 MB e non può essere letto',
+    backendKeychain: 'Portachiavi di sistema', backendFile: 'File cifrato',
   },
   pt: {
     appTitle: 'Tela do TAVRIK',
@@ -272,6 +280,7 @@ const TEXTS = {
     notImageOrTooBig: 'A resposta não é uma imagem ou excede 25 MB',
     httpsOnly: 'Somente solicitações https são permitidas (um Ollama local pode usar http://127.0.0.1)',
     pdfTooBig: 'O PDF tem mais de 25 MB e não pode ser lido',
+    backendKeychain: 'Chaveiro do sistema', backendFile: 'Arquivo criptografado',
   },
   ko: {
     appTitle: 'TAVRIK 캔버스',
@@ -302,6 +311,7 @@ const TEXTS = {
     notImageOrTooBig: '응답이 이미지가 아니거나 25MB를 초과합니다',
     httpsOnly: 'https 요청만 허용됩니다(로컬 Ollama는 http://127.0.0.1 사용 가능)',
     pdfTooBig: 'PDF가 25MB를 초과하여 읽을 수 없습니다',
+    backendKeychain: '시스템 키링', backendFile: '암호화된 파일',
   },
 };
 

@@ -88,6 +88,7 @@ TEST(PageLanguage, TheMenuRelabelsThePageToolbarInEveryLanguage) {
 TEST(PageLanguage, EveryLoadIsToldTheStoredChoice) {
     Language fr("fr_FR.UTF-8");
     Shell shell("");
+    shell.app().bridge()->handlers().vault = nullptr;  // the vault's replies are made below
     ASSERT_TRUE(testsupport::loadRealPage(shell));
     ASSERT_TRUE(shell.waitFor("document.documentElement.lang === 'fr'"));
 
@@ -99,6 +100,18 @@ TEST(PageLanguage, EveryLoadIsToldTheStoredChoice) {
     ASSERT_TRUE(shell.waitFor("!window.__gone && document.documentElement.lang === 'ja'"));
     EXPECT_EQ(text(shell, "document.getElementById('btn-note').textContent"), "メモを追加");
     EXPECT_EQ(text(shell, "document.getElementById('lang-select').value"), "ja");
+
+    // Texts the page made from the shell's replies and calls change language with the rest.
+    shell.eval("__vaultReply({reqId: 'vault-list-1', ok: true, has: false, hint: '', backend: 'file', keys: []})");
+    EXPECT_EQ(text(shell, "document.getElementById('keys-backend').textContent"), "保存先: 暗号化ファイル");
+    g_action_group_activate_action(G_ACTION_GROUP(shell.app().application()), "tag-509", nullptr);
+    ASSERT_TRUE(shell.waitFor("document.documentElement.lang === 'pt'"));
+    EXPECT_EQ(text(shell, "document.getElementById('keys-backend').textContent"),
+              "Armazenadas em: Arquivo criptografado");
+    EXPECT_EQ(text(shell, "document.querySelector('#keys-list li').textContent"), "Nenhuma chave salva ainda");
+    shell.eval("toast('PDF 超过 25MB，无法读取')");
+    EXPECT_EQ(text(shell, "document.getElementById('toast').textContent"),
+              "O PDF tem mais de 25 MB e não pode ser lido");
 
     // A hand-edited choice that is no language tag reaches the page as English, as the menus read it.
     shell.app().settings().set(menu::L10N::key, "x');document.title=('owned");
