@@ -76,7 +76,7 @@ TEST(PageLanguage, TheMenuRelabelsThePageToolbarInEveryLanguage) {
     ASSERT_TRUE(shell.waitFor("document.documentElement.lang === 'de'"));
     EXPECT_EQ(text(shell, "String(/^100\\s%$/.test(document.getElementById('zoom-level').value))"), "true");
     EXPECT_TRUE(testsupport::runUntil(
-        [&] { return std::string(gtk_window_get_title(shell.window())) == "TAVRIK — Unbenannte Leinwand"; }));
+        [&] { return std::string(gtk_window_get_title(shell.window())) == "TAVRIK — Unbenanntes Board"; }));
 
     // Back to "auto": the system's language again, on both sides.
     g_action_group_activate_action(G_ACTION_GROUP(app), "tag-500", nullptr);
