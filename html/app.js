@@ -289,17 +289,13 @@ function refreshKeys() {
   post({ action: 'vaultList', reqId: newReqId('vault-list') });
 }
 
-// "Stored in: …", with the store's name in the page's language; relabelled on a language change.
-function showBackend(backend) {
+// "Stored in: …", with the store's name in the page's language; shown again on a language change.
+function showBackend(backend = $('keys-backend').dataset.backend) {
+  if (!backend) return;
   const el = $('keys-backend');
-  const label = document.createElement('span');
-  label.dataset.i18n = 'backend';
-  const name = document.createElement('span');
+  el.dataset.backend = backend;
   const key = { keychain: 'backendKeychain', file: 'backendFile' }[backend];
-  if (key) name.dataset.i18n = key;
-  else name.textContent = String(backend);
-  el.replaceChildren(label, ': ', name);
-  i18n.apply(el);
+  el.textContent = i18n.t('labelled', { label: i18n.t('backend'), value: key ? i18n.t(key) : String(backend) });
 }
 
 function renderKeys(keys) {
@@ -340,6 +336,7 @@ function applyLanguage(code) {
   prefs.set('lang', code);
   i18n.apply();
   fillSelects();
+  showBackend();
   refreshChrome();
   return true;
 }

@@ -33,6 +33,7 @@ const TEXTS = {
     httpsOnly: '只允许 https 请求（本地 Ollama 可用 http://127.0.0.1）',
     pdfTooBig: 'PDF 超过 25MB，无法读取',
     backendKeychain: '系统密钥环', backendFile: '加密文件',
+    labelled: '{label}：{value}',
   },
   'zh-Hant': {
     appTitle: 'TAVRIK 畫板',
@@ -64,6 +65,7 @@ const TEXTS = {
     httpsOnly: '只允許 https 請求（本機 Ollama 可使用 http://127.0.0.1）',
     pdfTooBig: 'PDF 超過 25MB，無法讀取',
     backendKeychain: '系統金鑰圈', backendFile: '加密檔案',
+    labelled: '{label}：{value}',
   },
   en: {
     appTitle: 'TAVRIK board',
@@ -95,6 +97,7 @@ const TEXTS = {
     httpsOnly: 'Only https requests are allowed (a local Ollama may use http://127.0.0.1)',
     pdfTooBig: 'The PDF is larger than 25 MB and cannot be read',
     backendKeychain: 'System keyring', backendFile: 'Encrypted file',
+    labelled: '{label}: {value}',  // a label and its value, with the language's colon
   },
   ja: {
     appTitle: 'TAVRIK ボード',
@@ -126,6 +129,7 @@ const TEXTS = {
     httpsOnly: 'https のリクエストのみ許可されています（ローカルの Ollama は http://127.0.0.1 を使えます）',
     pdfTooBig: 'PDF が 25MB を超えているため読み込めません',
     backendKeychain: 'システムのキーリング', backendFile: '暗号化ファイル',
+    labelled: '{label}：{value}',
   },
   es: {
     appTitle: 'Tablero de TAVRIK',
@@ -157,6 +161,7 @@ const TEXTS = {
     httpsOnly: 'Solo se permiten solicitudes https (un Ollama local puede usar http://127.0.0.1)',
     pdfTooBig: 'El PDF supera los 25 MB y no se puede leer',
     backendKeychain: 'Llavero del sistema', backendFile: 'Archivo cifrado',
+    labelled: '{label}: {value}',
   },
   fr: {
     appTitle: 'Tableau TAVRIK',
@@ -188,6 +193,7 @@ const TEXTS = {
     httpsOnly: 'Seules les requêtes https sont autorisées (un Ollama local peut utiliser http://127.0.0.1)',
     pdfTooBig: 'Le PDF dépasse 25 Mo et ne peut pas être lu',
     backendKeychain: 'Trousseau du système', backendFile: 'Fichier chiffré',
+    labelled: '{label}\u00a0: {value}',
   },
   de: {
     appTitle: 'TAVRIK-Board',
@@ -219,6 +225,7 @@ const TEXTS = {
     httpsOnly: 'Nur https-Anfragen sind erlaubt (ein lokales Ollama kann http://127.0.0.1 verwenden)',
     pdfTooBig: 'Das PDF ist größer als 25 MB und kann nicht gelesen werden',
     backendKeychain: 'Systemschlüsselbund', backendFile: 'Verschlüsselte Datei',
+    labelled: '{label}: {value}',
   },
   it: {
     appTitle: 'Lavagna di TAVRIK',
@@ -250,6 +257,7 @@ const TEXTS = {
     httpsOnly: 'Sono consentite solo richieste https (un Ollama locale può usare http://127.0.0.1)',
     pdfTooBig: 'Il PDF supera 25 MB e non può essere letto',
     backendKeychain: 'Portachiavi di sistema', backendFile: 'File cifrato',
+    labelled: '{label}: {value}',
   },
   pt: {
     appTitle: 'Quadro do TAVRIK',
@@ -281,6 +289,7 @@ const TEXTS = {
     httpsOnly: 'Somente solicitações https são permitidas (um Ollama local pode usar http://127.0.0.1)',
     pdfTooBig: 'O PDF tem mais de 25 MB e não pode ser lido',
     backendKeychain: 'Chaveiro do sistema', backendFile: 'Arquivo criptografado',
+    labelled: '{label}: {value}',
   },
   ko: {
     appTitle: 'TAVRIK 보드',
@@ -312,6 +321,7 @@ const TEXTS = {
     httpsOnly: 'https 요청만 허용됩니다(로컬 Ollama는 http://127.0.0.1 사용 가능)',
     pdfTooBig: 'PDF가 25MB를 초과하여 읽을 수 없습니다',
     backendKeychain: '시스템 키링', backendFile: '암호화된 파일',
+    labelled: '{label}: {value}',
   },
 };
 

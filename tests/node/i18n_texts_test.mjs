@@ -24,7 +24,7 @@ const LANGUAGES = [...LANG_CODES].filter((c) => c !== 'auto');
 // Texts that rightly read the same as English, by language and key ("*" = every language). A
 // text equal to English that is not listed here is an untranslated one.
 const SAME_AS_ENGLISH = {
-  '*': ['fetchPlaceholder', 'httpError'],            // a URL pattern; "HTTP" and a status number
+  '*': ['fetchPlaceholder', 'httpError', 'labelled'], // a URL pattern; "HTTP" and a number; "{label}: {value}"
   fr: ['note', 'zoom', 'sensNames.2'],                // "Note", "Zoom", "Standard" (the menu's word)
   de: ['zoom', 'prompt', 'sensNames.2'],              // "Zoom", "Prompt", "Standard" (the menu's word)
   it: ['zoom', 'prompt', 'sensNames.2'],              // "Zoom", "Prompt", "Standard" (the menu's word)
