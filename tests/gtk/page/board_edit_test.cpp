@@ -207,7 +207,8 @@ TEST_F(BoardEdit, LanguageChangeReportsTheSensitivityAgain) {
     // Chosen in the page's own list, too.
     js("window.__sent.length = 0; const l = document.getElementById('lang-select'); l.value = 'en';"
        " l.dispatchEvent(new Event('change'))");
-    EXPECT_EQ(js("window.__sent.map((m) => JSON.parse(m).action).join()"), "menuState,langChanged");
+    // The window title follows the language too ("Tableau sans titre" → "Untitled board").
+    EXPECT_EQ(js("window.__sent.map((m) => JSON.parse(m).action).join()"), "setTitle,menuState,langChanged");
 }
 
 }  // namespace
