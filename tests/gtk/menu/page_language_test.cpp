@@ -88,7 +88,7 @@ TEST(PageLanguage, TheMenuRelabelsThePageToolbarInEveryLanguage) {
 TEST(PageLanguage, EveryLoadIsToldTheStoredChoice) {
     Language fr("fr_FR.UTF-8");
     Shell shell("");
-    shell.app().bridge()->handlers().vault = nullptr;  // the vault's replies are made below
+    shell.app().bridge()->handlers().vault.reset();  // the vault's replies are made below
     ASSERT_TRUE(testsupport::loadRealPage(shell));
     ASSERT_TRUE(shell.waitFor("document.documentElement.lang === 'fr'"));
 

@@ -16,11 +16,11 @@ protected:
         // The page alone: its messages are recorded, and no native part acts on them (no dialogs,
         // no files, no network). The journeys run the page with every part.
         auto& h = shell.app().bridge()->handlers();
-        h.files = nullptr;
-        h.render = nullptr;
-        h.net = nullptr;
-        h.vault = nullptr;
-        h.menu = nullptr;
+        h.files.reset();
+        h.render.reset();
+        h.net.reset();
+        h.vault.reset();
+        h.menu.reset();
         ASSERT_TRUE(testsupport::loadRealPage(shell));
         testsupport::recordMessages(shell);
         js("board.load({items: []}); __setLang('zh-Hans'); window.__sent.length = 0");
