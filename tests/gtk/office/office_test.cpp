@@ -35,11 +35,11 @@ class OfficeExport : public ::testing::Test {
 protected:
     void SetUp() override {
         auto& h = shell.app().bridge()->handlers();
-        h.files = nullptr;
-        h.render = nullptr;
-        h.net = nullptr;
-        h.vault = nullptr;
-        h.menu = nullptr;
+        h.files.reset();
+        h.render.reset();
+        h.net.reset();
+        h.vault.reset();
+        h.menu.reset();
         ASSERT_TRUE(testsupport::loadRealPage(shell));
         testsupport::recordMessages(shell);
         ASSERT_EQ(shell.eval(kBoard), "true");
