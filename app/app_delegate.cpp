@@ -92,6 +92,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     parentWindow_ = std::make_shared<bridge::GtkParentWindow>(app_);
     bridge::addWindowCommands(bridge_->commands(), parentWindow_);
     bridge::addMenuCommands(bridge_->commands(), menu_.mainMenu);
+    menu_.followInPage(webView_);
 
     webPolicy_ = composeWebPolicy(webView_, options_.resourcesDir, desktop_);
 

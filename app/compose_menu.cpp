@@ -4,6 +4,7 @@
 #include "menu/gtk_menu_bar.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"
+#include "menu/webkit_page_language.h"
 #include "menu/webkit_window_pages.h"
 
 namespace app {
@@ -34,7 +35,12 @@ MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::
     return part;
 }
 
+void MenuPart::followInPage(WebKitWebView* view) {
+    if (view) pageLanguage = std::make_shared<menu::WebkitPageLanguage>(view);
+}
+
 void MenuPart::shutdown() {
+    pageLanguage.reset();
     mainMenu.reset();
     if (l10nStore) menu::L10N::unsetStore(std::exchange(l10nStore, nullptr));
 }

@@ -19,7 +19,8 @@
 
 namespace menu {
 class MainMenu;
-}
+class WebkitPageLanguage;
+}  // namespace menu
 namespace webpolicy {
 class WebkitNavGuard;
 class WebkitShellUI;
@@ -45,7 +46,11 @@ struct QuitTriggers;
 
 struct MenuPart {
     std::shared_ptr<menu::MainMenu> mainMenu;  // holds the menu bar view
+    std::shared_ptr<menu::WebkitPageLanguage> pageLanguage;
     common::SettingsStore* l10nStore = nullptr;
+    // Keeps the main page in the menus' language: gives the web view the user's preferred
+    // languages and tells every page it loads the stored choice. Before the first load.
+    void followInPage(WebKitWebView* view);
     // Takes the menu bar down while the application is still registered, and the settings store
     // back out of L10N.
     void shutdown();

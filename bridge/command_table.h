@@ -53,6 +53,9 @@ public:
     // A row for an action already present replaces it.
     void add(Command row);
     void clear() { rows_.clear(); }
+    void remove(std::string_view action) {
+        if (auto it = rows_.find(action); it != rows_.end()) rows_.erase(it);
+    }
     bool has(std::string_view action) const { return rows_.find(action) != rows_.end(); }
     // Runs the row's handler when the message has an action with a row and every required field.
     bool dispatch(const json::Value& message) const;

@@ -31,7 +31,7 @@ const prefs = {
 
 function toast(text, kind = 'info') {
   const el = $('toast');
-  el.textContent = String(text);
+  el.textContent = i18n.native(String(text));
   el.className = `show ${kind}`;
   clearTimeout(toast.timer);
   toast.timer = setTimeout(() => { el.className = ''; }, kind === 'error' ? 5000 : 2600);
@@ -63,7 +63,7 @@ function refreshChrome() {
   $('empty-hint').hidden = !boardView.isEmpty();
   const sel = boardView.selected();
   for (const id of ['btn-openfile', 'btn-savefile', 'btn-delete']) $(id).disabled = !sel;
-  $('zoom-level').value = `${Math.round(boardView.zoom * 100)}%`;
+  $('zoom-level').value = i18n.percent(boardView.zoom);
   const title = `TAVRIK — ${i18n.t('untitled')}${dirty ? ' •' : ''}`;
   if (title !== lastTitle) {
     lastTitle = title;
@@ -209,7 +209,7 @@ function importPdf(name, dataUrl) {
       post({ action: 'renderPDFChunk', reqId, chunk: payload.slice(i, i + CHUNK_CHARS) });
     post({ action: 'renderPDFEnd', reqId, name });
   }
-  toast(i18n.t('renderingPdf', { i: 0, n: '…' }));
+  toast(i18n.t('pdfReading'));
   return reqId;
 }
 
@@ -241,7 +241,7 @@ function httpUrl(text) {
 
 function setStatus(id, text, kind = '') {
   const el = $(id);
-  el.textContent = text;
+  el.textContent = i18n.native(text);
   el.className = `status ${kind}`;
 }
 
@@ -266,7 +266,7 @@ function sendAi() {
 let lastAiAnswer = '';
 function showAiReply(text, isError = false) {
   const el = $('ai-reply');
-  el.textContent = text;
+  el.textContent = i18n.native(text);
   el.classList.toggle('error', isError);
   if (isError) toast(text, 'error');
 }
@@ -305,12 +305,22 @@ function refreshKeys() {
   post({ action: 'vaultList', reqId: newReqId('vault-list') });
 }
 
+// "Stored in: …", with the store's name in the page's language; shown again on a language change.
+function showBackend(backend = $('keys-backend').dataset.backend) {
+  if (!backend) return;
+  const el = $('keys-backend');
+  el.dataset.backend = backend;
+  const key = { keychain: 'backendKeychain', file: 'backendFile' }[backend];
+  el.textContent = i18n.t('labelled', { label: i18n.t('backend'), value: key ? i18n.t(key) : String(backend) });
+}
+
 function renderKeys(keys) {
   const list = $('keys-list');
   list.textContent = '';
   if (!keys.length) {
     const li = document.createElement('li');
     li.className = 'muted';
+    li.dataset.i18n = 'noKeys';  // relabelled with the rest on a language change
     li.textContent = i18n.t('noKeys');
     list.append(li);
     return;
@@ -326,6 +336,7 @@ function renderKeys(keys) {
     const del = document.createElement('button');
     del.className = 'small';
     del.textContent = '×';
+    del.dataset.i18nTitle = 'remove';
     del.title = i18n.t('remove');
     del.addEventListener('click', () => post({ action: 'vaultDelete', reqId: newReqId('vault-delete'), keyId }));
     li.append(name, hint, del);
@@ -341,6 +352,7 @@ function applyLanguage(code) {
   prefs.set('lang', code);
   i18n.apply();
   fillSelects();
+  showBackend();
   refreshChrome();
   // The shell rebuilds its menu for the new language with the default sensitivity checked.
   post({ action: 'menuState', sens: boardView.sens });
@@ -448,7 +460,7 @@ window.__restoreNative = (text) => {
 window.__openFailed = (name, reason) => {
   const key = { missing: 'openMissing', directory: 'openDirectory', unreadable: 'openUnreadable',
     notBoard: 'openNotBoard', tooLarge: 'dropTooLarge' }[reason] || 'openUnreadable';
-  toast(i18n.t(key, { name: String(name), limit: '26,214,400' }), 'error');
+  toast(i18n.t(key, { name: String(name), limit: i18n.size(26214400) }), 'error');
 };
 
 window.__paperFromNative = (paper) => {
@@ -507,7 +519,7 @@ window.__netReply = (reply) => {
 window.__vaultReply = (reply) => {
   if (!reply || typeof reply.reqId !== 'string') return;
   const kind = reply.reqId.split('-').slice(0, 2).join('-');
-  if (reply.backend) $('keys-backend').textContent = `${i18n.t('backend')}: ${reply.backend}`;
+  if (reply.backend) showBackend(reply.backend);
   if (kind === 'vault-list' && Array.isArray(reply.keys)) {
     renderKeys(reply.keys.filter((k) => typeof k === 'string'));
   } else if (kind === 'vault-status') {

@@ -122,7 +122,7 @@ async function dropFiles(files, clientX, clientY, refusedNames = []) {
   // A refusal outlasts the count of what was added: it is the part the user must hear about.
   if (refused.length) {
     const name = refused.join(', ');
-    toast(i18n.t('dropTooLarge', { name, limit: DROP_LIMIT_BYTES.toLocaleString('en-US') }), 'error');
+    toast(i18n.t('dropTooLarge', { name, limit: i18n.size(DROP_LIMIT_BYTES) }), 'error');
   } else if (added) {
     toast(i18n.t('dropped', { n: added }));
   }

@@ -1,5 +1,6 @@
 #include "menu/menu_commands.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "menu/l10n.h"
@@ -34,6 +35,14 @@ std::optional<std::string> langCodeForTag(int tag) {
 }
 
 std::string setLangCall(const std::string& code) { return "window.__setLang && window.__setLang('" + code + "')"; }
+
+std::string storedLangCall(const std::string& pref) {
+    bool plainTag =
+        !pref.empty() && pref.size() <= 35 && pref.front() != '-' && std::all_of(pref.begin(), pref.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+        });
+    return setLangCall(plainTag ? pref : "en");
+}
 
 std::string factorText(double factor) {
     char buf[64];

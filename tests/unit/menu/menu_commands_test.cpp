@@ -46,6 +46,22 @@ TEST(MenuCommands, EveryTagHasItsPageCall) {
     EXPECT_EQ(menu::setLangCall("zh-Hant"), "window.__setLang && window.__setLang('zh-Hant')");
 }
 
+// The stored choice goes into a single-quoted page call unescaped: only a plain tag may.
+TEST(MenuCommands, AStoredChoiceReachesThePageOnlyAsAPlainTag) {
+    const std::pair<std::string, std::string> cases[] = {{"auto", "auto"},
+                                                         {"zh-Hant", "zh-Hant"},
+                                                         {"xx", "xx"},
+                                                         {"pt-BR", "pt-BR"},
+                                                         {"", "en"},
+                                                         {"-de", "en"},
+                                                         {"de'", "en"},
+                                                         {"x');alert(1);('", "en"},
+                                                         {"de\\", "en"},
+                                                         {"ja\n", "en"},
+                                                         {std::string(36, 'a'), "en"}};
+    for (const auto& [stored, sent] : cases) EXPECT_EQ(menu::storedLangCall(stored), menu::setLangCall(sent)) << stored;
+}
+
 TEST(MenuCommands, FactorsAreWrittenAsTheShortestDecimalWithAPoint) {
     const std::pair<double, const char*> cases[] = {
         {0.4, "0.4"}, {1.0, "1.0"}, {2.8, "2.8"}, {2.0, "2.0"}, {1.8004, "1.8004"}, {0.1 + 0.2, "0.30000000000000004"}};

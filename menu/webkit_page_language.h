@@ -1,0 +1,20 @@
+#pragma once
+// Keeps the page's language in step with the menus. The web view's preferred languages are the
+// user's, so that the page resolves "auto" from the same first language as L10N; and every page
+// that finishes loading is told the stored choice, which it treats as a language change.
+#include <webkit/webkit.h>
+
+#include "gobj/handles.h"
+
+namespace menu {
+
+class WebkitPageLanguage {
+public:
+    // Call before the first load: the preferred languages apply to the pages loaded afterwards.
+    explicit WebkitPageLanguage(WebKitWebView* view);
+
+private:
+    gobj::SignalConnection loaded_;
+};
+
+}  // namespace menu
