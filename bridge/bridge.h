@@ -1,8 +1,10 @@
 #pragma once
+#include <cstddef>
 #include <memory>
 #include <string>
 
 #include "bridge/commands.h"
+#include "bridge/page_calls.h"
 #include "bridge/page_channel.h"
 #include "bridge/page_sink.h"
 #include "common/json.h"
@@ -41,13 +43,21 @@ public:
 
     PageChannel& page() { return *page_; }
 
+    // Measured by bench_page_calls: below this a carried string costs more than parsing it.
+    static constexpr std::size_t kDefaultLiftBytes = 64 * 1024;
+    // Strings at least this long travel beside the call instead of inside its script text;
+    // SIZE_MAX sends every call as text.
+    void setLiftBytes(std::size_t bytes) { liftBytes_ = bytes; }
+
 private:
     template <class Build>
     void enqueue(Build build);
+    void enqueueCall(std::string name, pagecall::Form form, json::Value value);
 
     common::MainQueue& mainQueue_;
     std::shared_ptr<PageChannel> page_;
     Handlers handlers_;
+    std::size_t liftBytes_ = kDefaultLiftBytes;
 };
 
 }  // namespace bridge
