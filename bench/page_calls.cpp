@@ -77,7 +77,7 @@ int main() {
     std::printf("| %10s | %5s | %10s | %12s | %8s | %12s |\n", "string", "calls", "text ms", "carried ms", "speed-up",
                 "carried MB/s");
     std::printf("|-----------:|------:|-----------:|-------------:|---------:|-------------:|\n");
-    for (std::size_t raw : {768u, 3u * 1024, 12u * 1024, 48u * 1024, 192u * 1024, 640u * 1024, 2400u * 1024}) {
+    for (std::size_t raw : {96u, 288u, 768u, 3u * 1024, 12u * 1024, 48u * 1024, 192u * 1024, 640u * 1024, 2400u * 1024}) {
         std::vector<std::uint8_t> bytes(raw);
         for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
         std::string url = "data:image/jpeg;base64," + common::base64::encode(bytes.data(), bytes.size());
@@ -93,7 +93,7 @@ int main() {
             carried.push_back(c);
         }
         double t = median(text), c = median(carried);
-        std::printf("| %7.0f KB | %5d | %10.3f | %12.3f | %7.2fx | %12.0f |\n", url.size() / 1024.0, calls, t, c, t / c,
+        std::printf("| %8zu B | %5d | %10.3f | %12.3f | %7.2fx | %12.0f |\n", url.size(), calls, t, c, t / c,
                     url.size() / 1e6 / (c / 1000));
     }
     std::printf("\nBridge::kDefaultLiftBytes = %zu: strings from that size on are carried.\n",

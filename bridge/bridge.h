@@ -44,7 +44,7 @@ public:
     PageChannel& page() { return *page_; }
 
     // Measured by bench_page_calls: below this a carried string costs more than parsing it.
-    static constexpr std::size_t kDefaultLiftBytes = 64 * 1024;
+    static constexpr std::size_t kDefaultLiftBytes = 1024;
     // Strings at least this long travel beside the call instead of inside its script text;
     // SIZE_MAX sends every call as text.
     void setLiftBytes(std::size_t bytes) { liftBytes_ = bytes; }
