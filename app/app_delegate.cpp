@@ -4,9 +4,19 @@
 
 #include <algorithm>
 
+#include "app/compose_quit.h"
 #include "bridge/gtk_parent_window.h"
 #include "bridge/webkit_page_channel.h"
 #include "bridge/webkit_script_message.h"
+#include "files/file_exchange.h"
+#include "files/gtk_panels.h"
+#include "files/render_commands.h"
+#include "menu/main_menu.h"
+#include "net/curl_http_client.h"
+#include "net/net_access.h"
+#include "vault/vault_commands.h"
+#include "webpolicy/webkit_nav_guard.h"
+#include "webpolicy/webkit_shell_ui.h"
 
 namespace app {
 
@@ -18,26 +28,53 @@ AppDelegate::AppDelegate(GtkApplication* app, LaunchOptions options)
     : app_(app),
       options_(std::move(options)),
       workers_(std::make_unique<common::Workers>(mainQueue_)),
-      quitHolds_(std::make_shared<common::QuitHolds>([app] { g_application_quit(G_APPLICATION(app)); })) {
+      quitHolds_(std::make_shared<common::QuitHolds>([this] {
+          shutdown();
+          g_application_quit(G_APPLICATION(app_));
+      })) {
     quitHandler = [this] { terminate(); };
+    // Any other way the main loop ends (the session ending it, a test) still ends the Parts while
+    // the application is registered.
+    appShutdown_ = gobj::SignalConnection(
+        app_, g_signal_connect(app_, "shutdown", G_CALLBACK(+[](GApplication*, gpointer self) noexcept {
+                                   static_cast<AppDelegate*>(self)->shutdown();
+                               }),
+                               this));
 }
 
 AppDelegate::~AppDelegate() {
-    // Background jobs finish before the queue and the Parts they report to go away.
-    workers_.reset();
-    scriptMessage_.reset();
-    if (window_) gtk_window_destroy(window_);
+    shutdown();
+    appShutdown_.reset();
     for (gpointer* p : {reinterpret_cast<gpointer*>(&window_), reinterpret_cast<gpointer*>(&webView_),
                         reinterpret_cast<gpointer*>(&dragCatchView_)})
         if (*p) g_object_remove_weak_pointer(G_OBJECT(*p), p);
 }
 
+void AppDelegate::shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    // 1. No page message is taken and no page call is sent from here on.
+    scriptMessage_.reset();
+    if (bridge_) bridge_->close();
+    // 2. Renders end their helpers; their threads return within one poll slice.
+    render_.abandonRenders();
+    // 3. Transfers in flight are dropped without an answer.
+    if (net_.client) net_.client->shutdown();
+    // 4. and 5. The pools drop what has not started and are joined.
+    if (render_.waiters) render_.waiters->shutdown();
+    workers_->shutdown();
+    // The menu bar must go while the application is still registered.
+    menu_.shutdown();
+    if (window_) gtk_window_destroy(window_);
+}
+
 void AppDelegate::applicationDidFinishLaunching() {
+    if (shutDown_) return;
     if (window_) {  // a second activation only brings the window back
         gtk_window_present(window_);
         return;
     }
-    composeMenu(*this);
+    menu_ = composeMenu(app_, mainQueue_, settings_, [this] { requestQuit(); });
 
     contentManager_ = gobj::adopt(webkit_user_content_manager_new());
     webkit_user_content_manager_register_script_message_handler(contentManager_.get(), "canvasBridge", nullptr);
@@ -54,10 +91,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (options_.inspector) webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(webView_), TRUE);
 
     bridge_ = std::make_shared<bridge::Bridge>(mainQueue_, std::make_shared<bridge::WebkitPageChannel>(webView_));
-    bridge_->handlers().window = std::make_shared<bridge::GtkParentWindow>(app_);
+    parentWindow_ = std::make_shared<bridge::GtkParentWindow>(app_);
+    bridge_->handlers().window = parentWindow_;
+    bridge_->handlers().menu = menu_.mainMenu;
 
-    composeMenuCommands(*this);
-    composeWebPolicy(*this);
+    webPolicy_ = composeWebPolicy(webView_, options_.resourcesDir, desktop_);
 
     window_ = GTK_WINDOW(gtk_application_window_new(app_));
     gtk_window_set_title(window_, "TAVRIK");
@@ -81,11 +119,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     g_object_add_weak_pointer(G_OBJECT(webView_), reinterpret_cast<gpointer*>(&webView_));
     g_object_add_weak_pointer(G_OBJECT(dragCatchView_), reinterpret_cast<gpointer*>(&dragCatchView_));
 
-    composeVault(*this);
-    composeFiles(*this);
-    composeRender(*this);
-    composeNet(*this);
-    composeDrop(*this);
+    vault_ = composeVault(bridge_);
+    files_ = composeFiles(std::make_shared<files::GtkPanels>(app_), bridge_, desktop_, *workers_,
+                          [this] { return holdQuit(); });
+    render_ = composeRender(mainQueue_, bridge_);
+    net_ = composeNet(mainQueue_, bridge_, vault_.vault, *workers_);
+    composeDrop(dragCatchView_, desktop_);
     composeQuit(*this);
 
     gtk_window_present(window_);
@@ -109,6 +148,14 @@ void AppDelegate::sizeWindowAroundContent() {
                                 kHeight + std::max(0, windowMinH - kMinHeight));
 }
 
+void AppDelegate::useFilePanels(std::shared_ptr<files::Panels> panels) {
+    files_ = composeFiles(std::move(panels), bridge_, desktop_, *workers_, [this] { return holdQuit(); });
+}
+
+void AppDelegate::setQuit(QuitPart quit) { quit_ = std::move(quit); }
+
+std::shared_ptr<vault::SecretSource> AppDelegate::secrets() const { return vault_.vault; }
+
 void AppDelegate::onScriptMessage(JSCValue* value) {
     if (bridge_) bridge_->receive(bridge::fromJsc(value));
 }
@@ -120,6 +167,7 @@ gboolean AppDelegate::onCloseRequest(GtkWindow*, gpointer self) noexcept {
 }
 
 void AppDelegate::requestQuit() {
+    if (shutDown_) return;
     if (quitHandler)
         quitHandler();
     else

@@ -1,14 +1,14 @@
 #pragma once
-// The composition root: creates the real implementations, wires them, and owns them for the life
-// of the process.
+// The composition root: creates the real implementations, wires them, owns each Part as one member,
+// and ends them in one written order (shutdown()).
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
 
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "app/parts.h"
 #include "bridge/bridge.h"
 #include "common/quit_holds.h"
 #include "common/workers.h"
@@ -17,7 +17,10 @@
 #include "gobj/glib_settings_store.h"
 #include "gobj/gtk_desktop.h"
 #include "gobj/handles.h"
-#include "vault/secret_source.h"
+
+namespace bridge {
+class GtkParentWindow;
+}
 
 namespace app {
 
@@ -29,6 +32,7 @@ struct LaunchOptions {
 class AppDelegate {
 public:
     AppDelegate(GtkApplication* app, LaunchOptions options);
+    // Runs shutdown() if nothing did; then only releases what is already stopped.
     ~AppDelegate();
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
@@ -45,6 +49,14 @@ public:
     // Installed by the quit confirmation; the default quits at once.
     std::function<void()> quitHandler;
 
+    // Ends everything in flight, in this order: stop accepting page messages (and drop page calls),
+    // abandon renders (their helpers are killed), cancel network transfers, stop the worker pools
+    // (queued jobs are dropped), join them; then the menu bar and the window go. Nothing here waits
+    // on work that was not told to end first. Main thread; once (later calls do nothing). Called
+    // when quitting is decided, and by the application's shutdown for any other way out.
+    void shutdown();
+    bool isShutDown() const { return shutDown_; }
+
     // Shared services, for the compose functions and tests.
     GtkApplication* application() const { return app_; }
     const LaunchOptions& options() const { return options_; }
@@ -57,16 +69,13 @@ public:
     WebKitWebView* webView() const { return webView_; }
     TavrikDragCatchView* dragCatchView() const { return dragCatchView_; }
     std::string pagePath() const { return options_.resourcesDir + "/html/index.html"; }
+    // The vault, as the request proxy reads it.
+    std::shared_ptr<vault::SecretSource> secrets() const;
 
-    // The vault's secrets, for the request proxy (set by the vault's composition).
-    std::shared_ptr<vault::SecretSource> secrets;
-
-    // Keeps a Part's objects alive as long as the application.
-    template <class T>
-    std::shared_ptr<T> keep(std::shared_ptr<T> part) {
-        parts_.push_back(part);
-        return part;
-    }
+    // Rebuilds the file Part on other choosers (tests answer them without a desktop).
+    void useFilePanels(std::shared_ptr<files::Panels> panels);
+    // The quit Part replaces the previous one (see installQuitConfirmation).
+    void setQuit(QuitPart quit);
 
 private:
     static gboolean onCloseRequest(GtkWindow* window, gpointer self) noexcept;
@@ -81,24 +90,24 @@ private:
     std::shared_ptr<common::QuitHolds> quitHolds_;
     gobj::GtkDesktop desktop_;
     gobj::GlibSettingsStore settings_;
+    gobj::SignalConnection appShutdown_;
     std::shared_ptr<bridge::Bridge> bridge_;
     GtkWindow* window_ = nullptr;       // owned by GTK's toplevel list until destroyed
     WebKitWebView* webView_ = nullptr;  // owned by the drag-catch view
     TavrikDragCatchView* dragCatchView_ = nullptr;
     gobj::GRef<WebKitUserContentManager> contentManager_;
     gobj::SignalConnection scriptMessage_;
-    std::vector<std::shared_ptr<void>> parts_;
-};
+    bool shutDown_ = false;
 
-// Each Part's wiring, one file each, called by the launch sequence in this order.
-void composeMenu(AppDelegate& app);          // before any window exists: builds the menu bar
-void composeMenuCommands(AppDelegate& app);  // the bridge's menuState / langChanged handlers
-void composeWebPolicy(AppDelegate& app);     // navigation guard and script dialogs, on the new web view
-void composeVault(AppDelegate& app);
-void composeFiles(AppDelegate& app);
-void composeRender(AppDelegate& app);
-void composeNet(AppDelegate& app);
-void composeDrop(AppDelegate& app);
-void composeQuit(AppDelegate& app);
+    // The Parts, in the order the launch builds them; each is this object's alone.
+    MenuPart menu_;
+    std::shared_ptr<bridge::GtkParentWindow> parentWindow_;
+    WebPolicyPart webPolicy_;
+    VaultPart vault_;
+    FilesPart files_;
+    RenderPart render_;
+    NetPart net_;
+    QuitPart quit_;
+};
 
 }  // namespace app

@@ -1,10 +1,9 @@
-#include "app/app_delegate.h"
+#include "app/parts.h"
 
 namespace app {
 
-void composeDrop(AppDelegate& app) {
-    // The view holds the desktop by reference: both live until the window is destroyed at exit.
-    drop::dragCatchViewSetBeep(app.dragCatchView(), [&desktop = app.desktop()] { desktop.beep(); });
+void composeDrop(TavrikDragCatchView* view, common::Desktop& desktop) {
+    drop::dragCatchViewSetBeep(view, [&desktop] { desktop.beep(); });
 }
 
 }  // namespace app

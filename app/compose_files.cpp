@@ -1,15 +1,17 @@
-#include "app/app_delegate.h"
+#include "app/parts.h"
 #include "files/file_exchange.h"
-#include "files/gtk_panels.h"
 
 namespace app {
 
-void composeFiles(AppDelegate& app) {
-    auto panels = std::make_shared<files::GtkPanels>(app.application());
-    std::weak_ptr<bridge::PageSink> page = app.bridge();
-    auto exchange = app.keep(std::make_shared<files::FileExchange>(panels, page, app.desktop(), app.workers()));
-    exchange->setQuitHold([&app] { return app.holdQuit(); });
-    app.bridge()->handlers().files = exchange;
+FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_ptr<bridge::Bridge>& bridge,
+                       common::Desktop& desktop, common::Workers& workers,
+                       std::function<std::shared_ptr<void>()> holdQuit) {
+    FilesPart part;
+    part.exchange = std::make_shared<files::FileExchange>(std::move(panels), std::weak_ptr<bridge::PageSink>(bridge),
+                                                          desktop, workers);
+    part.exchange->setQuitHold(std::move(holdQuit));
+    bridge->handlers().files = part.exchange;
+    return part;
 }
 
 }  // namespace app

@@ -1,51 +1,42 @@
 #include <memory>
 
-#include "app/app_delegate.h"
+#include "app/parts.h"
 #include "menu/gtk_menu_bar.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"
 #include "menu/webkit_window_pages.h"
 
 namespace app {
-namespace {
 
-// Built at launch step 1 and handed to the bridge a few steps later, within the same launch.
-std::weak_ptr<menu::MainMenu> latestMenu;
-
-// Takes the application's settings store back out of L10N when the application goes away.
-struct StoreGuard {
-    common::SettingsStore* store;
-    ~StoreGuard() { menu::L10N::unsetStore(store); }
-};
-
-}  // namespace
-
-void composeMenu(AppDelegate& app) {
-    menu::L10N::setStore(&app.settings());
-    app.keep(std::shared_ptr<StoreGuard>(new StoreGuard{&app.settings()}));
+MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::SettingsStore& settings,
+                     std::function<void()> requestQuit) {
+    MenuPart part;
+    menu::L10N::setStore(&settings);
+    part.l10nStore = &settings;
 
     auto menuRef = std::make_shared<std::weak_ptr<menu::MainMenu>>();
     menu::GtkMenuBarView::Handlers handlers;
-    // A language choice rebuilds the menu bar; it runs after the menu event so the popover that
-    // delivered the click is not torn down under it.
-    handlers.menuAction = [menuRef, &queue = app.mainQueue()](int tag) {
-        queue.post([menuRef, tag] {
+    // A language choice rebuilds the menu bar, and Quit may take it down: both run after the menu
+    // event, so the popover and action that delivered the click are not torn down under it.
+    handlers.menuAction = [menuRef, &mainQueue](int tag) {
+        mainQueue.post([menuRef, tag] {
             if (auto m = menuRef->lock()) m->menuAction(tag);
         });
     };
-    handlers.about = [gtkApp = app.application()] { menu::showAboutDialog(gtkApp); };
-    handlers.quit = [&app] { app.requestQuit(); };
+    handlers.about = [app] { menu::showAboutDialog(app); };
+    handlers.quit = [&mainQueue, requestQuit = std::move(requestQuit)] { mainQueue.post(requestQuit); };
 
-    auto view = std::make_shared<menu::GtkMenuBarView>(app.application(), std::move(handlers));
-    auto pages = std::make_shared<menu::WebkitWindowPages>(app.application());
-    auto mainMenu = app.keep(std::make_shared<menu::MainMenu>(app.mainQueue(), view, pages));
-    *menuRef = mainMenu;
-    latestMenu = mainMenu;
-    mainMenu->buildMenu();
+    auto view = std::make_shared<menu::GtkMenuBarView>(app, std::move(handlers));
+    auto pages = std::make_shared<menu::WebkitWindowPages>(app);
+    part.mainMenu = std::make_shared<menu::MainMenu>(mainQueue, view, pages);
+    *menuRef = part.mainMenu;
+    part.mainMenu->buildMenu();
+    return part;
 }
 
-void composeMenuCommands(AppDelegate& app) {
-    if (auto m = latestMenu.lock(); m && app.bridge()) app.bridge()->handlers().menu = m;
+void MenuPart::shutdown() {
+    mainMenu.reset();
+    if (l10nStore) menu::L10N::unsetStore(std::exchange(l10nStore, nullptr));
 }
 
 }  // namespace app

@@ -29,31 +29,33 @@ bool showPageDialog() {
     return dialog != nullptr;
 }
 
-// The signal handlers that lead to a quit request; removed with the application's Parts.
+}  // namespace
+
+// The signal handlers that lead to a quit request; removed with the quit Part.
 struct QuitTriggers {
     gobj::SignalConnection queryEnd;
     gobj::SignalConnection crashed;
     gobj::SignalConnection loaded;
     guint sigterm = 0;
+    guint sigint = 0;
     ~QuitTriggers() {
-        if (sigterm) g_source_remove(sigterm);
+        for (guint source : {sigterm, sigint})
+            if (source) g_source_remove(source);
     }
 };
-
-}  // namespace
 
 std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, QuitWiring wiring) {
     std::shared_ptr<bridge::PageChannel> page;
     if (app.webView()) page = std::make_shared<bridge::WebkitPageChannel>(app.webView());
-    auto confirmation = app.keep(std::make_shared<QuitConfirmation>(
+    auto confirmation = std::make_shared<QuitConfirmation>(
         QuitConfirmation::Deps{app.mainQueue(), std::move(page), std::make_shared<GtkQuitAlert>(app.application()),
                                std::move(wiring.t), std::move(wiring.terminate), runAfter, showPageDialog},
-        wiring.limits));
+        wiring.limits);
     app.quitHandler = [weak = std::weak_ptr(confirmation)] {
         if (auto c = weak.lock()) c->requestQuit();
     };
 
-    auto triggers = app.keep(std::make_shared<QuitTriggers>());
+    auto triggers = std::make_shared<QuitTriggers>();
     using Weak = std::weak_ptr<QuitConfirmation>;
     // A crashed or killed web process cannot answer or save; quitting must not wait for it.
     if (WebKitWebView* view = app.webView()) {
@@ -83,13 +85,14 @@ std::shared_ptr<QuitConfirmation> installQuitConfirmation(AppDelegate& app, Quit
                              static_cast<AppDelegate*>(self)->requestQuit();
                          }),
                          &app));
-    triggers->sigterm = g_unix_signal_add(
-        SIGTERM,
-        [](gpointer self) noexcept -> gboolean {
-            static_cast<AppDelegate*>(self)->requestQuit();
-            return G_SOURCE_CONTINUE;
-        },
-        &app);
+    // Ctrl+C in the terminal that started it is the same request.
+    auto onSignal = [](gpointer self) noexcept -> gboolean {
+        static_cast<AppDelegate*>(self)->requestQuit();
+        return G_SOURCE_CONTINUE;
+    };
+    triggers->sigterm = g_unix_signal_add(SIGTERM, onSignal, &app);
+    triggers->sigint = g_unix_signal_add(SIGINT, onSignal, &app);
+    app.setQuit({confirmation, triggers});
     return confirmation;
 }
 

@@ -1,20 +1,24 @@
 #include <memory>
 
-#include "app/app_delegate.h"
+#include "app/parts.h"
 #include "files/render_commands.h"
 
 namespace app {
 
-void composeRender(AppDelegate& app) {
+RenderPart composeRender(common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge) {
+    RenderPart part;
     files::RenderLimits limits;
     limits.helperPath = files::defaultHelperPath();
-    // A render request mostly waits on its helper processes' pipes; it gets threads of its own so
-    // that two renders never keep PDF exports waiting on the shared pool.
-    auto waiters = std::make_shared<common::Workers>(app.mainQueue(), 2);
-    app.bridge()->handlers().render = app.keep(std::make_shared<files::PdfRenderer>(
-        std::weak_ptr<bridge::PageSink>(app.bridge()), *waiters, std::move(limits)));
-    // Kept after the renderer, so at exit the renderer ends its helpers before these threads join.
-    app.keep(std::move(waiters));
+    part.abandon = limits.abandon;
+    part.waiters = std::make_unique<common::Workers>(mainQueue, 2);
+    part.renderer =
+        std::make_shared<files::PdfRenderer>(std::weak_ptr<bridge::PageSink>(bridge), *part.waiters, std::move(limits));
+    bridge->handlers().render = part.renderer;
+    return part;
+}
+
+void RenderPart::abandonRenders() {
+    if (abandon) *abandon = true;
 }
 
 }  // namespace app

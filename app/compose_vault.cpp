@@ -1,17 +1,17 @@
-#include "app/app_delegate.h"
+#include "app/parts.h"
 #include "vault/glib_log.h"
 #include "vault/secret_keychain.h"
 #include "vault/vault_commands.h"
 
 namespace app {
 
-// The vault reads its file here, once; the keychain is not contacted until a command needs it.
-void composeVault(AppDelegate& app) {
-    auto vault = std::make_shared<vault::Vault>(std::make_shared<vault::SecretKeychain>(),
+VaultPart composeVault(const std::shared_ptr<bridge::Bridge>& bridge) {
+    VaultPart part;
+    part.vault = std::make_shared<vault::Vault>(std::make_shared<vault::SecretKeychain>(),
                                                 vault::SealedFile(vault::SealedFile::defaultPath()), vault::logLine);
-    app.secrets = vault;
-    app.bridge()->handlers().vault =
-        std::make_shared<vault::VaultCommandHandler>(vault, std::weak_ptr<bridge::PageSink>(app.bridge()));
+    part.commands = std::make_shared<vault::VaultCommandHandler>(part.vault, std::weak_ptr<bridge::PageSink>(bridge));
+    bridge->handlers().vault = part.commands;
+    return part;
 }
 
 }  // namespace app

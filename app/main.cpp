@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "app/app_delegate.h"
+#include "app/gtk_color_scheme.h"
+#include "app/gtk_file_opener.h"
 #include "app/options.h"
 #include "app/resources.h"
 
@@ -43,23 +45,45 @@ int main(int argc, char** argv) {
     }
 
     app::LaunchOptions launch;
-    launch.resourcesDir = options.resources ? *options.resources : app::defaultResourcesDir();
+    if (options.resources) {
+        g_autofree char* cwd = g_get_current_dir();
+        launch.resourcesDir = app::absoluteResourcesDir(*options.resources, g_get_home_dir(), cwd);
+    } else {
+        launch.resourcesDir = app::defaultResourcesDir();
+    }
     launch.inspector = options.inspector;
-    if (!g_file_test((launch.resourcesDir + "/html/index.html").c_str(), G_FILE_TEST_IS_REGULAR))
-        std::fprintf(stderr, "tavrik: no html/index.html in %s; the window stays empty\n", launch.resourcesDir.c_str());
+    const std::string page = launch.resourcesDir + "/html/index.html";
+    if (!g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR))
+        std::fprintf(stderr, "tavrik: no page at %s; the window stays empty\n", page.c_str());
 
     g_set_prgname("tavrik");
     g_set_application_name("TAVRIK");
-    GtkApplication* gtkApp = gtk_application_new("org.tavrik.Tavrik", G_APPLICATION_DEFAULT_FLAGS);
+    // Files given to a second start are handed to the running instance through "open".
+    GtkApplication* gtkApp = gtk_application_new("org.tavrik.Tavrik", G_APPLICATION_HANDLES_OPEN);
     // Lets the session manager ask before logging out, through the same quit confirmation.
     g_object_set(gtkApp, "register-session", TRUE, nullptr);
+    g_signal_connect(gtkApp, "startup", G_CALLBACK(+[](GApplication*, gpointer) noexcept { app::followColorScheme(); }),
+                     nullptr);
     auto delegate = std::make_unique<app::AppDelegate>(gtkApp, launch);
     g_signal_connect(gtkApp, "activate", G_CALLBACK(+[](GApplication*, gpointer d) noexcept {
                          static_cast<app::AppDelegate*>(d)->applicationDidFinishLaunching();
                      }),
                      delegate.get());
-    char* appArgv[] = {argv[0], nullptr};
-    int status = g_application_run(G_APPLICATION(gtkApp), 1, appArgv);
+    app::FileOpener opener(*delegate);
+    g_signal_connect(gtkApp, "open", G_CALLBACK(app::FileOpener::onOpen), &opener);
+    // Only the files reach GApplication's own parser, as absolute paths: the options are ours, and
+    // the running instance may have another working folder.
+    std::vector<std::string> files;
+    g_autofree char* cwd = g_get_current_dir();
+    for (const std::string& f : options.files) {
+        g_autofree char* abs = g_canonicalize_filename(f.c_str(), cwd);
+        files.emplace_back(abs);
+    }
+    std::vector<char*> appArgv{argv[0]};
+    for (std::string& f : files) appArgv.push_back(f.data());
+    appArgv.push_back(nullptr);
+    int status = g_application_run(G_APPLICATION(gtkApp), int(appArgv.size() - 1), appArgv.data());
+    opener.reset();
     delegate.reset();
     g_object_unref(gtkApp);
     return status;

@@ -4,8 +4,17 @@ namespace app {
 
 Options parseOptions(const std::vector<std::string>& args) {
     Options o;
+    bool onlyFiles = false;  // after "--" everything names a file, even "-x"
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (onlyFiles || a.empty() || a == "-" || a[0] != '-') {
+            o.files.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            onlyFiles = true;
+            continue;
+        }
         if (a == "--help" || a == "-h") {
             o.mode = Options::Mode::Help;
             return o;
@@ -36,8 +45,10 @@ Options parseOptions(const std::vector<std::string>& args) {
 
 std::string helpText(const std::string& program) {
     return "Usage: " + program +
-           " [OPTION…]\n"
-           "A canvas board for images, notes and AI services.\n\n"
+           " [OPTION…] [FILE…]\n"
+           "A canvas board for images, notes and AI services.\n"
+           "Opens each FILE given (a saved board, or a PDF as template pages); when the application\n"
+           "is already running, the files open in its window.\n\n"
            "  --resources DIR   load the page from DIR/html/index.html instead of the installed one\n"
            "  --inspector       enable WebKit's developer tools (right-click › Inspect Element)\n"
            "  --version         print the version and exit\n"

@@ -10,6 +10,7 @@ struct Options {
     std::optional<std::string> resources;  // --resources DIR: a folder holding html/index.html
     bool inspector = false;                // --inspector: WebKit's developer tools
     std::string error;                     // for Mode::Error
+    std::vector<std::string> files;        // boards or PDFs to open, as given
 };
 
 Options parseOptions(const std::vector<std::string>& args);  // args without the program name

@@ -23,4 +23,20 @@ std::string defaultResourcesDir() {
     return TAVRIK_SOURCE_DIR;
 }
 
+std::string absoluteResourcesDir(const std::string& given, const std::string& home, const std::string& cwd) {
+    fs::path path;
+    if (given == "~")
+        path = home;
+    else if (given.rfind("~/", 0) == 0)
+        path = fs::path(home) / given.substr(2);
+    else
+        path = given;
+    if (path.is_relative()) path = fs::path(cwd) / path;
+    path = path.lexically_normal();
+    // "dir/" keeps a trailing separator through normalisation; the page path is built with "/html/…".
+    std::string out = path.string();
+    while (out.size() > 1 && out.back() == '/') out.pop_back();
+    return out;
+}
+
 }  // namespace app

@@ -7,4 +7,8 @@ namespace app {
 // (<prefix>/share/tavrik), else the source tree when run from the build tree.
 std::string defaultResourcesDir();
 
+// A --resources folder as an absolute path: "~" and "~/…" in the home folder `home`, a relative
+// path from `cwd`, ".." and "." resolved. The folder need not exist.
+std::string absoluteResourcesDir(const std::string& given, const std::string& home, const std::string& cwd);
+
 }  // namespace app

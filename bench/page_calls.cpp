@@ -77,7 +77,8 @@ int main() {
     std::printf("| %10s | %5s | %10s | %12s | %8s | %12s |\n", "string", "calls", "text ms", "carried ms", "speed-up",
                 "carried MB/s");
     std::printf("|-----------:|------:|-----------:|-------------:|---------:|-------------:|\n");
-    for (std::size_t raw : {96u, 288u, 768u, 3u * 1024, 12u * 1024, 48u * 1024, 192u * 1024, 640u * 1024, 2400u * 1024}) {
+    for (std::size_t raw :
+         {96u, 288u, 768u, 3u * 1024, 12u * 1024, 48u * 1024, 192u * 1024, 640u * 1024, 2400u * 1024}) {
         std::vector<std::uint8_t> bytes(raw);
         for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
         std::string url = "data:image/jpeg;base64," + common::base64::encode(bytes.data(), bytes.size());

@@ -20,12 +20,25 @@ std::string strOr(const json::Value& msg, std::string_view key, std::string fall
 Bridge::Bridge(common::MainQueue& mainQueue, std::shared_ptr<PageChannel> page)
     : mainQueue_(mainQueue), page_(std::move(page)) {}
 
+void Bridge::close() {
+    closed_ = true;
+    handlers_ = {};
+}
+
 void Bridge::receive(const json::Value& msg) {
-    if (!msg.object()) return;
+    if (closed_ || !msg.object()) return;
     const std::string* actionPtr = msg.stringAt("action");
     if (!actionPtr) return;
     const std::string& action = *actionPtr;
-    auto& h = handlers_;
+    struct {
+        std::shared_ptr<ParentWindow> window;
+        std::shared_ptr<FileCommands> files;
+        std::shared_ptr<RenderCommands> render;
+        std::shared_ptr<NetCommands> net;
+        std::shared_ptr<VaultCommands> vault;
+        std::shared_ptr<MenuCommands> menu;
+    } h{handlers_.window.lock(), handlers_.files.lock(), handlers_.render.lock(),
+        handlers_.net.lock(),    handlers_.vault.lock(), handlers_.menu.lock()};
 
     if (action == "saveJSON") {
         auto* text = str(msg, "json");
@@ -114,7 +127,7 @@ void Bridge::enqueue(Build build) {
     // Serialise inside the task, on the main thread, as late as possible; hold the bridge weakly.
     mainQueue_.post([weak = weak_from_this(), build = std::move(build)]() mutable {
         auto self = weak.lock();
-        if (!self || !self->page_->alive()) return;
+        if (!self || self->closed_ || !self->page_->alive()) return;
         std::optional<std::string> script = build();
         if (script) self->page_->evaluate(*script);
     });
@@ -124,7 +137,7 @@ void Bridge::enqueueCall(std::string name, pagecall::Form form, json::Value valu
     // One task either way, so lifted and text calls keep the issue order.
     mainQueue_.post([weak = weak_from_this(), name = std::move(name), form, value = std::move(value)] {
         auto self = weak.lock();
-        if (!self || !self->page_->alive()) return;
+        if (!self || self->closed_ || !self->page_->alive()) return;
         if (auto call = pagecall::lifted(name, form, value, self->liftBytes_); call && self->page_->call(*call)) return;
         if (auto script = pagecall::text(name, form, value)) self->page_->evaluate(*script);
     });

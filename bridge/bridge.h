@@ -16,13 +16,14 @@ namespace bridge {
 // service; sends page calls for everyone through the main queue.
 class Bridge : public PageSink, public std::enable_shared_from_this<Bridge> {
 public:
+    // Held weakly: each Part has one owner, and a Part that is gone takes no more commands.
     struct Handlers {
-        std::shared_ptr<ParentWindow> window;
-        std::shared_ptr<FileCommands> files;
-        std::shared_ptr<RenderCommands> render;
-        std::shared_ptr<NetCommands> net;
-        std::shared_ptr<VaultCommands> vault;
-        std::shared_ptr<MenuCommands> menu;
+        std::weak_ptr<ParentWindow> window;
+        std::weak_ptr<FileCommands> files;
+        std::weak_ptr<RenderCommands> render;
+        std::weak_ptr<NetCommands> net;
+        std::weak_ptr<VaultCommands> vault;
+        std::weak_ptr<MenuCommands> menu;
     };
 
     Bridge(common::MainQueue& mainQueue, std::shared_ptr<PageChannel> page);
@@ -49,6 +50,9 @@ public:
     // SIZE_MAX sends every call as text.
     void setLiftBytes(std::size_t bytes) { liftBytes_ = bytes; }
 
+    // The shell is going away: later messages are ignored and page calls not yet sent are dropped.
+    void close();
+
 private:
     template <class Build>
     void enqueue(Build build);
@@ -58,6 +62,7 @@ private:
     std::shared_ptr<PageChannel> page_;
     Handlers handlers_;
     std::size_t liftBytes_ = kDefaultLiftBytes;
+    bool closed_ = false;
 };
 
 }  // namespace bridge

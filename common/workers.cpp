@@ -13,12 +13,28 @@ Workers::~Workers() {
         stopping_ = true;
     }
     wake_.notify_all();
-    for (auto& t : threads_) t.join();
+    for (auto& t : threads_)
+        if (t.joinable()) t.join();
+}
+
+void Workers::shutdown() {
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        dropped.swap(jobs_);
+    }
+    wake_.notify_all();
+    for (auto& t : threads_)
+        if (t.joinable()) t.join();
+    // Destroyed here, on the caller's thread: a dropped job may own a quit hold or a page sink.
+    dropped.clear();
 }
 
 void Workers::submit(std::function<void()> job) {
     {
         std::lock_guard lock(mutex_);
+        if (stopping_) return;
         jobs_.push_back(std::move(job));
     }
     wake_.notify_one();

@@ -16,9 +16,14 @@ namespace common {
 class Workers {
 public:
     explicit Workers(MainQueue& mainQueue, unsigned threads = 0);
-    ~Workers();  // finishes the queued jobs, then joins
+    ~Workers();  // finishes the queued jobs, then joins (nothing is left after shutdown())
     Workers(const Workers&) = delete;
     Workers& operator=(const Workers&) = delete;
+
+    // Drops the jobs not yet started and joins the threads once the running ones return. Jobs
+    // submitted afterwards are dropped. The owner ends long jobs first (a render's helpers), so
+    // this returns promptly. Idempotent.
+    void shutdown();
 
     void submit(std::function<void()> job);
 

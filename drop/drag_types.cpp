@@ -52,4 +52,9 @@ bool isImageOnlyDrag(const std::vector<std::string>& formats) {
     return image;
 }
 
+bool isFileListDrag(const std::vector<std::string>& formats) {
+    return std::any_of(formats.begin(), formats.end(),
+                       [](const std::string& f) { return formatKind(f) == FormatKind::Files; });
+}
+
 }  // namespace drop

@@ -16,4 +16,13 @@ FormatKind formatKind(std::string_view format);
 // dragged out of an image viewer. Everything else is left to the web view.
 bool isImageOnlyDrag(const std::vector<std::string>& formats);
 
+// True when the drag offers a file list (a file manager's, or a browser's list of links). The web
+// view does not hand the contents of dropped files to the page, so the window reads these itself.
+bool isFileListDrag(const std::vector<std::string>& formats);
+
+// The drags the window takes: image-only drags and file lists. Plain text and HTML go to the page.
+inline bool windowTakesDrag(const std::vector<std::string>& formats) {
+    return isImageOnlyDrag(formats) || isFileListDrag(formats);
+}
+
 }  // namespace drop

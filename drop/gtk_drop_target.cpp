@@ -1,5 +1,8 @@
 #include "drop/gtk_drop_target.h"
 
+#include <glib/gstdio.h>
+#include <sys/stat.h>
+
 #include <memory>
 
 #include "drop/drag_types.h"
@@ -11,16 +14,32 @@ namespace drop {
 
 namespace {
 
-bool imageOnly(GdkDrop* drop) { return isImageOnlyDrag(dropFormats(gdk_drop_get_formats(drop))); }
+bool takes(GdkDrop* drop) { return windowTakesDrag(dropFormats(gdk_drop_get_formats(drop))); }
 
 // Returning no action leaves the drag to the web view's own target further down.
 GdkDragAction onEnterOrMotion(GtkDropTargetAsync*, GdkDrop* drop, double, double, gpointer) noexcept {
-    return imageOnly(drop) ? GDK_ACTION_COPY : GdkDragAction(0);
+    return takes(drop) ? GDK_ACTION_COPY : GdkDragAction(0);
+}
+
+// Files left out for being larger than the limit, as records the page can name in its message;
+// a page that does not know the kind passes over them.
+json::Array refusedFiles(const MemoryPasteboard& contents) {
+    json::Array refused;
+    for (const std::string& path : contents.files) {
+        GStatBuf st;
+        if (g_stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            static_cast<std::uint64_t>(st.st_size) <= PasteboardItems::kMaxFileBytes)
+            continue;
+        g_autofree char* name = g_path_get_basename(path.c_str());
+        refused.push_back(json::Object{{"kind", "refused"}, {"name", std::string(name)}, {"reason", "tooLarge"}});
+    }
+    return refused;
 }
 
 void finishDrop(GtkEventController* controller, GdkDrop* drop, MemoryPasteboard contents) {
     auto* view = TAVRIK_DRAG_CATCH_VIEW(gtk_event_controller_get_widget(controller));
     json::Array items = PasteboardItems::collect(contents);
+    for (json::Value& r : refusedFiles(contents)) items.push_back(std::move(r));
     if (items.empty()) {
         gdk_drop_finish(drop, GdkDragAction(0));
         dragCatchViewBeep(view);
@@ -31,7 +50,7 @@ void finishDrop(GtkEventController* controller, GdkDrop* drop, MemoryPasteboard 
 }
 
 gboolean onDrop(GtkDropTargetAsync* target, GdkDrop* drop, double, double, gpointer) noexcept {
-    if (!imageOnly(drop)) return FALSE;
+    if (!takes(drop)) return FALSE;
     // The view may be gone by the time the data has arrived; then the drop just ends.
     auto weak = std::make_shared<gobj::Weak<GtkEventController>>(GTK_EVENT_CONTROLLER(target));
     readDrop(drop, [weak](GdkDrop* drop, MemoryPasteboard contents) {

@@ -140,12 +140,36 @@ function exportPDFPages() {
 function selectedAsFile() {
   const it = boardView.selected();
   if (!it) return null;
-  if (it.type === 'file') return { name: it.name, dataUrl: it.dataUrl };
+  if (it.type === 'file') return { name: it.name, dataUrl: base64DataUrl(it.dataUrl) };
   if (it.type === 'note') return { name: 'note.txt', dataUrl: `data:text/plain;base64,${utf8ToBase64(it.text)}` };
   const mime = (/^data:([^;,]+)/.exec(it.src) || [])[1] || 'image/png';
   const ext = { 'image/jpeg': 'jpg', 'image/svg+xml': 'svg' }[mime] || mime.split('/')[1] || 'png';
-  const base = (it.name || 'image').replace(/\.[^.]*$/, '');
-  return { name: `${base}.${ext}`, dataUrl: it.src };
+  // Template pages are named "<template> <page>"; each page gets a file name of its own.
+  const page = it.type === 'paper' ? /^(.*?)(?:\.pdf)?\s+(\d+)$/i.exec(it.name || '') : null;
+  const base = page ? `${page[1] || 'template'}-p${page[2]}` : (it.name || 'image').replace(/\.[^.]*$/, '');
+  return { name: `${base}.${ext}`, dataUrl: base64DataUrl(it.src) };
+}
+
+// The shell reads only base64 data URLs; a board may hold plain or percent-encoded ones (an SVG
+// written inline), whose bytes are the UTF-8 of the text with each %XX standing for one byte.
+function base64DataUrl(url) {
+  const m = /^data:([^,]*),/i.exec(url);
+  if (!m || /;base64$/i.test(m[1])) return url;
+  const body = url.slice(m[0].length);
+  const bytes = [];
+  for (let i = 0; i < body.length; i++) {
+    if (body[i] === '%' && /^[0-9a-f]{2}$/i.test(body.substr(i + 1, 2))) {
+      bytes.push(parseInt(body.substr(i + 1, 2), 16));
+      i += 2;
+    } else {
+      const cp = body.codePointAt(i);
+      if (cp > 0xffff) i++;
+      bytes.push(...new TextEncoder().encode(String.fromCodePoint(cp)));
+    }
+  }
+  let bin = '';
+  for (let i = 0; i < bytes.length; i += 0x8000) bin += String.fromCharCode(...bytes.slice(i, i + 0x8000));
+  return `data:${m[1] || 'text/plain;charset=US-ASCII'};base64,${btoa(bin)}`;
 }
 
 function utf8ToBase64(text) {
@@ -326,6 +350,8 @@ function applyLanguage(code) {
   i18n.apply();
   fillSelects();
   refreshChrome();
+  // The shell rebuilds its menu for the new language with the default sensitivity checked.
+  post({ action: 'menuState', sens: boardView.sens });
   return true;
 }
 
@@ -362,8 +388,9 @@ window.__menuAction = (command) => {
   if (verb === 'export') {
     if (arg === 'png' || arg === 'jpg') return exportImage(arg, Number(extra) || 0);
     if (arg === 'pdf') return boardView.items.some((it) => it.type === 'paper') ? exportPDFPages() : exportPDF();
-    const names = { docx: 'Word (docx)', pptx: 'PowerPoint (pptx)', key: 'Keynote', pages: 'Pages' };
-    if (names[arg]) return toast(i18n.t('formatUnavailable', { fmt: names[arg] }));
+    if (arg === 'docx' || arg === 'pptx') return exportOffice(arg, Number(extra) || 0);
+    const names = { key: 'Keynote', pages: 'Pages' };
+    if (names[arg]) return toast(i18n.t('notOnSystem', { fmt: names[arg] }));
   }
 };
 
@@ -410,6 +437,13 @@ window.__restoreNative = (text) => {
   } catch {
     toast(i18n.t('badDocument'), 'error');
   }
+};
+
+// A file given from outside that could not be opened: why, in the page's language.
+window.__openFailed = (name, reason) => {
+  const key = { missing: 'openMissing', directory: 'openDirectory', unreadable: 'openUnreadable',
+    notBoard: 'openNotBoard', tooLarge: 'dropTooLarge' }[reason] || 'openUnreadable';
+  toast(i18n.t(key, { name: String(name), limit: '26,214,400' }), 'error');
 };
 
 window.__paperFromNative = (paper) => {
@@ -504,6 +538,7 @@ function bindControls() {
       const kind = button.dataset.export;
       if (kind === 'png' || kind === 'jpg') exportImage(kind, ratio);
       else if (kind === 'pdf') exportPDF();
+      else if (kind === 'docx' || kind === 'pptx') exportOffice(kind, ratio);
       else exportPDFPages();
       $('export-menu').open = false;
     });

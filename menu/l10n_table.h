@@ -21,7 +21,7 @@ inline constexpr const char* kNativeNames[10][2] = {
     {"ko", "한국어"},
 };
 
-inline constexpr const char* kRows[41][10] = {
+inline constexpr const char* kRows[43][10] = {
     {"关于 TAVRIK", "關於 TAVRIK", "About TAVRIK", "TAVRIK について", "Acerca de TAVRIK", "À propos de TAVRIK", "Über TAVRIK", "Info su TAVRIK", "Sobre o TAVRIK", "TAVRIK 정보"},
     {"退出 TAVRIK", "結束 TAVRIK", "Quit TAVRIK", "TAVRIK を終了", "Salir de TAVRIK", "Quitter TAVRIK", "TAVRIK beenden", "Esci da TAVRIK", "Sair do TAVRIK", "TAVRIK 종료"},
     {"文件", "檔案", "File", "ファイル", "Archivo", "Fichier", "Ablage", "File", "Arquivo", "파일"},
@@ -63,6 +63,8 @@ inline constexpr const char* kRows[41][10] = {
     {"画布还有未保存的内容，退出前要保存吗？", "畫布還有未儲存的內容，結束前要儲存嗎？", "The canvas has unsaved content. Save before quitting?", "未保存の内容があります。終了前に保存しますか？", "El lienzo tiene contenido sin guardar. ¿Guardar antes de salir?", "Le canevas contient du contenu non enregistré. L'enregistrer avant de quitter ?", "Die Leinwand enthält ungesicherte Inhalte. Vor dem Beenden sichern?", "La tela contiene contenuti non salvati. Salvarla prima di uscire?", "A tela tem conteúdo não salvo. Salvar antes de sair?", "저장하지 않은 내용이 있습니다. 종료 전에 저장할까요?"},
     {"保存", "儲存", "Save", "保存", "Guardar", "Enregistrer", "Sichern", "Salva", "Salvar", "저장"},
     {"不保存", "不儲存", "Don't Save", "保存しない", "No guardar", "Ne pas enregistrer", "Nicht sichern", "Non salvare", "Não salvar", "저장 안 함"},
+    {"打开前保存画布？", "開啟前儲存畫布？", "Save canvas before opening?", "開く前にキャンバスを保存しますか？", "¿Guardar el lienzo antes de abrir?", "Enregistrer le canevas avant d'ouvrir ?", "Leinwand vor dem Öffnen sichern?", "Salvare la tela prima di aprire?", "Salvar a tela antes de abrir?", "열기 전에 캔버스를 저장할까요?"},
+    {"画布还有未保存的内容，打开其他文件前要保存吗？", "畫布還有未儲存的內容，開啟其他檔案前要儲存嗎？", "The canvas has unsaved content. Save it before opening another file?", "未保存の内容があります。別のファイルを開く前に保存しますか？", "El lienzo tiene contenido sin guardar. ¿Guardarlo antes de abrir otro archivo?", "Le canevas contient du contenu non enregistré. L'enregistrer avant d'ouvrir un autre fichier ?", "Die Leinwand enthält ungesicherte Inhalte. Vor dem Öffnen einer anderen Datei sichern?", "La tela contiene contenuti non salvati. Salvarla prima di aprire un altro file?", "A tela tem conteúdo não salvo. Salvar antes de abrir outro arquivo?", "저장하지 않은 내용이 있습니다. 다른 파일을 열기 전에 저장할까요?"},
 };
 
 }  // namespace menu::l10n_data

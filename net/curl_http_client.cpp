@@ -129,15 +129,21 @@ CurlHttpClient::CurlHttpClient(common::MainQueue& mainQueue, Options options)
 }
 
 CurlHttpClient::~CurlHttpClient() {
+    shutdown();
+    curl_multi_cleanup(loop_->multi);
+}
+
+void CurlHttpClient::shutdown() {
     {
         std::lock_guard lock(loop_->mutex);
         loop_->stopping = true;
+        loop_->incoming.clear();
     }
     curl_multi_wakeup(loop_->multi);
+    if (!thread_.joinable()) return;
     thread_.join();
     for (auto& [easy, transfer] : loop_->active) curl_multi_remove_handle(loop_->multi, easy);
     loop_->active.clear();
-    curl_multi_cleanup(loop_->multi);
 }
 
 void CurlHttpClient::send(HttpRequest request, Done done) {
@@ -153,6 +159,7 @@ void CurlHttpClient::send(HttpRequest request, Done done) {
     t->done = std::move(done);
     {
         std::lock_guard lock(loop_->mutex);
+        if (loop_->stopping) return;
         loop_->incoming.push_back(std::move(t));
     }
     curl_multi_wakeup(loop_->multi);

@@ -23,11 +23,15 @@ public:
 
     explicit CurlHttpClient(common::MainQueue& mainQueue) : CurlHttpClient(mainQueue, Options{}) {}
     CurlHttpClient(common::MainQueue& mainQueue, Options options);
-    ~CurlHttpClient() override;  // requests still in flight are dropped without an answer
+    ~CurlHttpClient() override;  // as shutdown()
     CurlHttpClient(const CurlHttpClient&) = delete;
     CurlHttpClient& operator=(const CurlHttpClient&) = delete;
 
     void send(HttpRequest request, Done done) override;
+
+    // Abandons every request in flight without an answer and stops the network thread; later
+    // requests are dropped. Returns as soon as the thread leaves its wait. Idempotent.
+    void shutdown();
 
 private:
     struct Transfer;

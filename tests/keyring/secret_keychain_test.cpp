@@ -78,7 +78,8 @@ TEST(SecretKeychain, PageSetReachesKeychainAndFile) {
     fakes::ManualQueue queue;
     auto page = std::make_shared<fakes::RecordingPage>();
     auto bridge = std::make_shared<bridge::Bridge>(queue, page);
-    bridge->handlers().vault = std::make_shared<vault::VaultCommandHandler>(v, bridge);
+    auto commands = std::make_shared<vault::VaultCommandHandler>(v, bridge);
+    bridge->handlers().vault = commands;
 
     bridge->receive(*json::parse(R"({"action":"vaultSet","reqId":"1","keyId":"kc-page","value":"sk-page-secret-42"})"));
     bridge->receive(*json::parse(R"({"action":"vaultList","reqId":"2"})"));

@@ -1,12 +1,14 @@
 // Real drags under Xvfb: a drag source in a second window of this process, the pointer driven by
 // xdotool through XTest, and the shell's window taking (or leaving) the drop.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <regex>
 #include <vector>
 
 #include "drop/gtk_pasteboard.h"
 #include "support/gtk_support.h"
+#include "support/real_page.h"
 
 using namespace std::chrono_literals;
 
@@ -155,7 +157,8 @@ TEST_F(DropTarget, PngDragIsDeliveredToThePageAsOneImageRecord) {
     EXPECT_EQ(beeps_, 0);
 }
 
-TEST_F(DropTarget, FileDragsAreLeftToThePage) {
+// The web view hands the page no contents of dropped files, so the window reads them itself.
+TEST_F(DropTarget, FileDragsAreReadByTheWindow) {
     testsupport::TempDir dir;
     dir.write("picture.png", "png bytes");
     g_autofree char* uri = g_filename_to_uri(dir.file("picture.png").c_str(), nullptr, nullptr);
@@ -164,9 +167,18 @@ TEST_F(DropTarget, FileDragsAreLeftToThePage) {
                                   gdk_content_provider_new_for_bytes("image/png", png)};
     DragSource source(gdk_content_provider_new_union(both, 2));
     ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(shell_->waitFor("floatDrops.length === 1", 10s));
+    EXPECT_EQ(shell_->eval("floatDrops[0].map((r) => [r.kind, r.name, r.dataUrl].join('|')).join()"),
+              "file|picture.png|data:image/png;base64,cG5nIGJ5dGVz");
+    EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
+    EXPECT_EQ(beeps_, 0);
+}
+
+TEST_F(DropTarget, TextDragsAreLeftToThePage) {
+    DragSource source(offer("text/html", "<p>some <b>text</b></p>"));
+    ASSERT_TRUE(source.dragOntoShell());
     ASSERT_TRUE(shell_->waitFor("pageDrops.length === 1", 10s));
     EXPECT_EQ(shell_->eval("floatDrops.length"), "0");
-    EXPECT_EQ(beeps_, 0);
 }
 
 TEST_F(DropTarget, UndecodableImageBeepsAndDeliversNothing) {
@@ -286,4 +298,59 @@ TEST(GtkPasteboard, TypesStandInOnlyForKindsTheSourceDoesNotOffer) {
     GdkContentFormats* local = gdk_content_formats_new_for_gtype(GDK_TYPE_TEXTURE);
     EXPECT_EQ(drop::dropFormats(local), std::vector<std::string>{"image/png"});
     gdk_content_formats_unref(local);
+}
+
+// The application's own page under the same real drags: what the shell leaves to the web view
+// ends as board items, and the page stays where it is.
+class PageDrop : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        shell_ = new testsupport::Shell("");
+        ASSERT_TRUE(testsupport::loadRealPage(*shell_));
+    }
+    static void TearDownTestSuite() { delete shell_; }
+    void SetUp() override { ASSERT_TRUE(shell_->eval("board.load({items: []}); __setLang('en'); true")); }
+
+    // Drags "MIME TEXT" offers out of another process onto the page.
+    static void dragFromAnotherProcess(const std::vector<std::string>& offers) {
+        std::vector<std::string> args{std::string(TAVRIK_TEST_TOOLS) + "/offer_source"};
+        args.insert(args.end(), offers.begin(), offers.end());
+        bool exited = false;
+        ASSERT_TRUE(spawn(args, exited));
+        ASSERT_TRUE(dragFromSourceWindow([&] { return exited; }));
+    }
+
+    static testsupport::Shell* shell_;
+};
+testsupport::Shell* PageDrop::shell_ = nullptr;
+
+TEST_F(PageDrop, FilesFromAFileManagerBecomeItemsSideBySide) {
+    testsupport::TempDir dir;
+    g_autoptr(GBytes) png = pngBytes();
+    dir.write("red.png", std::string(static_cast<const char*>(g_bytes_get_data(png, nullptr)), g_bytes_get_size(png)));
+    dir.write("notes.txt", "hello");
+    dir.write("huge.bin", "");
+    ASSERT_EQ(truncate(dir.file("huge.bin").c_str(), 26214401), 0);  // one byte over the limit, sparse
+    g_autofree char* a = g_filename_to_uri(dir.file("red.png").c_str(), nullptr, nullptr);
+    g_autofree char* b = g_filename_to_uri(dir.file("notes.txt").c_str(), nullptr, nullptr);
+    g_autofree char* c = g_filename_to_uri(dir.file("huge.bin").c_str(), nullptr, nullptr);
+    const std::string uri = webkit_web_view_get_uri(shell_->webView());
+    dragFromAnotherProcess({std::string("text/uri-list ") + a + "\r\n" + b + "\r\n" + c + "\r\n"});
+    ASSERT_TRUE(shell_->waitFor("board.doc().items.length === 2", 10s));
+    // The file over the limit is named, with the limit, once the others are on the board.
+    EXPECT_TRUE(shell_->waitFor("/huge\\.bin.*26,214,400/.test(document.getElementById('toast').textContent)", 10s));
+    EXPECT_EQ(shell_->eval("JSON.stringify(board.doc().items.map((i) => [i.type, i.name]))"),
+              R"([["image","red.png"],["file","notes.txt"]])");
+    EXPECT_EQ(shell_->eval("{ const [a, b] = board.doc().items; String(a.x + a.w < b.x) }"), "true");
+    EXPECT_EQ(webkit_web_view_get_uri(shell_->webView()), uri) << "the page did not navigate";
+}
+
+TEST_F(PageDrop, LinkFromABrowserBecomesANoteAndIsNotFollowed) {
+    const std::string uri = webkit_web_view_get_uri(shell_->webView());
+    // A browser offers a link as a list of links with its text; the window reads it.
+    dragFromAnotherProcess(
+        {"text/uri-list https://127.0.0.1:9/dropped\r\n", "text/plain;charset=utf-8 https://127.0.0.1:9/dropped"});
+    ASSERT_TRUE(shell_->waitFor("board.doc().items.length === 1", 10s));
+    EXPECT_EQ(shell_->eval("board.doc().items[0].text"), "https://127.0.0.1:9/dropped");
+    EXPECT_EQ(webkit_web_view_get_uri(shell_->webView()), uri);
 }

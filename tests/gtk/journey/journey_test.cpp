@@ -82,8 +82,7 @@ protected:
     // Puts a file exchange with answering choosers in place of the one behind real dialogs.
     std::shared_ptr<AnsweringPanels> answerPanels() {
         auto panels = std::make_shared<AnsweringPanels>();
-        app().bridge()->handlers().files = app().keep(std::make_shared<files::FileExchange>(
-            panels, std::weak_ptr<bridge::PageSink>(app().bridge()), app().desktop(), app().workers()));
+        app().useFilePanels(panels);
         return panels;
     }
 #endif
@@ -101,7 +100,7 @@ protected:
 };
 
 #define SKIP_WITHOUT_FILES() \
-    if (!app().bridge()->handlers().files) GTEST_SKIP() << "file exchange not in this build"
+    if (app().bridge()->handlers().files.expired()) GTEST_SKIP() << "file exchange not in this build"
 #ifndef TAVRIK_HAVE_FILES
 #undef SKIP_WITHOUT_FILES
 #define SKIP_WITHOUT_FILES() GTEST_SKIP() << "file exchange not in this build"
@@ -171,7 +170,7 @@ TEST_F(Journey, DropAPngAndExportATwoPagePdf) {
 }
 
 TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
-    if (!app().bridge()->handlers().vault || !app().bridge()->handlers().net)
+    if (app().bridge()->handlers().vault.expired() || app().bridge()->handlers().net.expired())
         GTEST_SKIP() << "vault or request proxy not in this build";
     journey::ChatServer server("sk-journey-0123456789", "Sunrise in the Hills");
 
@@ -228,7 +227,7 @@ TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
 
 TEST_F(Journey, ImportALargePdfTemplateAndSeeItsPages) {
     SKIP_WITHOUT_FILES();
-    if (!app().bridge()->handlers().render) GTEST_SKIP() << "PDF rendering not in this build";
+    if (app().bridge()->handlers().render.expired()) GTEST_SKIP() << "PDF rendering not in this build";
 #ifdef TAVRIK_HAVE_FILES
     auto panels = answerPanels();
     std::string path = out.file("template.pdf");
@@ -254,7 +253,7 @@ bool contains(const std::vector<std::string>& v, const std::string& s) {
 
 TEST_F(Journey, SwitchTheLanguageAndSeeMenuAndPageChange) {
     GtkApplication* gtkApp = app().application();
-    if (!gtk_application_get_menubar(gtkApp) || !app().bridge()->handlers().menu)
+    if (!gtk_application_get_menubar(gtkApp) || app().bridge()->handlers().menu.expired())
         GTEST_SKIP() << "menu bar not in this build";
 
     // From the menu: English.

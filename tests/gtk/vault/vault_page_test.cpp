@@ -37,14 +37,14 @@ TEST(VaultPage, CommandsFromThePageReachTheVault) {
     EXPECT_EQ(shell.eval("JSON.stringify(window.replies).includes('0123456789')"), "false");
 
     // The request proxy reads the same secret, and the vault file in the user's data folder has it.
-    ASSERT_TRUE(shell.app().secrets);
-    EXPECT_EQ(shell.app().secrets->get("gtk-key"), "sk-gtk-0123456789");
+    ASSERT_TRUE(shell.app().secrets());
+    EXPECT_EQ(shell.app().secrets()->get("gtk-key"), "sk-gtk-0123456789");
     const std::string file = std::string(std::getenv("XDG_DATA_HOME")) + "/TAVRIK/vault.dat";
     EXPECT_EQ(vault::SealedFile(file).load().items.count("gtk-key"), 1u);
 
     shell.eval("post({action: 'vaultDelete', keyId: 'gtk-key'}); true");
     ASSERT_TRUE(shell.waitFor("window.replies.length === 3"));
-    EXPECT_EQ(shell.app().secrets->get("gtk-key"), std::nullopt);
+    EXPECT_EQ(shell.app().secrets()->get("gtk-key"), std::nullopt);
 }
 
 }  // namespace

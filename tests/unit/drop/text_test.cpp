@@ -109,3 +109,24 @@ TEST(DragTypes, AcceptsOnlyImageOnlyDrags) {
         EXPECT_EQ(drop::isImageOnlyDrag(c.formats), c.accepted) << all;
     }
 }
+
+TEST(DragTypes, TheWindowAlsoTakesFileListsAndLeavesTextToThePage) {
+    struct Case {
+        std::vector<std::string> formats;
+        bool taken;
+    };
+    for (const auto& c : {
+             Case{{"text/uri-list"}, true},                              // a file manager's files
+             Case{{"image/png", "text/uri-list"}, true},                 // an image file with its picture
+             Case{{"text/uri-list", "text/plain;charset=utf-8"}, true},  // a browser's link
+             Case{{"application/vnd.portal.files"}, true},               // out of a sandboxed application
+             Case{{"image/png"}, true},                                  // a picture alone
+             Case{{"text/plain;charset=utf-8"}, false},                  // text goes to the page
+             Case{{"text/html", "text/plain"}, false},
+             Case{{"image/jpeg"}, false},
+         }) {
+        std::string all;
+        for (auto& f : c.formats) all += f + " ";
+        EXPECT_EQ(drop::windowTakesDrag(c.formats), c.taken) << all;
+    }
+}

@@ -17,7 +17,9 @@ struct Page : vaulttest::VaultFixture {
     std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
     std::shared_ptr<vault::Vault> vault = open();
 
-    Page() { bridge->handlers().vault = std::make_shared<vault::VaultCommandHandler>(vault, bridge); }
+    std::shared_ptr<vault::VaultCommandHandler> commands = std::make_shared<vault::VaultCommandHandler>(vault, bridge);
+
+    Page() { bridge->handlers().vault = commands; }
     // Sends one command; returns the reply scripts.
     std::vector<std::string> sendRaw(const json::Value& message) {
         page->scripts.clear();

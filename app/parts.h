@@ -1,0 +1,106 @@
+#pragma once
+// The Parts of the application, each built by its compose function from the dependencies it names
+// and owned by the AppDelegate alone. The bridge and every callback hold them weakly.
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "bridge/bridge.h"
+#include "common/desktop.h"
+#include "common/main_queue.h"
+#include "common/settings_store.h"
+#include "common/workers.h"
+#include "drop/gtk_drag_catch_view.h"
+#include "vault/secret_source.h"
+
+namespace menu {
+class MainMenu;
+}
+namespace webpolicy {
+class WebkitNavGuard;
+class WebkitShellUI;
+}  // namespace webpolicy
+namespace vault {
+class Vault;
+class VaultCommandHandler;
+}  // namespace vault
+namespace files {
+class Panels;
+class FileExchange;
+class PdfRenderer;
+}  // namespace files
+namespace net {
+class CurlHttpClient;
+class NetAccess;
+}  // namespace net
+
+namespace app {
+
+class QuitConfirmation;
+struct QuitTriggers;
+
+struct MenuPart {
+    std::shared_ptr<menu::MainMenu> mainMenu;  // holds the menu bar view
+    common::SettingsStore* l10nStore = nullptr;
+    // Takes the menu bar down while the application is still registered, and the settings store
+    // back out of L10N.
+    void shutdown();
+};
+// Built before any window exists. `requestQuit` is what the Quit item does.
+MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::SettingsStore& settings,
+                     std::function<void()> requestQuit);
+
+struct WebPolicyPart {
+    std::shared_ptr<webpolicy::WebkitNavGuard> navGuard;
+    std::shared_ptr<webpolicy::WebkitShellUI> shellUI;
+};
+// On the new web view, before its page loads. `desktop` outlives the Part.
+WebPolicyPart composeWebPolicy(WebKitWebView* view, const std::string& resourcesDir, common::Desktop& desktop);
+
+struct VaultPart {
+    std::shared_ptr<vault::Vault> vault;
+    std::shared_ptr<vault::VaultCommandHandler> commands;
+};
+// Reads the vault file once; the keychain is not contacted until a command needs it.
+VaultPart composeVault(const std::shared_ptr<bridge::Bridge>& bridge);
+
+struct FilesPart {
+    std::shared_ptr<files::FileExchange> exchange;
+};
+// `desktop` and `workers` outlive the Part; `holdQuit` keeps the quit waiting while a save runs.
+FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_ptr<bridge::Bridge>& bridge,
+                       common::Desktop& desktop, common::Workers& workers,
+                       std::function<std::shared_ptr<void>()> holdQuit);
+
+struct RenderPart {
+    // A render request mostly waits on its helper processes' pipes: it gets threads of its own, so
+    // that two renders never keep PDF exports waiting on the shared pool.
+    std::unique_ptr<common::Workers> waiters;
+    std::shared_ptr<files::PdfRenderer> renderer;
+    std::shared_ptr<std::atomic<bool>> abandon;
+    // Requests in flight kill their helpers and return within one poll slice.
+    void abandonRenders();
+};
+RenderPart composeRender(common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge);
+
+struct NetPart {
+    std::shared_ptr<net::CurlHttpClient> client;
+    std::shared_ptr<net::NetAccess> access;
+};
+// `secrets` may be null (no credential is then available); `workers` outlives the Part.
+NetPart composeNet(common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge,
+                   std::shared_ptr<vault::Vault> secrets, common::Workers& workers);
+
+// The drag-catch view's beep; `desktop` outlives the view.
+void composeDrop(TavrikDragCatchView* view, common::Desktop& desktop);
+
+struct QuitPart {
+    std::shared_ptr<QuitConfirmation> confirmation;
+    std::shared_ptr<QuitTriggers> triggers;  // the signal and session hooks that lead to it
+};
+
+}  // namespace app

@@ -1,0 +1,209 @@
+#include "app/open_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/options.h"
+#include "app/resources.h"
+#include "support/gtk_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using app::OpenedFile;
+using Kind = OpenedFile::Kind;
+
+TEST(OpenOptions, PositionalArgumentsAreFilesAndDoubleDashEndsOptions) {
+    auto o = app::parseOptions({"board.json", "--inspector", "b c.pdf", "--", "--resources", "-x"});
+    EXPECT_EQ(o.mode, app::Options::Mode::Run);
+    EXPECT_TRUE(o.inspector);
+    EXPECT_FALSE(o.resources);
+    EXPECT_EQ(o.files, (std::vector<std::string>{"board.json", "b c.pdf", "--resources", "-x"}));
+    EXPECT_EQ(app::parseOptions({"--nope", "a.json"}).mode, app::Options::Mode::Error);
+}
+
+TEST(OpenOptions, ResourcesFolderIsMadeAbsolute) {
+    struct Case {
+        const char* given;
+        const char* want;
+    } cases[] = {
+        {"./myboard", "/work/here/myboard"}, {"myboard/", "/work/here/myboard"},
+        {"../x/./y", "/work/x/y"},           {"~", "/home/u"},
+        {"~/boards", "/home/u/boards"},      {"/abs/dir", "/abs/dir"},
+        {"~other", "/work/here/~other"},  // another user's home is not guessed
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(app::absoluteResourcesDir(c.given, "/home/u", "/work/here"), c.want) << c.given;
+}
+
+TEST(OpenedFiles, EachKindOfPathIsToldApart) {
+    testsupport::TempDir dir;
+    dir.write("board.json", "\xEF\xBB\xBF  {\"items\": []}");
+    dir.write("paper.PDF", "%PDF-1.4 tiny");
+    dir.write("fake.pdf", "not a pdf");
+    dir.write("list.json", "[1, 2]");
+    dir.write("latin1.json", "{\"t\": \"caf\xe9\"}");
+    dir.write("sub/x", "");
+    dir.write("locked.json", "{}");
+    chmod(dir.file("locked.json").c_str(), 0);
+    struct Case {
+        std::string name;
+        Kind kind;
+    } cases[] = {
+        {"board.json", Kind::Board},   {"paper.PDF", Kind::Pdf},        {"fake.pdf", Kind::NotBoard},
+        {"list.json", Kind::NotBoard}, {"latin1.json", Kind::NotBoard}, {"sub", Kind::Directory},
+        {"gone.json", Kind::Missing},
+    };
+    for (const auto& c : cases) EXPECT_EQ(app::readOpenedFile(dir.file(c.name)).kind, c.kind) << c.name;
+    if (geteuid() != 0) {  // root reads it anyway
+        EXPECT_EQ(app::readOpenedFile(dir.file("locked.json")).kind, Kind::Unreadable);
+    }
+
+    OpenedFile pdf = app::readOpenedFile(dir.file("paper.PDF"));
+    EXPECT_EQ(pdf.name, "paper.PDF");
+    EXPECT_EQ(pdf.content.rfind("data:application/pdf;base64,", 0), 0u);
+
+    // A PDF over the template limit is refused without being read whole.
+    {
+        std::ofstream big(dir.file("big.pdf"), std::ios::binary);
+        big << "%PDF-";
+        big.seekp(static_cast<std::streamoff>(app::kOpenPdfLimit));
+        big << 'x';
+    }
+    EXPECT_EQ(app::readOpenedFile(dir.file("big.pdf")).kind, Kind::TooLarge);
+}
+
+// The page, as the opener reaches it: calls are recorded as "name|json".
+class RecordingSink final : public bridge::PageSink {
+public:
+    std::vector<std::string> calls;
+    void pushFunction(std::string name, json::Value payload) override { record(name, json::Array{payload}); }
+    void pushPositional(std::string name, json::Array args) override { record(name, args); }
+    void pushWrapped(std::string name, json::Value object) override { record(name, json::Array{object}); }
+    void pushScript(std::string script) override { calls.push_back(script); }
+
+private:
+    void record(const std::string& name, const json::Array& args) {
+        std::string text = name;
+        for (const auto& a : args) {
+            auto s = a.string();
+            text += "|" + (s ? s->substr(0, 40) : json::write(a).value_or("?").substr(0, 60));
+        }
+        calls.push_back(text);
+    }
+};
+
+class HeldQuery final : public bridge::PageChannel {
+public:
+    std::vector<std::function<void(std::optional<bool>)>> pending;
+    bool alive() const override { return true; }
+    void evaluate(const std::string&) override {}
+    void evaluateThen(const std::string&, std::function<void(std::optional<bool>)> done) override {
+        pending.push_back(std::move(done));
+    }
+    void answer(std::optional<bool> v) {
+        auto done = std::move(pending.front());
+        pending.erase(pending.begin());
+        done(v);
+    }
+};
+
+class HeldAlert final : public app::QuitAlert {
+public:
+    std::vector<webpolicy::AlertContent> shown;
+    std::function<void(std::size_t)> answer;
+    void show(const webpolicy::AlertContent& content, std::function<void(std::size_t)> a) override {
+        shown.push_back(content);
+        answer = std::move(a);
+    }
+};
+
+class OpenFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.write("a.json", R"({"items": [{"type": "note"}]})");
+        dir.write("b.json", R"({"items": []})");
+        opener = std::make_shared<app::OpenFiles>(
+            app::OpenFiles::Deps{sink, query, alert, [](const std::string& key) { return "t:" + key; },
+                                 [this](std::function<void(bool)> done) { saves.push_back(std::move(done)); }});
+    }
+    std::string a() { return dir.file("a.json"); }
+
+    testsupport::TempDir dir;
+    std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
+    std::shared_ptr<HeldQuery> query = std::make_shared<HeldQuery>();
+    std::shared_ptr<HeldAlert> alert = std::make_shared<HeldAlert>();
+    std::vector<std::function<void(bool)>> saves;
+    std::shared_ptr<app::OpenFiles> opener;
+};
+
+TEST_F(OpenFilesTest, WaitsForThePageThenOpensWithoutAskingWhenNothingIsUnsaved) {
+    opener->open({a(), dir.file("gone.json"), dir.file("b.json")});
+    EXPECT_TRUE(query->pending.empty()) << "nothing is asked before the page has loaded";
+    opener->setPageReady(true);
+    ASSERT_EQ(query->pending.size(), 1u);
+    query->answer(false);
+    EXPECT_TRUE(alert->shown.empty());
+    ASSERT_EQ(sink->calls.size(), 3u);
+    EXPECT_EQ(sink->calls[0].rfind("__restoreNative|{\"items\"", 0), 0u) << sink->calls[0];
+    EXPECT_EQ(sink->calls[1], "__openFailed|gone.json|missing");
+    EXPECT_EQ(sink->calls[2].rfind("__restoreNative|", 0), 0u);
+}
+
+TEST_F(OpenFilesTest, UnsavedWorkAsksFirstAndEachAnswerDoesWhatItSays) {
+    opener->setPageReady(true);
+    auto ask = [&] {
+        opener->open({a()});
+        query->answer(true);
+        ASSERT_FALSE(alert->shown.empty());
+        EXPECT_EQ(alert->shown.back().buttons, (std::vector<std::string>{"t:保存", "t:不保存", "t:取消"}));
+        EXPECT_EQ(alert->shown.back().message, "t:打开前保存画布？");
+    };
+    ask();
+    alert->answer(2);  // cancel
+    EXPECT_TRUE(sink->calls.empty());
+
+    ask();
+    alert->answer(1);  // don't save
+    EXPECT_EQ(sink->calls.size(), 1u);
+
+    ask();
+    alert->answer(0);  // save: opens only once the save reports the board written
+    ASSERT_EQ(saves.size(), 1u);
+    EXPECT_EQ(sink->calls.size(), 1u);
+    saves[0](true);
+    EXPECT_EQ(sink->calls.size(), 2u);
+
+    ask();
+    alert->answer(0);
+    saves[1](false);  // the save chooser was cancelled, or the write failed
+    EXPECT_EQ(sink->calls.size(), 2u);
+    EXPECT_TRUE(query->pending.empty());
+}
+
+TEST_F(OpenFilesTest, PathsGivenWhileAskingOpenAfterwardsInOrder) {
+    opener->setPageReady(true);
+    opener->open({a()});
+    opener->open({dir.file("b.json")});
+    ASSERT_EQ(query->pending.size(), 1u) << "one question at a time";
+    query->answer(true);
+    alert->answer(1);
+    ASSERT_EQ(query->pending.size(), 1u);
+    query->answer(std::nullopt);  // a page that cannot answer has nothing to lose
+    EXPECT_EQ(sink->calls.size(), 2u);
+}
+
+TEST_F(OpenFilesTest, AnswersReachingAGoneOpenerAreDropped) {
+    opener->setPageReady(true);
+    opener->open({a()});
+    query->answer(true);
+    opener.reset();
+    alert->answer(1);
+    EXPECT_TRUE(sink->calls.empty());
+}
+
+}  // namespace
