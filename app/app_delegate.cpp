@@ -2,6 +2,8 @@
 
 #include <glib/gstdio.h>
 
+#include <algorithm>
+
 #include "app/compose_quit.h"
 #include "bridge/gtk_parent_window.h"
 #include "bridge/webkit_page_channel.h"
@@ -19,6 +21,10 @@
 #include "webpolicy/webkit_shell_ui.h"
 
 namespace app {
+
+namespace {
+constexpr int kWidth = 1280, kHeight = 820, kMinWidth = 900, kMinHeight = 600;
+}  // namespace
 
 AppDelegate::AppDelegate(GtkApplication* app, LaunchOptions options)
     : app_(app),
@@ -98,8 +104,6 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     window_ = GTK_WINDOW(gtk_application_window_new(app_));
     gtk_window_set_title(window_, "TAVRIK");
-    gtk_window_set_default_size(window_, 1280, 820);
-    gtk_widget_set_size_request(GTK_WIDGET(window_), 900, 600);
     g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
 
     dragCatchView_ = TAVRIK_DRAG_CATCH_VIEW(drop::dragCatchViewNew());
@@ -108,6 +112,13 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (auto b = weak.lock()) b->sendToPage(std::move(items));
     });
     gtk_window_set_child(window_, GTK_WIDGET(dragCatchView_));
+    gtk_widget_set_size_request(GTK_WIDGET(dragCatchView_), kMinWidth, kMinHeight);
+    gtk_window_set_default_size(window_, kWidth, kHeight);
+    // The menu bar only joins the window when it is realized; the first size is set then.
+    g_signal_connect_after(window_, "realize", G_CALLBACK(+[](GtkWidget*, gpointer self) noexcept {
+                               static_cast<AppDelegate*>(self)->sizeWindowAroundContent();
+                           }),
+                           this);
     // GTK owns these; the pointers turn null when they are destroyed.
     g_object_add_weak_pointer(G_OBJECT(window_), reinterpret_cast<gpointer*>(&window_));
     g_object_add_weak_pointer(G_OBJECT(webView_), reinterpret_cast<gpointer*>(&webView_));
@@ -134,6 +145,17 @@ void AppDelegate::applicationDidFinishLaunching() {
                                        if (auto v = view->lock(); v && confined && !uri.empty())
                                            webkit_web_view_load_uri(v.get(), uri.c_str());
                                    });
+}
+
+void AppDelegate::sizeWindowAroundContent() {
+    if (windowSized_) return;  // a window realized again keeps the size the user gave it
+    windowSized_ = true;
+    // The sizes are the web view's: the menu bar comes on top of them, not out of them.
+    int windowMinW = 0, windowMinH = 0;
+    gtk_widget_measure(GTK_WIDGET(window_), GTK_ORIENTATION_HORIZONTAL, -1, &windowMinW, nullptr, nullptr, nullptr);
+    gtk_widget_measure(GTK_WIDGET(window_), GTK_ORIENTATION_VERTICAL, -1, &windowMinH, nullptr, nullptr, nullptr);
+    gtk_window_set_default_size(window_, kWidth + std::max(0, windowMinW - kMinWidth),
+                                kHeight + std::max(0, windowMinH - kMinHeight));
 }
 
 void AppDelegate::useFilePanels(std::shared_ptr<files::Panels> panels) {

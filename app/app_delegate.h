@@ -81,9 +81,11 @@ public:
 
 private:
     static gboolean onCloseRequest(GtkWindow* window, gpointer self) noexcept;
+    void sizeWindowAroundContent();
     void onScriptMessage(JSCValue* value);
 
     GtkApplication* app_;
+    bool windowSized_ = false;
     LaunchOptions options_;
     gobj::GlibMainQueue mainQueue_;
     std::unique_ptr<common::Workers> workers_;

@@ -28,16 +28,26 @@ void Bridge::enqueue(Build build) {
     });
 }
 
+void Bridge::enqueueCall(std::string name, pagecall::Form form, json::Value value) {
+    // One task either way, so lifted and text calls keep the issue order.
+    mainQueue_.post([weak = weak_from_this(), name = std::move(name), form, value = std::move(value)] {
+        auto self = weak.lock();
+        if (!self || self->closed_ || !self->page_->alive()) return;
+        if (auto call = pagecall::lifted(name, form, value, self->liftBytes_); call && self->page_->call(*call)) return;
+        if (auto script = pagecall::text(name, form, value)) self->page_->evaluate(*script);
+    });
+}
+
 void Bridge::pushFunction(std::string name, json::Value payload) {
-    enqueue([name = std::move(name), payload = std::move(payload)] { return pagecall::single(name, payload); });
+    enqueueCall(std::move(name), pagecall::Form::Single, std::move(payload));
 }
 
 void Bridge::pushPositional(std::string name, json::Array args) {
-    enqueue([name = std::move(name), args = std::move(args)] { return pagecall::positional(name, args); });
+    enqueueCall(std::move(name), pagecall::Form::Positional, json::Value(std::move(args)));
 }
 
 void Bridge::pushWrapped(std::string name, json::Value object) {
-    enqueue([name = std::move(name), object = std::move(object)] { return pagecall::wrapped(name, object); });
+    enqueueCall(std::move(name), pagecall::Form::Wrapped, std::move(object));
 }
 
 void Bridge::pushScript(std::string script) {

@@ -1,8 +1,10 @@
 #pragma once
+#include <cstddef>
 #include <memory>
 #include <string>
 
 #include "bridge/commands.h"
+#include "bridge/page_calls.h"
 #include "bridge/page_channel.h"
 #include "bridge/page_sink.h"
 #include "common/json.h"
@@ -33,16 +35,24 @@ public:
 
     PageChannel& page() { return *page_; }
 
+    // Measured by bench_page_calls: below this a carried string costs more than parsing it.
+    static constexpr std::size_t kDefaultLiftBytes = 1024;
+    // Strings at least this long travel beside the call instead of inside its script text;
+    // SIZE_MAX sends every call as text.
+    void setLiftBytes(std::size_t bytes) { liftBytes_ = bytes; }
+
     // The shell is going away: later messages are ignored and page calls not yet sent are dropped.
     void close();
 
 private:
     template <class Build>
     void enqueue(Build build);
+    void enqueueCall(std::string name, pagecall::Form form, json::Value value);
 
     common::MainQueue& mainQueue_;
     std::shared_ptr<PageChannel> page_;
     CommandTable commands_;
+    std::size_t liftBytes_ = kDefaultLiftBytes;
     bool closed_ = false;
 };
 

@@ -40,4 +40,77 @@ std::string guarded(std::string_view name, std::string_view arg) {
     return out;
 }
 
+namespace {
+
+bool carriable(const std::string& s, std::size_t minBytes) {
+    return s.size() >= minBytes && s.find('\0') == std::string::npos && json::validUtf8(s);
+}
+
+// Writes `value` as JSON, except that carriable strings become the names a0, a1, ….
+bool writeLifted(const json::Value& value, std::size_t minBytes, LiftedCall& call) {
+    if (auto* s = value.string(); s && carriable(*s, minBytes)) {
+        call.body.append("a").append(std::to_string(call.strings.size()));
+        call.strings.push_back(s);
+        return true;
+    }
+    if (auto* a = value.array()) {
+        call.body.push_back('[');
+        for (std::size_t i = 0; i < a->size(); ++i) {
+            if (i) call.body.push_back(',');
+            if (!writeLifted((*a)[i], minBytes, call)) return false;
+        }
+        call.body.push_back(']');
+        return true;
+    }
+    if (auto* o = value.object()) {
+        call.body.push_back('{');
+        for (std::size_t i = 0; i < o->size(); ++i) {
+            if (i) call.body.push_back(',');
+            auto key = json::write(json::Value((*o)[i].first));
+            if (!key) return false;
+            call.body.append(*key).push_back(':');
+            if (!writeLifted((*o)[i].second, minBytes, call)) return false;
+        }
+        call.body.push_back('}');
+        return true;
+    }
+    auto leaf = json::write(value);
+    if (!leaf) return false;
+    call.body.append(*leaf);
+    return true;
+}
+
+}  // namespace
+
+std::optional<LiftedCall> lifted(std::string_view name, Form form, const json::Value& value, std::size_t minBytes) {
+    LiftedCall call;
+    call.body.append("window.").append(name).append("(");
+    if (form == Form::Positional) {
+        auto* args = value.array();
+        if (!args) return std::nullopt;
+        for (std::size_t i = 0; i < args->size(); ++i) {
+            if (i) call.body.append(", ");
+            if (!writeLifted((*args)[i], minBytes, call)) return std::nullopt;
+        }
+    } else if (!writeLifted(value, minBytes, call)) {
+        return std::nullopt;
+    }
+    call.body.append(")");
+    if (call.strings.empty()) return std::nullopt;
+    return call;
+}
+
+std::optional<std::string> text(std::string_view name, Form form, const json::Value& value) {
+    switch (form) {
+        case Form::Single:
+            return single(name, value);
+        case Form::Positional:
+            if (auto* args = value.array()) return positional(name, *args);
+            return std::nullopt;
+        case Form::Wrapped:
+            return wrapped(name, value);
+    }
+    return std::nullopt;
+}
+
 }  // namespace bridge::pagecall

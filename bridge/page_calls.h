@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/json.h"
 
@@ -17,5 +18,24 @@ std::optional<std::string> positional(std::string_view name, const json::Array& 
 std::optional<std::string> wrapped(std::string_view name, const json::Value& object);
 // The guarded fixed form with a code spliced in: window.name && window.name('arg').
 std::string guarded(std::string_view name, std::string_view arg);
+
+// The same call as one of the forms above, with its long strings carried beside the script rather
+// than inside it: WebKit then copies them instead of parsing them as source. `body` calls the
+// function with the same values, naming the carried strings a0, a1, … in the order of `strings`,
+// which point into the value the call was built from.
+struct LiftedCall {
+    std::string body;
+    std::vector<const std::string*> strings;
+};
+
+enum class Form { Single, Positional, Wrapped };
+
+// Nothing when no string of at least `minBytes` can be carried (strings holding a NUL or invalid
+// UTF-8 stay in the text) or when the JSON cannot be produced; the caller then uses the text form,
+// which drops the call exactly when this could not produce it.
+std::optional<LiftedCall> lifted(std::string_view name, Form form, const json::Value& value, std::size_t minBytes);
+
+// The text form for `form`: single, positional (value is the argument array) or wrapped.
+std::optional<std::string> text(std::string_view name, Form form, const json::Value& value);
 
 }  // namespace bridge::pagecall

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "bridge/page_calls.h"
+
 namespace bridge {
 
 // The main web view, held weakly: once it is gone every call is a silent no-op.
@@ -15,6 +17,9 @@ public:
     virtual void evaluate(const std::string& script) = 0;
     // Evaluates and reports once, on the main thread: the result when it is a boolean, nothing when
     // it is anything else, the page threw, or the view is gone (then `done` runs on a later turn).
+    // Makes a call whose long strings travel beside its body, with no completion. False when this
+    // channel cannot, and the caller sends the text form instead.
+    virtual bool call(const pagecall::LiftedCall&) { return false; }
     virtual void evaluateThen(const std::string& script, std::function<void(std::optional<bool>)> done) = 0;
 };
 

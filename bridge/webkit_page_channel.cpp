@@ -30,6 +30,24 @@ void WebkitPageChannel::evaluate(const std::string& script) {
                                         nullptr, nullptr, nullptr);
 }
 
+bool WebkitPageChannel::call(const pagecall::LiftedCall& call) {
+    auto view = view_.lock();
+    if (!view) return true;  // dropped, as a text call would be
+    // The strings reach the page as arguments of an async function whose body only makes the call:
+    // WebKit copies them as values and parses a few bytes of source. It runs in the same queue as
+    // evaluations, so the order of page calls holds.
+    GVariantBuilder args;
+    g_variant_builder_init(&args, G_VARIANT_TYPE_VARDICT);
+    for (std::size_t i = 0; i < call.strings.size(); ++i) {
+        const std::string key = "a" + std::to_string(i);
+        g_variant_builder_add(&args, "{sv}", key.c_str(), g_variant_new_string(call.strings[i]->c_str()));
+    }
+    g_autoptr(GVariant) dict = g_variant_ref_sink(g_variant_builder_end(&args));
+    webkit_web_view_call_async_javascript_function(view.get(), call.body.data(), static_cast<gssize>(call.body.size()),
+                                                   dict, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return true;
+}
+
 void WebkitPageChannel::evaluateThen(const std::string& script, Done done) {
     auto view = view_.lock();
     if (!view) {

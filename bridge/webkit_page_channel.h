@@ -12,6 +12,7 @@ public:
     explicit WebkitPageChannel(WebKitWebView* view) : view_(view) {}
     bool alive() const override;
     void evaluate(const std::string& script) override;
+    bool call(const pagecall::LiftedCall& call) override;
     void evaluateThen(const std::string& script, std::function<void(std::optional<bool>)> done) override;
 
 private:

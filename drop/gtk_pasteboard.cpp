@@ -178,13 +178,25 @@ std::vector<std::string> dropFormats(GdkContentFormats* formats) {
     gsize n = 0;
     const char* const* mimeTypes = gdk_content_formats_get_mime_types(formats, &n);
     for (gsize i = 0; i < n; ++i) out.emplace_back(mimeTypes[i]);
+    // GTK lists the types an offer can be turned into beside what the source offers (a TIFF offer
+    // also reads as a texture). A type stands in for a MIME type only where the source offers none
+    // of its kind: reading "image/png" from a source that only has "image/tiff" gets nothing.
+    const std::size_t offered = out.size();
+    auto family = [](std::string_view f) {
+        FormatKind k = formatKind(f);
+        return k == FormatKind::Tiff ? FormatKind::Png : k;  // any image the texture would be made from
+    };
+    auto offersKind = [&](const char* mime) {
+        return std::any_of(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(offered),
+                           [&](const std::string& f) { return family(f) == family(mime); });
+    };
     const GType* types = gdk_content_formats_get_gtypes(formats, &n);
     for (gsize i = 0; i < n; ++i) {
         const char* mime = types[i] == GDK_TYPE_FILE_LIST || types[i] == G_TYPE_FILE     ? "text/uri-list"
                            : types[i] == G_TYPE_STRING                                   ? "text/plain;charset=utf-8"
                            : types[i] == GDK_TYPE_TEXTURE || types[i] == GDK_TYPE_PIXBUF ? "image/png"
                                                                                          : nullptr;
-        if (mime && std::find(out.begin(), out.end(), mime) == out.end()) out.emplace_back(mime);
+        if (mime && !offersKind(mime) && std::find(out.begin(), out.end(), mime) == out.end()) out.emplace_back(mime);
     }
     return out;
 }

@@ -22,10 +22,11 @@ TEST(BridgeInShell, WindowIsTheMainWindowAndSetTitleRenamesIt) {
     EXPECT_STREQ(gtk_window_get_title(shell.window()), "TAVRIK");
     int w = 0, h = 0;
     gtk_window_get_default_size(shell.window(), &w, &h);
+    // The sizes are the page's: the menu bar comes on top (tests/gtk/app/window_size_test.cpp).
     EXPECT_EQ(w, 1280);
-    EXPECT_EQ(h, 820);
+    EXPECT_GT(h, 820);
     int minW = 0, minH = 0;
-    gtk_widget_get_size_request(GTK_WIDGET(shell.window()), &minW, &minH);
+    gtk_widget_get_size_request(gtk_window_get_child(shell.window()), &minW, &minH);
     EXPECT_EQ(minW, 900);
     EXPECT_EQ(minH, 600);
 

@@ -35,6 +35,16 @@ GBytes* pngBytes() {
     return g_bytes_new_take(buf, size);
 }
 
+// A 16-bit-per-sample RGBA TIFF, as image tools write by default.
+std::string tiff16Bytes() {
+    std::vector<guint16> pixels(4 * 4 * 4);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = i % 4 == 1 ? 0x1234 : 0xffff;
+    g_autoptr(GBytes) data = g_bytes_new(pixels.data(), pixels.size() * sizeof(guint16));
+    g_autoptr(GdkTexture) texture = gdk_memory_texture_new(4, 4, GDK_MEMORY_R16G16B16A16, data, 4 * 8);
+    g_autoptr(GBytes) tiff = gdk_texture_save_to_tiff_bytes(texture);
+    return std::string(static_cast<const char*>(g_bytes_get_data(tiff, nullptr)), g_bytes_get_size(tiff));
+}
+
 GdkContentProvider* offer(const char* mime, const std::string& data) {
     g_autoptr(GBytes) bytes = g_bytes_new(data.data(), data.size());
     return gdk_content_provider_new_for_bytes(mime, bytes);
@@ -194,6 +204,34 @@ TEST_F(DropTarget, ImageDraggedOutOfAnotherApplicationReachesThePage) {
     EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
 }
 
+TEST_F(DropTarget, TiffOnlyDragFromAnotherApplicationArrivesAsPng) {
+    // Nothing but image/tiff on offer, 16 bits per sample: taken like a PNG-only drag, re-encoded.
+    testsupport::TempDir dir;
+    dir.write("picture.tiff", tiff16Bytes());
+    bool sourceExited = false;
+    ASSERT_TRUE(
+        spawn({std::string(TAVRIK_TEST_TOOLS) + "/drag_source", dir.file("picture.tiff"), "image/tiff"}, sourceExited));
+    ASSERT_TRUE(dragFromSourceWindow([&] { return sourceExited; }));
+    ASSERT_TRUE(shell_->waitFor("floatDrops.length === 1", 10s));
+    auto record = shell_->eval(
+        "(r => [r.length, r[0].kind, r[0].mime, r[0].name, r[0].dataUrl.slice(0, 22)].join('|'))(floatDrops[0])");
+    ASSERT_TRUE(record);
+    EXPECT_TRUE(std::regex_match(*record,
+                                 std::regex("1\\|file\\|image/png\\|拖入图片-[0-9]{6}\\.png\\|data:image/png;base64,")))
+        << *record;
+    // The PNG holds the picture: 4 × 4, the pixel colour kept at 8 bits.
+    ASSERT_TRUE(shell_->eval(
+        "window.decoded = null; { const img = new Image();"
+        "img.onload = () => { const c = document.createElement('canvas'); c.width = img.width; c.height = img.height;"
+        "  const g = c.getContext('2d'); g.drawImage(img, 0, 0);"
+        "  decoded = [img.width, img.height, ...g.getImageData(0, 0, 1, 1).data].join(','); };"
+        "img.src = floatDrops[0][0].dataUrl; } true"));
+    ASSERT_TRUE(shell_->waitFor("decoded !== null", 10s));
+    EXPECT_EQ(shell_->eval("decoded"), "4,4,255,18,255,255");
+    EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
+    EXPECT_EQ(beeps_, 0);
+}
+
 TEST(GtkPasteboard, ReadsEveryKindADropOffers) {
     gtk_init();
     // A plain window of our own that reads whatever is dropped on it, laid over the shell's.
@@ -246,6 +284,20 @@ TEST(GtkPasteboard, ReadsEveryKindADropOffers) {
     EXPECT_EQ(read->rtf, common::toBytes("{\\rtf1 rtf}"));
     for (const char* format : {"text/uri-list", "image/png", "image/tiff", "text/html", "application/rtf"})
         EXPECT_NE(std::find(read->offered.begin(), read->offered.end(), format), read->offered.end()) << format;
+}
+
+TEST(GtkPasteboard, TypesStandInOnlyForKindsTheSourceDoesNotOffer) {
+    // What a drop from another application lists for a TIFF offer: the MIME type and the texture
+    // GTK could make of it. Reading PNG from that source would get nothing.
+    const char* tiff[] = {"image/tiff"};
+    GdkContentFormats* remote =
+        gdk_content_formats_union_deserialize_gtypes(gdk_content_formats_new(tiff, G_N_ELEMENTS(tiff)));
+    EXPECT_EQ(drop::dropFormats(remote), std::vector<std::string>{"image/tiff"});
+    gdk_content_formats_unref(remote);
+    // A texture dragged inside the process has no MIME type of its own: GTK serialises it as PNG.
+    GdkContentFormats* local = gdk_content_formats_new_for_gtype(GDK_TYPE_TEXTURE);
+    EXPECT_EQ(drop::dropFormats(local), std::vector<std::string>{"image/png"});
+    gdk_content_formats_unref(local);
 }
 
 // The application's own page under the same real drags: what the shell leaves to the web view

@@ -230,3 +230,39 @@ TEST(PageCalls, FourFormsInIssueOrderAndDroppedWhenTheViewIsGone) {
     EXPECT_EQ(bridge::pagecall::guarded("__menuAction", "export:pdf"),
               "window.__menuAction && window.__menuAction('export:pdf')");
 }
+
+TEST(PageCalls, LiftedFormCarriesLongStringsBesideTheBody) {
+    using bridge::pagecall::Form;
+    const std::string big(8, 'x');
+    const std::string withNul = std::string("xxxx\0xxx", 8);
+    struct Case {
+        Form form;
+        json::Value value;
+        std::optional<std::string> body;  // nothing: the text form is used
+        std::vector<std::string> strings;
+    };
+    const Case cases[] = {
+        {Form::Positional, json::Array{"r", 1, 3, big}, "window.f(\"r\", 1, 3, a0)", {big}},
+        {Form::Single,
+         json::Array{json::Object{{"name", big}, {"ok", true}, {"n", nullptr}}, big},
+         R"(window.f([{"name":a0,"ok":true,"n":null},a1]))",
+         {big, big}},
+        {Form::Wrapped, json::Object{{"k/", "a/b"}, {"d", big}}, R"(window.f({"k\/":"a\/b","d":a0}))", {big}},
+        // A NUL cannot travel beside the call: that string stays in the text.
+        {Form::Positional, json::Array{withNul, big}, R"(window.f("xxxx\u0000xxx", a0))", {big}},
+        {Form::Positional, json::Array{withNul}, std::nullopt, {}},
+        {Form::Single, json::Value("short"), std::nullopt, {}},
+        // What the text form would drop is dropped here too.
+        {Form::Positional, json::Array{big, std::string("\xff\xfe\xfd\xfc\xfb\xfa\xf9\xf8")}, std::nullopt, {}},
+        {Form::Positional, json::Array{big, std::nan("")}, std::nullopt, {}},
+    };
+    for (const Case& c : cases) {
+        auto call = bridge::pagecall::lifted("f", c.form, c.value, big.size());
+        ASSERT_EQ(call.has_value(), c.body.has_value()) << (c.body ? *c.body : "(text)");
+        if (!call) continue;
+        EXPECT_EQ(call->body, *c.body);
+        std::vector<std::string> strings;
+        for (auto* s : call->strings) strings.push_back(*s);
+        EXPECT_EQ(strings, c.strings);
+    }
+}

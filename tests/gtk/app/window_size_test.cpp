@@ -1,0 +1,29 @@
+// The main window's sizes are the page's: 1280 × 820 at first and never under 900 × 600, with the
+// menu bar on top of that rather than taken out of it.
+#include <gtest/gtest.h>
+
+#include "support/gtk_support.h"
+
+namespace {
+
+bool webViewIs(testsupport::Shell& shell, int width, int height) {
+    return testsupport::runUntil([&] {
+        GtkWidget* view = GTK_WIDGET(shell.webView());
+        return gtk_widget_get_width(view) == width && gtk_widget_get_height(view) == height;
+    });
+}
+
+TEST(MainWindow, WebViewIs1280By820AtFirstAndAtLeast900By600) {
+    testsupport::Shell shell(R"(<!doctype html><meta charset="utf-8"><p>page</p>)");
+    ASSERT_TRUE(shell.waitLoaded());
+    GtkWidget* view = GTK_WIDGET(shell.webView());
+    EXPECT_TRUE(webViewIs(shell, 1280, 820)) << gtk_widget_get_width(view) << " × " << gtk_widget_get_height(view);
+    // The menu bar is shown, above the page.
+    EXPECT_GT(gtk_widget_get_height(GTK_WIDGET(shell.window())), 820);
+
+    // Asked to be smaller than allowed, the window stops where the page has 900 × 600.
+    gtk_window_set_default_size(shell.window(), 300, 200);
+    EXPECT_TRUE(webViewIs(shell, 900, 600)) << gtk_widget_get_width(view) << " × " << gtk_widget_get_height(view);
+}
+
+}  // namespace
