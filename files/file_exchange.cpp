@@ -161,6 +161,7 @@ void FileExchange::savePdf(const char* action, SaveChooser chooser, std::vector<
         self->workers_.run([images = std::move(*content), layout,
                             path = *path]() mutable { return buildPdf(std::move(images), layout, path); },
                            [weak, hold, action, name = common::paths::lastComponent(*path)](common::Status written) {
+                               if (!written) common::log::warning("PDF export failed: " + written.error().message);
                                auto self = weak.lock();
                                if (!self) return;
                                if (!written) {

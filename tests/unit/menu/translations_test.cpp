@@ -28,7 +28,7 @@ const std::map<std::string, std::set<std::string>> kSameAsEnglish{
     {"标准", {"fr", "de", "it"}},                  // "Standard"
 };
 // Keys whose Traditional text uses the same characters as the Simplified key.
-const std::set<std::string> kSameInTraditional{"很慢", "柔和", "快", "很快", "好", "取消"};
+const std::set<std::string> kSameInTraditional{"很慢", "柔和", "快", "很快", "好", "取消", "等待"};
 // Texts the shell shows in Chinese in every language on purpose: the export formats and the import
 // item of the menu have no row in the sheet, and the default names of a PDF series and of a dropped
 // picture are file names.
