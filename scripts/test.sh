@@ -21,7 +21,9 @@ ASAN_OPTIONS=detect_leaks=1 \
   ctest --test-dir build-asan -L '^unit$' --output-on-failure
 
 export NO_AT_BRIDGE=1 GTK_A11Y=none LIBGL_ALWAYS_SOFTWARE=1
+# -noreset: the display must not reset between tests when a test's last client (an application
+# it started) goes away; a client connecting during the reset is refused.
 # A session bus of our own for the whole run (one that starts no services: tests/session-bus.conf
 # says why), and a virtual display when there is none.
 run=(ctest --test-dir build --output-on-failure "$@")
-exec dbus-run-session --config-file="$PWD/tests/session-bus.conf" -- xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "${run[@]}"
+exec dbus-run-session --config-file="$PWD/tests/session-bus.conf" -- xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp -noreset" "${run[@]}"
