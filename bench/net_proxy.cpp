@@ -25,6 +25,7 @@
 #include "gobj/glib_main_queue.h"
 #include "net/curl_http_client.h"
 #include "net/net_access.h"
+#include "proc_stats.h"
 #include "support/http_test_server.h"
 
 extern char** environ;
@@ -41,29 +42,6 @@ double percentile(std::vector<double> v, double p) {
 }
 
 // Resident memory of this process (VmRSS now, VmHWM at its peak), in MiB.
-double rssMiB(const char* field) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return 0;
-    char line[256];
-    long kb = 0;
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, field, std::strlen(field)) == 0 &&
-            std::sscanf(line + std::strlen(field), " %ld", &kb) == 1)
-            break;
-    std::fclose(f);
-    return static_cast<double>(kb) / 1024.0;
-}
-
-int threadCount() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') ++n;
-        closedir(d);
-    }
-    return n;
-}
-
 class Secrets final : public vault::SecretSource {
 public:
     explicit Secrets(common::MainQueue& queue) : queue_(queue) {}

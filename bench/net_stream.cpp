@@ -23,6 +23,7 @@
 #include "gobj/glib_main_queue.h"
 #include "net/curl_http_client.h"
 #include "net/net_access.h"
+#include "proc_stats.h"
 #include "support/stream_test_server.h"
 
 namespace {
@@ -37,29 +38,6 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 double worst(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
-
-double rssMiB(const char* field) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return 0;
-    char line[256];
-    long kb = 0;
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, field, std::strlen(field)) == 0 &&
-            std::sscanf(line + std::strlen(field), " %ld", &kb) == 1)
-            break;
-    std::fclose(f);
-    return static_cast<double>(kb) / 1024.0;
-}
-
-int threadCount() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') ++n;
-        closedir(d);
-    }
-    return n;
-}
 
 // Counts page calls as the bridge would deliver them: each one a main-queue task.
 class Sink final : public bridge::PageSink {

@@ -17,6 +17,7 @@
 
 #include "common/base64.h"
 #include "support/gtk_support.h"
+#include "support/pdf_objects.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -47,21 +48,7 @@ std::string slowPdf(int pages) {
         kids += std::to_string(objects.size()) + " 0 R ";
     }
     objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (auto o : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", o);
-        pdf += line;
-    }
-    return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    return testsupport::pdfFromObjects(objects);
 }
 
 // The processes whose parent is `parent` and whose command is `name`.

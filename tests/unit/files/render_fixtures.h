@@ -17,6 +17,7 @@
 
 #include "common/bytes.h"
 #include "files/render_page.h"
+#include "support/pdf_objects.h"
 
 namespace renderfixtures {
 
@@ -70,22 +71,7 @@ inline common::Bytes handmadePdf(const std::string& mediaBox, const std::string&
         "<< /Type /Page /Parent 2 0 R /MediaBox " + mediaBox + " " + pageEntries + " /Contents 4 0 R >>",
         "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
     };
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (auto o : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", o);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return common::toBytes(pdf);
+    return common::toBytes(testsupport::pdfFromObjects(objects));
 }
 
 struct Decoded {
