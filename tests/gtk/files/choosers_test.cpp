@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "common/json.h"
+#include "support/chooser_probe.h"
 #include "support/gtk_support.h"
 
 using testsupport::runUntil;
@@ -17,17 +18,6 @@ window.got = null;
 window.__restoreNative = function (text) { window.got = text; };
 function post(m) { window.webkit.messageHandlers.canvasBridge.postMessage(m); }
 </script>)";
-
-// The chooser GTK shows without a portal: GtkFileChooserNative's own GtkFileChooserDialog.
-GtkWindow* findChooser() {
-    GtkWindow* found = nullptr;
-    GList* all = gtk_window_list_toplevels();
-    for (GList* l = all; l; l = l->next)
-        if (GTK_IS_FILE_CHOOSER_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
-            found = GTK_WINDOW(l->data);
-    g_list_free(all);
-    return found;
-}
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -56,7 +46,7 @@ TEST_F(Choosers, SaveChooserIsAModalChildOfTheMainWindowAndWritesTheChosenFile) 
     testsupport::TempDir dir;
     shell.eval(R"(post({action: 'saveJSON', json: '{"title":"画布"}'}))");
     GtkWindow* chooser = nullptr;
-    ASSERT_TRUE(runUntil([&] { return (chooser = findChooser()) != nullptr; }));
+    ASSERT_TRUE(runUntil([&] { return (chooser = chooserprobe::find()) != nullptr; }));
 
     EXPECT_TRUE(gtk_window_get_modal(chooser));
     EXPECT_EQ(gtk_window_get_transient_for(chooser), shell.window());
@@ -100,10 +90,10 @@ TEST_F(Choosers, SaveChooserIsAModalChildOfTheMainWindowAndWritesTheChosenFile) 
     gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
     G_GNUC_END_IGNORE_DEPRECATIONS
     ASSERT_TRUE(runUntil([&] { return slurp(dir.file("saved.json")) == R"({"title":"画布"})"; }))
-        << "chooser still open: " << (findChooser() != nullptr)
+        << "chooser still open: " << (chooserprobe::find() != nullptr)
         << ", exists: " << std::filesystem::exists(dir.file("saved.json"))
         << ", content: " << slurp(dir.file("saved.json"));
-    EXPECT_TRUE(runUntil([] { return findChooser() == nullptr; }));
+    EXPECT_TRUE(runUntil([] { return chooserprobe::find() == nullptr; }));
 }
 
 TEST_F(Choosers, OpenedDocumentReachesARealPageIntact) {
@@ -114,7 +104,7 @@ TEST_F(Choosers, OpenedDocumentReachesARealPageIntact) {
 
     shell.eval("post({action: 'openJSON'})");
     GtkWindow* chooser = nullptr;
-    ASSERT_TRUE(runUntil([&] { return (chooser = findChooser()) != nullptr; }));
+    ASSERT_TRUE(runUntil([&] { return (chooser = chooserprobe::find()) != nullptr; }));
     EXPECT_TRUE(gtk_window_get_modal(chooser));
     EXPECT_EQ(gtk_window_get_transient_for(chooser), shell.window());
     GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
