@@ -470,9 +470,13 @@ window.__paperFromNative = (paper) => {
 window.__pdfPageU = (reqId, index, total, dataUrl) => {
   const job = pdfJobs.get(reqId);
   if (!job || typeof dataUrl !== 'string') return;
-  // Pages are laid out top to bottom in the order they arrive; loading keeps that order.
-  job.chain = job.chain.then(() => loadImage(dataUrl)).then((img) => {
-    const w = 600, h = Math.round(600 * img.naturalHeight / Math.max(1, img.naturalWidth));
+  // Pages are laid out top to bottom in the order they arrive; loading keeps that order. The size
+  // comes from the JPEG's header when it can: loading the image only to measure it doubles what
+  // each page costs the shell.
+  const measure = () => jpegSize(dataUrl) ||
+    loadImage(dataUrl).then((img) => ({ width: img.naturalWidth, height: img.naturalHeight }));
+  job.chain = job.chain.then(measure).then((size) => {
+    const w = 600, h = Math.round(600 * size.height / Math.max(1, size.width));
     boardView.add({ type: 'paper', src: dataUrl, name: `${job.name} ${index + 1}`, x: job.x, y: job.y, w, h }, 'paper');
     job.y += h + 24;
     job.count++;
