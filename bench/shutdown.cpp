@@ -1,5 +1,5 @@
 // Time from SIGTERM to the end of the real application (the quit path: the page is asked, answers
-// "nothing unsaved", the Parts shut down, the process exits), with proxied requests in flight to a
+// "nothing unsaved", the shell shuts down, the process exits), with proxied requests in flight to a
 // loopback server that never finishes its responses, and with the keyring answering or paused
 // while the page stores a key at the last moment.
 //

@@ -161,7 +161,7 @@ window.webkit.messageHandlers.canvasBridge.postMessage(
 
 // A page with 200 proxied requests in flight, each with a credential from the vault, to a loopback
 // server that sends the start of every response and never the rest: quitting ends promptly and
-// cleanly, with no answer reaching a part already gone.
+// cleanly, with no answer reaching what has already gone.
 TEST(Shutdown, SigtermWith200RequestsInFlightEndsPromptly) {
     constexpr int kRequests = 200;
     testsupport::StreamTestServer server;
