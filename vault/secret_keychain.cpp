@@ -42,6 +42,7 @@ KeychainError fromGError(const GError* error) {
 }
 
 KeychainError timedOut() { return {G_IO_ERROR_TIMED_OUT, "the Secret Service did not answer in time"}; }
+KeychainError offline() { return {G_IO_ERROR_CANCELLED, "not asked while the application ends"}; }
 
 }  // namespace
 
@@ -95,9 +96,11 @@ std::optional<T> runBounded(const std::shared_ptr<SecretKeychain::Gate>& gate, s
 SecretKeychain::SecretKeychain(std::string service, std::chrono::milliseconds limit, std::chrono::milliseconds cooldown)
     : service_(std::move(service)), limit_(limit), cooldown_(cooldown), gate_(std::make_shared<Gate>()) {}
 
-bool SecretKeychain::stalled() {
+std::optional<KeychainError> SecretKeychain::unavailable() {
     std::lock_guard lock(gate_->mutex);
-    return gate_->offlineAt || Clock::now() < gate_->stalledUntil;
+    if (gate_->offlineAt) return offline();
+    if (Clock::now() < gate_->stalledUntil) return timedOut();
+    return std::nullopt;
 }
 
 void SecretKeychain::noteTimeout() {
@@ -115,7 +118,7 @@ void SecretKeychain::goOffline(std::chrono::milliseconds grace) {
 }
 
 std::optional<KeychainError> SecretKeychain::add(const std::string& account, const std::string& secret) {
-    if (stalled()) return timedOut();
+    if (auto refused = unavailable()) return refused;
     using Answer = std::optional<KeychainError>;
     auto answer = runBounded<Answer>(
         gate_,
@@ -142,7 +145,7 @@ std::optional<KeychainError> SecretKeychain::add(const std::string& account, con
 }
 
 std::optional<KeychainError> SecretKeychain::remove(const std::string& account) {
-    if (stalled()) return timedOut();
+    if (auto refused = unavailable()) return refused;
     using Answer = std::optional<KeychainError>;
     auto answer = runBounded<Answer>(
         gate_,
@@ -164,7 +167,7 @@ std::optional<KeychainError> SecretKeychain::remove(const std::string& account) 
 }
 
 std::optional<std::string> SecretKeychain::read(const std::string& account) {
-    if (stalled()) return std::nullopt;
+    if (unavailable()) return std::nullopt;
     using Answer = std::optional<std::string>;
     auto answer = runBounded<Answer>(
         gate_,
@@ -188,7 +191,7 @@ std::optional<std::string> SecretKeychain::read(const std::string& account) {
 }
 
 std::vector<std::string> SecretKeychain::accounts() {
-    if (stalled()) return {};
+    if (unavailable()) return {};
     using Answer = std::vector<std::string>;
     auto answer = runBounded<Answer>(
         gate_,

@@ -33,7 +33,8 @@ public:
     struct Gate;
 
 private:
-    bool stalled();
+    // Why no call is made now (offline, or cooling down after a timeout); nothing when one may be.
+    std::optional<KeychainError> unavailable();
     void noteTimeout();
 
     std::string service_;
