@@ -22,7 +22,8 @@ window.fileDrops = [];
 window.pageDrops = [];
 window.__floatDrop = (items) => floatDrops.push(items);
 // The page's own drag-and-drop: what the shell leaves to the web view ends up here.
-document.addEventListener('dragover', e => e.preventDefault());
+window.dragovers = 0;
+document.addEventListener('dragover', e => { e.preventDefault(); dragovers++; });
 document.addEventListener('drop', e => { e.preventDefault(); pageDrops.push(Array.from(e.dataTransfer.types)); });
 </script></body>)";
 
@@ -74,7 +75,8 @@ public:
     }
     ~DragSource() { gtk_window_destroy(window_); }
 
-    bool dragOntoShell();
+    // `releaseWhen`: see dragFromSourceWindow.
+    bool dragOntoShell(const std::function<bool()>& releaseWhen = {});
 
 private:
     GtkWindow* window_;
@@ -133,9 +135,9 @@ bool dragFromSourceWindow(const std::function<bool()>& ended, const std::functio
     return spawn(release, exited) && testsupport::runUntil([&] { return exited && ended(); }, 20s) && answered;
 }
 
-bool DragSource::dragOntoShell() {
+bool DragSource::dragOntoShell(const std::function<bool()>& releaseWhen) {
     return testsupport::runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)); }) &&
-           dragFromSourceWindow([&] { return ended_; });
+           dragFromSourceWindow([&] { return ended_; }, releaseWhen);
 }
 
 class DropTarget : public ::testing::Test {
@@ -147,9 +149,12 @@ protected:
     }
     static void TearDownTestSuite() { delete shell_; }
     void SetUp() override {
-        ASSERT_TRUE(shell_->eval("floatDrops = []; fileDrops = []; pageDrops = []; true"));
+        ASSERT_TRUE(shell_->eval("floatDrops = []; fileDrops = []; pageDrops = []; dragovers = 0; true"));
         beeps_ = 0;
     }
+
+    // For drags the web view handles: the page has seen one.
+    static bool pageAnswered() { return shell_->eval("dragovers > 0") == "true"; }
 
     static testsupport::Shell* shell_;
     static int beeps_;
@@ -189,7 +194,7 @@ GdkContentProvider* imageFileOffer(const testsupport::TempDir& dir) {
 TEST_F(DropTarget, FileDragsOnAPageThatDidNotAskAreLeftToTheWebView) {
     testsupport::TempDir dir;
     DragSource source(imageFileOffer(dir));
-    ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(source.dragOntoShell(pageAnswered));
     ASSERT_TRUE(shell_->waitFor("pageDrops.length === 1", 10s));
     EXPECT_EQ(shell_->eval("floatDrops.length + fileDrops.length"), "0");
     EXPECT_EQ(beeps_, 0);
@@ -221,14 +226,14 @@ TEST_F(DropTarget, FileDragsAreReadByTheWindowForAPageThatAsked) {
     ASSERT_TRUE(shell_->waitLoaded());
     ASSERT_TRUE(shell_->waitFor("typeof window.__fileDrop === 'undefined'"));
     DragSource again(imageFileOffer(dir));
-    ASSERT_TRUE(again.dragOntoShell());
+    ASSERT_TRUE(again.dragOntoShell(pageAnswered));
     ASSERT_TRUE(shell_->waitFor("pageDrops.length === 1", 10s));
     EXPECT_EQ(shell_->eval("floatDrops.length + fileDrops.length"), "0");
 }
 
 TEST_F(DropTarget, TextDragsAreLeftToThePage) {
     DragSource source(offer("text/html", "<p>some <b>text</b></p>"));
-    ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(source.dragOntoShell(pageAnswered));
     ASSERT_TRUE(shell_->waitFor("pageDrops.length === 1", 10s));
     EXPECT_EQ(shell_->eval("floatDrops.length"), "0");
 }
