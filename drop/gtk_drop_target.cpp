@@ -44,7 +44,6 @@ json::Array refusedFiles(const MemoryPasteboard& contents) {
             static_cast<std::uint64_t>(st.st_size) <= PasteboardItems::kMaxFileBytes)
             continue;
         g_autofree char* name = g_path_get_basename(path.c_str());
-        common::log::warning(std::string("drop: file over the size limit refused: ") + name);
         refused.push_back(json::Object{{"kind", "refused"}, {"name", std::string(name)}, {"reason", "tooLarge"}});
     }
     return refused;
