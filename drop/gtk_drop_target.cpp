@@ -61,6 +61,8 @@ void finishDrop(TavrikDragCatchView* view, GdkDrop* drop, Route route, double x,
         return;
     }
     gdk_drop_finish(drop, GDK_ACTION_COPY);
+    common::log::debug((route == Route::Image ? "drop: image delivered, " : "drop: file list delivered, ") +
+                       std::to_string(items.size()) + " record(s)");
     if (route == Route::Image) return dragCatchViewDeliver(view, std::move(items));
     dragCatchViewDeliverFiles(view, json::Object{{"items", std::move(items)}, {"x", x}, {"y", y}});
 }
