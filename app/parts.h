@@ -67,8 +67,8 @@ struct WebPolicyPart {
 WebPolicyPart composeWebPolicy(WebKitWebView* view, const std::string& resourcesDir, common::Desktop& desktop);
 
 struct VaultPart {
-    // Queued vault jobs still finish when it goes: a key the page stored must not be lost. Each is
-    // bounded by the keychain's own time limit.
+    // At shutdown the queued vault jobs still run, against the file and journal alone: a key the
+    // page stored is not lost, and a keychain that does not answer holds nobody.
     std::shared_ptr<vault::VaultService> service;
     std::shared_ptr<vault::VaultCommandHandler> commands;
 };
@@ -102,8 +102,10 @@ struct NetPart {
 NetPart composeNet(common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge,
                    std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers);
 
-// The drag-catch view's beep; `desktop` outlives the view.
-void composeDrop(TavrikDragCatchView* view, common::Desktop& desktop);
+// The drag-catch view's beep, and file lists for a page that asks for them with the command
+// "acceptFileDrops" (until its next load); `desktop` outlives the view.
+void composeDrop(TavrikDragCatchView* view, WebKitWebView* webView, const std::shared_ptr<bridge::Bridge>& bridge,
+                 common::Desktop& desktop);
 
 struct QuitPart {
     std::shared_ptr<QuitConfirmation> confirmation;
