@@ -4,6 +4,7 @@
 // and a 25 MiB data URL from the page to bytes against a bare postMessage of the same string.
 //
 //   dbus-run-session --config-file=tests/session-bus.conf -- xvfb-run -a ./build/bench/bench_pdf_import [IMPORTS]
+//       [text] [sink] [load] [no-upload] [page=DIR]
 //
 // The document is generated once, deterministically, and kept beside this program.
 #include <cairo.h>
@@ -625,8 +626,11 @@ int main(int argc, char** argv) {
     static int imports = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     // "text" sends every page call as script text, to compare with values carried as arguments.
     // "sink" keeps the pages from the board, to tell the delivery's cost from the page's own.
+    // "page=DIR" serves the page from DIR/html instead of this tree, to compare two versions of it.
     static bool textCalls = false, sink = false, uploadTest = true, loadOnly = false;
+    std::string pageDir = TAVRIK_SOURCE_DIR;
     for (int i = 2; i < argc; ++i) {
+        if (std::string(argv[i]).starts_with("page=")) pageDir = std::string(argv[i]).substr(5);
         textCalls = textCalls || std::string(argv[i]) == "text";
         sink = sink || std::string(argv[i]) == "sink";
         loadOnly = loadOnly || std::string(argv[i]) == "load";
@@ -637,7 +641,7 @@ int main(int argc, char** argv) {
     g_set_prgname("tavrik");
     GtkApplication* gtkApp = gtk_application_new("org.tavrik.TavrikPdfBench", G_APPLICATION_NON_UNIQUE);
     app::LaunchOptions launch;
-    launch.resourcesDir = TAVRIK_SOURCE_DIR;
+    launch.resourcesDir = pageDir;
     auto delegate = std::make_unique<app::AppDelegate>(gtkApp, launch);
     g_signal_connect(gtkApp, "activate", G_CALLBACK(+[](GApplication* a, gpointer d) noexcept {
                          auto* app = static_cast<app::AppDelegate*>(d);
