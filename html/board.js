@@ -374,28 +374,30 @@ function wrapText(g, text, width) {
   return lines;
 }
 
-// The bytes of a base64 data URL as a Blob of its type, or null for any other URL. Decoded a slice
-// at a time, so no string the size of the picture is made on the way.
+// The bytes of a base64 data URL as a Blob of its type, or null for any other URL or bad base64.
 function dataUrlBlob(url) {
-  const m = /^data:([^,;]*)((?:;[^,;]*)*?);base64,/i.exec(url.slice(0, 256));
+  const m = /^data:([^,;]*)(?:;[^,;]*)*?;base64,/i.exec(url.slice(0, 256));
   if (!m) return null;
-  const start = m[0].length;
-  const length = url.length - start;
-  if (length % 4 || /[^A-Za-z0-9+/=]/.test(url.slice(start))) return null;  // leave odd ones to WebKit
-  let pad = 0;
-  while (pad < 2 && url.charCodeAt(url.length - 1 - pad) === 61 /* = */) pad++;
-  const bytes = new Uint8Array(length / 4 * 3 - pad);
+  try {
+    const bytes = Uint8Array.fromBase64 ? Uint8Array.fromBase64(url.slice(m[0].length))
+      : base64Slices(url, m[0].length);
+    return new Blob([bytes], { type: m[1].toLowerCase() || 'application/octet-stream' });
+  } catch {
+    return null;  // left to WebKit, which shows what it can of it
+  }
+}
+
+// Where the engine has no native decoder: a slice at a time, so no string the size of the picture
+// is made on the way. Throws on what is not plain base64.
+function base64Slices(url, start) {
+  const bytes = new Uint8Array(Math.ceil((url.length - start) / 4) * 3);
   const SLICE = 1 << 16;  // characters per slice, a multiple of 4
   let at = 0;
-  try {
-    for (let i = start; i < url.length; i += SLICE) {
-      const bin = atob(url.slice(i, Math.min(url.length, i + SLICE)));
-      for (let j = 0; j < bin.length; j++) bytes[at++] = bin.charCodeAt(j);
-    }
-  } catch {
-    return null;  // '=' inside the payload: not base64 we can decode slice by slice
+  for (let i = start; i < url.length; i += SLICE) {
+    const bin = atob(url.slice(i, i + SLICE));
+    for (let j = 0; j < bin.length; j++) bytes[at++] = bin.charCodeAt(j);
   }
-  return at === bytes.length ? new Blob([bytes], { type: m[1].toLowerCase() || 'application/octet-stream' }) : null;
+  return bytes.subarray(0, at);
 }
 
 function isNum(v) { return typeof v === 'number' && Number.isFinite(v); }
