@@ -14,7 +14,8 @@
 
 namespace menu {
 
-// Every application window shows the menu bar (GTK 4 windows hide it unless told).
+// Every application window shows the menu bar (GTK 4 windows hide it unless told), and turns
+// Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y that the page left unhandled into undo and redo in its web view.
 class GtkMenuBarView final : public MenuView {
 public:
     struct Handlers {
