@@ -82,7 +82,8 @@ GMenuItem* renderItem(const MenuItem& item) {
     GMenuItem* rendered = g_menu_item_new(nullptr, action.c_str());
     if (!item.runs.empty()) {
         g_menu_item_set_label(rendered, GtkMenuBarView::markup(item.runs).c_str());
-        g_menu_item_set_attribute(rendered, "use-markup", "b", TRUE);
+        // GTK takes the attribute's presence as a string; a boolean is ignored and the markup shown as text.
+        g_menu_item_set_attribute(rendered, "use-markup", "s", "true");
     } else {
         g_menu_item_set_label(rendered, label.c_str());
     }
