@@ -447,8 +447,16 @@ window.__floatDrop = (items) => {
 };
 
 window.__restoreNative = (text) => {
+  let doc;
   try {
-    boardView.load(JSON.parse(text));
+    doc = JSON.parse(text);
+  } catch {
+    return toast(i18n.t('badDocument'), 'error');
+  }
+  // Opening another board over unsaved changes would drop them without a word.
+  if (dirty && !boardView.isEmpty() && !confirm(i18n.t('replaceUnsaved'))) return;
+  try {
+    boardView.load(doc);
     markClean();
     toast(i18n.t('opened'));
   } catch {
