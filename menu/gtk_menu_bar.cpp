@@ -14,6 +14,8 @@ struct ActionClosure {
     int tag;
 };
 
+void paste(GtkApplication* app, const std::weak_ptr<GtkMenuBarView::Handlers>& handlers);
+
 void onActivate(GSimpleAction*, GVariant*, gpointer data) noexcept {
     auto* c = static_cast<ActionClosure*>(data);
     auto handlers = c->handlers.lock();
@@ -28,9 +30,11 @@ void onActivate(GSimpleAction*, GVariant*, gpointer data) noexcept {
         case Action::Quit:
             if (handlers->quit) handlers->quit();
             break;
+        case Action::Paste:
+            paste(c->app, c->handlers);
+            break;
         case Action::Cut:
         case Action::Copy:
-        case Action::Paste:
         case Action::SelectAll:
             runEditCommand(c->app, c->action);
             break;
@@ -142,6 +146,78 @@ gboolean onUnhandledKey(GtkEventControllerKey* keys, guint keyval, guint, GdkMod
     if (!view) return FALSE;
     webkit_web_view_execute_editing_command(view, command);
     return TRUE;
+}
+
+using Handlers = GtkMenuBarView::Handlers;
+
+// Whether the page's focused element takes pasted text itself.
+constexpr const char* kTextFieldFocused = R"JS((() => {
+  const e = document.activeElement;
+  if (!e) return false;
+  if (e.isContentEditable || e.tagName === 'TEXTAREA') return true;
+  return e.tagName === 'INPUT' &&
+    !['button', 'checkbox', 'radio', 'range', 'color', 'file', 'submit', 'reset', 'image'].includes(e.type);
+})())JS";
+
+struct PendingPaste {
+    GtkApplication* app;
+    std::weak_ptr<Handlers> handlers;
+    gobj::Weak<WebKitWebView> view;
+};
+
+void deliverTexture(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+    std::unique_ptr<std::weak_ptr<Handlers>> weak(static_cast<std::weak_ptr<Handlers>*>(data));
+    g_autoptr(GdkTexture) texture = gdk_clipboard_read_texture_finish(GDK_CLIPBOARD(source), result, nullptr);
+    auto handlers = weak->lock();
+    if (!texture || !handlers || !handlers->pasteItem) return;
+    g_autoptr(GBytes) png = gdk_texture_save_to_png_bytes(texture);
+    gsize size = 0;
+    auto* bytes = static_cast<const std::uint8_t*>(g_bytes_get_data(png, &size));
+    handlers->pasteItem(std::vector<std::uint8_t>(bytes, bytes + size), std::nullopt);
+}
+
+void deliverText(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+    std::unique_ptr<std::weak_ptr<Handlers>> weak(static_cast<std::weak_ptr<Handlers>*>(data));
+    g_autofree char* text = gdk_clipboard_read_text_finish(GDK_CLIPBOARD(source), result, nullptr);
+    auto handlers = weak->lock();
+    if (!text || !*text || !handlers || !handlers->pasteItem) return;
+    handlers->pasteItem(std::nullopt, std::string(text));
+}
+
+void onFocusKnown(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+    std::unique_ptr<PendingPaste> pending(static_cast<PendingPaste*>(data));
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    auto view = pending->view.lock();
+    if (!view) return;
+    // A page that cannot say keeps the plain editing command.
+    if (!value || !jsc_value_is_boolean(value) || jsc_value_to_boolean(value)) {
+        webkit_web_view_execute_editing_command(view.get(), WEBKIT_EDITING_COMMAND_PASTE);
+        return;
+    }
+    GdkClipboard* clipboard = gtk_widget_get_clipboard(GTK_WIDGET(view.get()));
+    GdkContentFormats* formats = gdk_clipboard_get_formats(clipboard);
+    if (gdk_content_formats_contain_gtype(formats, GDK_TYPE_TEXTURE))
+        gdk_clipboard_read_texture_async(clipboard, nullptr, deliverTexture,
+                                         new std::weak_ptr<Handlers>(pending->handlers));
+    else if (gdk_content_formats_contain_gtype(formats, G_TYPE_STRING))
+        gdk_clipboard_read_text_async(clipboard, nullptr, deliverText, new std::weak_ptr<Handlers>(pending->handlers));
+}
+
+// WebKit's paste does nothing where no text field has the focus, and a page never sees a
+// clipboard image; so on the board itself the clipboard's content reaches the page as a pasted
+// item, as a drop does. In a text field, and outside the web view, Paste is the editing command.
+void paste(GtkApplication* app, const std::weak_ptr<Handlers>& handlers) {
+    GtkWindow* window = gtk_application_get_active_window(app);
+    WebKitWebView* view = window ? focusedWebView(window) : nullptr;
+    auto h = handlers.lock();
+    if (!view || !h || !h->pasteItem) {
+        runEditCommand(app, Action::Paste);
+        return;
+    }
+    auto* pending = new PendingPaste{app, handlers, {}};
+    pending->view.set(view);
+    webkit_web_view_evaluate_javascript(view, kTextFieldFocused, -1, nullptr, nullptr, nullptr, onFocusKnown, pending);
 }
 
 }  // namespace
