@@ -360,6 +360,11 @@ void showAboutDialog(GtkApplication* app) {
     GtkWidget* dialog = gtk_about_dialog_new();
     GtkAboutDialog* about = GTK_ABOUT_DIALOG(dialog);
     gtk_about_dialog_set_program_name(about, "TAVRIK");
+    gtk_about_dialog_set_version(about, TAVRIK_VERSION);
+    // Installed, the application's icon; from a build tree there is none, and no placeholder either.
+    GtkIconTheme* icons = gtk_icon_theme_get_for_display(gtk_widget_get_display(dialog));
+    gtk_about_dialog_set_logo_icon_name(about,
+                                        gtk_icon_theme_has_icon(icons, "org.tavrik.Tavrik") ? "org.tavrik.Tavrik" : "");
     gtk_window_set_title(GTK_WINDOW(dialog), L10N::t("关于 TAVRIK").c_str());
     if (GtkWindow* parent = gtk_application_get_active_window(app)) {
         gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
