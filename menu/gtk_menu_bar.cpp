@@ -209,11 +209,20 @@ void onFocusKnown(GObject* source, GAsyncResult* result, gpointer data) noexcept
 // item, as a drop does. In a text field, and outside the web view, Paste is the editing command.
 void paste(GtkApplication* app, const std::weak_ptr<Handlers>& handlers) {
     GtkWindow* window = gtk_application_get_active_window(app);
-    WebKitWebView* view = window ? focusedWebView(window) : nullptr;
     auto h = handlers.lock();
-    if (!view || !h || !h->pasteItem) {
+    if (!window || !h || !h->pasteItem) {
         runEditCommand(app, Action::Paste);
         return;
+    }
+    WebKitWebView* view = focusedWebView(window);
+    if (!view) {
+        // A native text field takes it; otherwise (the menu's own popover has the focus when Paste is
+        // chosen from the menu) the window's page does.
+        GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(window));
+        if (focus && gtk_widget_activate_action(focus, "clipboard.paste", nullptr)) return;
+        GtkWidget* page = webViewOfWindow(window);
+        if (!page) return;
+        view = WEBKIT_WEB_VIEW(page);
     }
     auto* pending = new PendingPaste{app, handlers, {}};
     pending->view.set(view);
