@@ -122,6 +122,9 @@ function saveJSON() {
 }
 
 function openJSON() {
+  // The opened board takes the place of this one: unsaved changes are not dropped without a word.
+  // (A board handed over from outside is asked about by the shell itself.)
+  if (dirty && !boardView.isEmpty() && !confirm(i18n.t('replaceUnsaved'))) return;
   post({ action: 'openJSON' });
 }
 
@@ -453,8 +456,6 @@ window.__restoreNative = (text) => {
   } catch {
     return toast(i18n.t('badDocument'), 'error');
   }
-  // Opening another board over unsaved changes would drop them without a word.
-  if (dirty && !boardView.isEmpty() && !confirm(i18n.t('replaceUnsaved'))) return;
   try {
     boardView.load(doc);
     markClean();

@@ -132,7 +132,7 @@ const TEXTS = {
     aiProvider: "Provider", aiProviderOpenai: "OpenAI-compatible", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Custom header",
     aiHeaderName: "Header name", aiStop: "Stop", aiStopped: "Stopped",
     badEndpoint: "This endpoint address cannot be used: enter a full http or https URL",
-    replaceUnsaved: "The board has unsaved changes. Open the other board and discard them?",
+    replaceUnsaved: "The board has unsaved changes. Open another board and discard them?",
   },
   ja: {
     appTitle: 'TAVRIK ボード',
@@ -222,7 +222,7 @@ const TEXTS = {
     aiProvider: "Proveedor", aiProviderOpenai: "Compatible con OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Encabezado personalizado",
     aiHeaderName: "Nombre del encabezado", aiStop: "Detener", aiStopped: "Detenido",
     badEndpoint: "No se puede usar esta URL del servicio: introduce una URL http o https completa",
-    replaceUnsaved: "El tablero tiene cambios sin guardar. ¿Abrir el otro tablero y descartarlos?",
+    replaceUnsaved: "El tablero tiene cambios sin guardar. ¿Abrir otro tablero y descartarlos?",
   },
   fr: {
     appTitle: 'Tableau TAVRIK',
@@ -267,7 +267,7 @@ const TEXTS = {
     aiProvider: "Fournisseur", aiProviderOpenai: "Compatible OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "En-tête personnalisé",
     aiHeaderName: "Nom de l'en-tête", aiStop: "Arrêter", aiStopped: "Arrêté",
     badEndpoint: "Impossible d'utiliser cette URL du service : saisissez une URL http ou https complète",
-    replaceUnsaved: "Le tableau contient des modifications non enregistrées. Ouvrir l'autre tableau et les abandonner ?",
+    replaceUnsaved: "Le tableau contient des modifications non enregistrées. Ouvrir un autre tableau et les abandonner ?",
   },
   de: {
     appTitle: 'TAVRIK-Board',
@@ -312,7 +312,7 @@ const TEXTS = {
     aiProvider: "Anbieter", aiProviderOpenai: "OpenAI-kompatibel", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Eigener Header",
     aiHeaderName: "Header-Name", aiStop: "Stopp", aiStopped: "Gestoppt",
     badEndpoint: "Diese Endpunkt-URL ist nicht verwendbar: Geben Sie eine vollständige http- oder https-URL ein",
-    replaceUnsaved: "Das Board enthält ungesicherte Änderungen. Das andere Board öffnen und die Änderungen verwerfen?",
+    replaceUnsaved: "Das Board enthält ungesicherte Änderungen. Ein anderes Board öffnen und die Änderungen verwerfen?",
   },
   it: {
     appTitle: 'Lavagna di TAVRIK',
@@ -357,7 +357,7 @@ const TEXTS = {
     aiProvider: "Fornitore", aiProviderOpenai: "Compatibile con OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Intestazione personalizzata",
     aiHeaderName: "Nome intestazione", aiStop: "Interrompi", aiStopped: "Interrotto",
     badEndpoint: "Impossibile usare questo URL del servizio: inserisci un URL http o https completo",
-    replaceUnsaved: "La lavagna contiene modifiche non salvate. Aprire l'altra lavagna e scartarle?",
+    replaceUnsaved: "La lavagna contiene modifiche non salvate. Aprire un'altra lavagna e scartarle?",
   },
   pt: {
     appTitle: 'Quadro do TAVRIK',
@@ -402,7 +402,7 @@ const TEXTS = {
     aiProvider: "Provedor", aiProviderOpenai: "Compatível com OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Cabeçalho personalizado",
     aiHeaderName: "Nome do cabeçalho", aiStop: "Parar", aiStopped: "Parado",
     badEndpoint: "Não é possível usar esta URL do serviço: digite uma URL http ou https completa",
-    replaceUnsaved: "O quadro tem alterações não salvas. Abrir o outro quadro e descartá-las?",
+    replaceUnsaved: "O quadro tem alterações não salvas. Abrir outro quadro e descartá-las?",
   },
   ko: {
     appTitle: 'TAVRIK 보드',
