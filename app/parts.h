@@ -68,8 +68,8 @@ struct WebPolicyPart {
 WebPolicyPart composeWebPolicy(WebKitWebView* view, const std::string& resourcesDir, common::Desktop& desktop);
 
 struct VaultPart {
-    // Queued vault jobs still finish when it goes: a key the page stored must not be lost. Each is
-    // bounded by the keychain's own time limit.
+    // At shutdown the queued vault jobs still run, against the file and journal alone: a key the
+    // page stored is not lost, and a keychain that does not answer holds nobody.
     std::shared_ptr<vault::VaultService> service;
     std::shared_ptr<vault::VaultCommandHandler> commands;
 };
