@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "bridge/url.h"
 #include "common/data_url.h"
+#include "common/url.h"
 #include "net/header_rules.h"
 #include "net/image_sniff.h"
 #include "net/transport_policy.h"
@@ -56,9 +56,9 @@ void NetAccess::reply(json::Value payload) {
 void NetAccess::netRequest(std::string reqId, std::string url, const json::Value& spec) {
     // Transport policy, on the host as the client will read it. A URL without a scheme counts as
     // https and fails in transfer; the client never guesses a scheme for it.
-    auto written = bridge::parseUrl(url);
-    std::string scheme = written ? written->scheme : std::string{};
     auto target = parseTarget(url);
+    auto written = common::url::split(url);
+    std::string scheme = written ? written->scheme : std::string{};
     bool refused = target ? transportPolicy(*target) == Verdict::Refuse : (scheme != "" && scheme != "https");
     if (refused) return reply(failure(reqId, kRefusalText));
 
