@@ -129,7 +129,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                           [this] { return holdQuit(); });
     render_ = composeRender(mainQueue_, bridge_);
     net_ = composeNet(mainQueue_, bridge_, vault_.service, *workers_);
-    composeDrop(dragCatchView_, desktop_);
+    composeDrop(dragCatchView_, webView_, bridge_, desktop_);
     composeQuit(*this);
 
     gtk_window_present(window_);

@@ -102,8 +102,10 @@ struct NetPart {
 NetPart composeNet(common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge,
                    std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers);
 
-// The drag-catch view's beep; `desktop` outlives the view.
-void composeDrop(TavrikDragCatchView* view, common::Desktop& desktop);
+// The drag-catch view's beep, and file lists for a page that asks for them with the command
+// "acceptFileDrops" (until its next load); `desktop` outlives the view.
+void composeDrop(TavrikDragCatchView* view, WebKitWebView* webView, const std::shared_ptr<bridge::Bridge>& bridge,
+                 common::Desktop& desktop);
 
 struct QuitPart {
     std::shared_ptr<QuitConfirmation> confirmation;

@@ -17,6 +17,8 @@ void Bridge::receive(const json::Value& msg) {
 
 void Bridge::sendToPage(json::Array items) { pushFunction("__floatDrop", json::Value(std::move(items))); }
 
+void Bridge::sendFileDrop(json::Value drop) { enqueueCall("__fileDrop", pagecall::Form::Guarded, std::move(drop)); }
+
 template <class Build>
 void Bridge::enqueue(Build build) {
     // Serialise inside the task, on the main thread, as late as possible; hold the bridge weakly.

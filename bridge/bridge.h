@@ -27,6 +27,8 @@ public:
 
     // window.__floatDrop(J) with the item records, unchanged and in order.
     void sendToPage(json::Array items);
+    // window.__fileDrop && window.__fileDrop(J): a file-list drop, for a page that asked for them.
+    void sendFileDrop(json::Value drop);
 
     void pushFunction(std::string name, json::Value payload) override;
     void pushPositional(std::string name, json::Array args) override;

@@ -84,6 +84,7 @@ bool writeLifted(const json::Value& value, std::size_t minBytes, LiftedCall& cal
 
 std::optional<LiftedCall> lifted(std::string_view name, Form form, const json::Value& value, std::size_t minBytes) {
     LiftedCall call;
+    if (form == Form::Guarded) call.body.append("window.").append(name).append(" && ");
     call.body.append("window.").append(name).append("(");
     if (form == Form::Positional) {
         auto* args = value.array();
@@ -109,6 +110,10 @@ std::optional<std::string> text(std::string_view name, Form form, const json::Va
             return std::nullopt;
         case Form::Wrapped:
             return wrapped(name, value);
+        case Form::Guarded:
+            if (auto call = single(name, value))
+                return std::string("window.").append(name).append(" && ").append(*call);
+            return std::nullopt;
     }
     return std::nullopt;
 }

@@ -28,14 +28,15 @@ struct LiftedCall {
     std::vector<const std::string*> strings;
 };
 
-enum class Form { Single, Positional, Wrapped };
+// Guarded: window.name && window.name(J), for a function only some pages define.
+enum class Form { Single, Positional, Wrapped, Guarded };
 
 // Nothing when no string of at least `minBytes` can be carried (strings holding a NUL or invalid
 // UTF-8 stay in the text) or when the JSON cannot be produced; the caller then uses the text form,
 // which drops the call exactly when this could not produce it.
 std::optional<LiftedCall> lifted(std::string_view name, Form form, const json::Value& value, std::size_t minBytes);
 
-// The text form for `form`: single, positional (value is the argument array) or wrapped.
+// The text form for `form`: single, positional (value is the argument array), wrapped or guarded.
 std::optional<std::string> text(std::string_view name, Form form, const json::Value& value);
 
 }  // namespace bridge::pagecall

@@ -16,13 +16,18 @@ FormatKind formatKind(std::string_view format);
 // dragged out of an image viewer. Everything else is left to the web view.
 bool isImageOnlyDrag(const std::vector<std::string>& formats);
 
-// True when the drag offers a file list (a file manager's, or a browser's list of links). The web
-// view does not hand the contents of dropped files to the page, so the window reads these itself.
+// True when the drag offers a file list (a file manager's, or a browser's list of links).
 bool isFileListDrag(const std::vector<std::string>& formats);
 
-// The drags the window takes: image-only drags and file lists. Plain text and HTML go to the page.
-inline bool windowTakesDrag(const std::vector<std::string>& formats) {
-    return isImageOnlyDrag(formats) || isFileListDrag(formats);
+// Whether the window reads file lists itself. The web view no longer hands the contents of
+// dropped files to the page, so a page that says it handles them gets them from the window;
+// for every other page file lists stay with the web view.
+enum class FileLists { LeftToWebView, Taken };
+
+// The drags the window takes: image-only drags always, file lists only when the page asked for
+// them. Plain text and HTML always go to the page.
+inline bool windowTakesDrag(const std::vector<std::string>& formats, FileLists fileLists) {
+    return isImageOnlyDrag(formats) || (fileLists == FileLists::Taken && isFileListDrag(formats));
 }
 
 }  // namespace drop

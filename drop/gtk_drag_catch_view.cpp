@@ -6,6 +6,8 @@ struct _TavrikDragCatchView {
     GtkWidget parent_instance;
     GtkWidget* child;
     drop::OnItems* onItems;
+    drop::OnFiles* onFiles;
+    drop::FileLists fileLists;
     std::function<void()>* beep;
 };
 
@@ -16,6 +18,8 @@ static void tavrik_drag_catch_view_dispose(GObject* object) {
     g_clear_pointer(&self->child, gtk_widget_unparent);
     delete self->onItems;
     self->onItems = nullptr;
+    delete self->onFiles;
+    self->onFiles = nullptr;
     delete self->beep;
     self->beep = nullptr;
     G_OBJECT_CLASS(tavrik_drag_catch_view_parent_class)->dispose(object);
@@ -30,6 +34,8 @@ static void tavrik_drag_catch_view_class_init(TavrikDragCatchViewClass* klass) {
 static void tavrik_drag_catch_view_init(TavrikDragCatchView* self) {
     self->child = nullptr;
     self->onItems = nullptr;
+    self->onFiles = nullptr;
+    self->fileLists = drop::FileLists::LeftToWebView;
     self->beep = nullptr;
     drop::attachDropTarget(self);
 }
@@ -53,6 +59,21 @@ GtkWidget* dragCatchViewChild(TavrikDragCatchView* view) { return view->child; }
 void dragCatchViewSetOnItems(TavrikDragCatchView* view, OnItems onItems) {
     delete view->onItems;
     view->onItems = onItems ? new OnItems(std::move(onItems)) : nullptr;
+}
+
+void dragCatchViewSetOnFiles(TavrikDragCatchView* view, OnFiles onFiles) {
+    delete view->onFiles;
+    view->onFiles = onFiles ? new OnFiles(std::move(onFiles)) : nullptr;
+}
+
+void dragCatchViewSetFileLists(TavrikDragCatchView* view, FileLists fileLists) { view->fileLists = fileLists; }
+
+FileLists dragCatchViewFileLists(TavrikDragCatchView* view) {
+    return view->onFiles && *view->onFiles ? view->fileLists : FileLists::LeftToWebView;
+}
+
+void dragCatchViewDeliverFiles(TavrikDragCatchView* view, json::Value drop) {
+    if (view->onFiles && *view->onFiles) (*view->onFiles)(std::move(drop));
 }
 
 void dragCatchViewSetBeep(TavrikDragCatchView* view, std::function<void()> beep) {

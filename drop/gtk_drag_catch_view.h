@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "common/json.h"
+#include "drop/drag_types.h"
 
 G_BEGIN_DECLS
 #define TAVRIK_TYPE_DRAG_CATCH_VIEW (tavrik_drag_catch_view_get_type())
@@ -15,6 +16,9 @@ G_END_DECLS
 namespace drop {
 
 using OnItems = std::function<void(json::Array items)>;
+// A file-list drop for a page that asked for them: {"items": [records], "x": …, "y": …}, the point
+// in the view's coordinates, which are the web view's.
+using OnFiles = std::function<void(json::Value drop)>;
 
 GtkWidget* dragCatchViewNew();
 // The one child, which fills the view (the web view).
@@ -22,6 +26,13 @@ void dragCatchViewSetChild(TavrikDragCatchView* view, GtkWidget* child);
 GtkWidget* dragCatchViewChild(TavrikDragCatchView* view);
 // Receives the item records of an accepted drop, on the main thread.
 void dragCatchViewSetOnItems(TavrikDragCatchView* view, OnItems onItems);
+// Receives the file-list drops the view takes (see dragCatchViewSetFileLists).
+void dragCatchViewSetOnFiles(TavrikDragCatchView* view, OnFiles onFiles);
+// Whether file-list drags are taken, from now on; left to the web view by default, and always
+// while no OnFiles callback is set.
+void dragCatchViewSetFileLists(TavrikDragCatchView* view, FileLists fileLists);
+FileLists dragCatchViewFileLists(TavrikDragCatchView* view);
+void dragCatchViewDeliverFiles(TavrikDragCatchView* view, json::Value drop);
 // Plays the alert sound when an accepted drop yields no item (its image cannot be decoded).
 void dragCatchViewSetBeep(TavrikDragCatchView* view, std::function<void()> beep);
 void dragCatchViewBeep(TavrikDragCatchView* view);

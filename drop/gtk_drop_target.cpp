@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "common/log.h"
 #include "drop/drag_types.h"
 #include "drop/gtk_pasteboard.h"
 #include "drop/pasteboard_items.h"
@@ -14,15 +15,27 @@ namespace drop {
 
 namespace {
 
-bool takes(GdkDrop* drop) { return windowTakesDrag(dropFormats(gdk_drop_get_formats(drop))); }
-
-// Returning no action leaves the drag to the web view's own target further down.
-GdkDragAction onEnterOrMotion(GtkDropTargetAsync*, GdkDrop* drop, double, double, gpointer) noexcept {
-    return takes(drop) ? GDK_ACTION_COPY : GdkDragAction(0);
+TavrikDragCatchView* viewOf(GtkEventController* controller) {
+    return TAVRIK_DRAG_CATCH_VIEW(gtk_event_controller_get_widget(controller));
 }
 
-// Files left out for being larger than the limit, as records the page can name in its message;
-// a page that does not know the kind passes over them.
+// What the view does with a drag: takes it as an image, takes it as a file list for the page that
+// asked, or leaves it to the web view.
+enum class Route { WebView, Image, Files };
+
+Route routeOf(GtkEventController* controller, GdkDrop* drop) {
+    const std::vector<std::string> formats = dropFormats(gdk_drop_get_formats(drop));
+    if (isImageOnlyDrag(formats)) return Route::Image;
+    if (windowTakesDrag(formats, dragCatchViewFileLists(viewOf(controller)))) return Route::Files;
+    return Route::WebView;
+}
+
+// Returning no action leaves the drag to the web view's own target further down.
+GdkDragAction onEnterOrMotion(GtkDropTargetAsync* target, GdkDrop* drop, double, double, gpointer) noexcept {
+    return routeOf(GTK_EVENT_CONTROLLER(target), drop) == Route::WebView ? GdkDragAction(0) : GDK_ACTION_COPY;
+}
+
+// Files left out for being larger than the limit, as records the page can name in its message.
 json::Array refusedFiles(const MemoryPasteboard& contents) {
     json::Array refused;
     for (const std::string& path : contents.files) {
@@ -36,30 +49,37 @@ json::Array refusedFiles(const MemoryPasteboard& contents) {
     return refused;
 }
 
-void finishDrop(GtkEventController* controller, GdkDrop* drop, MemoryPasteboard contents) {
-    auto* view = TAVRIK_DRAG_CATCH_VIEW(gtk_event_controller_get_widget(controller));
+void finishDrop(TavrikDragCatchView* view, GdkDrop* drop, Route route, double x, double y, MemoryPasteboard contents) {
     json::Array items = PasteboardItems::collect(contents);
-    for (json::Value& r : refusedFiles(contents)) items.push_back(std::move(r));
+    if (route == Route::Files)
+        for (json::Value& r : refusedFiles(contents)) items.push_back(std::move(r));
     if (items.empty()) {
+        common::log::warning(route == Route::Image ? "drop: the dragged image could not be decoded"
+                                                   : "drop: nothing in the dragged file list could be read");
         gdk_drop_finish(drop, GdkDragAction(0));
         dragCatchViewBeep(view);
         return;
     }
     gdk_drop_finish(drop, GDK_ACTION_COPY);
-    dragCatchViewDeliver(view, std::move(items));
+    common::log::debug((route == Route::Image ? "drop: image delivered, " : "drop: file list delivered, ") +
+                       std::to_string(items.size()) + " record(s)");
+    if (route == Route::Image) return dragCatchViewDeliver(view, std::move(items));
+    dragCatchViewDeliverFiles(view, json::Object{{"items", std::move(items)}, {"x", x}, {"y", y}});
 }
 
-gboolean onDrop(GtkDropTargetAsync* target, GdkDrop* drop, double, double, gpointer) noexcept {
-    if (!takes(drop)) return FALSE;
+gboolean onDrop(GtkDropTargetAsync* target, GdkDrop* drop, double x, double y, gpointer) noexcept {
+    const Route route = routeOf(GTK_EVENT_CONTROLLER(target), drop);
+    if (route == Route::WebView) return FALSE;
     // The view may be gone by the time the data has arrived; then the drop just ends.
     auto weak = std::make_shared<gobj::Weak<GtkEventController>>(GTK_EVENT_CONTROLLER(target));
-    readDrop(drop, [weak](GdkDrop* drop, MemoryPasteboard contents) {
+    readDrop(drop, [weak, route, x, y](GdkDrop* drop, MemoryPasteboard contents) {
         auto controller = weak->lock();
         if (!controller || !gtk_event_controller_get_widget(controller.get())) {
+            common::log::info("drop: the window went away before the dragged data arrived");
             gdk_drop_finish(drop, GdkDragAction(0));
             return;
         }
-        finishDrop(controller.get(), drop, std::move(contents));
+        finishDrop(viewOf(controller.get()), drop, route, x, y, std::move(contents));
     });
     return TRUE;
 }

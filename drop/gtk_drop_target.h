@@ -5,10 +5,11 @@
 namespace drop {
 
 // Attaches the target to the view (done once, when the view is made). A drag is accepted with
-// the copy action exactly when it offers PNG or TIFF and no file list, text, HTML or RTF, checked
-// on every enter and motion; all other drags are left to the web view. An accepted drop is read
-// and collected into item records for the view's callback, or beeps when its image cannot be
-// decoded.
+// the copy action when it offers PNG or TIFF and no file list, text, HTML or RTF, checked on every
+// enter and motion, and read into item records for the view's OnItems callback. File lists are
+// accepted too only while the view takes them for its page; they go to OnFiles, with a "refused"
+// record for each file over the size limit. All other drags are left to the web view. A drop that
+// yields nothing beeps.
 void attachDropTarget(TavrikDragCatchView* view);
 
 }  // namespace drop

@@ -4,7 +4,9 @@
 #include <memory>
 #include <optional>
 
+#include "common/log.h"
 #include "drop/drag_types.h"
+#include "gobj/gerror.h"
 #include "gobj/handles.h"
 
 namespace drop {
@@ -35,9 +37,13 @@ std::optional<std::string> toUtf8(const common::Bytes& bytes, const std::string&
         charset = locale ? locale : "ISO-8859-1";
     }
     gsize written = 0;
+    g_autoptr(GError) error = nullptr;
     g_autofree char* utf8 =
-        g_convert(data, static_cast<gssize>(bytes.size()), "UTF-8", charset->c_str(), nullptr, &written, nullptr);
-    if (!utf8) return std::nullopt;
+        g_convert(data, static_cast<gssize>(bytes.size()), "UTF-8", charset->c_str(), nullptr, &written, &error);
+    if (!utf8) {
+        common::log::warning(gobj::describe(error, "drop: the offered text could not be read as " + *charset));
+        return std::nullopt;
+    }
     return std::string(utf8, written);
 }
 
@@ -89,9 +95,14 @@ private:
         auto* self = static_cast<DropReader*>(data);
         g_autoptr(GError) error = nullptr;
         self->stream_ = gobj::adopt(gdk_drop_read_finish(GDK_DROP(source), result, nullptr, &error));
-        if (!self->stream_) return self->finishStep(false);
+        if (!self->stream_) {
+            common::log::warning(gobj::describe(error, "drop: reading " + self->format() + " failed"));
+            return self->finishStep(false);
+        }
         self->readChunk();
     }
+
+    const std::string& format() const { return steps_[step_].format; }
 
     void readChunk() {
         g_input_stream_read_bytes_async(stream_.get(), kChunk, G_PRIORITY_DEFAULT, nullptr, onChunk, this);
@@ -101,11 +112,17 @@ private:
         auto* self = static_cast<DropReader*>(data);
         g_autoptr(GError) error = nullptr;
         g_autoptr(GBytes) chunk = g_input_stream_read_bytes_finish(G_INPUT_STREAM(source), result, &error);
-        if (!chunk) return self->finishStep(false);
+        if (!chunk) {
+            common::log::warning(gobj::describe(error, "drop: reading " + self->format() + " failed"));
+            return self->finishStep(false);
+        }
         gsize size = 0;
         auto* bytes = static_cast<const std::uint8_t*>(g_bytes_get_data(chunk, &size));
         if (size == 0) return self->finishStep(true);
-        if (self->buffer_.size() + size > kMaxFormatBytes) return self->finishStep(false);
+        if (self->buffer_.size() + size > kMaxFormatBytes) {
+            common::log::warning("drop: " + self->format() + " offered by the source is too large; left out");
+            return self->finishStep(false);
+        }
         self->buffer_.insert(self->buffer_.end(), bytes, bytes + size);
         self->readChunk();
     }

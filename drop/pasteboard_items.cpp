@@ -4,6 +4,7 @@
 
 #include "common/data_url.h"
 #include "common/file_read.h"
+#include "common/log.h"
 #include "common/paths.h"
 #include "drop/html_text.h"
 #include "drop/media.h"
@@ -18,7 +19,15 @@ constexpr const char* kOctetStream = "application/octet-stream";
 // The whole file, or nothing for a folder, a device or pipe, an unreadable or an oversized file.
 std::optional<common::Bytes> readWholeFile(const std::string& path) {
     auto bytes = common::readRegularFile(path, kMaxFileBytes);
-    if (!bytes || bytes->size() > kMaxFileBytes) return std::nullopt;
+    if (!bytes) {
+        common::log::warning("drop: dropped file skipped: " + common::paths::lastComponent(path) + ": " +
+                             bytes.error().message);
+        return std::nullopt;
+    }
+    if (bytes->size() > kMaxFileBytes) {
+        common::log::info("drop: dropped file over the size limit skipped: " + common::paths::lastComponent(path));
+        return std::nullopt;
+    }
     return std::move(*bytes);
 }
 

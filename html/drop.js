@@ -203,33 +203,57 @@ function bindDrops() {
   });
 }
 
-// Files dragged from other applications are read by the shell (the web view does not hand their
-// contents to the page) and arrive here, as do pictures dragged without a file; they land in the
-// middle of what is shown, laid out as a drop of them would be.
+// The shell's item records as files and texts for the drops above; records of files the shell
+// left out for their size give their names.
+function shellRecords(items) {
+  const files = [];
+  const texts = [];
+  const refused = [];
+  for (const item of Array.isArray(items) ? items : []) {
+    if (!item || typeof item !== 'object') continue;
+    if (item.kind === 'refused' && typeof item.name === 'string') refused.push(item.name);
+    if (item.kind === 'text' && typeof item.text === 'string') texts.push(item.text);
+    if (item.kind === 'file' && typeof item.dataUrl === 'string' && item.dataUrl.startsWith('data:')) {
+      const type = typeof item.mime === 'string' ? item.mime : '';
+      // The size of the bytes the base64 payload holds, its padding not counted.
+      const payload = item.dataUrl.length - item.dataUrl.indexOf(',') - 1;
+      const padding = item.dataUrl.endsWith('==') ? 2 : item.dataUrl.endsWith('=') ? 1 : 0;
+      files.push({ name: typeof item.name === 'string' && item.name ? item.name : 'file', type,
+        size: Math.floor(payload * 3 / 4) - padding, dataUrl: item.dataUrl });
+    }
+  }
+  return { files, texts, refused };
+}
+
+// Lands the shell's records at a window point: texts below the files when both came.
+function dropShellRecords({ files, texts, refused }, clientX, clientY) {
+  if (texts.length) dropTexts(texts, clientX, clientY + (files.length ? 100 : 0));
+  if (files.length || refused.length) dropFiles(files, clientX, clientY, refused);
+}
+
+function finiteOr(value, fallback) {
+  return typeof value === 'number' && Number.isFinite(value) ? value : fallback;
+}
+
+// Pictures dragged without a file arrive through __floatDrop and land in the middle of what is
+// shown. Files dragged from other applications come through __fileDrop, at the drop point: the
+// web view does not hand their contents to the page, so the shell reads them, but only for a page
+// that says it takes them (the message below, sent again by every load of the page).
 function bindShellDrops() {
   window.__floatDrop = (items) => {
     if (!Array.isArray(items)) return;
-    const files = [];
-    const texts = [];
-    const refused = [];
-    for (const item of items) {
-      if (!item || typeof item !== 'object') continue;
-      if (item.kind === 'refused' && typeof item.name === 'string') refused.push(item.name);
-      if (item.kind === 'text' && typeof item.text === 'string') texts.push(item.text);
-      if (item.kind === 'file' && typeof item.dataUrl === 'string' && item.dataUrl.startsWith('data:')) {
-        const type = typeof item.mime === 'string' ? item.mime : '';
-        // The size of the bytes the base64 payload holds, its padding not counted.
-        const payload = item.dataUrl.length - item.dataUrl.indexOf(',') - 1;
-        const padding = item.dataUrl.endsWith('==') ? 2 : item.dataUrl.endsWith('=') ? 1 : 0;
-        files.push({ name: typeof item.name === 'string' && item.name ? item.name : 'file', type,
-          size: Math.floor(payload * 3 / 4) - padding, dataUrl: item.dataUrl });
-      }
-    }
+    const { files, texts, refused } = shellRecords(items);
     const r = boardView.viewport.getBoundingClientRect();
     const cx = r.left + r.width / 2, cy = r.top + r.height / 2;
     if (texts.length) dropTexts(texts, cx - 110 * boardView.zoom, cy + (files.length ? 100 : 0));
     if (files.length || refused.length) dropFiles(files, cx - 110 * Math.min(files.length - 1, 3) * boardView.zoom, cy, refused);
   };
+  window.__fileDrop = (drop) => {
+    if (!drop || typeof drop !== 'object' || !Array.isArray(drop.items)) return;
+    const r = boardView.viewport.getBoundingClientRect();
+    dropShellRecords(shellRecords(drop.items), finiteOr(drop.x, r.left + r.width / 2), finiteOr(drop.y, r.top + r.height / 2));
+  };
+  window.webkit?.messageHandlers?.canvasBridge?.postMessage({ action: 'acceptFileDrops' });
 }
 
 bindDrops();

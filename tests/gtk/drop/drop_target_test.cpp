@@ -18,10 +18,12 @@ const char* kPage = R"(<!doctype html><meta charset="utf-8">
 <style>html, body { margin: 0; width: 100%; height: 100%; }</style>
 <body><script>
 window.floatDrops = [];
+window.fileDrops = [];
 window.pageDrops = [];
 window.__floatDrop = (items) => floatDrops.push(items);
 // The page's own drag-and-drop: what the shell leaves to the web view ends up here.
-document.addEventListener('dragover', e => e.preventDefault());
+window.dragovers = 0;
+document.addEventListener('dragover', e => { e.preventDefault(); dragovers++; });
 document.addEventListener('drop', e => { e.preventDefault(); pageDrops.push(Array.from(e.dataTransfer.types)); });
 </script></body>)";
 
@@ -73,7 +75,8 @@ public:
     }
     ~DragSource() { gtk_window_destroy(window_); }
 
-    bool dragOntoShell();
+    // `releaseWhen`: see dragFromSourceWindow.
+    bool dragOntoShell(const std::function<bool()>& releaseWhen = {});
 
 private:
     GtkWindow* window_;
@@ -102,22 +105,39 @@ bool spawn(const std::vector<std::string>& args, bool& exited) {
 // Waits for the window titled "drag source", moves it off the shell's window, presses in it,
 // drags onto the shell's window at (640, 400) and releases, all through XTest. Returns once
 // xdotool has finished and `ended()` holds.
-bool dragFromSourceWindow(const std::function<bool()>& ended) {
+//
+// A drag source over X11 drops only when the last status the target sent accepted the drag;
+// otherwise the release cancels it. The shell's own target answers at once, but the web view
+// answers a drag it handles only after it has read the offer from the source and asked the page,
+// which on a loaded machine can take longer than any fixed pause. For such drags `releaseWhen`
+// says when the page has answered; the pointer is then nudged, so that the web view sends its
+// answer as a status, and released.
+bool dragFromSourceWindow(const std::function<bool()>& ended, const std::function<bool()>& releaseWhen = {}) {
+    std::vector<std::string> press{
+        "xdotool",   "search", "--sync", "--name", "^drag source$", "windowmove", "1400", "100",   "sleep", "0.3",
+        "mousemove", "1500",   "200",    "sleep",  "0.2",           "mousedown",  "1",    "sleep", "0.1",   "mousemove",
+        "1480",      "220",    "sleep",  "0.1",    "mousemove",     "1200",       "300",  "sleep", "0.1",   "mousemove",
+        "700",       "400",    "sleep",  "0.3",    "mousemove",     "640",        "400",  "sleep", "0.5"};
+    const std::vector<std::string> nudge{"mousemove", "645", "405", "sleep", "0.2",
+                                         "mousemove", "640", "400", "sleep", "0.2"};
+    if (!releaseWhen) {
+        press.insert(press.end(), {"mouseup", "1"});
+        bool exited = false;
+        return spawn(press, exited) && testsupport::runUntil([&] { return exited && ended(); }, 20s);
+    }
+    bool pressed = false;
+    if (!spawn(press, pressed) || !testsupport::runUntil([&] { return pressed; }, 20s)) return false;
+    const bool answered = testsupport::runUntil(releaseWhen, 20s);
+    std::vector<std::string> release{"xdotool"};
+    release.insert(release.end(), nudge.begin(), nudge.end());
+    release.insert(release.end(), {"mouseup", "1"});
     bool exited = false;
-    if (!spawn({"xdotool", "search",    "--sync", "--name",    "^drag source$", "windowmove", "1400",
-                "100",     "sleep",     "0.3",    "mousemove", "1500",          "200",        "sleep",
-                "0.2",     "mousedown", "1",      "sleep",     "0.1",           "mousemove",  "1480",
-                "220",     "sleep",     "0.1",    "mousemove", "1200",          "300",        "sleep",
-                "0.1",     "mousemove", "700",    "400",       "sleep",         "0.3",        "mousemove",
-                "640",     "400",       "sleep",  "0.5",       "mouseup",       "1"},
-               exited))
-        return false;
-    return testsupport::runUntil([&] { return exited && ended(); }, 20s);
+    return spawn(release, exited) && testsupport::runUntil([&] { return exited && ended(); }, 20s) && answered;
 }
 
-bool DragSource::dragOntoShell() {
+bool DragSource::dragOntoShell(const std::function<bool()>& releaseWhen) {
     return testsupport::runUntil([&] { return gtk_widget_get_mapped(GTK_WIDGET(window_)); }) &&
-           dragFromSourceWindow([&] { return ended_; });
+           dragFromSourceWindow([&] { return ended_; }, releaseWhen);
 }
 
 class DropTarget : public ::testing::Test {
@@ -129,9 +149,12 @@ protected:
     }
     static void TearDownTestSuite() { delete shell_; }
     void SetUp() override {
-        ASSERT_TRUE(shell_->eval("floatDrops = []; pageDrops = []; true"));
+        ASSERT_TRUE(shell_->eval("floatDrops = []; fileDrops = []; pageDrops = []; dragovers = 0; true"));
         beeps_ = 0;
     }
+
+    // For drags the web view handles: the page has seen one.
+    static bool pageAnswered() { return shell_->eval("dragovers > 0") == "true"; }
 
     static testsupport::Shell* shell_;
     static int beeps_;
@@ -157,26 +180,60 @@ TEST_F(DropTarget, PngDragIsDeliveredToThePageAsOneImageRecord) {
     EXPECT_EQ(beeps_, 0);
 }
 
-// The web view hands the page no contents of dropped files, so the window reads them itself.
-TEST_F(DropTarget, FileDragsAreReadByTheWindow) {
-    testsupport::TempDir dir;
+// A picture file from the file manager: its file list and its picture.
+GdkContentProvider* imageFileOffer(const testsupport::TempDir& dir) {
     dir.write("picture.png", "png bytes");
     g_autofree char* uri = g_filename_to_uri(dir.file("picture.png").c_str(), nullptr, nullptr);
     g_autoptr(GBytes) png = pngBytes();
     GdkContentProvider* both[] = {offer("text/uri-list", std::string(uri) + "\r\n"),
                                   gdk_content_provider_new_for_bytes("image/png", png)};
-    DragSource source(gdk_content_provider_new_union(both, 2));
-    ASSERT_TRUE(source.dragOntoShell());
-    ASSERT_TRUE(shell_->waitFor("floatDrops.length === 1", 10s));
-    EXPECT_EQ(shell_->eval("floatDrops[0].map((r) => [r.kind, r.name, r.dataUrl].join('|')).join()"),
-              "file|picture.png|data:image/png;base64,cG5nIGJ5dGVz");
-    EXPECT_EQ(shell_->eval("pageDrops.length"), "0");
+    return gdk_content_provider_new_union(both, 2);
+}
+
+// A page written for image-only drops never sees the window take a file list: the web view gets it.
+TEST_F(DropTarget, FileDragsOnAPageThatDidNotAskAreLeftToTheWebView) {
+    testsupport::TempDir dir;
+    DragSource source(imageFileOffer(dir));
+    ASSERT_TRUE(source.dragOntoShell(pageAnswered));
+    ASSERT_TRUE(shell_->waitFor("pageDrops.length === 1", 10s));
+    EXPECT_EQ(shell_->eval("floatDrops.length + fileDrops.length"), "0");
     EXPECT_EQ(beeps_, 0);
+}
+
+// The web view hands the page no contents of dropped files, so for a page that asks the window
+// reads them itself, until the page is loaded again.
+TEST_F(DropTarget, FileDragsAreReadByTheWindowForAPageThatAsked) {
+    ASSERT_TRUE(
+        shell_->eval("window.__fileDrop = (d) => fileDrops.push(d);"
+                     "webkit.messageHandlers.canvasBridge.postMessage({action: 'acceptFileDrops'}); true"));
+    testsupport::TempDir dir;
+    {
+        DragSource source(imageFileOffer(dir));
+        ASSERT_TRUE(source.dragOntoShell());
+        ASSERT_TRUE(shell_->waitFor("fileDrops.length === 1", 10s));
+    }
+    EXPECT_EQ(shell_->eval("fileDrops[0].items.map((r) => [r.kind, r.name, r.dataUrl].join('|')).join()"),
+              "file|picture.png|data:image/png;base64,cG5nIGJ5dGVz");
+    // The drop point, in the page's coordinates: inside the window.
+    EXPECT_EQ(
+        shell_->eval("const d = fileDrops[0]; String(d.x > 0 && d.x < innerWidth && d.y > 0 && d.y < innerHeight)"),
+        "true");
+    EXPECT_EQ(shell_->eval("floatDrops.length + pageDrops.length"), "0");
+    EXPECT_EQ(beeps_, 0);
+
+    // A new document has not asked.
+    webkit_web_view_reload(shell_->webView());
+    ASSERT_TRUE(shell_->waitLoaded());
+    ASSERT_TRUE(shell_->waitFor("typeof window.__fileDrop === 'undefined'"));
+    DragSource again(imageFileOffer(dir));
+    ASSERT_TRUE(again.dragOntoShell(pageAnswered));
+    ASSERT_TRUE(shell_->waitFor("pageDrops.length === 1", 10s));
+    EXPECT_EQ(shell_->eval("floatDrops.length + fileDrops.length"), "0");
 }
 
 TEST_F(DropTarget, TextDragsAreLeftToThePage) {
     DragSource source(offer("text/html", "<p>some <b>text</b></p>"));
-    ASSERT_TRUE(source.dragOntoShell());
+    ASSERT_TRUE(source.dragOntoShell(pageAnswered));
     ASSERT_TRUE(shell_->waitFor("pageDrops.length === 1", 10s));
     EXPECT_EQ(shell_->eval("floatDrops.length"), "0");
 }
@@ -311,13 +368,22 @@ protected:
     static void TearDownTestSuite() { delete shell_; }
     void SetUp() override { ASSERT_TRUE(shell_->eval("board.load({items: []}); __setLang('en'); true")); }
 
-    // Drags "MIME TEXT" offers out of another process onto the page.
-    static void dragFromAnotherProcess(const std::vector<std::string>& offers) {
+    // Drags "MIME TEXT" offers out of another process onto the page. A drag the shell leaves to the
+    // web view is released once the page has handled a dragover of it.
+    static void dragFromAnotherProcess(const std::vector<std::string>& offers, bool leftToWebView = false) {
         std::vector<std::string> args{std::string(TAVRIK_TEST_TOOLS) + "/offer_source"};
         args.insert(args.end(), offers.begin(), offers.end());
+        std::function<bool()> answered;
+        if (leftToWebView) {
+            ASSERT_TRUE(
+                shell_->eval("window.dragovers = 0; if (!window.countsDragovers) {"
+                             "  window.countsDragovers = true;"
+                             "  document.addEventListener('dragover', () => { dragovers++; }, true); } true"));
+            answered = [] { return shell_->eval("dragovers > 0") == "true"; };
+        }
         bool exited = false;
         ASSERT_TRUE(spawn(args, exited));
-        ASSERT_TRUE(dragFromSourceWindow([&] { return exited; }));
+        ASSERT_TRUE(dragFromSourceWindow([&] { return exited; }, answered));
     }
 
     static testsupport::Shell* shell_;
@@ -335,8 +401,16 @@ TEST_F(PageDrop, FilesFromAFileManagerBecomeItemsSideBySide) {
     g_autofree char* b = g_filename_to_uri(dir.file("notes.txt").c_str(), nullptr, nullptr);
     g_autofree char* c = g_filename_to_uri(dir.file("huge.bin").c_str(), nullptr, nullptr);
     const std::string uri = webkit_web_view_get_uri(shell_->webView());
+    ASSERT_TRUE(
+        shell_->eval("window.fileDrops = []; if (!window.seenFileDrop) { const f = window.__fileDrop;"
+                     "  window.__fileDrop = (d) => { fileDrops.push(d); f(d); }; window.seenFileDrop = true; } true"));
     dragFromAnotherProcess({std::string("text/uri-list ") + a + "\r\n" + b + "\r\n" + c + "\r\n"});
     ASSERT_TRUE(shell_->waitFor("board.doc().items.length === 2", 10s));
+    // Read by the shell, which the page asked for, and laid out from where they were dropped.
+    EXPECT_EQ(shell_->eval("fileDrops.length"), "1");
+    EXPECT_EQ(shell_->eval("{ const p = boardPointAt(fileDrops[0].x, fileDrops[0].y);"
+                           "  String(Math.abs(board.doc().items[0].x - p.x) <= 1) }"),
+              "true");
     // The file over the limit is named, with the limit, once the others are on the board.
     EXPECT_TRUE(shell_->waitFor("/huge\\.bin.*25\\sMB/.test(document.getElementById('toast').textContent)", 10s));
     EXPECT_EQ(shell_->eval("JSON.stringify(board.doc().items.map((i) => [i.type, i.name]))"),
@@ -352,5 +426,14 @@ TEST_F(PageDrop, LinkFromABrowserBecomesANoteAndIsNotFollowed) {
         {"text/uri-list https://127.0.0.1:9/dropped\r\n", "text/plain;charset=utf-8 https://127.0.0.1:9/dropped"});
     ASSERT_TRUE(shell_->waitFor("board.doc().items.length === 1", 10s));
     EXPECT_EQ(shell_->eval("board.doc().items[0].text"), "https://127.0.0.1:9/dropped");
+    EXPECT_EQ(webkit_web_view_get_uri(shell_->webView()), uri);
+}
+
+TEST_F(PageDrop, PlainTextFromAnotherProcessBecomesANote) {
+    const std::string uri = webkit_web_view_get_uri(shell_->webView());
+    dragFromAnotherProcess({"text/plain;charset=utf-8   a note\nfrom elsewhere "}, true);
+    ASSERT_TRUE(shell_->waitFor("board.doc().items.length === 1", 10s));
+    EXPECT_EQ(shell_->eval("board.doc().items[0].type + '|' + board.doc().items[0].text"),
+              "note|  a note\nfrom elsewhere ");
     EXPECT_EQ(webkit_web_view_get_uri(shell_->webView()), uri);
 }

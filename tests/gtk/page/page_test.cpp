@@ -204,7 +204,13 @@ TEST_F(PageTest, DropsBecomeItemsAndFilesOpenOrSave) {
     ASSERT_TRUE(waitFor("board.doc().items.length === 3"));
     EXPECT_EQ(js("board.doc().items.map((i) => i.type).sort().join()"), "file,image,note");
     js("__floatDrop('not a list'); __floatDrop(null)");
+    js("__fileDrop('not a drop'); __fileDrop(null); __fileDrop({items: 'no'}); __fileDrop([])");
     EXPECT_EQ(js("String(board.doc().items.length)"), "3");
+    // A file drop with a point that is not one lands in the middle of the view.
+    js("__fileDrop({items: [{kind: 'text', text: 'from a drop'}, {kind: 'refused'}], x: 'left', y: null})");
+    ASSERT_TRUE(waitFor("board.doc().items.length === 4"));
+    js("board.load({items: board.doc().items.filter((i) => i.text !== 'from a drop')})");
+    ASSERT_TRUE(waitFor("board.doc().items.length === 3"));
 
     js("board.select(board.doc().items.find((i) => i.type === 'file').id);"
        "document.getElementById('btn-openfile').click(); document.getElementById('btn-savefile').click()");

@@ -230,6 +230,9 @@ TEST(PageCalls, FourFormsInIssueOrderAndDroppedWhenTheViewIsGone) {
     EXPECT_EQ(page->scripts.size(), 5u);
     EXPECT_EQ(bridge::pagecall::guarded("__menuAction", "export:pdf"),
               "window.__menuAction && window.__menuAction('export:pdf')");
+    EXPECT_EQ(bridge::pagecall::text("__fileDrop", bridge::pagecall::Form::Guarded,
+                                     json::Object{{"items", json::Array{}}, {"x", 3}}),
+              R"(window.__fileDrop && window.__fileDrop({"items":[],"x":3}))");
 }
 
 TEST(PageCalls, LiftedFormCarriesLongStringsBesideTheBody) {
@@ -249,6 +252,7 @@ TEST(PageCalls, LiftedFormCarriesLongStringsBesideTheBody) {
          R"(window.f([{"name":a0,"ok":true,"n":null},a1]))",
          {big, big}},
         {Form::Wrapped, json::Object{{"k/", "a/b"}, {"d", big}}, R"(window.f({"k\/":"a\/b","d":a0}))", {big}},
+        {Form::Guarded, json::Object{{"items", json::Array{big}}}, R"(window.f && window.f({"items":[a0]}))", {big}},
         // A NUL cannot travel beside the call: that string stays in the text.
         {Form::Positional, json::Array{withNul, big}, R"(window.f("xxxx\u0000xxx", a0))", {big}},
         {Form::Positional, json::Array{withNul}, std::nullopt, {}},

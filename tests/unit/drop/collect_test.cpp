@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "common/data_url.h"
+#include "common/log.h"
 #include "drop/pasteboard_items.h"
 #include "support/gtk_support.h"
 
@@ -180,5 +181,27 @@ TEST(PasteboardItems, DataUrlsCarryTheWholeContent) {
         EXPECT_EQ(gdk_pixbuf_get_width(decoded), 3) << type;
         EXPECT_EQ(gdk_pixbuf_get_height(decoded), 2) << type;
         g_object_unref(loader);
+    }
+}
+
+TEST(PasteboardItems, WhatIsSkippedIsLoggedWithItsReasonAndNoMore) {
+    std::vector<std::string> lines;
+    common::log::setSink([&](common::log::Level, std::string_view line) { lines.emplace_back(line); });
+    testsupport::TempDir dir;
+    dir.write("inner folder/notes.txt", "private words");
+    MemoryPasteboard pb;
+    pb.files = {dir.file("inner folder/gone.txt"), dir.file("inner folder")};
+    pb.image = common::toBytes("\x89PNG\r\n\x1a\n private pixels");
+    pb.plain = "private words";
+    auto items = PasteboardItems::collect(pb);
+    common::log::setSink({});
+    ASSERT_EQ(items.size(), 1u);  // the text, after the files and the image fell through
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].rfind("drop: dropped file skipped: gone.txt: ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("drop: dropped file skipped: inner folder: ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("drop: the offered image could not be decoded", 0), 0u) << lines[2];
+    for (const std::string& line : lines) {
+        EXPECT_EQ(line.find(dir.path()), std::string::npos) << line;  // names, not where they live
+        EXPECT_EQ(line.find("private"), std::string::npos) << line;
     }
 }

@@ -110,23 +110,26 @@ TEST(DragTypes, AcceptsOnlyImageOnlyDrags) {
     }
 }
 
-TEST(DragTypes, TheWindowAlsoTakesFileListsAndLeavesTextToThePage) {
+TEST(DragTypes, FileListsAreTakenOnlyForAPageThatAskedAndTextNever) {
+    using drop::FileLists;
     struct Case {
         std::vector<std::string> formats;
-        bool taken;
+        bool takenByDefault;
+        bool takenWhenAsked;
     };
     for (const auto& c : {
-             Case{{"text/uri-list"}, true},                              // a file manager's files
-             Case{{"image/png", "text/uri-list"}, true},                 // an image file with its picture
-             Case{{"text/uri-list", "text/plain;charset=utf-8"}, true},  // a browser's link
-             Case{{"application/vnd.portal.files"}, true},               // out of a sandboxed application
-             Case{{"image/png"}, true},                                  // a picture alone
-             Case{{"text/plain;charset=utf-8"}, false},                  // text goes to the page
-             Case{{"text/html", "text/plain"}, false},
-             Case{{"image/jpeg"}, false},
+             Case{{"text/uri-list"}, false, true},                              // a file manager's files
+             Case{{"image/png", "text/uri-list"}, false, true},                 // an image file with its picture
+             Case{{"text/uri-list", "text/plain;charset=utf-8"}, false, true},  // a browser's link
+             Case{{"application/vnd.portal.files"}, false, true},               // out of a sandboxed application
+             Case{{"image/png"}, true, true},                                   // a picture alone
+             Case{{"text/plain;charset=utf-8"}, false, false},                  // text goes to the page
+             Case{{"text/html", "text/plain"}, false, false},
+             Case{{"image/jpeg"}, false, false},
          }) {
         std::string all;
         for (auto& f : c.formats) all += f + " ";
-        EXPECT_EQ(drop::windowTakesDrag(c.formats), c.taken) << all;
+        EXPECT_EQ(drop::windowTakesDrag(c.formats, FileLists::LeftToWebView), c.takenByDefault) << all;
+        EXPECT_EQ(drop::windowTakesDrag(c.formats, FileLists::Taken), c.takenWhenAsked) << all;
     }
 }
