@@ -84,7 +84,11 @@ void AppDelegate::applicationDidFinishLaunching() {
         gtk_window_present(window_);
         return;
     }
-    menu_ = composeMenu(app_, mainQueue_, settings_, [this] { requestQuit(); });
+    menu_ = composeMenu(
+        app_, mainQueue_, settings_, [this] { requestQuit(); },
+        [this](json::Array items) {
+            if (bridge_) bridge_->sendToPage(std::move(items));
+        });
 
     contentManager_ = gobj::adopt(webkit_user_content_manager_new());
     webkit_user_content_manager_register_script_message_handler(contentManager_.get(), "canvasBridge", nullptr);

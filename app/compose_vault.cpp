@@ -1,5 +1,5 @@
 #include "app/parts.h"
-#include "vault/glib_log.h"
+#include "common/log.h"
 #include "vault/secret_keychain.h"
 #include "vault/vault.h"
 #include "vault/vault_commands.h"
@@ -12,7 +12,8 @@ VaultPart composeVault(common::MainQueue& mainQueue, const std::shared_ptr<bridg
     VaultPart part;
     part.service = std::make_shared<vault::VaultService>(
         std::make_shared<vault::Vault>(std::make_shared<vault::SecretKeychain>(),
-                                       vault::SealedFile(vault::SealedFile::defaultPath()), vault::logLine),
+                                       vault::SealedFile(vault::SealedFile::defaultPath()),
+                                       [](const std::string& line) { common::log::warning(line); }),
         mainQueue);
     part.commands = std::make_shared<vault::VaultCommandHandler>(part.service, std::weak_ptr<bridge::PageSink>(bridge));
     bridge::addVaultCommands(bridge->commands(), part.commands);

@@ -55,9 +55,10 @@ struct MenuPart {
     // back out of L10N.
     void shutdown();
 };
-// Built before any window exists. `requestQuit` is what the Quit item does.
+// Built before any window exists. `requestQuit` is what the Quit item does; `sendItems` hands
+// pasted items to the page (as a drop does).
 MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::SettingsStore& settings,
-                     std::function<void()> requestQuit);
+                     std::function<void()> requestQuit, std::function<void(json::Array)> sendItems);
 
 struct WebPolicyPart {
     std::shared_ptr<webpolicy::WebkitNavGuard> navGuard;

@@ -1,7 +1,7 @@
 #include "bridge/command_table.h"
 
-#include "bridge/url.h"
 #include "common/log.h"
+#include "common/url.h"
 
 namespace bridge {
 namespace {
@@ -21,9 +21,9 @@ bool matches(const json::Value* v, FieldKind kind) {
             return true;
         }
         case FieldKind::Url:
-            return v->string() && parseUrl(*v->string());
+            return v->string() && common::url::parse(*v->string());
         case FieldKind::WebUrl: {
-            auto url = v->string() ? parseUrl(*v->string()) : std::nullopt;
+            auto url = v->string() ? common::url::parse(*v->string()) : std::nullopt;
             return url && (url->scheme == "http" || url->scheme == "https");
         }
     }

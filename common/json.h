@@ -52,10 +52,6 @@ struct Value {
 // Compact text; nothing when a number is not finite or a string is not valid UTF-8.
 std::optional<std::string> write(const Value& value);
 
-// Parses one JSON text. Nesting deeper than maxDepth fails, so hostile input cannot exhaust the
-// stack here or in the recursive destructor.
-std::optional<Value> parse(std::string_view text, int maxDepth = 256);
-
 bool validUtf8(std::string_view s);
 
 }  // namespace json

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "files/render_log.h"
+#include "common/log.h"
 #include "files/render_page.h"
 #include "files/render_wire.h"
 
@@ -180,7 +180,8 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
     // alike, with nothing to see on the page: say where it was looked for, once per request.
     for (auto& h : helpers)
         if (h.spawnError) {
-            logLine("PDF render helper " + limits.helperPath + " could not be started: " + std::strerror(h.spawnError));
+            common::log::warning("PDF render helper " + limits.helperPath +
+                                 " could not be started: " + std::strerror(h.spawnError));
             break;
         }
 

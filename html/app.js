@@ -122,6 +122,9 @@ function saveJSON() {
 }
 
 function openJSON() {
+  // The opened board takes the place of this one: unsaved changes are not dropped without a word.
+  // (A board handed over from outside is asked about by the shell itself.)
+  if (dirty && !boardView.isEmpty() && !confirm(i18n.t('replaceUnsaved'))) return;
   post({ action: 'openJSON' });
 }
 
@@ -447,8 +450,14 @@ window.__floatDrop = (items) => {
 };
 
 window.__restoreNative = (text) => {
+  let doc;
   try {
-    boardView.load(JSON.parse(text));
+    doc = JSON.parse(text);
+  } catch {
+    return toast(i18n.t('badDocument'), 'error');
+  }
+  try {
+    boardView.load(doc);
     markClean();
     toast(i18n.t('opened'));
   } catch {

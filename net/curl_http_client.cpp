@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/log.h"
 #include "net/header_rules.h"
 #include "net/url_target.h"
 
@@ -444,7 +445,10 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std:
     bool crossOrigin = !sameOrigin(raw->hop, raw->origin);
     bool hasExpect = false;
     for (auto& [name, value] : raw->request.headers) {
-        if (!isHttpToken(name) || !isSafeHeaderValue(value)) continue;  // never let a header split the request
+        if (!isHttpToken(name) || !isSafeHeaderValue(value)) {  // never let a header split the request
+            common::log::warning("a request header to " + raw->hop.host + " left out: invalid name or value");
+            continue;
+        }
         if (crossOrigin && containsName(raw->request.originBoundHeaders, name)) continue;
         if (raw->bodyDropped && equalsIgnoringCase(name, "content-type")) continue;
         if (equalsIgnoringCase(name, "expect")) hasExpect = true;

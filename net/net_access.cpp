@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "bridge/url.h"
 #include "common/data_url.h"
+#include "common/log.h"
+#include "common/url.h"
 #include "net/header_rules.h"
 #include "net/image_sniff.h"
 #include "net/transport_policy.h"
@@ -30,10 +31,17 @@ json::Value failure(const std::string& reqId, std::string error) {
 
 constexpr const char* kCancelledText = "cancelled";
 
+// Where a request went, for log lines: the host only, since a path or query may carry a key.
+std::string hostOf(const std::string& url) {
+    auto parts = common::url::split(url);
+    return parts && !parts->host.empty() ? parts->host : "(no host)";
+}
+
 }  // namespace
 
 struct NetAccess::Live {
     std::string reqId;
+    std::string host;                              // for log lines
     vault::SecretSource::Ticket secretTicket = 0;  // non-zero while its credential is being read
     HttpClient::Ticket ticket = 0;                 // 0 until handed to the client
     bool stream = false;
@@ -56,11 +64,14 @@ void NetAccess::reply(json::Value payload) {
 void NetAccess::netRequest(std::string reqId, std::string url, const json::Value& spec) {
     // Transport policy, on the host as the client will read it. A URL without a scheme counts as
     // https and fails in transfer; the client never guesses a scheme for it.
-    auto written = bridge::parseUrl(url);
-    std::string scheme = written ? written->scheme : std::string{};
     auto target = parseTarget(url);
+    auto written = common::url::split(url);
+    std::string scheme = written ? written->scheme : std::string{};
     bool refused = target ? transportPolicy(*target) == Verdict::Refuse : (scheme != "" && scheme != "https");
-    if (refused) return reply(failure(reqId, kRefusalText));
+    if (refused) {
+        common::log::info("request to " + hostOf(url) + " refused: only https, or http to this machine");
+        return reply(failure(reqId, kRefusalText));
+    }
 
     HttpRequest request;
     request.url = url;
@@ -97,11 +108,14 @@ void NetAccess::netRequest(std::string reqId, std::string url, const json::Value
                                       [&](const Header& h) { return hasNul(h.first) || hasNul(h.second); });
     };
     if (anyNul(pageHeaders) || anyNul(authHeaders) || hasNul(request.method) || (withCredential && hasNul(*keyId)) ||
-        (headerName && hasNul(*headerName)))
+        (headerName && hasNul(*headerName))) {
+        common::log::info("request to " + hostOf(url) + " not sent: a header or key id holds a NUL");
         return reply(failure(reqId, kNulFieldText));
+    }
 
     auto live = std::make_shared<Live>();
     live->reqId = std::move(reqId);
+    live->host = hostOf(url);
     live->stream = stream;
     std::uint64_t id = nextId_++;
     live_.emplace(id, live);
@@ -124,6 +138,8 @@ void NetAccess::netRequest(std::string reqId, std::string url, const json::Value
             std::string value = secret.value_or("");
             // A stored secret that cannot travel in a header is not sent cut short or left out.
             if (credential.scheme != "none" && !isSafeHeaderValue(value)) {
+                common::log::warning("request to " + it->second->host +
+                                     " not sent: its stored secret cannot be written into a header");
                 std::string reqId = it->second->reqId;
                 self->live_.erase(it);
                 return self->reply(failure(reqId, kNulFieldText));
@@ -175,7 +191,7 @@ void NetAccess::chunk(Live& live, long status, std::string text) {
     json::Object chunk{{"reqId", live.reqId}, {"seq", live.seq}, {"text", std::move(text)}};
     if (live.seq++ == 0) chunk.emplace_back("status", status);
     auto j = json::write(json::Value(std::move(chunk)));
-    if (!j) return;
+    if (!j) return common::log::warning("a piece of the stream from " + live.host + " could not be written as JSON");
     if (auto sink = page_.lock()) sink->pushScript("window.__netChunk && window.__netChunk(" + *j + ")");
 }
 
@@ -188,15 +204,20 @@ void NetAccess::finish(std::uint64_t id, HttpResponse r) {
     if (live->stream) chunk(*live, r.status, live->text.finish());
     live_.erase(it);
     const std::string& reqId = live->reqId;
+    if (r.outcome != Outcome::Done) common::log::info("request to " + live->host + " failed: " + r.error);
     if (r.outcome == Outcome::Refused) return reply(failure(reqId, kRefusalText));
     if (r.outcome != Outcome::Done) return reply(failure(reqId, r.error));
     std::string_view text = common::asText(r.body);
     bool ok = r.status >= 200 && r.status <= 299;
+    bool utf8 = live->stream || json::validUtf8(text);
+    if (!utf8)
+        common::log::warning("response from " + live->host + " (" + std::to_string(r.body.size()) +
+                             " bytes) is not UTF-8; the page gets empty text");
     // A stream's text has reached the page in chunks.
     reply(json::Object{{"reqId", reqId},
                        {"ok", ok},
                        {"status", r.status},
-                       {"text", !live->stream && json::validUtf8(text) ? std::string(text) : std::string{}}});
+                       {"text", !live->stream && utf8 ? std::string(text) : std::string{}}});
 }
 
 void NetAccess::netCancel(std::string reqId) {
@@ -213,27 +234,33 @@ void NetAccess::netCancel(std::string reqId) {
 }
 
 void NetAccess::fetchImage(std::string url, std::string reqId) {
+    std::string host = hostOf(url);
     HttpRequest request;
     request.method = "GET";
     request.url = std::move(url);
     request.timeout = limits_.imageCap;
     request.idleTimeout = limits_.imageIdle;
     request.maxBodyBytes = kImageMaxBytes;
-    client_->send(std::move(request), [weak = weak_from_this(), reqId = std::move(reqId)](HttpResponse r) mutable {
-        if (auto self = weak.lock()) self->deliverImage(std::move(reqId), std::move(r));
-    });
+    client_->send(std::move(request),
+                  [weak = weak_from_this(), reqId = std::move(reqId), host = std::move(host)](HttpResponse r) mutable {
+                      if (auto self = weak.lock()) self->deliverImage(std::move(reqId), host, std::move(r));
+                  });
 }
 
-void NetAccess::deliverImage(std::string reqId, HttpResponse r) {
+void NetAccess::deliverImage(std::string reqId, const std::string& host, HttpResponse r) {
     using Outcome = HttpResponse::Outcome;
     auto send = [page = page_](json::Value result) {
         if (auto sink = page.lock()) sink->pushWrapped("__imageFetched", std::move(result));
     };
-    auto error = [&](std::string text) { send(json::Object{{"reqId", reqId}, {"error", std::move(text)}}); };
+    // The reason logged is the page's text unless a plainer one is given.
+    auto error = [&](std::string text, const std::string& reason = {}) {
+        common::log::info("image from " + host + " not fetched: " + (reason.empty() ? text : reason));
+        send(json::Object{{"reqId", reqId}, {"error", std::move(text)}});
+    };
 
     if (r.outcome == Outcome::Failed || r.outcome == Outcome::Refused) return error(r.error);
     if (r.status != 0 && (r.status < 200 || r.status > 299)) return error("HTTP " + std::to_string(r.status));
-    if (r.outcome == Outcome::TooLarge) return error(kNotAnImageText);
+    if (r.outcome == Outcome::TooLarge) return error(kNotAnImageText, "larger than 25 MiB");
 
     // Sniffing is cheap; the base64 text of up to 25 MiB is not, so it is made on a worker.
     workers_.run(
@@ -242,8 +269,11 @@ void NetAccess::deliverImage(std::string reqId, HttpResponse r) {
             if (!mime) return std::nullopt;
             return common::dataurl::make(*mime, *body);
         },
-        [send, reqId](std::optional<std::string> dataUrl) {
-            if (!dataUrl) return send(json::Object{{"reqId", reqId}, {"error", kNotAnImageText}});
+        [send, reqId, host](std::optional<std::string> dataUrl) {
+            if (!dataUrl) {
+                common::log::info("image from " + host + " is not a PNG, JPEG, GIF, WebP or BMP");
+                return send(json::Object{{"reqId", reqId}, {"error", kNotAnImageText}});
+            }
             send(json::Object{{"reqId", reqId}, {"dataUrl", std::move(*dataUrl)}});
         });
 }

@@ -51,7 +51,7 @@ private:
     static HttpRequest withSecret(HttpRequest request, const Credential& credential, const std::string& secret);
     struct Live;  // one unfinished netRequest
 
-    void deliverImage(std::string reqId, HttpResponse response);
+    void deliverImage(std::string reqId, const std::string& host, HttpResponse response);
     void send(std::uint64_t id, HttpRequest request);
     void piece(std::uint64_t id, long status, const std::string& bytes);
     void finish(std::uint64_t id, HttpResponse response);

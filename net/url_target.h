@@ -6,9 +6,9 @@
 
 namespace net {
 
-// Reads a URL the way the HTTP client will when it connects (libcurl's URL parser), so a rule
-// decided on the result holds for the address actually used. No scheme is guessed: a URL without
-// one gives nothing.
+// Reads a URL the way the HTTP client (libcurl) will when it connects, so a rule decided on the
+// result holds for the address actually used; a URL it could read two ways gives nothing. No scheme
+// is guessed: a URL without one gives nothing.
 std::optional<Target> parseTarget(const std::string& url);
 
 // The host of a redirect's Location as it is written there, lower-cased; `current` (the written

@@ -1,73 +1,34 @@
 #include "webpolicy/nav_guard.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <vector>
+
+#include "common/text.h"
+#include "common/url.h"
 
 namespace webpolicy {
 namespace {
 
 namespace fs = std::filesystem;
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowered(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), lower);
-    return s;
-}
-
-bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
 // The URL's scheme, lower-cased; empty when the text does not start with one.
 std::string schemeOf(const std::string& url) {
-    std::size_t colon = url.find(':');
-    if (colon == std::string::npos || colon == 0 || !isAlpha(url[0])) return {};
-    for (std::size_t i = 1; i < colon; ++i) {
-        char c = url[i];
-        if (!isAlpha(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') return {};
-    }
-    return lowered(url.substr(0, colon));
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    c = lower(c);
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
+    auto parts = common::url::split(url);
+    return parts ? parts->scheme : std::string{};
 }
 
 }  // namespace
 
 std::optional<std::string> fileUrlPath(const std::string& url) {
-    if (schemeOf(url) != "file") return std::nullopt;
-    std::string rest = url.substr(5);
-    if (rest.rfind("//", 0) != 0) return std::nullopt;
-    rest.erase(0, 2);
-    std::size_t slash = rest.find('/');
-    if (slash == std::string::npos) return std::nullopt;
-    // Only this machine: an empty host or localhost.
-    std::string host = lowered(rest.substr(0, slash));
+    auto parts = common::url::split(url);
+    if (!parts || parts->scheme != "file" || !parts->hasAuthority) return std::nullopt;
+    // Only this machine: an empty host or localhost, with no user or port.
+    std::string host = common::asciiLower(parts->authority);
     if (!host.empty() && host != "localhost") return std::nullopt;
-    std::string encoded = rest.substr(slash, rest.find_first_of("?#", slash) - slash);
-
-    std::string path;
-    path.reserve(encoded.size());
-    for (std::size_t i = 0; i < encoded.size(); ++i) {
-        if (encoded[i] != '%') {
-            path += encoded[i];
-            continue;
-        }
-        int hi = i + 2 < encoded.size() ? hexValue(encoded[i + 1]) : -1;
-        int lo = hi >= 0 ? hexValue(encoded[i + 2]) : -1;
-        if (lo < 0) return std::nullopt;
-        char c = static_cast<char>(hi * 16 + lo);
-        // An encoded separator would be read as a real one by the loader after our check; a NUL
-        // would cut the path short.
-        if (c == '/' || c == '\0') return std::nullopt;
-        path += c;
-        i += 2;
-    }
-    return path;
+    if (parts->path.empty()) return std::nullopt;
+    // An encoded separator would be read as a real one by the loader after our check; a NUL would
+    // cut the path short.
+    return common::url::percentDecode(parts->path, std::string_view("/\0", 2));
 }
 
 std::string standardizePath(const std::string& path) {

@@ -12,6 +12,7 @@
 #include "common/json.h"
 #include "fakes/fakes.h"
 #include "support/gtk_support.h"
+#include "support/json_text.h"
 #include "unit/vault/vault_fixture.h"
 #include "vault/vault.h"
 #include "vault/vault_commands.h"
@@ -84,8 +85,9 @@ TEST(SecretKeychain, PageSetReachesKeychainAndFile) {
     auto commands = std::make_shared<vault::VaultCommandHandler>(service, bridge);
     bridge::addVaultCommands(bridge->commands(), commands);
 
-    bridge->receive(*json::parse(R"({"action":"vaultSet","reqId":"1","keyId":"kc-page","value":"sk-page-secret-42"})"));
-    bridge->receive(*json::parse(R"({"action":"vaultList","reqId":"2"})"));
+    bridge->receive(
+        *testsupport::parseJson(R"({"action":"vaultSet","reqId":"1","keyId":"kc-page","value":"sk-page-secret-42"})"));
+    bridge->receive(*testsupport::parseJson(R"({"action":"vaultList","reqId":"2"})"));
     ASSERT_TRUE(vaulttest::drain(*service, queue));
     ASSERT_EQ(page->scripts.size(), 2u);
     EXPECT_NE(page->scripts[0].find(R"("ok":true)"), std::string::npos) << page->scripts[0];
@@ -135,7 +137,7 @@ TEST(SecretKeychain, StalledKeyringNeitherFreezesNorLosesWrites) {
     auto bridge = std::make_shared<bridge::Bridge>(queue, page);
     auto commands = std::make_shared<vault::VaultCommandHandler>(service, bridge);
     bridge::addVaultCommands(bridge->commands(), commands);
-    auto send = [&](const char* text) { bridge->receive(*json::parse(text)); };
+    auto send = [&](const char* text) { bridge->receive(*testsupport::parseJson(text)); };
 
     send(R"({"action":"vaultSet","reqId":"s1","keyId":"kc-stall","value":"before-stall"})");
     send(R"({"action":"vaultSet","reqId":"s2","keyId":"kc-gone","value":"doomed-secret"})");

@@ -6,6 +6,7 @@
 #include <condition_variable>
 
 #include "support/gtk_support.h"
+#include "support/json_text.h"
 #include "support/real_page.h"
 #include "support/stream_test_server.h"
 
@@ -53,10 +54,10 @@ TEST_F(AiPanel, WordsAppearAsTheyComeAndStopEndsTheStream) {
     ASSERT_TRUE(shell.waitFor("$('ai-reply').textContent === 'Hello world'")) << js("$('ai-reply').textContent");
     EXPECT_EQ(js("$('ai-stop').disabled"), "false");
     EXPECT_EQ(js("$('ai-send').disabled"), "true");
-    auto sent = json::parse(js("JSON.stringify(" + testsupport::lastSent("netRequest") + ")"));
+    auto sent = testsupport::parseJson(js("JSON.stringify(" + testsupport::lastSent("netRequest") + ")"));
     ASSERT_TRUE(sent);
     EXPECT_EQ(*sent->find("stream"), json::Value(true));
-    EXPECT_EQ(*json::parse(*sent->stringAt("body"))->find("stream"), json::Value(true));
+    EXPECT_EQ(*testsupport::parseJson(*sent->stringAt("body"))->find("stream"), json::Value(true));
     {
         std::lock_guard lock(m);
         release = true;

@@ -8,6 +8,7 @@
 #include "common/data_url.h"
 #include "common/json.h"
 #include "support/gtk_support.h"
+#include "support/json_text.h"
 #include "support/real_page.h"
 
 using testsupport::lastSent;
@@ -45,7 +46,7 @@ protected:
     std::string exportTo(const std::string& command, const std::string& ext) {
         EXPECT_TRUE(shell.eval("window.__sent.length = 0; __menuAction('" + command + "'); true"));
         EXPECT_TRUE(shell.waitFor(lastSent("saveFile")));
-        auto message = json::parse(shell.eval("JSON.stringify(" + lastSent("saveFile") + ")").value_or(""));
+        auto message = testsupport::parseJson(shell.eval("JSON.stringify(" + lastSent("saveFile") + ")").value_or(""));
         if (!message) return {};
         const std::string* name = message->stringAt("name");
         const std::string* dataUrl = message->stringAt("dataUrl");
@@ -71,7 +72,7 @@ protected:
         EXPECT_TRUE(g_spawn_sync(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr,
                                  &out, nullptr, &status, nullptr));
         EXPECT_TRUE(g_spawn_check_wait_status(status, nullptr)) << out;
-        return json::parse(out ? out : "").value_or(json::Value{});
+        return testsupport::parseJson(out ? out : "").value_or(json::Value{});
     }
 
     static std::string text(const json::Value& v) { return json::write(v).value_or("?"); }

@@ -6,6 +6,7 @@
 
 #include "common/json.h"
 #include "support/gtk_support.h"
+#include "support/json_text.h"
 #include "vault/ossl_sealed_file.h"
 
 namespace {
@@ -23,7 +24,7 @@ TEST(VaultPage, CommandsFromThePageReachTheVault) {
     shell.eval("post({action: 'vaultStatus', reqId: 'b', keyId: 'gtk-key'}); true");
     ASSERT_TRUE(shell.waitFor("window.replies.length === 2"));
 
-    auto all = json::parse(*shell.eval("JSON.stringify(window.replies)"));
+    auto all = testsupport::parseJson(*shell.eval("JSON.stringify(window.replies)"));
     ASSERT_TRUE(all && all->array());
     for (const auto& reply : *all->array()) {
         EXPECT_EQ(*reply.find("ok"), json::Value(true));

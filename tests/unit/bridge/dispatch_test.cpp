@@ -5,6 +5,7 @@
 #include "bridge/bridge.h"
 #include "bridge/page_calls.h"
 #include "fakes/fakes.h"
+#include "support/json_text.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ struct Fixture {
     }
     std::vector<std::string> send(const char* text) {
         rec->calls.clear();
-        auto v = json::parse(text);
+        auto v = testsupport::parseJson(text);
         EXPECT_TRUE(v) << text;
         bridge->receive(*v);
         queue.runAll();
@@ -164,7 +165,7 @@ TEST(Dispatch, MissingHandlersDoNothing) {
     auto b = std::make_shared<bridge::Bridge>(queue, page);
     for (const char* m : {R"({"action":"saveJSON","json":"x"})", R"({"action":"setTitle","title":"x"})",
                           R"({"action":"vaultList"})", R"({"action":"renderPDFBegin","reqId":"r"})"})
-        b->receive(*json::parse(m));
+        b->receive(*testsupport::parseJson(m));
     EXPECT_EQ(queue.runAll(), 0);
 }
 

@@ -7,6 +7,7 @@
 #include "files/temp_folder.h"
 #include "files_fixture.h"
 #include "support/gtk_support.h"
+#include "support/json_text.h"
 
 using namespace filestest;
 namespace fs = std::filesystem;
@@ -42,7 +43,7 @@ TEST(Imports, DocumentReachesThePageAsOneStringByteForByte) {
     const std::string head = "window.__restoreNative((", tail = ")[0])";
     ASSERT_EQ(call.substr(0, head.size()), head);
     ASSERT_EQ(call.substr(call.size() - tail.size()), tail);
-    auto arg = json::parse(call.substr(head.size(), call.size() - head.size() - tail.size()));
+    auto arg = testsupport::parseJson(call.substr(head.size(), call.size() - head.size() - tail.size()));
     ASSERT_TRUE(arg && arg->array() && arg->array()->size() == 1);
     EXPECT_EQ(*(*arg->array())[0].string(), doc);
 }
@@ -78,7 +79,7 @@ TEST(Imports, PaperLimitIsExact) {
         }
         const std::string head = "window.__paperFromNative(";
         ASSERT_EQ(call.substr(0, head.size()), head);
-        auto paper = json::parse(call.substr(head.size(), call.size() - head.size() - 1));
+        auto paper = testsupport::parseJson(call.substr(head.size(), call.size() - head.size() - 1));
         ASSERT_TRUE(paper);
         EXPECT_EQ(*paper->stringAt("name"), name);
         const std::string& url = *paper->stringAt("dataUrl");

@@ -10,6 +10,7 @@
 #include "fakes/fakes.h"
 #include "files/pdf_renderer.h"
 #include "files/render_process.h"
+#include "support/json_text.h"
 #include "unit/files/render_fixtures.h"
 
 namespace {
@@ -34,7 +35,7 @@ struct Outcome {
 json::Array argsOf(const std::string& script) {
     auto start = script.find("((") + 2;
     auto end = script.find(")[0]");
-    auto v = json::parse(std::string_view(script).substr(start, end - start));
+    auto v = testsupport::parseJson(std::string_view(script).substr(start, end - start));
     return v && v->array() ? *v->array() : json::Array{};
 }
 

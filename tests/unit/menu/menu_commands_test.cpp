@@ -9,6 +9,7 @@
 #include "fakes/fakes.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"
+#include "support/json_text.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ struct MenuFixture : ::testing::Test {
     }
 
     void receive(const std::string& text) {
-        auto v = json::parse(text);
+        auto v = testsupport::parseJson(text);
         ASSERT_TRUE(v) << text;
         bridge->receive(*v);
     }

@@ -13,6 +13,7 @@
 #include "net/curl_http_client.h"
 #include "net/net_access.h"
 #include "support/http_test_server.h"
+#include "support/json_text.h"
 
 namespace nettest {
 
@@ -61,7 +62,7 @@ struct Net {
         EXPECT_EQ(s.rfind(prefix, 0), 0u) << s.substr(0, 200);
         EXPECT_GE(s.size(), prefix.size() + suffix.size());
         EXPECT_EQ(s.substr(s.size() - suffix.size()), suffix);
-        return json::parse(s.substr(prefix.size(), s.size() - prefix.size() - suffix.size()));
+        return testsupport::parseJson(s.substr(prefix.size(), s.size() - prefix.size() - suffix.size()));
     }
     std::optional<json::Value> netRequest(json::Object message) {
         message.insert(message.begin(), {"action", "netRequest"});

@@ -5,6 +5,7 @@
 #include "net/transport_policy.h"
 #include "net/utf8_stream.h"
 #include "net_fixture.h"
+#include "support/json_text.h"
 #include "support/stream_test_server.h"
 
 namespace {
@@ -28,7 +29,7 @@ Calls calls(const fakes::RecordingPage& page) {
     for (auto& s : page.scripts) {
         for (auto* prefix : {&kChunkPrefix, &kReplyPrefix}) {
             if (s.rfind(*prefix, 0) != 0) continue;
-            auto v = json::parse(s.substr(prefix->size(), s.size() - prefix->size() - 1));
+            auto v = testsupport::parseJson(s.substr(prefix->size(), s.size() - prefix->size() - 1));
             EXPECT_TRUE(v) << s;
             if (!v) continue;
             if (prefix == &kChunkPrefix) {

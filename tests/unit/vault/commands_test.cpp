@@ -6,6 +6,7 @@
 #include "bridge/bridge.h"
 #include "common/json.h"
 #include "fakes/fakes.h"
+#include "support/json_text.h"
 #include "vault/vault_commands.h"
 #include "vault_fixture.h"
 
@@ -32,14 +33,14 @@ struct Page : vaulttest::VaultFixture {
         return page->scripts;
     }
     json::Value send(const char* text) {
-        auto scripts = sendRaw(*json::parse(text));
+        auto scripts = sendRaw(*testsupport::parseJson(text));
         EXPECT_EQ(scripts.size(), 1u) << text;
         if (scripts.size() != 1) return {};
         const std::string& s = scripts[0];
         const std::string prefix = "window.__vaultReply(";
         EXPECT_EQ(s.rfind(prefix, 0), 0u) << s;
         EXPECT_EQ(s.back(), ')');
-        auto reply = json::parse(std::string_view(s).substr(prefix.size(), s.size() - prefix.size() - 1));
+        auto reply = testsupport::parseJson(std::string_view(s).substr(prefix.size(), s.size() - prefix.size() - 1));
         EXPECT_TRUE(reply && reply->object()) << s;
         return reply ? *reply : json::Value();
     }
@@ -78,7 +79,7 @@ TEST(VaultCommands, RepliesHaveOneShape) {
 
     // Without a string key id, set and delete drop the message.
     for (const char* dropped : {R"({"action":"vaultSet","value":"x"})", R"({"action":"vaultDelete","keyId":1})"})
-        EXPECT_TRUE(p.sendRaw(*json::parse(dropped)).empty()) << dropped;
+        EXPECT_TRUE(p.sendRaw(*testsupport::parseJson(dropped)).empty()) << dropped;
 }
 
 TEST(VaultCommands, ListAndBackendFollowTheStores) {
@@ -140,7 +141,7 @@ TEST(VaultCommands, NoReplyEverCarriesASecret) {
         for (const auto& m : messages) {
             for (const auto& script : p.sendRaw(m)) {
                 EXPECT_EQ(script.find(escaped.substr(2, escaped.size() - 4)), std::string::npos) << script;
-                auto parsed = json::parse(std::string_view(script).substr(20, script.size() - 21));
+                auto parsed = testsupport::parseJson(std::string_view(script).substr(20, script.size() - 21));
                 ASSERT_TRUE(parsed) << script;
                 std::vector<std::string> strings;
                 collectStrings(*parsed, strings);
@@ -162,11 +163,11 @@ TEST(VaultCommands, SecretReadsFollowEarlierCommandsAndCanBeCancelled) {
     Page p;
     std::vector<std::string> answers;
     auto record = [&](std::optional<std::string> s) { answers.push_back(s.value_or("<none>")); };
-    p.bridge->receive(*json::parse(R"({"action":"vaultSet","keyId":"k","value":"first"})"));
+    p.bridge->receive(*testsupport::parseJson(R"({"action":"vaultSet","keyId":"k","value":"first"})"));
     p.service->get("k", record);
-    p.bridge->receive(*json::parse(R"({"action":"vaultSet","keyId":"k","value":"second"})"));
+    p.bridge->receive(*testsupport::parseJson(R"({"action":"vaultSet","keyId":"k","value":"second"})"));
     auto cancelled = p.service->get("k", record);
-    p.bridge->receive(*json::parse(R"({"action":"vaultDelete","keyId":"k"})"));
+    p.bridge->receive(*testsupport::parseJson(R"({"action":"vaultDelete","keyId":"k"})"));
     p.service->get("k", record);
     p.service->cancel(cancelled);
     EXPECT_TRUE(answers.empty()) << "answers come later, never inside get()";

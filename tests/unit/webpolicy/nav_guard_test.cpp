@@ -78,6 +78,15 @@ TEST_F(NavGuardTest, DecidesEachKindOfUrl) {
     for (const auto& c : cases) EXPECT_EQ(guard.decide(c.url), c.expected) << c.url.value_or("(no URL)");
 }
 
+TEST_F(NavGuardTest, AFileUrlNamesThisMachineOnlyWithAnEmptyOrLocalHost) {
+    NavGuard guard(dir.file("res"));
+    const std::string path = dir.path() + "/res/html/index.html";
+    for (const std::string& authority :
+         {"user@localhost", "@localhost", "localhost:80", "localhost.", "127.0.0.1", "localhost%00", "[::1]"})
+        EXPECT_EQ(guard.decide("file://" + authority + path), NavDecision::Cancel) << authority;
+    EXPECT_EQ(guard.decide("file://LocalHost" + path), NavDecision::Allow);
+}
+
 TEST_F(NavGuardTest, WithoutResourcesOnlyBlankAndTheBrowserRemain) {
     NavGuard guard("");
     EXPECT_EQ(guard.allowedDir(), "");
