@@ -122,6 +122,13 @@ const aiPanel = (() => {
     if (!href) return showAiReply(i18n.t('badEndpoint'), true);
     const provider = AI_PROVIDERS[$('ai-provider').value] ?? AI_PROVIDERS.openai;
     const keyId = $('ai-key-id').value.trim();
+    const headerName = $('ai-header-name').value.trim();
+    // Without a header name the shell would send the request with no key at all, and the service's
+    // refusal would not say why.
+    if (keyId && provider.scheme === 'header' && !headerName) {
+      $('ai-header-name').focus();
+      return showAiReply(i18n.t('aiNeedHeader'), true);
+    }
     const model = $('ai-model').value.trim();
     const reqId = newReqId('ai');
     const message = {
@@ -132,7 +139,7 @@ const aiPanel = (() => {
     // The key itself never reaches the page: the shell adds it from the vault by its name.
     if (keyId) {
       message.auth = { keyId, scheme: provider.scheme };
-      if (provider.scheme === 'header') message.auth.headerName = $('ai-header-name').value.trim();
+      if (provider.scheme === 'header') message.auth.headerName = headerName;
     }
     current = { reqId, format: provider.format, parser: new SseParser(), answer: '', raw: '', status: 0, stopped: false };
     track(reqId, { kind: 'ai', stream: true }, AI_TIMEOUT_MS, () => finish(null));
@@ -144,7 +151,7 @@ const aiPanel = (() => {
     prefs.set('ai.model', model);
     prefs.set('ai.keyId', keyId);
     prefs.set('ai.provider', $('ai-provider').value);
-    prefs.set('ai.headerName', $('ai-header-name').value.trim());
+    prefs.set('ai.headerName', headerName);
     return reqId;
   }
 

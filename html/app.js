@@ -473,7 +473,8 @@ window.__pdfPageU = (reqId, index, total, dataUrl) => {
   // Pages are laid out top to bottom in the order they arrive; loading keeps that order.
   job.chain = job.chain.then(() => loadImage(dataUrl)).then((img) => {
     const w = 600, h = Math.round(600 * img.naturalHeight / Math.max(1, img.naturalWidth));
-    boardView.add({ type: 'paper', src: dataUrl, name: `${job.name} ${index + 1}`, x: job.x, y: job.y, w, h }, 'paper');
+    const page = boardView.add({ type: 'paper', src: dataUrl, name: `${job.name} ${index + 1}`, x: job.x, y: job.y, w, h }, 'paper');
+    if (!job.count) boardView.reveal(page);  // the first page shows where the template went
     job.y += h + 24;
     job.count++;
     toast(i18n.t('renderingPdf', { i: index + 1, n: total }));

@@ -42,7 +42,7 @@ const TEXTS = {
     openNotBoard: '“{name}”不是画板文件', notOnSystem: '此系统上无法使用 {fmt}',
     savedAs: "已保存为 {name}", writeFailed: "无法写入文件",
     aiProvider: "服务类型", aiProviderOpenai: "OpenAI 兼容", aiProviderAnthropic: "Anthropic", aiProviderCustom: "自定义请求头",
-    aiHeaderName: "请求头名称", aiStop: "停止", aiStopped: "已停止",
+    aiHeaderName: "请求头名称", aiStop: "停止", aiStopped: "已停止", aiNeedHeader: "请先填写请求头名称，密钥将放在该请求头中发送",
     badEndpoint: "接口地址无法使用：请输入完整的 http 或 https 网址",
   },
   'zh-Hant': {
@@ -84,7 +84,7 @@ const TEXTS = {
     openNotBoard: '「{name}」不是畫板檔案', notOnSystem: '此系統上無法使用 {fmt}',
     savedAs: "已儲存為 {name}", writeFailed: "無法寫入檔案",
     aiProvider: "服務類型", aiProviderOpenai: "OpenAI 相容", aiProviderAnthropic: "Anthropic", aiProviderCustom: "自訂標頭",
-    aiHeaderName: "標頭名稱", aiStop: "停止", aiStopped: "已停止",
+    aiHeaderName: "標頭名稱", aiStop: "停止", aiStopped: "已停止", aiNeedHeader: "請先填寫標頭名稱，金鑰會放在該標頭中傳送",
     badEndpoint: "無法使用此 API 端點：請輸入完整的 http 或 https 網址",
   },
   en: {
@@ -128,7 +128,7 @@ const TEXTS = {
     notOnSystem: '{fmt} is not available on this system',
     savedAs: "Saved as {name}", writeFailed: "Could not write the file",
     aiProvider: "Provider", aiProviderOpenai: "OpenAI-compatible", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Custom header",
-    aiHeaderName: "Header name", aiStop: "Stop", aiStopped: "Stopped",
+    aiHeaderName: "Header name", aiStop: "Stop", aiStopped: "Stopped", aiNeedHeader: "Enter the header name that should carry the key",
     badEndpoint: "This endpoint address cannot be used: enter a full http or https URL",
   },
   ja: {
@@ -172,7 +172,7 @@ const TEXTS = {
     notOnSystem: '{fmt} はこのシステムでは利用できません',
     savedAs: "{name} として保存しました", writeFailed: "ファイルを書き込めませんでした",
     aiProvider: "プロバイダー", aiProviderOpenai: "OpenAI 互換", aiProviderAnthropic: "Anthropic", aiProviderCustom: "カスタムヘッダー",
-    aiHeaderName: "ヘッダー名", aiStop: "停止", aiStopped: "停止しました",
+    aiHeaderName: "ヘッダー名", aiStop: "停止", aiStopped: "停止しました", aiNeedHeader: "キーを送るヘッダー名を入力してください",
     badEndpoint: "このエンドポイント URL は使用できません。http または https の完全な URL を入力してください",
   },
   es: {
@@ -216,7 +216,7 @@ const TEXTS = {
     notOnSystem: '{fmt} no está disponible en este sistema',
     savedAs: "Guardado como {name}", writeFailed: "No se pudo escribir el archivo",
     aiProvider: "Proveedor", aiProviderOpenai: "Compatible con OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Encabezado personalizado",
-    aiHeaderName: "Nombre del encabezado", aiStop: "Detener", aiStopped: "Detenido",
+    aiHeaderName: "Nombre del encabezado", aiStop: "Detener", aiStopped: "Detenido", aiNeedHeader: "Introduce el nombre del encabezado que llevará la clave",
     badEndpoint: "No se puede usar esta URL del servicio: introduce una URL http o https completa",
   },
   fr: {
@@ -260,7 +260,7 @@ const TEXTS = {
     notOnSystem: '{fmt} n’est pas disponible sur ce système',
     savedAs: "Enregistré sous {name}", writeFailed: "Impossible d'écrire le fichier",
     aiProvider: "Fournisseur", aiProviderOpenai: "Compatible OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "En-tête personnalisé",
-    aiHeaderName: "Nom de l'en-tête", aiStop: "Arrêter", aiStopped: "Arrêté",
+    aiHeaderName: "Nom de l'en-tête", aiStop: "Arrêter", aiStopped: "Arrêté", aiNeedHeader: "Saisissez le nom de l'en-tête qui transmettra la clé",
     badEndpoint: "Impossible d'utiliser cette URL du service : saisissez une URL http ou https complète",
   },
   de: {
@@ -304,7 +304,7 @@ const TEXTS = {
     notOnSystem: '{fmt} ist auf diesem System nicht verfügbar',
     savedAs: "Gesichert als {name}", writeFailed: "Die Datei konnte nicht geschrieben werden",
     aiProvider: "Anbieter", aiProviderOpenai: "OpenAI-kompatibel", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Eigener Header",
-    aiHeaderName: "Header-Name", aiStop: "Stopp", aiStopped: "Gestoppt",
+    aiHeaderName: "Header-Name", aiStop: "Stopp", aiStopped: "Gestoppt", aiNeedHeader: "Geben Sie den Namen des Headers ein, der den Schlüssel übermittelt",
     badEndpoint: "Diese Endpunkt-URL ist nicht verwendbar: Geben Sie eine vollständige http- oder https-URL ein",
   },
   it: {
@@ -348,7 +348,7 @@ const TEXTS = {
     notOnSystem: '{fmt} non è disponibile su questo sistema',
     savedAs: "Salvato come {name}", writeFailed: "Impossibile scrivere il file",
     aiProvider: "Fornitore", aiProviderOpenai: "Compatibile con OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Intestazione personalizzata",
-    aiHeaderName: "Nome intestazione", aiStop: "Interrompi", aiStopped: "Interrotto",
+    aiHeaderName: "Nome intestazione", aiStop: "Interrompi", aiStopped: "Interrotto", aiNeedHeader: "Inserisci il nome dell'intestazione che trasmetterà la chiave",
     badEndpoint: "Impossibile usare questo URL del servizio: inserisci un URL http o https completo",
   },
   pt: {
@@ -392,7 +392,7 @@ const TEXTS = {
     notOnSystem: '{fmt} não está disponível neste sistema',
     savedAs: "Salvo como {name}", writeFailed: "Não foi possível gravar o arquivo",
     aiProvider: "Provedor", aiProviderOpenai: "Compatível com OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Cabeçalho personalizado",
-    aiHeaderName: "Nome do cabeçalho", aiStop: "Parar", aiStopped: "Parado",
+    aiHeaderName: "Nome do cabeçalho", aiStop: "Parar", aiStopped: "Parado", aiNeedHeader: "Informe o nome do cabeçalho que levará a chave",
     badEndpoint: "Não é possível usar esta URL do serviço: digite uma URL http ou https completa",
   },
   ko: {
@@ -436,7 +436,7 @@ const TEXTS = {
     notOnSystem: '이 시스템에서는 {fmt}을(를) 사용할 수 없습니다',
     savedAs: "{name}(으)로 저장됨", writeFailed: "파일을 쓸 수 없습니다",
     aiProvider: "제공업체", aiProviderOpenai: "OpenAI 호환", aiProviderAnthropic: "Anthropic", aiProviderCustom: "사용자 지정 헤더",
-    aiHeaderName: "헤더 이름", aiStop: "중지", aiStopped: "중지됨",
+    aiHeaderName: "헤더 이름", aiStop: "중지", aiStopped: "중지됨", aiNeedHeader: "키를 전달할 헤더 이름을 입력하세요",
     badEndpoint: "이 엔드포인트 URL은 사용할 수 없습니다. http 또는 https 전체 URL을 입력하세요",
   },
 };

@@ -164,6 +164,8 @@ TEST_F(PageTest, ExportsKeepTheChosenRatioAndCutPages) {
 }
 
 TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
+    // Something far to the right, so the template lands outside the view and the view must follow.
+    js("board.load({items: [{type: 'note', x: 4000, y: 0, w: 220, h: 140, text: 'far'}]})");
     // 1.25 MiB of base64: three chunks, each a whole number of base64 quads.
     js("window.__payload = 'QUJD'.repeat(327680); "
        "window.__req = board.importPdf('big.pdf', 'data:application/pdf;base64,' + window.__payload)");
@@ -186,6 +188,11 @@ TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
        " __pdfPageU('someone-else', 0, 1, p); __pdfRendered(window.__req, []); }");
     ASSERT_TRUE(waitFor("board.doc().items.filter((i) => i.type === 'paper').length === 2"));
     EXPECT_EQ(js("String(board.doc().items[0].y < board.doc().items[1].y)"), "true");
+    EXPECT_EQ(js("(() => { const v = document.getElementById('viewport'), p = board.doc().items[0];"
+                 " return String(p.x > 4000 && p.x >= v.scrollLeft && p.x + p.w <= v.scrollLeft + v.clientWidth"
+                 " && p.y >= v.scrollTop && p.y < v.scrollTop + v.clientHeight); })()"),
+              "true")
+        << "the first page is in view";
     js("__pdfRendered(window.__small, [])");
     EXPECT_TRUE(waitFor("document.getElementById('toast').className === 'show error'"));
 
@@ -278,6 +285,15 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     }
     EXPECT_EQ(js(lastSent("netRequest") + ".auth.scheme"), "bearer");
     EXPECT_EQ(js("JSON.parse(" + lastSent("netRequest") + ".body).messages[0].role"), "user");
+    // A key to go in a header the user has not named is not sent without it.
+    js("window.__sent.length = 0; document.getElementById('ai-provider').value = 'custom';"
+       " document.getElementById('ai-header-name').value = ' '; document.getElementById('ai-key-id').value = 'k';"
+       " board.sendAi()");
+    EXPECT_EQ(js("String(!!" + lastSent("netRequest") + ")"), "false");
+    EXPECT_EQ(js("board.aiReply()"), "请先填写请求头名称，密钥将放在该请求头中发送");
+    js("document.getElementById('ai-header-name').value = 'X-Key'; window.__r = board.sendAi()");
+    EXPECT_EQ(js(lastSent("netRequest") + ".auth.headerName"), "X-Key");
+    js("__netReply({reqId: window.__r, ok: true, status: 200, text: 'plain words'})");
     js("__netReply({reqId: 'unknown', ok: true, text: 'stray'})");
     EXPECT_EQ(js("board.aiReply()"), "plain words");
 
