@@ -105,6 +105,17 @@ if (typeof module !== 'undefined') module.exports = { SseParser, aiEventDelta, a
 const aiPanel = (() => {
   if (typeof document === 'undefined') return null;
   let current = null;  // { reqId, format, parser, answer, raw, status, stopped }
+  let frame = 0;  // the animation frame that will show the answer so far
+
+  // A long answer arrives in hundreds of pieces; laying the whole text out again for each of them
+  // made a few megabytes take most of a minute, so the answer is shown at most once a frame.
+  function showSoon() {
+    if (frame) return;
+    frame = requestAnimationFrame(() => {
+      frame = 0;
+      if (current?.answer) showAiReply(current.answer);
+    });
+  }
 
   function buttons(busy) {
     $('ai-send').disabled = busy;
@@ -174,7 +185,7 @@ const aiPanel = (() => {
     current.raw += c.text;
     if (current.status < 200 || current.status > 299) return;  // an error body: shown at the end
     apply(current.parser.feed(c.text));
-    if (current.answer) showAiReply(current.answer);
+    if (current.answer) showSoon();
   }
 
   // reply: the final __netReply, or null when the page stopped waiting.
@@ -182,6 +193,8 @@ const aiPanel = (() => {
     const state = current;
     current = null;
     if (!state) return;
+    cancelAnimationFrame(frame);
+    frame = 0;
     buttons(false);
     if (!reply) return showAiReply(i18n.t('noReply'), true);
     if (typeof reply.error === 'string') {

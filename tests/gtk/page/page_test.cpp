@@ -285,6 +285,12 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     }
     EXPECT_EQ(js(lastSent("netRequest") + ".auth.scheme"), "bearer");
     EXPECT_EQ(js("JSON.parse(" + lastSent("netRequest") + ".body).messages[0].role"), "user");
+    // An answer streamed in many pieces shows while it arrives and ends whole.
+    js("window.__r = board.sendAi(); for (let i = 0; i < 300; i++) __netChunk({reqId: window.__r, seq: i,"
+       " status: 200, text: 'data: ' + JSON.stringify({choices: [{delta: {content: 'w' + i + ' '}}]}) + '\\n\\n'})");
+    EXPECT_TRUE(waitFor("board.aiReply().startsWith('w0 w1 ')"));
+    js("__netReply({reqId: window.__r, ok: true, status: 200, text: ''})");
+    EXPECT_EQ(js("String(board.aiReply().endsWith('w298 w299 '))"), "true") << js("board.aiReply().slice(-40)");
     // A key to go in a header the user has not named is not sent without it.
     js("window.__sent.length = 0; document.getElementById('ai-provider').value = 'custom';"
        " document.getElementById('ai-header-name').value = ' '; document.getElementById('ai-key-id').value = 'k';"
