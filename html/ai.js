@@ -130,7 +130,7 @@ const aiPanel = (() => {
 
   function send() {
     const href = aiEndpoint($('ai-url').value);
-    if (!href) return showAiReply(i18n.t('badEndpoint'), true);
+    if (!href) return showAiReply(() => i18n.t('badEndpoint'), true);
     const provider = AI_PROVIDERS[$('ai-provider').value] ?? AI_PROVIDERS.openai;
     const keyId = $('ai-key-id').value.trim();
     const headerName = $('ai-header-name').value.trim();
@@ -138,7 +138,7 @@ const aiPanel = (() => {
     // refusal would not say why.
     if (keyId && provider.scheme === 'header' && !headerName) {
       $('ai-header-name').focus();
-      return showAiReply(i18n.t('aiNeedHeader'), true);
+      return showAiReply(() => i18n.t('aiNeedHeader'), true);
     }
     const model = $('ai-model').value.trim();
     const reqId = newReqId('ai');
@@ -155,7 +155,7 @@ const aiPanel = (() => {
     current = { reqId, format: provider.format, parser: new SseParser(), answer: '', raw: '', status: 0, stopped: false };
     track(reqId, { kind: 'ai', stream: true }, AI_TIMEOUT_MS, () => finish(null));
     lastAiAnswer = '';
-    showAiReply(i18n.t('sending'));
+    showAiReply(() => i18n.t('sending'));
     buttons(true);
     post(message);
     prefs.set('ai.url', href);
@@ -196,19 +196,19 @@ const aiPanel = (() => {
     cancelAnimationFrame(frame);
     frame = 0;
     buttons(false);
-    if (!reply) return showAiReply(i18n.t('noReply'), true);
+    if (!reply) return showAiReply(() => i18n.t('noReply'), true);
     if (typeof reply.error === 'string') {
       lastAiAnswer = state.answer;
       buttons(false);  // the partial answer may go to the board
-      if (state.stopped) return showAiReply(state.answer ? `${state.answer}\n\n${i18n.t('aiStopped')}` : i18n.t('aiStopped'));
-      return showAiReply(state.answer ? `${state.answer}\n\n${reply.error}` : reply.error, true);
+      if (state.stopped) return showAiReply(() => (state.answer ? `${state.answer}\n\n${i18n.t('aiStopped')}` : i18n.t('aiStopped')));
+      return showAiReply(() => (state.answer ? `${state.answer}\n\n${i18n.native(reply.error)}` : i18n.native(reply.error)), true);
     }
     // A shell that does not stream sends the whole body here instead of in chunks.
     if (typeof reply.text === 'string' && reply.text) {
       state.raw += reply.text;
       if (reply.ok) apply(state.parser.feed(reply.text));
     }
-    if (!reply.ok) return showAiReply(`${i18n.t('httpError', { status: reply.status })}: ${errorOf(state.raw)}`, true);
+    if (!reply.ok) return showAiReply(() => `${i18n.t('httpError', { status: reply.status })}: ${errorOf(state.raw)}`, true);
     apply(state.parser.end());
     // A server that ignored "stream" answers with one JSON body.
     lastAiAnswer = state.answer || answerOf(state.raw);

@@ -261,6 +261,10 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     js("window.__r = board.fetchImage('http://127.0.0.1:9/x.png')");
     js("__imageFetched({reqId: window.__r, error: '响应不是图片或超过 25MB'})");
     EXPECT_EQ(js("document.getElementById('fetch-status').textContent"), "响应不是图片或超过 25MB");
+    // What is shown follows a language change.
+    js("__setLang('en')");
+    EXPECT_EQ(js("document.getElementById('fetch-status').textContent"), "Response is not an image or exceeds 25 MB");
+    js("__setLang('zh-Hans')");
     js(std::string(
            "window.__r = board.fetchImage('http://127.0.0.1:9/y.png'); __imageFetched({reqId: window.__r, dataUrl: ") +
        kMakePng + "})");
@@ -297,6 +301,9 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
        " board.sendAi()");
     EXPECT_EQ(js("String(!!" + lastSent("netRequest") + ")"), "false");
     EXPECT_EQ(js("board.aiReply()"), "请先填写请求头名称，密钥将放在该请求头中发送");
+    js("__setLang('de')");
+    EXPECT_EQ(js("board.aiReply()"), "Geben Sie den Namen des Headers ein, der den Schlüssel übermittelt");
+    js("__setLang('zh-Hans')");
     js("document.getElementById('ai-header-name').value = 'X-Key'; window.__r = board.sendAi()");
     EXPECT_EQ(js(lastSent("netRequest") + ".auth.headerName"), "X-Key");
     js("__netReply({reqId: window.__r, ok: true, status: 200, text: 'plain words'})");
