@@ -3,6 +3,7 @@
 #include <glib/gstdio.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "app/compose_quit.h"
 #include "bridge/gtk_parent_window.h"
@@ -24,6 +25,9 @@ namespace app {
 
 namespace {
 constexpr int kWidth = 1280, kHeight = 820, kMinWidth = 900, kMinHeight = 600;
+// How long a keychain call in flight at shutdown may still finish; the rest of the second is for
+// everything else.
+constexpr auto kKeychainGrace = std::chrono::milliseconds(250);
 }  // namespace
 
 AppDelegate::AppDelegate(GtkApplication* app, LaunchOptions options)
@@ -63,6 +67,8 @@ void AppDelegate::shutdown() {
     render_.abandonRenders();
     // 3. Transfers in flight are dropped without an answer.
     if (net_.client) net_.client->shutdown();
+    // The vault writes what the page queued to its file and journal, without the keychain.
+    if (vault_.service) vault_.service->shutdown(kKeychainGrace);
     // 4. and 5. The pools drop what has not started and are joined.
     if (render_.waiters) render_.waiters->shutdown();
     workers_->shutdown();
@@ -78,7 +84,11 @@ void AppDelegate::applicationDidFinishLaunching() {
         gtk_window_present(window_);
         return;
     }
-    menu_ = composeMenu(app_, mainQueue_, settings_, [this] { requestQuit(); });
+    menu_ = composeMenu(
+        app_, mainQueue_, settings_, [this] { requestQuit(); },
+        [this](json::Array items) {
+            if (bridge_) bridge_->sendToPage(std::move(items));
+        });
 
     contentManager_ = gobj::adopt(webkit_user_content_manager_new());
     webkit_user_content_manager_register_script_message_handler(contentManager_.get(), "canvasBridge", nullptr);

@@ -50,7 +50,8 @@ public:
     std::function<void()> quitHandler;
 
     // Ends everything in flight, in this order: stop accepting page messages (and drop page calls),
-    // abandon renders (their helpers are killed), cancel network transfers, stop the worker pools
+    // abandon renders (their helpers are killed), cancel network transfers, write the vault's queued
+    // jobs without the keychain (a keychain call gets a short grace), stop the worker pools
     // (queued jobs are dropped), join them; then the menu bar and the window go. Nothing here waits
     // on work that was not told to end first. Main thread; once (later calls do nothing). Called
     // when quitting is decided, and by the application's shutdown for any other way out.

@@ -1,6 +1,8 @@
 #include <memory>
 
 #include "app/parts.h"
+#include "drop/pasteboard.h"
+#include "drop/pasteboard_items.h"
 #include "menu/gtk_menu_bar.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"
@@ -10,7 +12,7 @@
 namespace app {
 
 MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::SettingsStore& settings,
-                     std::function<void()> requestQuit) {
+                     std::function<void()> requestQuit, std::function<void(json::Array)> sendItems) {
     MenuPart part;
     menu::L10N::setStore(&settings);
     part.l10nStore = &settings;
@@ -26,6 +28,14 @@ MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::
     };
     handlers.about = [app] { menu::showAboutDialog(app); };
     handlers.quit = [&mainQueue, requestQuit = std::move(requestQuit)] { mainQueue.post(requestQuit); };
+    handlers.pasteItem = [sendItems = std::move(sendItems)](std::optional<common::Bytes> png,
+                                                            std::optional<std::string> text) {
+        drop::MemoryPasteboard pasted;
+        if (png) pasted.offered = {"image/png"}, pasted.image = std::move(png);
+        if (text) pasted.offered = {"text/plain"}, pasted.plain = std::move(text);
+        json::Array items = drop::PasteboardItems::collect(pasted);
+        if (!items.empty()) sendItems(std::move(items));
+    };
 
     auto view = std::make_shared<menu::GtkMenuBarView>(app, std::move(handlers));
     auto pages = std::make_shared<menu::WebkitWindowPages>(app);

@@ -55,9 +55,10 @@ struct MenuPart {
     // back out of L10N.
     void shutdown();
 };
-// Built before any window exists. `requestQuit` is what the Quit item does.
+// Built before any window exists. `requestQuit` is what the Quit item does; `sendItems` hands
+// pasted items to the page (as a drop does).
 MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::SettingsStore& settings,
-                     std::function<void()> requestQuit);
+                     std::function<void()> requestQuit, std::function<void(json::Array)> sendItems);
 
 struct WebPolicyPart {
     std::shared_ptr<webpolicy::WebkitNavGuard> navGuard;
@@ -67,8 +68,8 @@ struct WebPolicyPart {
 WebPolicyPart composeWebPolicy(WebKitWebView* view, const std::string& resourcesDir, common::Desktop& desktop);
 
 struct VaultPart {
-    // Queued vault jobs still finish when it goes: a key the page stored must not be lost. Each is
-    // bounded by the keychain's own time limit.
+    // At shutdown the queued vault jobs still run, against the file and journal alone: a key the
+    // page stored is not lost, and a keychain that does not answer holds nobody.
     std::shared_ptr<vault::VaultService> service;
     std::shared_ptr<vault::VaultCommandHandler> commands;
 };

@@ -31,6 +31,7 @@ public:
     }
     std::optional<std::string> read(const std::string&) override { return std::nullopt; }
     std::vector<std::string> accounts() override { return {}; }
+    void goOffline(std::chrono::milliseconds) override {}
 };
 
 struct Stats {

@@ -122,6 +122,9 @@ function saveJSON() {
 }
 
 function openJSON() {
+  // The opened board takes the place of this one: unsaved changes are not dropped without a word.
+  // (A board handed over from outside is asked about by the shell itself.)
+  if (dirty && !boardView.isEmpty() && !confirm(i18n.t('replaceUnsaved'))) return;
   post({ action: 'openJSON' });
 }
 
@@ -461,8 +464,14 @@ window.__floatDrop = (items) => {
 };
 
 window.__restoreNative = (text) => {
+  let doc;
   try {
-    boardView.load(JSON.parse(text));
+    doc = JSON.parse(text);
+  } catch {
+    return toast(i18n.t('badDocument'), 'error');
+  }
+  try {
+    boardView.load(doc);
     markClean();
     toast(i18n.t('opened'));
   } catch {
@@ -484,9 +493,13 @@ window.__paperFromNative = (paper) => {
 window.__pdfPageU = (reqId, index, total, dataUrl) => {
   const job = pdfJobs.get(reqId);
   if (!job || typeof dataUrl !== 'string') return;
-  // Pages are laid out top to bottom in the order they arrive; loading keeps that order.
-  job.chain = job.chain.then(() => loadImage(dataUrl)).then((img) => {
-    const w = 600, h = Math.round(600 * img.naturalHeight / Math.max(1, img.naturalWidth));
+  // Pages are laid out top to bottom in the order they arrive; loading keeps that order. The size
+  // comes from the JPEG's header when it can: loading the image only to measure it doubles what
+  // each page costs the shell.
+  const measure = () => jpegSize(dataUrl) ||
+    loadImage(dataUrl).then((img) => ({ width: img.naturalWidth, height: img.naturalHeight }));
+  job.chain = job.chain.then(measure).then((size) => {
+    const w = 600, h = Math.round(600 * size.height / Math.max(1, size.width));
     const page = boardView.add({ type: 'paper', src: dataUrl, name: `${job.name} ${index + 1}`, x: job.x, y: job.y, w, h }, 'paper');
     if (!job.count) boardView.reveal(page);  // the first page shows where the template went
     job.y += h + 24;

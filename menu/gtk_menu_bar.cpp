@@ -14,6 +14,8 @@ struct ActionClosure {
     int tag;
 };
 
+void paste(GtkApplication* app, const std::weak_ptr<GtkMenuBarView::Handlers>& handlers);
+
 void onActivate(GSimpleAction*, GVariant*, gpointer data) noexcept {
     auto* c = static_cast<ActionClosure*>(data);
     auto handlers = c->handlers.lock();
@@ -28,9 +30,11 @@ void onActivate(GSimpleAction*, GVariant*, gpointer data) noexcept {
         case Action::Quit:
             if (handlers->quit) handlers->quit();
             break;
+        case Action::Paste:
+            paste(c->app, c->handlers);
+            break;
         case Action::Cut:
         case Action::Copy:
-        case Action::Paste:
         case Action::SelectAll:
             runEditCommand(c->app, c->action);
             break;
@@ -82,7 +86,8 @@ GMenuItem* renderItem(const MenuItem& item) {
     GMenuItem* rendered = g_menu_item_new(nullptr, action.c_str());
     if (!item.runs.empty()) {
         g_menu_item_set_label(rendered, GtkMenuBarView::markup(item.runs).c_str());
-        g_menu_item_set_attribute(rendered, "use-markup", "b", TRUE);
+        // GTK takes the attribute's presence as a string; a boolean is ignored and the markup shown as text.
+        g_menu_item_set_attribute(rendered, "use-markup", "s", "true");
     } else {
         g_menu_item_set_label(rendered, label.c_str());
     }
@@ -116,13 +121,128 @@ const char* textFieldAction(Action action) {
     }
 }
 
+// The web view that has the keyboard focus in `window`, if any.
+WebKitWebView* focusedWebView(GtkWindow* window) {
+    for (GtkWidget* w = gtk_root_get_focus(GTK_ROOT(window)); w; w = gtk_widget_get_parent(w))
+        if (WEBKIT_IS_WEB_VIEW(w)) return WEBKIT_WEB_VIEW(w);
+    return nullptr;
+}
+
+// WebKitGTK leaves undo and redo keys to the application: a page text field ignores Ctrl+Z. The keys
+// the page did not take (its board undo takes them outside text fields) come back to the window, and
+// there they become the field's own undo and redo.
+gboolean onUnhandledKey(GtkEventControllerKey* keys, guint keyval, guint, GdkModifierType state, gpointer) noexcept {
+    auto mods = state & (GDK_CONTROL_MASK | GDK_SHIFT_MASK | GDK_ALT_MASK | GDK_SUPER_MASK);
+    guint key = gdk_keyval_to_lower(keyval);
+    const char* command = nullptr;
+    if (key == GDK_KEY_z && mods == GDK_CONTROL_MASK)
+        command = WEBKIT_EDITING_COMMAND_UNDO;
+    else if ((key == GDK_KEY_z && mods == (GDK_CONTROL_MASK | GDK_SHIFT_MASK)) ||
+             (key == GDK_KEY_y && mods == GDK_CONTROL_MASK))
+        command = WEBKIT_EDITING_COMMAND_REDO;
+    if (!command) return FALSE;
+    GtkWidget* window = gtk_event_controller_get_widget(GTK_EVENT_CONTROLLER(keys));
+    WebKitWebView* view = GTK_IS_WINDOW(window) ? focusedWebView(GTK_WINDOW(window)) : nullptr;
+    if (!view) return FALSE;
+    webkit_web_view_execute_editing_command(view, command);
+    return TRUE;
+}
+
+using Handlers = GtkMenuBarView::Handlers;
+
+// Whether the page's focused element takes pasted text itself.
+constexpr const char* kTextFieldFocused = R"JS((() => {
+  const e = document.activeElement;
+  if (!e) return false;
+  if (e.isContentEditable || e.tagName === 'TEXTAREA') return true;
+  return e.tagName === 'INPUT' &&
+    !['button', 'checkbox', 'radio', 'range', 'color', 'file', 'submit', 'reset', 'image'].includes(e.type);
+})())JS";
+
+struct PendingPaste {
+    GtkApplication* app;
+    std::weak_ptr<Handlers> handlers;
+    gobj::Weak<WebKitWebView> view;
+};
+
+void deliverTexture(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+    std::unique_ptr<std::weak_ptr<Handlers>> weak(static_cast<std::weak_ptr<Handlers>*>(data));
+    g_autoptr(GdkTexture) texture = gdk_clipboard_read_texture_finish(GDK_CLIPBOARD(source), result, nullptr);
+    auto handlers = weak->lock();
+    if (!texture || !handlers || !handlers->pasteItem) return;
+    g_autoptr(GBytes) png = gdk_texture_save_to_png_bytes(texture);
+    gsize size = 0;
+    auto* bytes = static_cast<const std::uint8_t*>(g_bytes_get_data(png, &size));
+    handlers->pasteItem(std::vector<std::uint8_t>(bytes, bytes + size), std::nullopt);
+}
+
+void deliverText(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+    std::unique_ptr<std::weak_ptr<Handlers>> weak(static_cast<std::weak_ptr<Handlers>*>(data));
+    g_autofree char* text = gdk_clipboard_read_text_finish(GDK_CLIPBOARD(source), result, nullptr);
+    auto handlers = weak->lock();
+    if (!text || !*text || !handlers || !handlers->pasteItem) return;
+    handlers->pasteItem(std::nullopt, std::string(text));
+}
+
+void onFocusKnown(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+    std::unique_ptr<PendingPaste> pending(static_cast<PendingPaste*>(data));
+    g_autoptr(GError) error = nullptr;
+    g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    auto view = pending->view.lock();
+    if (!view) return;
+    // A page that cannot say keeps the plain editing command.
+    if (!value || !jsc_value_is_boolean(value) || jsc_value_to_boolean(value)) {
+        webkit_web_view_execute_editing_command(view.get(), WEBKIT_EDITING_COMMAND_PASTE);
+        return;
+    }
+    GdkClipboard* clipboard = gtk_widget_get_clipboard(GTK_WIDGET(view.get()));
+    GdkContentFormats* formats = gdk_clipboard_get_formats(clipboard);
+    if (gdk_content_formats_contain_gtype(formats, GDK_TYPE_TEXTURE))
+        gdk_clipboard_read_texture_async(clipboard, nullptr, deliverTexture,
+                                         new std::weak_ptr<Handlers>(pending->handlers));
+    else if (gdk_content_formats_contain_gtype(formats, G_TYPE_STRING))
+        gdk_clipboard_read_text_async(clipboard, nullptr, deliverText, new std::weak_ptr<Handlers>(pending->handlers));
+}
+
+// WebKit's paste does nothing where no text field has the focus, and a page never sees a
+// clipboard image; so on the board itself the clipboard's content reaches the page as a pasted
+// item, as a drop does. In a text field, and outside the web view, Paste is the editing command.
+void paste(GtkApplication* app, const std::weak_ptr<Handlers>& handlers) {
+    GtkWindow* window = gtk_application_get_active_window(app);
+    auto h = handlers.lock();
+    if (!window || !h || !h->pasteItem) {
+        runEditCommand(app, Action::Paste);
+        return;
+    }
+    WebKitWebView* view = focusedWebView(window);
+    if (!view) {
+        // A native text field takes it; otherwise (the menu's own popover has the focus when Paste is
+        // chosen from the menu) the window's page does.
+        GtkWidget* focus = gtk_root_get_focus(GTK_ROOT(window));
+        if (focus && gtk_widget_activate_action(focus, "clipboard.paste", nullptr)) return;
+        GtkWidget* page = webViewOfWindow(window);
+        if (!page) return;
+        view = WEBKIT_WEB_VIEW(page);
+    }
+    auto* pending = new PendingPaste{app, handlers, {}};
+    pending->view.set(view);
+    webkit_web_view_evaluate_javascript(view, kTextFieldFocused, -1, nullptr, nullptr, nullptr, onFocusKnown, pending);
+}
+
 }  // namespace
 
 GtkMenuBarView::GtkMenuBarView(GtkApplication* app, Handlers handlers)
     : app_(app), handlers_(std::make_shared<Handlers>(std::move(handlers))) {
     auto show = +[](GtkApplication*, GtkWindow* window, gpointer) noexcept {
-        if (GTK_IS_APPLICATION_WINDOW(window))
-            gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
+        if (!GTK_IS_APPLICATION_WINDOW(window)) return;
+        gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
+        if (g_object_get_data(G_OBJECT(window), "tavrik-undo-keys")) return;
+        g_object_set_data(G_OBJECT(window), "tavrik-undo-keys", GINT_TO_POINTER(1));
+        // Bubble phase: only keys that no widget below, the web view included, has handled.
+        GtkEventController* keys = gtk_event_controller_key_new();
+        gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_BUBBLE);
+        g_signal_connect(keys, "key-pressed", G_CALLBACK(onUnhandledKey), nullptr);
+        gtk_widget_add_controller(GTK_WIDGET(window), keys);
     };
     for (GList* l = gtk_application_get_windows(app_); l; l = l->next) show(app_, GTK_WINDOW(l->data), nullptr);
     windowAdded_ = gobj::SignalConnection(app_, g_signal_connect(app_, "window-added", G_CALLBACK(show), nullptr));
@@ -249,6 +369,11 @@ void showAboutDialog(GtkApplication* app) {
     GtkWidget* dialog = gtk_about_dialog_new();
     GtkAboutDialog* about = GTK_ABOUT_DIALOG(dialog);
     gtk_about_dialog_set_program_name(about, "TAVRIK");
+    gtk_about_dialog_set_version(about, TAVRIK_VERSION);
+    // Installed, the application's icon; from a build tree there is none, and no placeholder either.
+    GtkIconTheme* icons = gtk_icon_theme_get_for_display(gtk_widget_get_display(dialog));
+    gtk_about_dialog_set_logo_icon_name(about,
+                                        gtk_icon_theme_has_icon(icons, "org.tavrik.Tavrik") ? "org.tavrik.Tavrik" : "");
     gtk_window_set_title(GTK_WINDOW(dialog), L10N::t("关于 TAVRIK").c_str());
     if (GtkWindow* parent = gtk_application_get_active_window(app)) {
         gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);

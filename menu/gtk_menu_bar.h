@@ -4,8 +4,10 @@
 // Control accelerators, Pango markup for the import item's badge.
 #include <gtk/gtk.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,13 +16,18 @@
 
 namespace menu {
 
-// Every application window shows the menu bar (GTK 4 windows hide it unless told).
+// Every application window shows the menu bar (GTK 4 windows hide it unless told), and turns
+// Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y that the page left unhandled into undo and redo in its web view.
 class GtkMenuBarView final : public MenuView {
 public:
     struct Handlers {
         std::function<void(int tag)> menuAction;  // called from the menu event; may rebuild the menu
         std::function<void()> about;
         std::function<void()> quit;
+        // Paste on the board itself, where no page text field has the focus: the clipboard's
+        // image (as PNG) or else its text, for the page as a pasted item. Unset: paste is only
+        // the editing command.
+        std::function<void(std::optional<std::vector<std::uint8_t>> png, std::optional<std::string> text)> pasteItem;
     };
 
     GtkMenuBarView(GtkApplication* app, Handlers handlers);

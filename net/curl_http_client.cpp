@@ -190,10 +190,14 @@ CurlHttpClient::~CurlHttpClient() {
 }
 
 void CurlHttpClient::shutdown() {
+    std::deque<std::unique_ptr<Transfer>> unstarted;
     {
         std::lock_guard lock(loop_->mutex);
         loop_->stopping = true;
-        loop_->incoming.clear();
+        unstarted.swap(loop_->incoming);
+        // Answers and stream pieces already posted to the main queue are dropped there too.
+        for (auto& [ticket, flow] : loop_->flows) flow->cancelled = true;
+        loop_->flows.clear();
     }
     curl_multi_wakeup(loop_->multi);
     if (!thread_.joinable()) return;
@@ -407,6 +411,9 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std:
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // Removing a transfer whose name is still being looked up must not wait for the lookup (the
+    // system resolver can take many seconds): shutdown and cancel stay prompt.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_PRIVATE, raw);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, raw->errorBuffer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);

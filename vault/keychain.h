@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ public:
     virtual std::optional<std::string> read(const std::string& account) = 0;
     // The account of every item of the service, in no particular order; empty when unreachable.
     virtual std::vector<std::string> accounts() = 0;
+    // For shutdown: from now on every call fails at once, as when the store does not answer, and a
+    // call in flight is given up `grace` from now. Any thread; the vault then writes its file and
+    // journal alone, and the next start hands the journal to the store.
+    virtual void goOffline(std::chrono::milliseconds grace) = 0;
 };
 
 }  // namespace vault

@@ -6,6 +6,8 @@
 #include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "gobj/gerror.h"
@@ -40,52 +42,86 @@ KeychainError fromGError(const GError* error) {
 }
 
 KeychainError timedOut() { return {G_IO_ERROR_TIMED_OUT, "the Secret Service did not answer in time"}; }
+KeychainError offline() { return {G_IO_ERROR_CANCELLED, "not asked while the application ends"}; }
 
-// Runs `call` on its own thread and waits for it at most `limit`. On a timeout the call is
-// cancelled and left to finish on its own; the answer is then nothing.
+}  // namespace
+
+struct SecretKeychain::Gate {
+    std::mutex mutex;
+    std::condition_variable cv;  // a call's answer arrived, or the keychain went offline
+    std::chrono::steady_clock::time_point stalledUntil{};
+    std::optional<std::chrono::steady_clock::time_point> offlineAt;  // waits end here at the latest
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs `call` on its own thread and waits for it at most `limit` (less once the keychain goes
+// offline). On a timeout the call is cancelled and left to finish on its own; the answer is then
+// nothing. The thread holds the gate and its own state, never the keychain.
 template <class T>
-std::optional<T> runBounded(std::function<T(GCancellable*)> call, std::chrono::milliseconds limit) {
+std::optional<T> runBounded(const std::shared_ptr<SecretKeychain::Gate>& gate, std::function<T(GCancellable*)> call,
+                            std::chrono::milliseconds limit) {
     struct State {
-        std::mutex mutex;
-        std::condition_variable cv;
-        std::optional<T> result;
+        std::optional<T> result;  // under the gate's mutex
         gobj::GRef<GCancellable> cancellable = gobj::adopt(g_cancellable_new());
     };
     auto state = std::make_shared<State>();
-    std::thread([state, call = std::move(call)] {
+    std::thread([gate, state, call = std::move(call)] {
         T r = call(state->cancellable.get());
-        std::lock_guard lock(state->mutex);
+        std::lock_guard lock(gate->mutex);
         state->result = std::move(r);
-        state->cv.notify_all();
+        gate->cv.notify_all();
     }).detach();
 
-    std::unique_lock lock(state->mutex);
-    if (state->cv.wait_for(lock, limit, [&] { return state->result.has_value(); })) return std::move(state->result);
+    const auto limitEnds = Clock::now() + limit;
+    std::unique_lock lock(gate->mutex);
+    for (;;) {
+        if (state->result) return std::move(state->result);
+        auto until = gate->offlineAt ? std::min(limitEnds, *gate->offlineAt) : limitEnds;
+        if (Clock::now() >= until) break;
+        gate->cv.wait_until(lock, until);
+    }
     g_cancellable_cancel(state->cancellable.get());
+    // Going offline is for shutdown: nothing waits for the cancelled call to come back.
+    if (gate->offlineAt) return std::nullopt;
     // A cancelled D-Bus call returns at once; one stuck elsewhere is abandoned.
-    state->cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return state->result.has_value(); });
+    gate->cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return state->result.has_value(); });
     return std::move(state->result);
 }
 
 }  // namespace
 
 SecretKeychain::SecretKeychain(std::string service, std::chrono::milliseconds limit, std::chrono::milliseconds cooldown)
-    : service_(std::move(service)), limit_(limit), cooldown_(cooldown) {}
+    : service_(std::move(service)), limit_(limit), cooldown_(cooldown), gate_(std::make_shared<Gate>()) {}
 
-bool SecretKeychain::stalled() {
-    std::lock_guard lock(mutex_);
-    return std::chrono::steady_clock::now() < stalledUntil_;
+std::optional<KeychainError> SecretKeychain::unavailable() {
+    std::lock_guard lock(gate_->mutex);
+    if (gate_->offlineAt) return offline();
+    if (Clock::now() < gate_->stalledUntil) return timedOut();
+    return std::nullopt;
 }
 
 void SecretKeychain::noteTimeout() {
-    std::lock_guard lock(mutex_);
-    stalledUntil_ = std::chrono::steady_clock::now() + cooldown_;
+    std::lock_guard lock(gate_->mutex);
+    gate_->stalledUntil = Clock::now() + cooldown_;
+}
+
+void SecretKeychain::goOffline(std::chrono::milliseconds grace) {
+    {
+        std::lock_guard lock(gate_->mutex);
+        auto at = Clock::now() + grace;
+        if (!gate_->offlineAt || at < *gate_->offlineAt) gate_->offlineAt = at;
+    }
+    gate_->cv.notify_all();
 }
 
 std::optional<KeychainError> SecretKeychain::add(const std::string& account, const std::string& secret) {
-    if (stalled()) return timedOut();
+    if (auto refused = unavailable()) return refused;
     using Answer = std::optional<KeychainError>;
     auto answer = runBounded<Answer>(
+        gate_,
         [service = service_, account, secret](GCancellable* cancellable) -> Answer {
             g_autoptr(GError) error = nullptr;
             secret_password_clear_sync(&kSchema, cancellable, &error, "service", service.c_str(), "account",
@@ -109,9 +145,10 @@ std::optional<KeychainError> SecretKeychain::add(const std::string& account, con
 }
 
 std::optional<KeychainError> SecretKeychain::remove(const std::string& account) {
-    if (stalled()) return timedOut();
+    if (auto refused = unavailable()) return refused;
     using Answer = std::optional<KeychainError>;
     auto answer = runBounded<Answer>(
+        gate_,
         [service = service_, account](GCancellable* cancellable) -> Answer {
             g_autoptr(GError) error = nullptr;
             // FALSE without an error only means there was nothing to remove.
@@ -130,9 +167,10 @@ std::optional<KeychainError> SecretKeychain::remove(const std::string& account) 
 }
 
 std::optional<std::string> SecretKeychain::read(const std::string& account) {
-    if (stalled()) return std::nullopt;
+    if (unavailable()) return std::nullopt;
     using Answer = std::optional<std::string>;
     auto answer = runBounded<Answer>(
+        gate_,
         [service = service_, account](GCancellable* cancellable) -> Answer {
             g_autoptr(GError) error = nullptr;
             SecretValue* value = secret_password_lookup_binary_sync(
@@ -153,9 +191,10 @@ std::optional<std::string> SecretKeychain::read(const std::string& account) {
 }
 
 std::vector<std::string> SecretKeychain::accounts() {
-    if (stalled()) return {};
+    if (unavailable()) return {};
     using Answer = std::vector<std::string>;
     auto answer = runBounded<Answer>(
+        gate_,
         [service = service_](GCancellable* cancellable) -> Answer {
             g_autoptr(GError) error = nullptr;
             g_autoptr(GHashTable) query = g_hash_table_new(g_str_hash, g_str_equal);

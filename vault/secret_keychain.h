@@ -1,6 +1,6 @@
 #pragma once
 #include <chrono>
-#include <mutex>
+#include <memory>
 #include <string>
 
 #include "vault/keychain.h"
@@ -15,7 +15,8 @@ inline constexpr const char* kVaultService = "com.brantel.quillmarsh.vault";
 // Every call runs on a short-lived thread and is waited for at most `limit`: a Secret Service
 // that accepts the connection but never answers (or a prompt nobody answers) must not freeze the
 // window. After such a timeout the keychain fails at once for `cooldown`, so the vault works
-// from its file without stalling every operation.
+// from its file without stalling every operation. goOffline() cuts a wait short: a call given up
+// is cancelled and left to end on its own thread, which owns everything it touches.
 class SecretKeychain final : public Keychain {
 public:
     explicit SecretKeychain(std::string service = kVaultService,
@@ -26,16 +27,20 @@ public:
     std::optional<KeychainError> remove(const std::string& account) override;
     std::optional<std::string> read(const std::string& account) override;
     std::vector<std::string> accounts() override;
+    void goOffline(std::chrono::milliseconds grace) override;
+
+    // What the waits share with the calls' threads; it outlives the keychain while one runs.
+    struct Gate;
 
 private:
-    bool stalled();
+    // Why no call is made now (offline, or cooling down after a timeout); nothing when one may be.
+    std::optional<KeychainError> unavailable();
     void noteTimeout();
 
     std::string service_;
     std::chrono::milliseconds limit_;
     std::chrono::milliseconds cooldown_;
-    std::mutex mutex_;
-    std::chrono::steady_clock::time_point stalledUntil_{};
+    std::shared_ptr<Gate> gate_;
 };
 
 }  // namespace vault

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,6 +40,9 @@ public:
     std::vector<std::string> unsynced() const;
     // Plays the journal to the keychain; stops at the first failure. True when nothing is left.
     bool replay();
+    // For shutdown, from any thread: the keychain stops being asked (a call in flight is given up
+    // after `grace`), so what is still queued goes to the file and the journal at once.
+    void goOffline(std::chrono::milliseconds grace) { keychain_->goOffline(grace); }
     // A key id the keychain can hold: not empty, no NUL (its attributes are C strings).
     static bool validKeyId(const std::string& keyId);
 

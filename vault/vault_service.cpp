@@ -2,13 +2,23 @@
 
 namespace vault {
 
-VaultService::VaultService(std::shared_ptr<Vault> vault, common::MainQueue& mainQueue)
-    : vault_(std::move(vault)), thread_(mainQueue, 1) {
+VaultService::VaultService(std::shared_ptr<Vault> vault, common::MainQueue& mainQueue) : vault_(std::move(vault)) {
+    thread_.emplace(mainQueue, 1);
     // Writes a previous run could not hand to the keychain go first.
-    thread_.submit([vault = vault_] { vault->replay(); });
+    thread_->submit([vault = vault_] { vault->replay(); });
 }
 
 VaultService::~VaultService() = default;
+
+void VaultService::shutdown(std::chrono::milliseconds grace) {
+    if (!thread_) return;
+    // Reads still queued have nobody left to answer: they skip the vault.
+    for (auto& [ticket, cancelled] : pending_) *cancelled = true;
+    pending_.clear();
+    vault_->goOffline(grace);
+    // The pool's destructor runs what is queued before it joins (its shutdown() would drop it).
+    thread_.reset();
+}
 
 SecretSource::Ticket VaultService::get(const std::string& keyId, Answer answer) {
     Ticket ticket = ++nextTicket_;

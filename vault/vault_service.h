@@ -1,7 +1,9 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "common/main_queue.h"
 #include "common/workers.h"
@@ -17,20 +19,29 @@ namespace vault {
 class VaultService final : public SecretSource, public std::enable_shared_from_this<VaultService> {
 public:
     VaultService(std::shared_ptr<Vault> vault, common::MainQueue& mainQueue);
-    ~VaultService() override;  // finishes the queued jobs (each bounded by the keychain's limits)
+    // Unless shutdown() ran, finishes the queued jobs (each bounded by the keychain's limits).
+    ~VaultService() override;
 
-    // job(Vault&) runs on the vault's thread; done(result) on the main thread, later.
+    // job(Vault&) runs on the vault's thread; done(result) on the main thread, later. Dropped after
+    // shutdown().
     template <class Job, class Done>
     void run(Job job, Done done) {
-        thread_.run([vault = vault_, job = std::move(job)]() mutable { return job(*vault); }, std::move(done));
+        if (thread_)
+            thread_->run([vault = vault_, job = std::move(job)]() mutable { return job(*vault); }, std::move(done));
     }
+
+    // Ends the vault's thread without losing a write the page made: the keychain goes offline (a
+    // call in flight is given up after `grace`), every queued job still runs, against the file and
+    // the journal alone, and the thread is joined. A key the page stored is then in the file, and
+    // reaches the keychain at the next start. Main thread; idempotent.
+    void shutdown(std::chrono::milliseconds grace);
 
     Ticket get(const std::string& keyId, Answer answer) override;
     void cancel(Ticket ticket) override;
 
 private:
     std::shared_ptr<Vault> vault_;
-    common::Workers thread_;  // one thread: jobs keep their order
+    std::optional<common::Workers> thread_;  // one thread: jobs keep their order
     Ticket nextTicket_ = 0;
     // Main thread only: the reads still waiting, each with the flag that cancels it.
     std::map<Ticket, std::shared_ptr<std::atomic<bool>>> pending_;

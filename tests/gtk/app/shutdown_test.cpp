@@ -1,11 +1,12 @@
-// The real application, started as a user would, ended by SIGTERM while it renders a slow PDF:
-// it must end promptly and take its render helpers with it.
+// The real application, started as a user would, ended by SIGTERM while it renders a slow PDF or
+// waits on many requests: it must end promptly and take its render helpers with it.
 #include <fcntl.h>
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -16,8 +17,10 @@
 #include <vector>
 
 #include "common/base64.h"
+#include "support/app_process.h"
 #include "support/gtk_support.h"
 #include "support/pdf_objects.h"
+#include "support/stream_test_server.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -154,6 +157,48 @@ window.webkit.messageHandlers.canvasBridge.postMessage(
     std::ifstream errFile(errPath);
     std::string errText((std::istreambuf_iterator<char>(errFile)), std::istreambuf_iterator<char>());
     EXPECT_EQ(errText.find("CRITICAL"), std::string::npos) << errText;
+}
+
+// A page with 200 proxied requests in flight, each with a credential from the vault, to a loopback
+// server that sends the start of every response and never the rest: quitting ends promptly and
+// cleanly, with no answer reaching what has already gone.
+TEST(Shutdown, SigtermWith200RequestsInFlightEndsPromptly) {
+    constexpr int kRequests = 200;
+    testsupport::StreamTestServer server;
+    std::atomic<int> inFlight{0};
+    server.handle([&](testsupport::StreamTestServer::Exchange& x) {
+        if (!x.sendHead(200, {"Content-Type: application/json"}) || !x.send("{\"partial\":")) return;
+        ++inFlight;
+        x.waitForClose(std::chrono::minutes(2));
+    });
+    testsupport::TempDir resources, home;
+    resources.write("html/index.html", R"(<!doctype html><meta charset="utf-8"><title>busy</title><script>
+window.__quitHasContentU = () => false;
+window.__netReply = (r) => { document.title = 'answered ' + r.reqId; };
+for (let i = 0; i < )" + std::to_string(kRequests) +
+                                           R"(; ++i)
+  window.webkit.messageHandlers.canvasBridge.postMessage({action: 'netRequest', reqId: 'r' + i,
+    url: ')" + server.url("/v1/chat") + R"(', body: '{"q":1}', headers: {'Content-Type': 'application/json'},
+    auth: {keyId: 'openai', scheme: 'bearer'}});
+</script>)");
+    testsupport::AppProcess app(resources, home,
+                                {// No session bus: registration and WebKit do not wait on a desktop
+                                 // portal, and the keychain fails at once.
+                                 "DBUS_SESSION_BUS_ADDRESS=unix:path=" + home.file("no-bus")});
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(testsupport::runUntil([&] { return inFlight == kRequests || app.exited(); }, std::chrono::seconds(60)))
+        << inFlight << " requests reached the server";
+    ASSERT_FALSE(app.exited()) << app.errors();
+
+    auto took = app.endWith(SIGTERM, std::chrono::seconds(30));
+    ASSERT_TRUE(took) << "still running 30 s after SIGTERM";
+    std::printf("SIGTERM to exit with %d requests in flight: %lld ms\n", kRequests,
+                static_cast<long long>(took->count()));
+    // Generous, for a loaded machine; the figure above is what it took.
+    EXPECT_LT(*took, std::chrono::seconds(5));
+    EXPECT_TRUE(app.succeeded());
+    std::string errors = app.errors();
+    EXPECT_EQ(errors.find("CRITICAL"), std::string::npos) << errors;
 }
 
 }  // namespace

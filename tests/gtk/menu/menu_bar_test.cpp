@@ -53,11 +53,12 @@ void flatten(GMenuModel* model, const std::string& prefix, std::vector<std::pair
         g_autofree char* label = nullptr;
         g_autofree char* action = nullptr;
         g_autofree char* accel = nullptr;
-        gboolean markup = FALSE;
+
         g_menu_model_get_item_attribute(model, i, G_MENU_ATTRIBUTE_LABEL, "s", &label);
         g_menu_model_get_item_attribute(model, i, G_MENU_ATTRIBUTE_ACTION, "s", &action);
         g_menu_model_get_item_attribute(model, i, "accel", "s", &accel);
-        g_menu_model_get_item_attribute(model, i, "use-markup", "b", &markup);
+        g_autofree char* useMarkup = nullptr;  // GTK reads it as a string
+        bool markup = g_menu_model_get_item_attribute(model, i, "use-markup", "s", &useMarkup);
         e.label = label ? label : "";
         e.action = action ? action : "";
         e.accel = accel ? accel : "";

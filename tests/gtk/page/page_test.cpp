@@ -183,8 +183,11 @@ TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
     EXPECT_EQ(js(lastSent("renderPDF") + ".reqId === window.__small ? 'whole' : 'no'"), "whole");
 
     // The shell's answers: two pages, in order, then the end; a request with no pages is an error.
+    // A JPEG is measured from its header, anything else by loading it: both keep their proportions.
     js(std::string("{ const p = ") + kMakePng +
-       "; __pdfPageU(window.__req, 0, 2, p); __pdfPageU(window.__req, 1, 2, p);"
+       ", c = document.createElement('canvas'); c.width = 300; c.height = 150;"
+       " const j = c.toDataURL('image/jpeg', 0.9);"
+       " __pdfPageU(window.__req, 0, 2, p); __pdfPageU(window.__req, 1, 2, j);"
        " __pdfPageU('someone-else', 0, 1, p); __pdfRendered(window.__req, []); }");
     ASSERT_TRUE(waitFor("board.doc().items.filter((i) => i.type === 'paper').length === 2"));
     EXPECT_EQ(js("String(board.doc().items[0].y < board.doc().items[1].y)"), "true");
@@ -193,6 +196,9 @@ TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
                  " && p.y >= v.scrollTop && p.y < v.scrollTop + v.clientHeight); })()"),
               "true")
         << "the first page is in view";
+    EXPECT_EQ(js("board.doc().items.filter((i) => i.type === 'paper').map((i) => `${i.w}x${i.h}`).join()"),
+              "600x300,600x300");
+    EXPECT_EQ(js("String(board.doc().items[1].src.startsWith('data:image/jpeg;base64,'))"), "true");
     js("__pdfRendered(window.__small, [])");
     EXPECT_TRUE(waitFor("document.getElementById('toast').className === 'show error'"));
 

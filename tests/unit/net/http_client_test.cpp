@@ -1,8 +1,10 @@
 // The libcurl client on its own: the body limit as bytes arrive, many requests at once, and
 // shutting down with requests in flight.
+#include <atomic>
 #include <condition_variable>
 
 #include "net_fixture.h"
+#include "support/stream_test_server.h"
 
 namespace {
 
@@ -151,6 +153,58 @@ TEST(HttpClient, DestroyedWithRequestsInFlightAnswersNothing) {
     cv.notify_all();
     queue.runUntil([] { return false; }, std::chrono::milliseconds(100));
     EXPECT_FALSE(answered);
+}
+
+// Quitting with many requests in flight: shutdown returns promptly, and nothing is answered, not
+// even an answer the network thread had already posted; every completion is released.
+TEST(HttpClient, ShutdownWithManyInFlightAnswersNothingAndReleasesEverything) {
+    constexpr int kSlow = 200;
+    testsupport::StreamTestServer server;
+    std::atomic<int> waiting{0};
+    server.handle([&](testsupport::StreamTestServer::Exchange& x) {
+        if (x.target == "/fast") {
+            x.sendHead(200, {"Content-Length: 2"});
+            x.send("ok");
+            return;
+        }
+        if (!x.sendHead(200) || !x.send("{\"partial\":")) return;
+        ++waiting;
+        x.waitForClose(std::chrono::minutes(2));
+    });
+    // Counts the tasks the client posts, so the test knows the fast answer is queued.
+    struct CountingQueue final : common::MainQueue {
+        fakes::ManualQueue inner;
+        std::atomic<int> posted{0};
+        void post(Task task) override {
+            inner.post(std::move(task));
+            ++posted;
+        }
+    } queue;
+    auto client = std::make_unique<net::CurlHttpClient>(queue);
+    auto held = std::make_shared<int>(0);  // every completion holds it
+    int answered = 0;
+    auto send = [&](const std::string& path) {
+        HttpRequest req;
+        req.url = server.url(path);
+        client->send(req, [&answered, held](HttpResponse) { ++answered; });
+    };
+    for (int i = 0; i < kSlow; ++i) send("/slow");
+    send("/fast");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((waiting < kSlow || queue.posted == 0) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_EQ(waiting, kSlow);
+    ASSERT_GT(queue.posted, 0) << "the fast answer is waiting on the main queue";
+
+    auto started = std::chrono::steady_clock::now();
+    client->shutdown();
+    auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(took, std::chrono::seconds(5)) << "generous, for a loaded machine";
+    queue.inner.runAll();
+    client.reset();
+    queue.inner.runAll();
+    EXPECT_EQ(answered, 0);
+    EXPECT_EQ(held.use_count(), 1) << "a completion outlived the client";
 }
 
 }  // namespace

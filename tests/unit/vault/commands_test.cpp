@@ -189,3 +189,46 @@ TEST(VaultCommands, KeyIdWithNulIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// Quitting while the keychain does not answer: the page's writes, the one waiting on the keychain
+// and those queued behind it, all land in the file and the journal; the next start hands them to
+// the keychain.
+TEST(VaultCommands, ShutdownWithAStalledKeychainKeepsEveryWrite) {
+    Page p;
+    p.send(R"({"action":"vaultSet","reqId":"r0","keyId":"old","value":"sk-old-value"})");
+    p.keychain->stall();
+    for (const char* message : {R"({"action":"vaultSet","reqId":"r1","keyId":"openai","value":"sk-first-1234"})",
+                                R"({"action":"vaultSet","reqId":"r2","keyId":"anthropic","value":"sk-second-5678"})",
+                                R"({"action":"vaultDelete","reqId":"r3","keyId":"old"})"})
+        p.bridge->receive(*json::parse(message));
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (p.keychain->stalledCalls() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    ASSERT_EQ(p.keychain->stalledCalls(), 1) << "the first write waits on the keychain";
+
+    p.service->shutdown(std::chrono::milliseconds(50));
+    EXPECT_TRUE(p.keychain->offline());
+    p.queue.runAll();
+    ASSERT_EQ(p.page->scripts.size(), 4u);
+    for (int i = 1; i < 4; ++i) EXPECT_NE(p.page->scripts[i].find(R"("ok":true)"), std::string::npos) << i;
+    EXPECT_EQ(p.file().load().items, (vault::SecretMap{{"anthropic", "sk-second-5678"}, {"openai", "sk-first-1234"}}));
+    // Nothing runs after shutdown, and nothing answers.
+    p.page->scripts.clear();
+    p.bridge->receive(*json::parse(R"({"action":"vaultList","reqId":"late"})"));
+    p.queue.runAll();
+    EXPECT_TRUE(p.page->scripts.empty());
+
+    // The next start, with the keychain answering again.
+    auto items = p.keychain->items;
+    p.keychain = std::make_shared<vaulttest::MemoryKeychain>();
+    p.keychain->items = items;
+    auto next = p.open();
+    EXPECT_EQ(next->unsynced(), (std::vector<std::string>{"anthropic", "old", "openai"}));
+    EXPECT_TRUE(next->replay());
+    EXPECT_EQ(p.keychain->items,
+              (std::map<std::string, std::string>{{"anthropic", "sk-second-5678"}, {"openai", "sk-first-1234"}}));
+    EXPECT_EQ(next->get("openai"), "sk-first-1234");
+}
+
+}  // namespace

@@ -5,8 +5,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "vault/secret_keychain.h"
 #include "vault_fixture.h"
@@ -44,22 +46,54 @@ TEST_F(NoKeyring, WithoutASessionBusSetStoresToTheFile) {
         ::testing::ExitedWithCode(0), "backend=file");
 }
 
+// A session bus at `path` that accepts connections and never says a word; its listening socket.
+int silentBus(const std::string& path) {
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0) std::_Exit(2);
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + path).c_str(), 1);
+    return fd;
+}
+
 // A bus that accepts the connection and never says a word must not hold the caller.
 TEST_F(NoKeyring, SilentServiceIsBoundedAndFallsBackToTheFile) {
     EXPECT_EXIT(
         {
             testsupport::TempDir dir;
-            const std::string path = dir.file("silent-bus");
-            int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un addr{};
-            addr.sun_family = AF_UNIX;
-            std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-            if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0)
-                std::_Exit(2);
-            setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + path).c_str(), 1);
+            silentBus(dir.file("silent-bus"));
             storeWithoutKeyring(std::chrono::milliseconds(300));
         },
         ::testing::ExitedWithCode(0), "backend=file");
+}
+
+// At shutdown the keychain goes offline: a call waiting on a silent service ends after the grace,
+// not after its own limit, and later calls fail without asking.
+TEST_F(NoKeyring, GoingOfflineEndsAWaitingCallAfterTheGrace) {
+    EXPECT_EXIT(
+        {
+            using Clock = std::chrono::steady_clock;
+            testsupport::TempDir dir;
+            int bus = silentBus(dir.file("silent-bus"));
+            auto keychain = std::make_shared<vault::SecretKeychain>(vault::kVaultService, std::chrono::seconds(60));
+            std::optional<vault::KeychainError> added;
+            std::thread caller([&] { added = keychain->add("openai", "sk-live-0123456789"); });
+            // The call is in flight once the library has connected to the bus.
+            int connection = accept(bus, nullptr, nullptr);
+            auto asked = Clock::now();
+            keychain->goOffline(std::chrono::milliseconds(100));
+            caller.join();
+            auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count();
+            auto before = Clock::now();
+            bool laterFails = keychain->remove("openai").has_value() && !keychain->read("openai");
+            auto later = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - before).count();
+            std::fprintf(stderr, "connected=%d failed=%d waited=%lld later=%d in %lld ms\n", connection >= 0,
+                         added.has_value(), static_cast<long long>(waited), laterFails, static_cast<long long>(later));
+            // Bounds far below the call's own minute, generous for a loaded machine.
+            std::_Exit(connection >= 0 && added && waited < 5000 && laterFails && later < 1000 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "failed=1");
 }
 
 }  // namespace
