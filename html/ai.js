@@ -105,6 +105,17 @@ if (typeof module !== 'undefined') module.exports = { SseParser, aiEventDelta, a
 const aiPanel = (() => {
   if (typeof document === 'undefined') return null;
   let current = null;  // { reqId, format, parser, answer, raw, status, stopped }
+  let frame = 0;  // the animation frame that will show the answer so far
+
+  // A long answer arrives in hundreds of pieces; laying the whole text out again for each of them
+  // made a few megabytes take most of a minute, so the answer is shown at most once a frame.
+  function showSoon() {
+    if (frame) return;
+    frame = requestAnimationFrame(() => {
+      frame = 0;
+      if (current?.answer) showAiReply(current.answer);
+    });
+  }
 
   function buttons(busy) {
     $('ai-send').disabled = busy;
@@ -119,9 +130,16 @@ const aiPanel = (() => {
 
   function send() {
     const href = aiEndpoint($('ai-url').value);
-    if (!href) return showAiReply(i18n.t('badEndpoint'), true);
+    if (!href) return showAiReply(() => i18n.t('badEndpoint'), true);
     const provider = AI_PROVIDERS[$('ai-provider').value] ?? AI_PROVIDERS.openai;
     const keyId = $('ai-key-id').value.trim();
+    const headerName = $('ai-header-name').value.trim();
+    // Without a header name the shell would send the request with no key at all, and the service's
+    // refusal would not say why.
+    if (keyId && provider.scheme === 'header' && !headerName) {
+      $('ai-header-name').focus();
+      return showAiReply(() => i18n.t('aiNeedHeader'), true);
+    }
     const model = $('ai-model').value.trim();
     const reqId = newReqId('ai');
     const message = {
@@ -132,19 +150,19 @@ const aiPanel = (() => {
     // The key itself never reaches the page: the shell adds it from the vault by its name.
     if (keyId) {
       message.auth = { keyId, scheme: provider.scheme };
-      if (provider.scheme === 'header') message.auth.headerName = $('ai-header-name').value.trim();
+      if (provider.scheme === 'header') message.auth.headerName = headerName;
     }
     current = { reqId, format: provider.format, parser: new SseParser(), answer: '', raw: '', status: 0, stopped: false };
     track(reqId, { kind: 'ai', stream: true }, AI_TIMEOUT_MS, () => finish(null));
     lastAiAnswer = '';
-    showAiReply(i18n.t('sending'));
+    showAiReply(() => i18n.t('sending'));
     buttons(true);
     post(message);
     prefs.set('ai.url', href);
     prefs.set('ai.model', model);
     prefs.set('ai.keyId', keyId);
     prefs.set('ai.provider', $('ai-provider').value);
-    prefs.set('ai.headerName', $('ai-header-name').value.trim());
+    prefs.set('ai.headerName', headerName);
     return reqId;
   }
 
@@ -167,7 +185,7 @@ const aiPanel = (() => {
     current.raw += c.text;
     if (current.status < 200 || current.status > 299) return;  // an error body: shown at the end
     apply(current.parser.feed(c.text));
-    if (current.answer) showAiReply(current.answer);
+    if (current.answer) showSoon();
   }
 
   // reply: the final __netReply, or null when the page stopped waiting.
@@ -175,20 +193,22 @@ const aiPanel = (() => {
     const state = current;
     current = null;
     if (!state) return;
+    cancelAnimationFrame(frame);
+    frame = 0;
     buttons(false);
-    if (!reply) return showAiReply(i18n.t('noReply'), true);
+    if (!reply) return showAiReply(() => i18n.t('noReply'), true);
     if (typeof reply.error === 'string') {
       lastAiAnswer = state.answer;
       buttons(false);  // the partial answer may go to the board
-      if (state.stopped) return showAiReply(state.answer ? `${state.answer}\n\n${i18n.t('aiStopped')}` : i18n.t('aiStopped'));
-      return showAiReply(state.answer ? `${state.answer}\n\n${reply.error}` : reply.error, true);
+      if (state.stopped) return showAiReply(() => (state.answer ? `${state.answer}\n\n${i18n.t('aiStopped')}` : i18n.t('aiStopped')));
+      return showAiReply(() => (state.answer ? `${state.answer}\n\n${i18n.native(reply.error)}` : i18n.native(reply.error)), true);
     }
     // A shell that does not stream sends the whole body here instead of in chunks.
     if (typeof reply.text === 'string' && reply.text) {
       state.raw += reply.text;
       if (reply.ok) apply(state.parser.feed(reply.text));
     }
-    if (!reply.ok) return showAiReply(`${i18n.t('httpError', { status: reply.status })}: ${errorOf(state.raw)}`, true);
+    if (!reply.ok) return showAiReply(() => `${i18n.t('httpError', { status: reply.status })}: ${errorOf(state.raw)}`, true);
     apply(state.parser.end());
     // A server that ignored "stream" answers with one JSON body.
     lastAiAnswer = state.answer || answerOf(state.raw);

@@ -242,21 +242,33 @@ function httpUrl(text) {
   } catch { return null; }
 }
 
+// A shown text is kept as given (a shell text, or a function of the language) so that a language
+// change can show it again in the new language.
+function shownText(text) {
+  return typeof text === 'function' ? text() : i18n.native(String(text));
+}
+
 function setStatus(id, text, kind = '') {
   const el = $(id);
-  el.textContent = i18n.native(text);
+  el.shownSource = text;
+  el.textContent = shownText(text);
   el.className = `status ${kind}`;
+}
+
+function retranslateShown() {
+  for (const el of [$('fetch-status'), $('ai-reply')])
+    if (el.shownSource !== undefined) el.textContent = shownText(el.shownSource);
 }
 
 function fetchImage(url) {
   const href = httpUrl(url);
   if (!href) {
-    setStatus('fetch-status', i18n.t('badUrl'), 'error');
+    setStatus('fetch-status', () => i18n.t('badUrl'), 'error');
     return null;
   }
   const reqId = newReqId('img');
-  track(reqId, { kind: 'image', url: href }, FETCH_TIMEOUT_MS, () => setStatus('fetch-status', i18n.t('noReply'), 'error'));
-  setStatus('fetch-status', i18n.t('fetching'));
+  track(reqId, { kind: 'image', url: href }, FETCH_TIMEOUT_MS, () => setStatus('fetch-status', () => i18n.t('noReply'), 'error'));
+  setStatus('fetch-status', () => i18n.t('fetching'));
   post({ action: 'fetchImage', url: href, reqId });
   return reqId;
 }
@@ -269,9 +281,10 @@ function sendAi() {
 let lastAiAnswer = '';
 function showAiReply(text, isError = false) {
   const el = $('ai-reply');
-  el.textContent = i18n.native(text);
+  el.shownSource = text;
+  el.textContent = shownText(text);
   el.classList.toggle('error', isError);
-  if (isError) toast(text, 'error');
+  if (isError) toast(el.textContent, 'error');
 }
 
 // The answer of an OpenAI-style chat completion, or of the other common shapes; else the raw text.
@@ -357,6 +370,7 @@ function applyLanguage(code) {
   fillSelects();
   showBackend();
   refreshChrome();
+  retranslateShown();
   // The shell rebuilds its menu for the new language with the default sensitivity checked.
   post({ action: 'menuState', sens: boardView.sens });
   return true;
@@ -486,7 +500,8 @@ window.__pdfPageU = (reqId, index, total, dataUrl) => {
     loadImage(dataUrl).then((img) => ({ width: img.naturalWidth, height: img.naturalHeight }));
   job.chain = job.chain.then(measure).then((size) => {
     const w = 600, h = Math.round(600 * size.height / Math.max(1, size.width));
-    boardView.add({ type: 'paper', src: dataUrl, name: `${job.name} ${index + 1}`, x: job.x, y: job.y, w, h }, 'paper');
+    const page = boardView.add({ type: 'paper', src: dataUrl, name: `${job.name} ${index + 1}`, x: job.x, y: job.y, w, h }, 'paper');
+    if (!job.count) boardView.reveal(page);  // the first page shows where the template went
     job.y += h + 24;
     job.count++;
     toast(i18n.t('renderingPdf', { i: index + 1, n: total }));
@@ -513,8 +528,8 @@ window.__imageFetched = (result) => {
   }
   const name = entry.url.split(/[?#]/)[0].split('/').pop() || 'image';
   addImage(result.dataUrl, name)
-    .then(() => setStatus('fetch-status', i18n.t('fetched'), 'ok'))
-    .catch(() => setStatus('fetch-status', i18n.t('notImage'), 'error'));
+    .then(() => setStatus('fetch-status', () => i18n.t('fetched'), 'ok'))
+    .catch(() => setStatus('fetch-status', () => i18n.t('notImage'), 'error'));
 };
 
 window.__netReply = (reply) => {
@@ -523,7 +538,7 @@ window.__netReply = (reply) => {
   if (entry.stream) return aiPanel.finish(reply);
   if (typeof reply.error === 'string') return showAiReply(reply.error, true);
   const text = typeof reply.text === 'string' ? reply.text : '';
-  if (!reply.ok) return showAiReply(`${i18n.t('httpError', { status: reply.status })}: ${errorOf(text)}`, true);
+  if (!reply.ok) return showAiReply(() => `${i18n.t('httpError', { status: reply.status })}: ${errorOf(text)}`, true);
   lastAiAnswer = answerOf(text);
   showAiReply(lastAiAnswer);
   $('ai-add').disabled = !lastAiAnswer;

@@ -85,6 +85,20 @@ class Board {
     return { x: (v.scrollLeft + v.clientWidth / 2) / this.zoom, y: (v.scrollTop + v.clientHeight / 2) / this.zoom };
   }
 
+  // Brings an item into view when it lies (partly) outside it: horizontally centred where it fits,
+  // its top edge just below the view's top. Template pages land beside everything else, often
+  // outside what the user is looking at.
+  reveal(item) {
+    const v = this.viewport, z = this.zoom;
+    const left = item.x * z, top = item.y * z, width = item.w * z;
+    const seen = left >= v.scrollLeft && left + width <= v.scrollLeft + v.clientWidth &&
+                 top >= v.scrollTop && top < v.scrollTop + v.clientHeight;
+    if (seen) return;
+    this.updateWorldSize();
+    v.scrollLeft = left - Math.max(40, (v.clientWidth - width) / 2);
+    v.scrollTop = top - 40;
+  }
+
   // ---- elements ----------------------------------------------------------------------------------
 
   elementOf(id) { return this.world.querySelector(`[data-id="${id}"]`); }

@@ -211,6 +211,8 @@ TEST_F(PageTest, PicturesShowFromBlobUrlsWhileTheDocumentKeepsDataUrls) {
 }
 
 TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
+    // Something far to the right, so the template lands outside the view and the view must follow.
+    js("board.load({items: [{type: 'note', x: 4000, y: 0, w: 220, h: 140, text: 'far'}]})");
     // 1.25 MiB of base64: three chunks, each a whole number of base64 quads.
     js("window.__payload = 'QUJD'.repeat(327680); "
        "window.__req = board.importPdf('big.pdf', 'data:application/pdf;base64,' + window.__payload)");
@@ -236,7 +238,13 @@ TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
        " __pdfPageU('someone-else', 0, 1, p); __pdfRendered(window.__req, []); }");
     ASSERT_TRUE(waitFor("board.doc().items.filter((i) => i.type === 'paper').length === 2"));
     EXPECT_EQ(js("String(board.doc().items[0].y < board.doc().items[1].y)"), "true");
-    EXPECT_EQ(js("board.doc().items.map((i) => `${i.w}x${i.h}`).join()"), "600x300,600x300");
+    EXPECT_EQ(js("(() => { const v = document.getElementById('viewport'), p = board.doc().items[0];"
+                 " return String(p.x > 4000 && p.x >= v.scrollLeft && p.x + p.w <= v.scrollLeft + v.clientWidth"
+                 " && p.y >= v.scrollTop && p.y < v.scrollTop + v.clientHeight); })()"),
+              "true")
+        << "the first page is in view";
+    EXPECT_EQ(js("board.doc().items.filter((i) => i.type === 'paper').map((i) => `${i.w}x${i.h}`).join()"),
+              "600x300,600x300");
     EXPECT_EQ(js("String(board.doc().items[1].src.startsWith('data:image/jpeg;base64,'))"), "true");
     js("__pdfRendered(window.__small, [])");
     EXPECT_TRUE(waitFor("document.getElementById('toast').className === 'show error'"));
@@ -306,6 +314,10 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     js("window.__r = board.fetchImage('http://127.0.0.1:9/x.png')");
     js("__imageFetched({reqId: window.__r, error: '响应不是图片或超过 25MB'})");
     EXPECT_EQ(js("document.getElementById('fetch-status').textContent"), "响应不是图片或超过 25MB");
+    // What is shown follows a language change.
+    js("__setLang('en')");
+    EXPECT_EQ(js("document.getElementById('fetch-status').textContent"), "Response is not an image or exceeds 25 MB");
+    js("__setLang('zh-Hans')");
     js(std::string(
            "window.__r = board.fetchImage('http://127.0.0.1:9/y.png'); __imageFetched({reqId: window.__r, dataUrl: ") +
        kMakePng + "})");
@@ -330,6 +342,24 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     }
     EXPECT_EQ(js(lastSent("netRequest") + ".auth.scheme"), "bearer");
     EXPECT_EQ(js("JSON.parse(" + lastSent("netRequest") + ".body).messages[0].role"), "user");
+    // An answer streamed in many pieces shows while it arrives and ends whole.
+    js("window.__r = board.sendAi(); for (let i = 0; i < 300; i++) __netChunk({reqId: window.__r, seq: i,"
+       " status: 200, text: 'data: ' + JSON.stringify({choices: [{delta: {content: 'w' + i + ' '}}]}) + '\\n\\n'})");
+    EXPECT_TRUE(waitFor("board.aiReply().startsWith('w0 w1 ')"));
+    js("__netReply({reqId: window.__r, ok: true, status: 200, text: ''})");
+    EXPECT_EQ(js("String(board.aiReply().endsWith('w298 w299 '))"), "true") << js("board.aiReply().slice(-40)");
+    // A key to go in a header the user has not named is not sent without it.
+    js("window.__sent.length = 0; document.getElementById('ai-provider').value = 'custom';"
+       " document.getElementById('ai-header-name').value = ' '; document.getElementById('ai-key-id').value = 'k';"
+       " board.sendAi()");
+    EXPECT_EQ(js("String(!!" + lastSent("netRequest") + ")"), "false");
+    EXPECT_EQ(js("board.aiReply()"), "请先填写请求头名称，密钥将放在该请求头中发送");
+    js("__setLang('de')");
+    EXPECT_EQ(js("board.aiReply()"), "Geben Sie den Namen des Headers ein, der den Schlüssel übermittelt");
+    js("__setLang('zh-Hans')");
+    js("document.getElementById('ai-header-name').value = 'X-Key'; window.__r = board.sendAi()");
+    EXPECT_EQ(js(lastSent("netRequest") + ".auth.headerName"), "X-Key");
+    js("__netReply({reqId: window.__r, ok: true, status: 200, text: 'plain words'})");
     js("__netReply({reqId: 'unknown', ok: true, text: 'stray'})");
     EXPECT_EQ(js("board.aiReply()"), "plain words");
 

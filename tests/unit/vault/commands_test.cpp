@@ -203,7 +203,7 @@ TEST(VaultCommands, ShutdownWithAStalledKeychainKeepsEveryWrite) {
     for (const char* message : {R"({"action":"vaultSet","reqId":"r1","keyId":"openai","value":"sk-first-1234"})",
                                 R"({"action":"vaultSet","reqId":"r2","keyId":"anthropic","value":"sk-second-5678"})",
                                 R"({"action":"vaultDelete","reqId":"r3","keyId":"old"})"})
-        p.bridge->receive(*json::parse(message));
+        p.bridge->receive(*testsupport::parseJson(message));
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (p.keychain->stalledCalls() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     ASSERT_EQ(p.keychain->stalledCalls(), 1) << "the first write waits on the keychain";
@@ -216,7 +216,7 @@ TEST(VaultCommands, ShutdownWithAStalledKeychainKeepsEveryWrite) {
     EXPECT_EQ(p.file().load().items, (vault::SecretMap{{"anthropic", "sk-second-5678"}, {"openai", "sk-first-1234"}}));
     // Nothing runs after shutdown, and nothing answers.
     p.page->scripts.clear();
-    p.bridge->receive(*json::parse(R"({"action":"vaultList","reqId":"late"})"));
+    p.bridge->receive(*testsupport::parseJson(R"({"action":"vaultList","reqId":"late"})"));
     p.queue.runAll();
     EXPECT_TRUE(p.page->scripts.empty());
 
