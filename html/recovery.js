@@ -66,7 +66,8 @@ const recovery = (() => {
   return {
     // The board changed at `at` and is unsaved; `read()` gives its document when the copy is written.
     changed(read, at = Date.now()) {
-      pending = { at, read };
+      // Newer than the last settling even within its millisecond, or the copy would not be offered.
+      pending = { at: Math.max(at, settledAt() + 1), read };
       clearTimeout(timer);
       timer = setTimeout(flush, DELAY_MS);
     },
