@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/secret_service.h"
 #include "support/stream_test_server.h"
 
 extern char** environ;
@@ -69,20 +70,6 @@ window.__quitHasContentU = () => {
   return false;
 };
 </script>)";
-}
-
-pid_t secretServicePid() {
-    g_autoptr(GError) error = nullptr;
-    g_autoptr(GDBusConnection) bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (!bus) return 0;
-    g_autoptr(GVariant) answer =
-        g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                    "GetConnectionUnixProcessID", g_variant_new("(s)", "org.freedesktop.secrets"),
-                                    G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
-    if (!answer) return 0;
-    guint32 pid = 0;
-    g_variant_get(answer, "(u)", &pid);
-    return static_cast<pid_t>(pid);
 }
 
 bool waitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
@@ -192,7 +179,7 @@ int main(int argc, char** argv) {
         row(std::to_string(requests).c_str(), ms);
     }
 
-    pid_t daemon = secretServicePid();
+    pid_t daemon = testsupport::secretServicePid();
     if (daemon <= 0) return 0;
     std::printf("\n| %-34s | %12s | %10s |\n", "keyring, a key stored at quit", "median", "max");
     std::printf("|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(14, '-').c_str(),

@@ -9,6 +9,7 @@
 
 #include "support/app_process.h"
 #include "support/gtk_support.h"
+#include "support/secret_service.h"
 #include "vault/ossl_sealed_file.h"
 
 namespace {
@@ -23,21 +24,6 @@ std::optional<std::string> lookup(const std::string& account) {
     for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
     if (pclose(pipe) != 0) return std::nullopt;
     return out;
-}
-
-// The process that owns the Secret Service name on this session bus.
-pid_t secretServicePid() {
-    g_autoptr(GError) error = nullptr;
-    g_autoptr(GDBusConnection) bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (!bus) return 0;
-    g_autoptr(GVariant) answer =
-        g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                    "GetConnectionUnixProcessID", g_variant_new("(s)", "org.freedesktop.secrets"),
-                                    G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
-    if (!answer) return 0;
-    guint32 pid = 0;
-    g_variant_get(answer, "(u)", &pid);
-    return static_cast<pid_t>(pid);
 }
 
 // Pauses a process for as long as it lives.
@@ -71,7 +57,7 @@ window.__quitHasContentU = () => {
   return false;
 };
 </script>)");
-    pid_t daemon = secretServicePid();
+    pid_t daemon = testsupport::secretServicePid();
     ASSERT_GT(daemon, 0);
     {
         testsupport::AppProcess app(resources, home);
@@ -108,8 +94,10 @@ window.__quitHasContentU = () => false;
     EXPECT_TRUE(again.endWith(SIGTERM, std::chrono::seconds(30)));
     EXPECT_TRUE(again.succeeded());
     EXPECT_FALSE(std::filesystem::exists(file.sibling(".pending").path())) << "the journal is played and gone";
-    for (const char* account : {"quit-early", "quit-late"})
-        std::system(("secret-tool clear service com.brantel.quillmarsh.vault account " + std::string(account)).c_str());
+    for (const char* account : {"quit-early", "quit-late"}) {
+        [[maybe_unused]] int cleared = std::system(
+            ("secret-tool clear service com.brantel.quillmarsh.vault account " + std::string(account)).c_str());
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "fakes/fakes.h"
 #include "support/gtk_support.h"
 #include "support/json_text.h"
+#include "support/secret_service.h"
 #include "unit/vault/vault_fixture.h"
 #include "vault/vault.h"
 #include "vault/vault_commands.h"
@@ -105,21 +106,6 @@ TEST(SecretKeychain, PageSetReachesKeychainAndFile) {
     EXPECT_TRUE(file.load().items.empty());
 }
 
-// The process that owns the Secret Service name on this session bus.
-pid_t secretServicePid() {
-    g_autoptr(GError) error = nullptr;
-    g_autoptr(GDBusConnection) bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (!bus) return 0;
-    g_autoptr(GVariant) answer =
-        g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                    "GetConnectionUnixProcessID", g_variant_new("(s)", "org.freedesktop.secrets"),
-                                    G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
-    if (!answer) return 0;
-    guint32 pid = 0;
-    g_variant_get(answer, "(u)", &pid);
-    return static_cast<pid_t>(pid);
-}
-
 // The keyring stops answering (its daemon paused), then comes back. Meanwhile the main thread keeps
 // running, the page's writes and deletes take effect at once from the file, and they reach the
 // keychain once it answers again: nothing deleted or replaced comes back.
@@ -144,7 +130,7 @@ TEST(SecretKeychain, StalledKeyringNeitherFreezesNorLosesWrites) {
     ASSERT_TRUE(vaulttest::drain(*service, queue));
     ASSERT_EQ(lookup("kc-stall"), "before-stall");
 
-    pid_t daemon = secretServicePid();
+    pid_t daemon = testsupport::secretServicePid();
     ASSERT_GT(daemon, 0);
     ASSERT_EQ(kill(daemon, SIGSTOP), 0);
     page->scripts.clear();

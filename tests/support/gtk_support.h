@@ -5,6 +5,7 @@
 #include <webkit/webkit.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -61,6 +62,27 @@ bool runProgram(const std::vector<std::string>& argv, std::chrono::milliseconds 
 
 // The labels of the installed menu bar's top-level menus.
 std::vector<std::string> menuBarTitles(GtkApplication* app);
+
+// Sets LANGUAGE while it lives, for a shell started meanwhile (the rest of the locale is left
+// alone: LANGUAGE comes first); the earlier value comes back after.
+class ScopedLanguage {
+public:
+    explicit ScopedLanguage(const char* value) {
+        if (const char* v = std::getenv("LANGUAGE")) saved_ = v;
+        setenv("LANGUAGE", value, 1);
+    }
+    ~ScopedLanguage() {
+        if (saved_)
+            setenv("LANGUAGE", saved_->c_str(), 1);
+        else
+            unsetenv("LANGUAGE");
+    }
+    ScopedLanguage(const ScopedLanguage&) = delete;
+    ScopedLanguage& operator=(const ScopedLanguage&) = delete;
+
+private:
+    std::optional<std::string> saved_;
+};
 
 // Points XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR into one TempDir for the process.
 void isolateXdg(const TempDir& dir);

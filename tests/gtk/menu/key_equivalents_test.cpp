@@ -7,23 +7,12 @@
 #include "support/gtk_support.h"
 #include "support/real_page.h"
 
-// Last: Xlib's macros (None, Bool, …) would otherwise rewrite GoogleTest's names.
-#include <gdk/x11/gdkx.h>
+// Last: it brings in Xlib's macros.
+#include "gtk/menu/real_keys.h"
 
 namespace {
 
-// Gives the shell's window the X input focus, then types the keys, in order, through XTest: the
-// focused window gets them as it gets a keyboard's. (Keys sent to a window by XSendEvent take
-// another path, and fail once the window has gone, as it does after a quit.)
-bool pressKeys(testsupport::Shell& shell, const std::vector<std::string>& keys) {
-    GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(shell.window()));
-    if (!GDK_IS_X11_SURFACE(surface)) return false;
-    std::string xid = std::to_string(gdk_x11_surface_get_xid(surface));
-    if (!testsupport::runProgram({"xdotool", "windowfocus", "--sync", xid})) return false;
-    std::vector<std::string> args{"xdotool", "key", "--delay", "100"};
-    args.insert(args.end(), keys.begin(), keys.end());
-    return testsupport::runProgram(args);
-}
+using testsupport::pressKeys;
 
 // What the commands reach is recorded instead of carried out: no chooser, no export.
 const char* kRecord =

@@ -19,23 +19,7 @@ window.__setLang = l => calls.push('lang:' + l);
 function saveJSON() { calls.push('saveJSON'); }
 </script>)";
 
-// Sets LANGUAGE for one test (the rest of the locale is left alone: LANGUAGE comes first).
-class Language {
-public:
-    explicit Language(const char* value) {
-        if (const char* v = std::getenv("LANGUAGE")) saved_ = v;
-        setenv("LANGUAGE", value, 1);
-    }
-    ~Language() {
-        if (saved_)
-            setenv("LANGUAGE", saved_->c_str(), 1);
-        else
-            unsetenv("LANGUAGE");
-    }
-
-private:
-    std::optional<std::string> saved_;
-};
+using Language = testsupport::ScopedLanguage;
 
 struct Entry {
     std::string label, action, accel;

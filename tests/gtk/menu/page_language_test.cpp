@@ -15,23 +15,7 @@ namespace {
 using testsupport::menuBarTitles;
 using testsupport::Shell;
 
-// Sets LANGUAGE for one test; it is read when the shell starts.
-class Language {
-public:
-    explicit Language(const char* value) {
-        if (const char* v = std::getenv("LANGUAGE")) saved_ = v;
-        setenv("LANGUAGE", value, 1);
-    }
-    ~Language() {
-        if (saved_)
-            setenv("LANGUAGE", saved_->c_str(), 1);
-        else
-            unsetenv("LANGUAGE");
-    }
-
-private:
-    std::optional<std::string> saved_;
-};
+using Language = testsupport::ScopedLanguage;
 
 std::string text(Shell& shell, const std::string& script) { return shell.eval(script).value_or("<error>"); }
 

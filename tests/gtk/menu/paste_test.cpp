@@ -5,20 +5,12 @@
 #include "support/gtk_support.h"
 #include "support/real_page.h"
 
-// Last: Xlib's macros (None, Bool, …) would otherwise rewrite GoogleTest's names.
-#include <gdk/x11/gdkx.h>
+// Last: it brings in Xlib's macros.
+#include "gtk/menu/real_keys.h"
 
 namespace {
 
-bool pressKeys(testsupport::Shell& shell, const std::vector<std::string>& keys) {
-    GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(shell.window()));
-    if (!GDK_IS_X11_SURFACE(surface)) return false;
-    std::string xid = std::to_string(gdk_x11_surface_get_xid(surface));
-    if (!testsupport::runProgram({"xdotool", "windowfocus", "--sync", xid})) return false;
-    std::vector<std::string> args{"xdotool", "key", "--delay", "100"};
-    args.insert(args.end(), keys.begin(), keys.end());
-    return testsupport::runProgram(args);
-}
+using testsupport::pressKeys;
 
 GdkClipboard* clipboard() { return gdk_display_get_clipboard(gdk_display_get_default()); }
 
