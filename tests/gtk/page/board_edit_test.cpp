@@ -184,10 +184,11 @@ TEST_F(BoardEdit, SavedFilesHaveUniqueNamesAndBase64Data) {
         ASSERT_TRUE(waitFor(lastSent("saveFile"))) << c.name;
         EXPECT_EQ(js(lastSent("saveFile") + ".name"), c.name);
         EXPECT_EQ(js("String(/^data:[^,]*;base64,/.test(" + lastSent("saveFile") + ".dataUrl))"), "true") << c.name;
-        if (*c.text)
+        if (*c.text) {
             EXPECT_EQ(js("new TextDecoder().decode(Uint8Array.from(atob(" + lastSent("saveFile") +
                          ".dataUrl.split(',')[1]), (ch) => ch.charCodeAt(0)))"),
                       c.text);
+        }
     }
 }
 

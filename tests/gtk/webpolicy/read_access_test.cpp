@@ -114,7 +114,9 @@ TEST(ReadAccess, PageLoadsSubresourcesOnlyFromItsFolder) {
 
     for (const auto& [key, want] : expected) {
         auto got = shell.eval("String(window.results['" + key + "'])");
-        if (want != "either") EXPECT_EQ(got, want) << key;
+        if (want != "either") {
+            EXPECT_EQ(got, want) << key;
+        }
     }
     // The page itself is still the start page: nothing above replaced it.
     EXPECT_EQ(shell.eval("document.title"), "probe");

@@ -81,9 +81,9 @@ TEST_F(NavGuardTest, DecidesEachKindOfUrl) {
 TEST_F(NavGuardTest, AFileUrlNamesThisMachineOnlyWithAnEmptyOrLocalHost) {
     NavGuard guard(dir.file("res"));
     const std::string path = dir.path() + "/res/html/index.html";
-    for (const std::string& authority :
+    for (const char* authority :
          {"user@localhost", "@localhost", "localhost:80", "localhost.", "127.0.0.1", "localhost%00", "[::1]"})
-        EXPECT_EQ(guard.decide("file://" + authority + path), NavDecision::Cancel) << authority;
+        EXPECT_EQ(guard.decide(std::string("file://") + authority + path), NavDecision::Cancel) << authority;
     EXPECT_EQ(guard.decide("file://LocalHost" + path), NavDecision::Allow);
 }
 
