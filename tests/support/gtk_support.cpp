@@ -115,7 +115,39 @@ void isolateXdg(const TempDir& dir) {
     setenv("XDG_RUNTIME_DIR", dir.file("runtime").c_str(), 1);
 }
 
+namespace {
+
+// GLib reads the XDG folders once per process, and WebKit's default network session keeps site
+// storage (IndexedDB, localStorage) under the first data folder for as long as the process lives.
+// Were that the first shell's folder, it would be deleted with that shell while the network process
+// still had it open, and a later shell's stored data would be lost when its database was reopened.
+// So the storage gets a folder of the process, and every shell starts on empty storage, as at a
+// first start, whatever the shells before it left.
+void freshSiteStorage() {
+    static const TempDir processHome;
+    [[maybe_unused]] static const bool pinned = [] {
+        isolateXdg(processHome);
+        return webkit_network_session_get_default() != nullptr;
+    }();
+    WebKitWebsiteDataManager* data =
+        webkit_network_session_get_website_data_manager(webkit_network_session_get_default());
+    // The flag lives on the heap: a clear that outlasts the wait below must not write into this frame.
+    auto cleared = std::make_shared<bool>(false);
+    webkit_website_data_manager_clear(
+        data, WEBKIT_WEBSITE_DATA_ALL, 0, nullptr,
+        [](GObject* src, GAsyncResult* res, gpointer flag) noexcept {
+            std::unique_ptr<std::shared_ptr<bool>> done(static_cast<std::shared_ptr<bool>*>(flag));
+            webkit_website_data_manager_clear_finish(WEBKIT_WEBSITE_DATA_MANAGER(src), res, nullptr);
+            **done = true;
+        },
+        new std::shared_ptr<bool>(cleared));
+    if (!runUntil([&] { return *cleared; })) g_printerr("site storage not cleared\n");
+}
+
+}  // namespace
+
 Shell::Shell(const std::string& pageHtml) {
+    freshSiteStorage();
     isolateXdg(xdg_);
     if (!pageHtml.empty()) resources_.write("html/index.html", pageHtml);
     static int serial = 0;

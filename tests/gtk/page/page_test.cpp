@@ -163,6 +163,53 @@ TEST_F(PageTest, ExportsKeepTheChosenRatioAndCutPages) {
     }
 }
 
+// Pictures are shown from blob: URLs of their bytes, while the document, its saves and its exports
+// keep and use the data URLs; a URL is let go with its item.
+TEST_F(PageTest, PicturesShowFromBlobUrlsWhileTheDocumentKeepsDataUrls) {
+    js(std::string("window.__png = ") + kMakePng);
+    js("window.__id = null; board.addImage(window.__png, 'red.png').then((id) => window.__id = id)");
+    ASSERT_TRUE(waitFor("window.__id"));
+    const std::string img = "document.querySelector('#world [data-id=\"' + window.__id + '\"] img')";
+    EXPECT_EQ(js(img + ".src.slice(0, 5)"), "blob:");
+    ASSERT_TRUE(waitFor(img + ".complete && " + img + ".naturalWidth === 40"));
+    EXPECT_EQ(js("String(board.doc().items[0].src === window.__png)"), "true");
+
+    // The export draws the shown picture: red in the middle, and the canvas is not tainted.
+    js("window.__sent.length = 0; __menuAction('export:png')");
+    ASSERT_TRUE(waitFor(lastSent("saveImage")));
+    js("window.__px = null; { const i = new Image(); i.onload = () => { const c = document.createElement('canvas');"
+       " c.width = i.naturalWidth; c.height = i.naturalHeight; const g = c.getContext('2d'); g.drawImage(i, 0, 0);"
+       " window.__px = Array.from(g.getImageData(c.width >> 1, c.height >> 1, 1, 1).data).join(); }; i.src = " +
+       lastSent("saveImage") + ".dataUrl; }");
+    ASSERT_TRUE(waitFor("window.__px"));
+    EXPECT_EQ(js("window.__px"), "204,0,0,255");
+    js("__menuAction('export:pdf')");
+    EXPECT_TRUE(waitFor(lastSent("savePDF") + ".dataUrl.startsWith('data:image/')"));
+
+    // Removing the item lets its URL go: it no longer loads.
+    auto loads = [&](const std::string& url) {
+        js("window.__ok = null; { const i = new Image(); i.onload = () => window.__ok = 'yes';"
+           " i.onerror = () => window.__ok = 'no'; i.src = " +
+           url + "; }");
+        EXPECT_TRUE(waitFor("window.__ok"));
+        return js("window.__ok");
+    };
+    js("window.__url = " + img + ".src");
+    EXPECT_EQ(loads("window.__url"), "yes");
+    js("board.remove(window.__id)");
+    EXPECT_EQ(loads("window.__url"), "no");
+
+    // An opened document shows the same way; a data URL that is not base64 is shown as it is.
+    js(R"(board.load({items: [{type: 'paper', x: 0, y: 0, w: 40, h: 20, src: window.__png, name: 'p 1'},
+          {type: 'image', x: 0, y: 50, w: 10, h: 10, name: 's',
+           src: 'data:image/svg+xml,%3Csvg xmlns=%22http://www.w3.org/2000/svg%22 width=%2210%22 height=%2210%22/%3E'}]}))");
+    EXPECT_EQ(js("Array.from(document.querySelectorAll('#world img'), (i) => i.src.slice(0, 5)).join()"),
+              "blob:,data:");
+    EXPECT_TRUE(
+        waitFor("Array.from(document.querySelectorAll('#world img')).every((i) => i.complete && i.naturalWidth)"));
+    EXPECT_EQ(js("String(board.doc().items[0].src === window.__png)"), "true");
+}
+
 TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
     // Something far to the right, so the template lands outside the view and the view must follow.
     js("board.load({items: [{type: 'note', x: 4000, y: 0, w: 220, h: 140, text: 'far'}]})");
