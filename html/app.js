@@ -194,14 +194,14 @@ function utf8ToBase64(text) {
 
 // ---- PDF templates ---------------------------------------------------------------------------------
 
-const pdfJobs = new Map();  // reqId → { name, origin, y, count, chain }
+const pdfJobs = new Map();  // reqId → { name, x, y, count, chain, ready, timer, last }
 
 function importPdf(name, dataUrl) {
   const reqId = newReqId('pdf');
   const origin = boardView.visibleCentre();
   const rightmost = boardView.items.reduce((m, it) => Math.max(m, it.x + it.w), -Infinity);
   const x = Number.isFinite(rightmost) ? rightmost + 80 : Math.round(origin.x - 300);
-  pdfJobs.set(reqId, { name, x, y: Math.round(origin.y - 300), count: 0, chain: Promise.resolve() });
+  pdfJobs.set(reqId, { name, x, y: Math.round(origin.y - 300), count: 0, chain: Promise.resolve(), ready: [], timer: null, last: null });
   const payload = dataUrl.slice(dataUrl.indexOf(',') + 1);
   if (payload.length <= CHUNK_CHARS) {
     post({ action: 'renderPDF', name, dataUrl, reqId });
@@ -490,21 +490,37 @@ window.__paperFromNative = (paper) => {
   if (paper && typeof paper.dataUrl === 'string') importPdf(String(paper.name || 'template.pdf'), paper.dataUrl);
 };
 
-window.__pdfPageU = (reqId, index, total, dataUrl) => {
-  const job = pdfJobs.get(reqId);
-  if (!job || typeof dataUrl !== 'string') return;
-  // Pages are laid out top to bottom in the order they arrive; loading keeps that order. The size
-  // comes from the JPEG's header when it can: loading the image only to measure it doubles what
-  // each page costs the shell.
-  const measure = () => jpegSize(dataUrl) ||
-    loadImage(dataUrl).then((img) => ({ width: img.naturalWidth, height: img.naturalHeight }));
-  job.chain = job.chain.then(measure).then((size) => {
+// Rendered pages reach the board in batches: every change of the board costs the web view a frame,
+// and at the renderer's pace a frame per page takes about as long as rendering the page did. The
+// first page shows at once; the rest follow a batch at a time while the document renders.
+const PDF_BATCH_MS = 200;
+
+function showPdfPages(job) {
+  clearTimeout(job.timer);
+  job.timer = null;
+  for (const { size, dataUrl, index, total } of job.ready.splice(0)) {
     const w = 600, h = Math.round(600 * size.height / Math.max(1, size.width));
     const page = boardView.add({ type: 'paper', src: dataUrl, name: `${job.name} ${index + 1}`, x: job.x, y: job.y, w, h }, 'paper');
     if (!job.count) boardView.reveal(page);  // the first page shows where the template went
     job.y += h + 24;
     job.count++;
-    toast(i18n.t('renderingPdf', { i: index + 1, n: total }));
+    job.last = { i: index + 1, n: total };
+  }
+  if (job.last) toast(i18n.t('renderingPdf', job.last));
+}
+
+window.__pdfPageU = (reqId, index, total, dataUrl) => {
+  const job = pdfJobs.get(reqId);
+  if (!job || typeof dataUrl !== 'string') return;
+  // Pages are laid out top to bottom in the order they arrive; measuring keeps that order. The size
+  // comes from the JPEG's header when it can: loading the image only to measure it doubles what
+  // each page costs the shell.
+  const measure = () => jpegSize(dataUrl) ||
+    loadImage(dataUrl).then((img) => ({ width: img.naturalWidth, height: img.naturalHeight }));
+  job.chain = job.chain.then(measure).then((size) => {
+    job.ready.push({ size, dataUrl, index, total });
+    if (!job.count) showPdfPages(job);
+    else if (!job.timer) job.timer = setTimeout(() => showPdfPages(job), PDF_BATCH_MS);
   }).catch(() => {});
 };
 
@@ -512,6 +528,7 @@ window.__pdfRendered = (reqId) => {
   const job = pdfJobs.get(reqId);
   if (!job) return;
   job.chain.then(() => {
+    showPdfPages(job);
     pdfJobs.delete(reqId);
     if (job.count) toast(i18n.t('pdfDone', { n: job.count }));
     else toast(i18n.t('pdfFailed'), 'error');
