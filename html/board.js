@@ -18,7 +18,7 @@ class Board {
     this.sens = 1.0;
     this.selectedId = null;
     this.images = new Map();    // id → HTMLImageElement, for drawing onto the export canvas
-    this.shown = new Map();     // id → { src, url }: the blob: URL an image item is displayed from
+    this.shown = new Map();     // id → the blob: URL an image item is displayed from
     this.bindInput();
   }
 
@@ -40,7 +40,8 @@ class Board {
   clear() {
     this.items = [];
     this.images.clear();
-    for (const id of [...this.shown.keys()]) this.forgetShown(id);
+    for (const url of this.shown.values()) URL.revokeObjectURL(url);
+    this.shown.clear();
     this.world.textContent = '';
     this.select(null);
   }
@@ -149,20 +150,18 @@ class Board {
   // is saved and exported); the element shows a blob: URL of the same bytes, because WebKit reports
   // each load to the shell with its whole URL, and an 850 KB data URL costs the shell ~20 ms a time.
   displayUrl(item) {
-    const cached = this.shown.get(item.id);
-    if (cached && cached.src === item.src) return cached.url;
     this.forgetShown(item.id);
     const blob = dataUrlBlob(item.src);
     if (!blob) return item.src;
     const url = URL.createObjectURL(blob);
-    this.shown.set(item.id, { src: item.src, url });
+    this.shown.set(item.id, url);
     return url;
   }
 
   forgetShown(id) {
-    const cached = this.shown.get(id);
-    if (!cached) return;
-    URL.revokeObjectURL(cached.url);
+    const url = this.shown.get(id);
+    if (!url) return;
+    URL.revokeObjectURL(url);
     this.shown.delete(id);
   }
 
@@ -388,30 +387,17 @@ function wrapText(g, text, width) {
   return lines;
 }
 
-// The bytes of a base64 data URL as a Blob of its type, or null for any other URL or bad base64.
+// The bytes of a base64 data URL as a Blob of its type, or null for any other URL or bad base64
+// (and in an engine without a native decoder, where the data URL is shown as it is).
 function dataUrlBlob(url) {
   const m = /^data:([^,;]*)(?:;[^,;]*)*?;base64,/i.exec(url.slice(0, 256));
   if (!m) return null;
   try {
-    const bytes = Uint8Array.fromBase64 ? Uint8Array.fromBase64(url.slice(m[0].length))
-      : base64Slices(url, m[0].length);
+    const bytes = Uint8Array.fromBase64(url.slice(m[0].length));
     return new Blob([bytes], { type: m[1].toLowerCase() || 'application/octet-stream' });
   } catch {
     return null;  // left to WebKit, which shows what it can of it
   }
-}
-
-// Where the engine has no native decoder: a slice at a time, so no string the size of the picture
-// is made on the way. Throws on what is not plain base64.
-function base64Slices(url, start) {
-  const bytes = new Uint8Array(Math.ceil((url.length - start) / 4) * 3);
-  const SLICE = 1 << 16;  // characters per slice, a multiple of 4
-  let at = 0;
-  for (let i = start; i < url.length; i += SLICE) {
-    const bin = atob(url.slice(i, i + SLICE));
-    for (let j = 0; j < bin.length; j++) bytes[at++] = bin.charCodeAt(j);
-  }
-  return bytes.subarray(0, at);
 }
 
 function isNum(v) { return typeof v === 'number' && Number.isFinite(v); }
