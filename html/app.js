@@ -128,7 +128,10 @@ function openJSON() {
   post({ action: 'openJSON' });
 }
 
-function exportImage(ext, ratioIndex = 0) {
+// Exports draw every picture on the board, including those never scrolled into view: each waits
+// for all of them to be loaded first.
+async function exportImage(ext, ratioIndex = 0) {
+  await boardView.readyPictures();
   const rect = boardView.exportRect(ratioIndex);
   if (!rect) return toast(i18n.t('emptyBoard'));
   const canvas = boardView.drawRegion(rect);
@@ -136,13 +139,15 @@ function exportImage(ext, ratioIndex = 0) {
   post({ action: 'saveImage', dataUrl, ext: ext === 'jpg' ? 'jpg' : 'png' });
 }
 
-function exportPDF() {
+async function exportPDF() {
+  await boardView.readyPictures();
   const rect = boardView.exportRect(0);
   if (!rect) return toast(i18n.t('emptyBoard'));
   post({ action: 'savePDF', dataUrl: boardView.drawRegion(rect).toDataURL('image/jpeg', 0.92) });
 }
 
-function exportPDFPages() {
+async function exportPDFPages() {
+  await boardView.readyPictures();
   const rects = boardView.pageRects();
   if (!rects.length) return toast(i18n.t('emptyBoard'));
   const pages = rects.map((r) => boardView.drawRegion(r, 1800).toDataURL('image/jpeg', 0.92));

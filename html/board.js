@@ -19,6 +19,11 @@ class Board {
     this.selectedId = null;
     this.images = new Map();    // id → HTMLImageElement, for drawing onto the export canvas
     this.shown = new Map();     // id → the blob: URL an image item is displayed from
+    // A picture loads when it comes near the view: an imported template of a hundred pages would
+    // otherwise have the web view decode and paint every page nobody is looking at yet.
+    this.unseen = new IntersectionObserver((entries) => {
+      for (const e of entries) if (e.isIntersecting) this.showPicture(e.target);
+    }, { root: viewport, rootMargin: '50%' });
     this.bindInput();
   }
 
@@ -40,6 +45,7 @@ class Board {
   clear() {
     this.items = [];
     this.images.clear();
+    this.unseen.disconnect();
     for (const url of this.shown.values()) URL.revokeObjectURL(url);
     this.shown.clear();
     this.world.textContent = '';
@@ -69,6 +75,8 @@ class Board {
     const i = this.items.findIndex((it) => it.id === id);
     if (i < 0) return;
     this.items.splice(i, 1);
+    const img = this.images.get(id);
+    if (img) this.unseen.unobserve(img);
     this.images.delete(id);
     this.forgetShown(id);
     this.elementOf(id)?.remove();
@@ -118,8 +126,8 @@ class Board {
       const img = document.createElement('img');
       img.alt = item.name || '';
       img.draggable = false;
-      img.src = this.displayUrl(item);
       this.images.set(item.id, img);
+      this.unseen.observe(img);
       el.append(img);
     } else if (item.type === 'file') {
       const name = document.createElement('div');
@@ -144,6 +152,21 @@ class Board {
     const next = after && this.elementOf(after.id);
     this.world.insertBefore(el, next || null);
     this.updateWorldSize();
+  }
+
+  // Gives an image item's element its picture, once.
+  showPicture(img) {
+    if (img.hasAttribute('src')) return;
+    this.unseen.unobserve(img);
+    const item = this.find(Number(img.parentElement?.dataset.id));
+    if (item) img.src = this.displayUrl(item);
+  }
+
+  // Every picture loaded and decoded, so that a drawing of the whole board leaves none out.
+  async readyPictures() {
+    const imgs = [...this.images.values()];
+    for (const img of imgs) this.showPicture(img);
+    await Promise.all(imgs.map((img) => img.decode().catch(() => {})));
   }
 
   // Where an image item's element loads its picture from. The item keeps its data URL (it is what

@@ -321,7 +321,8 @@ function buildDocx() {
 
 // ---- the Export items ------------------------------------------------------------------------------
 
-function exportOffice(kind, ratioIndex = 0) {
+async function exportOffice(kind, ratioIndex = 0) {
+  await boardView.readyPictures();  // pictures in formats Office may not read are redrawn from them
   const bytes = kind === 'pptx' ? buildPptx(ratioIndex) : buildDocx();
   if (!bytes) return toast(i18n.t('emptyBoard'));
   post({ action: 'saveFile', name: officeStamp(kind), dataUrl: `data:${MIME[kind]};base64,${bytesToBase64(bytes)}` });

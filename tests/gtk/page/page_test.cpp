@@ -170,19 +170,22 @@ TEST_F(PageTest, PicturesShowFromBlobUrlsWhileTheDocumentKeepsDataUrls) {
     js("window.__id = null; board.addImage(window.__png, 'red.png').then((id) => window.__id = id)");
     ASSERT_TRUE(waitFor("window.__id"));
     const std::string img = "document.querySelector('#world [data-id=\"' + window.__id + '\"] img')";
-    EXPECT_EQ(js(img + ".src.slice(0, 5)"), "blob:");
-    ASSERT_TRUE(waitFor(img + ".complete && " + img + ".naturalWidth === 40"));
+    ASSERT_TRUE(waitFor(img + ".src.startsWith('blob:') && " + img + ".complete && " + img + ".naturalWidth === 40"));
     EXPECT_EQ(js("String(board.doc().items[0].src === window.__png)"), "true");
 
     // The export draws the shown picture: red in the middle, and the canvas is not tainted.
-    js("window.__sent.length = 0; __menuAction('export:png')");
-    ASSERT_TRUE(waitFor(lastSent("saveImage")));
-    js("window.__px = null; { const i = new Image(); i.onload = () => { const c = document.createElement('canvas');"
-       " c.width = i.naturalWidth; c.height = i.naturalHeight; const g = c.getContext('2d'); g.drawImage(i, 0, 0);"
-       " window.__px = Array.from(g.getImageData(c.width >> 1, c.height >> 1, 1, 1).data).join(); }; i.src = " +
-       lastSent("saveImage") + ".dataUrl; }");
-    ASSERT_TRUE(waitFor("window.__px"));
-    EXPECT_EQ(js("window.__px"), "204,0,0,255");
+    // The middle pixel of a PNG export of the whole board.
+    auto exportedMiddle = [&] {
+        js("window.__sent.length = 0; __menuAction('export:png')");
+        EXPECT_TRUE(waitFor(lastSent("saveImage")));
+        js("window.__px = null; { const i = new Image(); i.onload = () => { const c = document.createElement('canvas');"
+           " c.width = i.naturalWidth; c.height = i.naturalHeight; const g = c.getContext('2d'); g.drawImage(i, 0, 0);"
+           " window.__px = Array.from(g.getImageData(c.width >> 1, c.height >> 1, 1, 1).data).join(); }; i.src = " +
+           lastSent("saveImage") + ".dataUrl; }");
+        EXPECT_TRUE(waitFor("window.__px"));
+        return js("window.__px");
+    };
+    EXPECT_EQ(exportedMiddle(), "204,0,0,255");
     js("__menuAction('export:pdf')");
     EXPECT_TRUE(waitFor(lastSent("savePDF") + ".dataUrl.startsWith('data:image/')"));
 
@@ -203,11 +206,22 @@ TEST_F(PageTest, PicturesShowFromBlobUrlsWhileTheDocumentKeepsDataUrls) {
     js(R"(board.load({items: [{type: 'paper', x: 0, y: 0, w: 40, h: 20, src: window.__png, name: 'p 1'},
           {type: 'image', x: 0, y: 50, w: 10, h: 10, name: 's',
            src: 'data:image/svg+xml,%3Csvg xmlns=%22http://www.w3.org/2000/svg%22 width=%2210%22 height=%2210%22/%3E'}]}))");
-    EXPECT_EQ(js("Array.from(document.querySelectorAll('#world img'), (i) => i.src.slice(0, 5)).join()"),
-              "blob:,data:");
+    ASSERT_TRUE(waitFor("Array.from(document.querySelectorAll('#world img'), (i) => i.src.slice(0, 5)).join()"
+                        " === 'blob:,data:'"));
     EXPECT_TRUE(
         waitFor("Array.from(document.querySelectorAll('#world img')).every((i) => i.complete && i.naturalWidth)"));
     EXPECT_EQ(js("String(board.doc().items[0].src === window.__png)"), "true");
+
+    // A picture far from the view is not loaded until it comes near it, and an export waits for it.
+    js("board.load({items: [{type: 'image', x: 40000, y: 40000, w: 40, h: 40, src: window.__png, name: 'far'}]});"
+       " window.__f = 0; requestAnimationFrame(() => requestAnimationFrame(() => window.__f = 1))");
+    ASSERT_TRUE(waitFor("window.__f"));
+    const std::string far = "document.querySelector('#world img')";
+    EXPECT_EQ(js("String(" + far + ".hasAttribute('src'))"), "false");
+    EXPECT_EQ(exportedMiddle(), "204,0,0,255");
+    js("board.load({items: [{type: 'image', x: 40000, y: 40000, w: 40, h: 40, src: window.__png, name: 'far'}]})");
+    js("document.getElementById('viewport').scrollTo(39800, 39800)");
+    EXPECT_TRUE(waitFor(far + ".src.startsWith('blob:') && " + far + ".naturalWidth === 40"));
 }
 
 TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
