@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "app/compose_quit.h"
+#include "app/gtk_gl_probe.h"
 #include "bridge/gtk_parent_window.h"
 #include "bridge/webkit_page_channel.h"
 #include "bridge/webkit_script_message.h"
@@ -102,7 +103,11 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     webView_ =
         WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", contentManager_.get(), nullptr));
-    if (options_.inspector) webkit_settings_set_enable_developer_extras(webkit_web_view_get_settings(webView_), TRUE);
+    WebKitSettings* webSettings = webkit_web_view_get_settings(webView_);
+    if (options_.inspector) webkit_settings_set_enable_developer_extras(webSettings, TRUE);
+    // Compositing on a CPU-drawn OpenGL costs the web process far more per frame than plain painting.
+    if (openGlIsSoftware(gtk_widget_get_display(GTK_WIDGET(webView_))))
+        webkit_settings_set_hardware_acceleration_policy(webSettings, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
     bridge_ = std::make_shared<bridge::Bridge>(mainQueue_, std::make_shared<bridge::WebkitPageChannel>(webView_));
     parentWindow_ = std::make_shared<bridge::GtkParentWindow>(app_);
