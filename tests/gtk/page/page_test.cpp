@@ -206,8 +206,9 @@ TEST_F(PageTest, PicturesShowFromBlobUrlsWhileTheDocumentKeepsDataUrls) {
     js(R"(board.load({items: [{type: 'paper', x: 0, y: 0, w: 40, h: 20, src: window.__png, name: 'p 1'},
           {type: 'image', x: 0, y: 50, w: 10, h: 10, name: 's',
            src: 'data:image/svg+xml,%3Csvg xmlns=%22http://www.w3.org/2000/svg%22 width=%2210%22 height=%2210%22/%3E'}]}))");
-    ASSERT_TRUE(waitFor("Array.from(document.querySelectorAll('#world img'), (i) => i.src.slice(0, 5)).join()"
-                        " === 'blob:,data:'"));
+    ASSERT_TRUE(
+        waitFor("Array.from(document.querySelectorAll('#world img'), (i) => i.src.slice(0, 5)).join()"
+                " === 'blob:,data:'"));
     EXPECT_TRUE(
         waitFor("Array.from(document.querySelectorAll('#world img')).every((i) => i.complete && i.naturalWidth)"));
     EXPECT_EQ(js("String(board.doc().items[0].src === window.__png)"), "true");
