@@ -128,7 +128,7 @@ TEST_F(Journey, DropAPngAndExportATwoPagePdf) {
 
     // Something further down the board makes the export two A4-proportioned pages.
     js("const im = board.doc().items[0]; board.addNote('page two', im.x, im.y + 1100); true");
-    EXPECT_EQ(js("String(board.exportPDFPages())"), "2");
+    js("board.exportPDFPages(); true");
     ASSERT_TRUE(testsupport::runUntil([&] { return fs::exists(pdfPath) && fs::file_size(pdfPath) > 0; }));
     // The writer works in the background; wait until poppler can read the whole file.
     PopplerDocument* doc = nullptr;
