@@ -3,6 +3,13 @@
 // while the board is unsaved, and is written a moment after the last change: quitting does not wait
 // for an asynchronous write, so nothing is left to do at quit. Once a save is confirmed the copy
 // goes; at the next start it is offered only if it holds work newer than the last settled state.
+//
+// Pictures and files make a board large (an imported template of a hundred pages is ~100 MB), while
+// most changes touch only a few bytes of it. So every large string of an item is a record of its
+// own, written once, and the board's record names it by key: a later change writes the small
+// document and only the large strings it has not stored yet. Each write is one transaction that also
+// drops the records nothing refers to any more, so whatever moment the process ends at, the store
+// holds one whole copy: the new one or the one before.
 'use strict';
 
 const recovery = (() => {
@@ -14,10 +21,25 @@ const recovery = (() => {
   const SETTLED_KEY = 'tavrik.recovery.settledAt';
   const LEGACY_KEY = 'tavrik.recovery';  // the copy kept by earlier versions
   const DELAY_MS = 700;
+  const LARGE = 64 * 1024;  // characters from which an item's string is stored as a record of its own
+  // Characters of large strings handed to the store per turn of the page's loop: each is copied
+  // there, and a hundred pages copied at once would hold the page up for a quarter of a second.
+  const TURN_CHARS = 1 << 20;
 
   let dbPromise = null;
   let timer = null;
   let pending = null;  // { at, read } of the change waiting for its write
+  let queue = Promise.resolve();  // the store's work, one piece after the other
+  // The large strings the store holds (those of the last committed copy), and their keys. Finding
+  // one must not read it: WebKit's === compares two strings character by character even when they
+  // are the same string, ~0.15 ms for a page of a template, so comparing a hundred of them would
+  // cost as much as a small write. A picture or file of an item never changes in place (a new
+  // picture is a new item), so the item's id finds its string's key; its length and a few samples
+  // guard that. Other strings, and items seen first in a restored copy, are found by length and
+  // compared whole, which for strings of one length is rare unless they are equal.
+  let stored = newIndex();
+  let sequence = 0;
+  const session = `${Date.now().toString(36)}${Math.random().toString(36).slice(2, 8)}`;
 
   function openDb() {
     if (!dbPromise) {
@@ -34,15 +56,23 @@ const recovery = (() => {
     return dbPromise;
   }
 
-  // Runs `use(store)` in one transaction; resolves with the request's result once it has committed.
+  // Runs `use(store)` in one transaction; resolves with `use`'s result once it has committed.
   async function withStore(mode, use) {
     const db = await openDb();
     return new Promise((resolve, reject) => {
       const tx = db.transaction(STORE, mode);
-      const request = use(tx.objectStore(STORE));
-      tx.oncomplete = () => resolve(request.result);
+      const result = use(tx.objectStore(STORE));
+      tx.oncomplete = () => resolve(result);
       tx.onerror = tx.onabort = () => reject(tx.error);
     });
+  }
+
+  // Runs `job` once the store's earlier work is done, so that no write, clearing or reading of the
+  // copy overtakes another and `stored` always describes what the store holds.
+  function enqueue(job) {
+    const run = queue.then(job);
+    queue = run.catch(() => {});
+    return run;
   }
 
   function settledAt() {
@@ -53,14 +83,139 @@ const recovery = (() => {
     try { localStorage.setItem(SETTLED_KEY, String(Math.max(at, settledAt()))); } catch { /* storage off */ }
   }
 
+  const FIXED = ['src', 'dataUrl'];  // the fields whose value an item keeps for as long as it lives
+
+  function newIndex() {
+    return { byLength: new Map(), byItem: new Map() };
+  }
+
+  function itemKey(item, field) {
+    return FIXED.includes(field) && Number.isInteger(item.id) ? `${item.id}:${field}` : null;
+  }
+
+  function sameSamples(a, b) {
+    if (a.length !== b.length) return false;
+    for (const at of [0, a.length >> 1, a.length - 64]) if (a.slice(at, at + 64) !== b.slice(at, at + 64)) return false;
+    return true;
+  }
+
+  // The key under which `index` holds the value of `item[field]`, found by the item, or null.
+  function findByItem(index, item, field, value) {
+    const id = itemKey(item, field);
+    const known = id && index.byItem.get(id);
+    return known && sameSamples(known.value, value) ? known.key : null;
+  }
+
+  // The same, found by comparing the value with the strings of its length.
+  function findByValue(index, value) {
+    for (const entry of index.byLength.get(value.length) || []) if (entry.value === value) return entry.key;
+    return null;
+  }
+
+  function remember(index, item, field, value, key) {
+    const id = item && itemKey(item, field);
+    if (id) index.byItem.set(id, { value, key });
+    const list = index.byLength.get(value.length);
+    if (!list) index.byLength.set(value.length, [{ value, key }]);
+    else if (!list.some((entry) => entry.key === key)) list.push({ value, key });
+  }
+
+  // The board record for `doc`, with its large strings taken out: `large` lists [item, field, key],
+  // `fresh` the strings the store does not hold yet, `index` every large string the record names.
+  function split(doc, at) {
+    const index = newIndex();
+    const fresh = [];
+    const large = [];
+    const items = Array.isArray(doc?.items) ? doc.items.map((it, i) => {
+      if (!it || typeof it !== 'object') return it;
+      const copy = { ...it };
+      for (const [field, value] of Object.entries(copy)) {
+        if (typeof value !== 'string' || value.length < LARGE) continue;
+        let key = findByItem(stored, it, field, value) || findByValue(index, value) || findByValue(stored, value);
+        if (!key) {
+          key = `large:${session}:${++sequence}`;
+          fresh.push({ key, value });
+        }
+        remember(index, it, field, value, key);
+        copy[field] = null;
+        large.push([i, field, key]);
+      }
+      return copy;
+    }) : doc?.items;
+    return { record: { at, doc: { ...doc, items }, large }, fresh, index };
+  }
+
+  // Writes the copy in one transaction: the new large strings a few per turn of the page's loop,
+  // then the board's record, then drops every record it does not name.
+  async function write(change) {
+    const { record, fresh, index } = split(change.read(), change.at);
+    const named = new Set(record.large.map(([, , key]) => key));
+    const db = await openDb();
+    await new Promise((resolve, reject) => {
+      const tx = db.transaction(STORE, 'readwrite');
+      const s = tx.objectStore(STORE);
+      let next = 0;
+      const putSome = () => {
+        let last = null;
+        for (let chars = 0; next < fresh.length && chars < TURN_CHARS; next++) {
+          last = s.put(fresh[next].value, fresh[next].key);
+          chars += fresh[next].value.length;
+        }
+        if (next < fresh.length) {
+          last.onsuccess = putSome;
+          return;
+        }
+        s.put(record, KEY);
+        s.getAllKeys().onsuccess = (e) => {
+          for (const key of e.target.result) if (key !== KEY && !named.has(key)) s.delete(key);
+        };
+      };
+      putSome();
+      tx.oncomplete = resolve;
+      tx.onerror = tx.onabort = () => reject(tx.error);
+    });
+    stored = index;
+  }
+
+  // The document of a stored record with its large strings put back, and their index, or null.
+  async function read() {
+    const values = new Map();
+    const record = await withStore('readonly', (s) => {
+      const found = { record: null };
+      s.get(KEY).onsuccess = (e) => {
+        found.record = e.target.result;
+        const large = found.record?.large;
+        if (!Array.isArray(large)) return;  // written whole by an earlier version
+        for (const ref of large) {
+          const key = Array.isArray(ref) ? ref[2] : undefined;
+          if (typeof key !== 'string' || values.has(key)) continue;
+          values.set(key, undefined);
+          s.get(key).onsuccess = (ev) => values.set(key, ev.target.result);
+        }
+      };
+      return found;
+    }).then((found) => found.record);
+    if (!record || !Array.isArray(record.large) || !Array.isArray(record.doc?.items)) return { record, index: null };
+    const index = newIndex();
+    const items = record.doc.items.map((it) => (it && typeof it === 'object' ? { ...it } : it));
+    for (const [i, field, key] of record.large.filter(Array.isArray)) {
+      const value = values.get(key);
+      // A missing string leaves its item without data: the board drops that item, keeps the rest.
+      if (typeof value !== 'string' || !items[i] || typeof items[i] !== 'object') continue;
+      items[i][field] = value;
+      remember(index, null, field, value, key);  // the board gives its items new ids
+    }
+    return { record: { at: record.at, doc: { ...record.doc, items } }, index };
+  }
+
   function flush() {
     clearTimeout(timer);
     timer = null;
     const change = pending;
     pending = null;
-    if (!change) return Promise.resolve();
-    return withStore('readwrite', (s) => s.put({ at: change.at, doc: change.read() }, KEY))
-      .catch(() => { /* storage refused: the board itself is untouched */ });
+    if (!change) return queue;  // resolves once a write already under way is stored
+    return enqueue(() => write(change))
+      .catch(() => { /* storage refused: the board itself and the copy before are untouched */ });
   }
 
   return {
@@ -83,20 +238,31 @@ const recovery = (() => {
       timer = null;
       pending = null;
       try { localStorage.removeItem(LEGACY_KEY); } catch { /* storage off */ }
-      return withStore('readwrite', (s) => s.delete(KEY)).catch(() => {});
+      return enqueue(async () => {
+        await withStore('readwrite', (s) => s.clear());
+        stored = newIndex();
+      }).catch(() => {});
     },
 
     // The copy to offer at start, or null: only one newer than the last settled state.
-    async take() {
-      let record = null;
-      try { record = await withStore('readonly', (s) => s.get(KEY)); } catch { /* no storage */ }
-      try {
-        const legacy = localStorage.getItem(LEGACY_KEY);
-        localStorage.removeItem(LEGACY_KEY);
-        if (!record && legacy) record = { at: Infinity, doc: JSON.parse(legacy) };
-      } catch { /* unreadable: dropped */ }
-      if (!record || !record.doc || !(record.at > settledAt())) return null;
-      return record;
+    take() {
+      return enqueue(async () => {
+        let found = { record: null, index: null };
+        try { found = await read(); } catch { /* no storage */ }
+        let { record } = found;
+        try {
+          const legacy = localStorage.getItem(LEGACY_KEY);
+          localStorage.removeItem(LEGACY_KEY);
+          if (!record && legacy) record = { at: Infinity, doc: JSON.parse(legacy) };
+        } catch { /* unreadable: dropped */ }
+        if (!record || !record.doc || !(record.at > settledAt())) return null;
+        // The board it is loaded into holds these very strings: the next write need not store them
+        // again. Done within the queue, so that no write drops their records meanwhile.
+        for (const list of found.index?.byLength.values() || []) {
+          for (const { value, key } of list) remember(stored, null, null, value, key);
+        }
+        return record;
+      });
     },
   };
 })();

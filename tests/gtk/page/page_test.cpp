@@ -22,6 +22,17 @@ protected:
     }
     std::string js(const std::string& script) { return shell.eval(script).value_or("<error>"); }
     bool waitFor(const std::string& script) { return shell.waitFor(script); }
+    // A new start of the page, as after the application was quit or killed.
+    bool restart() {
+        js("window.__gone = true");
+        webkit_web_view_reload(shell.webView());
+        return waitFor("!window.__gone && window.board && typeof window.__quitFlushU === 'function'");
+    }
+    // The recovery copy is written a moment after the last change; the tests do not wait for the moment.
+    bool stored() {
+        js("window.__stored = false; recovery.flush().then(() => { window.__stored = true; })");
+        return waitFor("window.__stored");
+    }
 
     testsupport::Shell shell{""};
 };
@@ -79,16 +90,6 @@ TEST_F(PageTest, DocumentSavesOpensAndRefusesWhatIsNotABoard) {
 // Unsaved work outlives the page: a copy is kept while the board is unsaved and offered at every
 // start until a save is confirmed or the work is dropped.
 TEST_F(PageTest, UnsavedWorkComesBackUntilItIsSavedOrDiscarded) {
-    auto restart = [&] {
-        js("window.__gone = true");
-        webkit_web_view_reload(shell.webView());
-        return waitFor("!window.__gone && window.board && typeof window.__quitFlushU === 'function'");
-    };
-    // The copy is written a moment after the last change; the test does not wait for the moment.
-    auto stored = [&] {
-        js("window.__stored = false; recovery.flush().then(() => { window.__stored = true; })");
-        return waitFor("window.__stored");
-    };
     // Resolves after the start's own look at the copy: what is on the board then stays.
     auto nothingOffered = [&] {
         js("window.__copy = undefined; recovery.take().then((c) => { window.__copy = c; })");
@@ -111,6 +112,94 @@ TEST_F(PageTest, UnsavedWorkComesBackUntilItIsSavedOrDiscarded) {
     js("__quitDiscardU()");
     ASSERT_TRUE(restart());
     EXPECT_TRUE(nothingOffered()) << "dropped work is not brought back";
+}
+
+// A PNG of noise (it does not compress) of ~165,000 characters as a data URL, the same for one seed.
+std::string noisePng(int seed) {
+    return "(() => { const c = document.createElement('canvas'); c.width = 256; c.height = 160;"
+           " const g = c.getContext('2d'), d = g.createImageData(256, 160); let s = " +
+           std::to_string(seed) +
+           ";"
+           " for (let i = 0; i < d.data.length; i++) { s = (Math.imul(s, 1103515245) + 12345) >>> 0;"
+           " d.data[i] = i % 4 === 3 ? 255 : s >>> 24; }"
+           " g.putImageData(d, 0, 0); return c.toDataURL('image/png'); })()";
+}
+
+// Pictures and files are stored once, beside the board's record: a small change writes no picture
+// again, a removed one's record goes, and the copy comes back whole after every start.
+TEST_F(PageTest, RecoveryCopyOfLargePicturesComesBackWhole) {
+    // The keys of the stored records, sorted, once read.
+    auto records = [&] {
+        js("window.__keys = undefined; indexedDB.open('tavrik').onsuccess = (e) => {"
+           " const r = e.target.result.transaction('recovery').objectStore('recovery').getAllKeys();"
+           " r.onsuccess = () => { window.__keys = JSON.stringify(r.result.map(String).sort()); }; }");
+        EXPECT_TRUE(waitFor("window.__keys !== undefined"));
+        return js("window.__keys");
+    };
+    auto count = [&] { return js("String(JSON.parse(window.__keys).length)"); };
+    // Every item's kind and data, in board order.
+    const std::string contents =
+        "board.doc().items.map((i) => [i.type, i.name, i.src || i.dataUrl || i.text].join(' ')).join('\\n')";
+    auto comesBack = [&](const std::string& expected, size_t items) {
+        if (!restart() || !waitFor("board.doc().items.length === " + std::to_string(items))) return false;
+        return js(contents) == expected && js("String(__quitHasContentU())") == "true";
+    };
+
+    js("window.__a = " + noisePng(1) + "; window.__b = " + noisePng(2));
+    ASSERT_GT(std::stoi(js("String(Math.min(__a.length, __b.length))")), 64 * 1024);
+    js("window.__added = false; board.addImage(__a, 'a').then(() => board.addImage(__b, 'b'))"
+       ".then(() => board.addImage(__a, 'a again')).then(() => { window.__added = true; })");
+    ASSERT_TRUE(waitFor("window.__added"));
+    js("board.addFile('f.bin', 'application/octet-stream', 'data:application/octet-stream;base64,' + "
+       "btoa('f'.repeat(100000))); board.addNote('small')");
+    ASSERT_TRUE(stored());
+    const std::string first = records();
+    EXPECT_EQ(count(), "4") << "the board and each large string once: " << first;
+
+    js("board.addNote('a small change')");
+    ASSERT_TRUE(stored());
+    EXPECT_EQ(records(), first) << "a small change writes no large string again";
+    const std::string whole = js(contents);
+    ASSERT_TRUE(comesBack(whole, 6));
+    js("board.addNote('after the start')");
+    ASSERT_TRUE(stored());
+    EXPECT_EQ(records(), first) << "the restored strings are not written again";
+
+    // A removed picture's record goes with the copy that no longer needs it; undone, it is back.
+    js("board.remove(board.doc().items.find((i) => i.name === 'b').id)");
+    ASSERT_TRUE(stored());
+    records();
+    EXPECT_EQ(count(), "3");
+    js("undo()");
+    ASSERT_TRUE(stored());
+    records();
+    EXPECT_EQ(count(), "4");
+    const std::string undone = js(contents);
+    EXPECT_TRUE(undone == whole + "\nnote  after the start");
+    ASSERT_TRUE(comesBack(undone, 7));
+
+    js("saveJSON(); __saveResult({action: 'saveJSON', ok: true, name: 'a.json', reason: 'written'})");
+    EXPECT_EQ(records(), "[]") << "a confirmed save leaves no record behind";
+
+    // A copy as earlier versions wrote it, with its strings inline, is still offered.
+    js("window.__put = false; window.__c = " + noisePng(3) +
+       "; indexedDB.open('tavrik').onsuccess = (e) => {"
+       " const tx = e.target.result.transaction('recovery', 'readwrite');"
+       " tx.objectStore('recovery').put({at: Date.now() + 1, doc: {format: 'tavrik-board', version: 1, items: ["
+       " {type: 'image', x: 0, y: 0, w: 256, h: 160, src: __c, name: 'c'},"
+       " {type: 'note', x: 0, y: 200, w: 220, h: 140, text: 'old copy', color: '#fff3a8'}]}}, 'board');"
+       " tx.oncomplete = () => { window.__put = true; }; }");
+    ASSERT_TRUE(waitFor("window.__put"));
+    const std::string inlineImage = js("__c");
+    ASSERT_TRUE(restart());
+    ASSERT_TRUE(waitFor("board.doc().items.length === 2"));
+    EXPECT_TRUE(js("board.doc().items[0].src") == inlineImage);
+    EXPECT_EQ(js("board.doc().items[1].text"), "old copy");
+    js("board.addNote('x')");
+    ASSERT_TRUE(stored());
+    records();
+    EXPECT_EQ(count(), "2") << "rewritten with its picture beside it";
+    ASSERT_TRUE(comesBack(js(contents), 3));
 }
 
 TEST_F(PageTest, ExportsKeepTheChosenRatioAndCutPages) {
