@@ -90,7 +90,9 @@ const toolbar = (() => {
                          attributeFilter: ['title', 'hidden'] });
   watcher.observe(document.documentElement, { attributes: true, attributeFilter: ['lang'] });
   new ResizeObserver(() => { if (bar.clientWidth !== laidOutWidth) layout(); }).observe(bar);
-  document.fonts?.ready.then(layout);
+  // The dark style draws its selects otherwise than the light one.
+  matchMedia('(prefers-color-scheme: dark)').addEventListener('change', () => layout());
+  document.fonts?.ready.then(() => layout());
 
   // A menu closes once it has done its work, on a click elsewhere and on Escape, as menus do.
   const menus = () => bar.querySelectorAll('details.menu[open]');

@@ -57,10 +57,15 @@ protected:
         return shell.waitFor("window.__frame");
     }
 
+    void TearDown() override { preferDark(false); }
+
     // The toolbar lays itself out again once the texts have changed, before the next frame.
-    void setLanguage(const char* lang) {
-        js(std::string("__setLang('") + lang + "')");
-        js(std::string("window.__bar = ") + kToolbarReport);
+    void setLanguage(const char* lang) { js(std::string("__setLang('") + lang + "')"); }
+
+    // GTK's dark preference, which the page follows; GtkSettings outlive the test.
+    bool preferDark(bool dark) {
+        g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", dark, nullptr);
+        return shell.waitFor(std::string(dark ? "" : "!") + "matchMedia('(prefers-color-scheme: dark)').matches");
     }
 
     testsupport::Shell shell{""};
@@ -68,27 +73,39 @@ protected:
 
 TEST_F(ToolbarTest, OneRowInEveryLanguageFromTheDefaultWidthToTheMinimum) {
     ASSERT_EQ(js("String(innerWidth)"), std::to_string(kDefaultWidth)) << "the window opens at its default size";
-    // The languages whose texts are longest, and the others.
+    auto expectOneRow = [&](const std::string& where) {
+        js(std::string("window.__bar = ") + kToolbarReport);
+        SCOPED_TRACE(where + ": " + js("window.__bar"));
+        auto field = [&](const char* name) { return js(std::string("String(JSON.parse(window.__bar).") + name + ")"); };
+        EXPECT_EQ(field("rows"), "1");
+        EXPECT_EQ(field("height"), "0") << "the toolbar is one row high";
+        EXPECT_EQ(field("outside"), "") << "no control sticks out of the toolbar";
+        EXPECT_EQ(field("lost"), "") << "every control is in the row or in the menu";
+        EXPECT_EQ(field("moreShown"), field("menu").empty() ? "false" : "true");
+        EXPECT_EQ(js(std::string("toolbar.layout(), JSON.parse(") + kToolbarReport + ").menu"), field("menu"))
+            << "only what does not fit is in the menu, as a fresh layout has it";
+    };
+    // The languages whose texts are longest first.
     const char* languages[] = {"de", "fr", "es", "pt", "it", "ja", "ko", "en", "zh-Hans", "zh-Hant"};
     for (int width : {kDefaultWidth, 1100, kMinWidth}) {
         ASSERT_TRUE(resizePage(width)) << width;
         for (const char* lang : languages) {
             setLanguage(lang);
-            SCOPED_TRACE(std::string(lang) + " at " + std::to_string(width) + ": " + js("window.__bar"));
-            auto field = [&](const char* name) {
-                return js(std::string("String(JSON.parse(window.__bar).") + name + ")");
-            };
-            EXPECT_EQ(field("rows"), "1");
-            EXPECT_EQ(field("height"), "0") << "the toolbar is one row high";
-            EXPECT_EQ(field("outside"), "") << "no control sticks out of the toolbar";
-            EXPECT_EQ(field("lost"), "") << "every control is in the row or in the menu";
-            EXPECT_EQ(field("moreShown"), field("menu").empty() ? "false" : "true");
+            expectOneRow(std::string(lang) + " at " + std::to_string(width));
         }
     }
-    // English has room for everything at the default width; Chinese has too.
+    // The dark style draws the selects itself.
     ASSERT_TRUE(resizePage(kDefaultWidth));
+    ASSERT_TRUE(preferDark(true));
+    for (const char* lang : languages) {
+        setLanguage(lang);
+        expectOneRow(std::string(lang) + " dark");
+    }
+    ASSERT_TRUE(preferDark(false));
+    // English has room for everything at the default width; Chinese has too.
     for (const char* lang : {"en", "zh-Hans"}) {
         setLanguage(lang);
+        js(std::string("window.__bar = ") + kToolbarReport);
         EXPECT_EQ(js("String(JSON.parse(window.__bar).moreShown)"), "false") << lang;
     }
 }
@@ -100,6 +117,7 @@ TEST_F(ToolbarTest, ControlsInTheMenuWorkAndComeBackInOrder) {
     const std::string before = js(order);
     ASSERT_TRUE(resizePage(kMinWidth));
     setLanguage("de");
+    js(std::string("window.__bar = ") + kToolbarReport);
     const std::string menu = "document.getElementById('toolbar-more')";
     ASSERT_EQ(js("String(JSON.parse(window.__bar).menu.includes('lang-select'))"), "true") << js("window.__bar");
     EXPECT_EQ(js(menu + ".querySelector('label span').textContent"), "Zoom-Empfindlichkeit")
