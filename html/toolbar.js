@@ -7,6 +7,7 @@ const toolbar = (() => {
   const bar = document.querySelector('.toolbar');
   const more = document.getElementById('toolbar-more');
   const moreBody = more.querySelector('.menu-body');
+  const zoom = document.getElementById('zoom-level');
 
   // Least used first. The selects, the PDF import, Open and Save are in the menu bar too, and
   // Delete has its key; the brand, Add note, Export, the zoom level and Tools always stay.
@@ -19,7 +20,7 @@ const toolbar = (() => {
     el.before(home);
     // A select in the menu reads as a labelled row, with the text its tooltip gives it.
     const row = el.tagName === 'SELECT' ? document.createElement('label') : null;
-    if (row) row.append(Object.assign(document.createElement('span'), { className: 'more-label' }));
+    row?.append(document.createElement('span'));
     return { el, home, row };
   });
   // The menu lists what it holds in the toolbar's own order.
@@ -75,13 +76,12 @@ const toolbar = (() => {
     if (!count) more.open = false;
     if (focused && focused !== document.activeElement && focused.isConnected) focused.focus();
     laidOutWidth = bar.clientWidth;
-    zoomWidth = document.getElementById('zoom-level').offsetWidth;
+    zoomWidth = zoom.offsetWidth;
     watcher.takeRecords();  // our own moves are no reason to lay out again
   }
 
   // Texts change with the language (labels, options, tooltips); the zoom level changes often but
-  // only matters when it grows.
-  const zoom = document.getElementById('zoom-level');
+  // only matters when its width does.
   const watcher = new MutationObserver((records) => {
     const onlyZoom = records.every((r) => zoom.contains(r.target));
     if (!onlyZoom || zoom.offsetWidth !== zoomWidth) layout();
@@ -110,5 +110,5 @@ const toolbar = (() => {
   });
 
   layout();
-  return { layout, overflowed: () => [...moreBody.querySelectorAll('[id]')].map((el) => el.id) };
+  return { layout };
 })();
