@@ -36,9 +36,9 @@ public:
 class RenderCommands {
 public:
     virtual ~RenderCommands() = default;
-    virtual void renderPDF(std::string dataUrl, std::string reqId) = 0;
+    virtual void renderPDF(const std::string& dataUrl, std::string reqId) = 0;
     virtual void renderPDFBegin(std::string reqId) = 0;
-    virtual void renderPDFChunk(std::string reqId, std::string chunk) = 0;
+    virtual void renderPDFChunk(std::string reqId, const std::string& chunk) = 0;
     virtual void renderPDFEnd(std::string reqId) = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/base64.h"
 #include "gobj/handles.h"
 
 namespace bridge {
@@ -14,41 +15,78 @@ namespace {
 // rather than walked for seconds on the main thread.
 constexpr long kNodeBudget = 1'000'000;
 
-// A function of the message's context that returns its string argument with every lone surrogate
-// replaced by U+FFFD, so the UTF-8 read below holds the whole string: jsc_value_to_string stops at a
-// NUL and at a lone surrogate, jsc_value_to_string_as_bytes only at the latter. Made once per
-// message (a few microseconds); kept on the context, it would keep the context alive for good.
-gobj::GRef<JSCValue> wellFormedFunction(JSCValue* message) {
+// A function of the message's context that prepares a string argument for reading whole:
+// - jsc_value_to_string stops at a NUL and at a lone surrogate, jsc_value_to_string_as_bytes only at
+//   the latter: every lone surrogate becomes U+FFFD, and the result is read as UTF-8 bytes;
+// - a large string that is standard base64, bare or as a data URL (uploads, dropped files, exports),
+//   comes back as [its "data:…;base64," prefix, its bytes] decoded by the engine, and is encoded
+//   back here: that skips WebKit's export of the whole string to UTF-8, which costs about as much as
+//   the message's trip from the page. Only a canonical encoding (strict padding, no spaces) goes
+//   this way, so the text read is the text sent.
+// Made once per message (a few microseconds); kept on the context, it would keep the context alive.
+constexpr const char* kReader =
+    "(() => {"
+    " const whole = String.prototype.toWellFormed ? s => s.toWellFormed()"
+    "  : s => s.replace(/[\\uD800-\\uDBFF](?![\\uDC00-\\uDFFF])|(?<![\\uD800-\\uDBFF])[\\uDC00-\\uDFFF]/g, '\\uFFFD');"
+    " const decode = typeof Uint8Array.fromBase64 === 'function' && (s => {"
+    "  let start = 0;"
+    "  if (s.startsWith('data:')) {"
+    "   start = s.indexOf(',') + 1;"
+    "   if (start <= 0 || start > 512 || !s.slice(0, start).endsWith(';base64,')) return null;"
+    "  }"
+    "  const body = s.slice(start);"
+    "  if (body.length % 4) return null;"
+    "  let bytes;"
+    "  try { bytes = Uint8Array.fromBase64(body, { lastChunkHandling: 'strict' }); } catch { return null; }"
+    "  const pad = body.endsWith('==') ? 2 : body.endsWith('=') ? 1 : 0;"
+    "  return bytes.length === body.length / 4 * 3 - pad ? [whole(s.slice(0, start)), bytes] : null;"
+    " });"
+    " return s => (decode && s.length >= 262144 && decode(s)) || whole(s);"  // a PDF upload's chunk and up
+    "})()";
+
+gobj::GRef<JSCValue> readerFunction(JSCValue* message) {
     JSCContext* context = jsc_value_get_context(message);
     if (!context) return {};
-    auto fn = gobj::adopt(jsc_context_evaluate(
-        context,
-        "(String.prototype.toWellFormed ? s => s.toWellFormed()"
-        " : s => s.replace(/[\\uD800-\\uDBFF](?![\\uDC00-\\uDFFF])|(?<![\\uD800-\\uDBFF])[\\uDC00-\\uDFFF]/g,"
-        " '\\uFFFD'))",
-        -1));
-    if (!fn || !jsc_value_is_function(fn.get())) return {};
+    auto fn = gobj::adopt(jsc_context_evaluate(context, kReader, -1));
+    if (!fn || !jsc_value_is_function(fn.get())) {
+        jsc_context_clear_exception(context);
+        return {};
+    }
     return fn;
 }
 
-std::string readString(JSCValue* v, JSCValue* wellFormed) {
-    gobj::GRef<JSCValue> whole;
-    if (wellFormed) whole = gobj::adopt(jsc_value_function_call(wellFormed, JSC_TYPE_VALUE, v, G_TYPE_NONE));
-    if (wellFormed && (!whole || !jsc_value_is_string(whole.get()))) {
-        // Out of memory for the copy, say: read the string as it is rather than leave a pending
-        // exception in the shared context.
-        jsc_context_clear_exception(jsc_value_get_context(v));
-        whole.reset();
-    }
-    g_autoptr(GBytes) bytes = jsc_value_to_string_as_bytes(whole ? whole.get() : v);
+std::string bytesOf(JSCValue* string) {
+    g_autoptr(GBytes) bytes = jsc_value_to_string_as_bytes(string);
     gsize size = 0;
     const char* data = bytes ? static_cast<const char*>(g_bytes_get_data(bytes, &size)) : nullptr;
     return data ? std::string(data, size) : std::string();
 }
 
-json::Value convert(JSCValue* v, JSCValue* wellFormed, int depthLeft, long& budget) {
+std::string readString(JSCValue* v, JSCValue* reader) {
+    gobj::GRef<JSCValue> prepared;
+    if (reader) prepared = gobj::adopt(jsc_value_function_call(reader, JSC_TYPE_VALUE, v, G_TYPE_NONE));
+    if (!prepared || !(jsc_value_is_string(prepared.get()) || jsc_value_is_array(prepared.get()))) {
+        // Out of memory for the copy, say: read the string as it is rather than leave a pending
+        // exception in the shared context.
+        if (reader) jsc_context_clear_exception(jsc_value_get_context(v));
+        return bytesOf(v);
+    }
+    if (jsc_value_is_string(prepared.get())) return bytesOf(prepared.get());
+    auto prefix = gobj::adopt(jsc_value_object_get_property_at_index(prepared.get(), 0));
+    auto decoded = gobj::adopt(jsc_value_object_get_property_at_index(prepared.get(), 1));
+    gsize size = 0;
+    auto* data = decoded && jsc_value_is_typed_array(decoded.get())
+                     ? static_cast<const std::uint8_t*>(jsc_value_typed_array_get_data(decoded.get(), &size))
+                     : nullptr;
+    if (!prefix || !data) return bytesOf(v);
+    std::string out = bytesOf(prefix.get());
+    common::base64::encodeAppend(data, size, out);
+    return out;
+}
+
+json::Value convert(JSCValue* v, JSCValue* reader, int depthLeft, long& budget) {
     if (--budget < 0) return json::Value();
-    if (jsc_value_is_string(v)) return json::Value(readString(v, wellFormed));
+    if (jsc_value_is_string(v)) return json::Value(readString(v, reader));
     if (jsc_value_is_number(v)) {
         double d = jsc_value_to_double(v);
         return std::isfinite(d) ? json::Value(d) : json::Value();
@@ -68,7 +106,7 @@ json::Value convert(JSCValue* v, JSCValue* wellFormed, int depthLeft, long& budg
         }
         for (unsigned i = 0; i < count && budget >= 0; ++i) {
             auto item = gobj::adopt(jsc_value_object_get_property_at_index(v, i));
-            out.push_back(item ? convert(item.get(), wellFormed, depthLeft - 1, budget) : json::Value());
+            out.push_back(item ? convert(item.get(), reader, depthLeft - 1, budget) : json::Value());
         }
         return json::Value(std::move(out));
     }
@@ -77,7 +115,7 @@ json::Value convert(JSCValue* v, JSCValue* wellFormed, int depthLeft, long& budg
         g_auto(GStrv) keys = jsc_value_object_enumerate_properties(v);
         for (char** k = keys; k && *k && budget >= 0; ++k) {
             auto item = gobj::adopt(jsc_value_object_get_property(v, *k));
-            out.emplace_back(*k, item ? convert(item.get(), wellFormed, depthLeft - 1, budget) : json::Value());
+            out.emplace_back(*k, item ? convert(item.get(), reader, depthLeft - 1, budget) : json::Value());
         }
         return json::Value(std::move(out));
     }
@@ -89,8 +127,8 @@ json::Value convert(JSCValue* v, JSCValue* wellFormed, int depthLeft, long& budg
 json::Value fromJsc(JSCValue* value, int maxDepth) {
     if (!value) return json::Value();
     long budget = kNodeBudget;
-    auto wellFormed = wellFormedFunction(value);
-    json::Value out = convert(value, wellFormed.get(), maxDepth, budget);
+    auto reader = readerFunction(value);
+    json::Value out = convert(value, reader.get(), maxDepth, budget);
     return budget < 0 ? json::Value() : out;
 }
 

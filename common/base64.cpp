@@ -85,6 +85,18 @@ char* encodeTo(const std::uint8_t* in, std::size_t size, char* o) {
 }
 
 void encodeAppend(const std::uint8_t* in, std::size_t size, std::string& out) {
+    // Big payloads (a page upload read back, a PDF of tens of megabytes) are encoded in two halves
+    // at once; zero-filling the room first costs far less than the second half.
+    constexpr std::size_t kSplitAbove = 4u << 20;
+    if (size > kSplitAbove) {
+        std::size_t start = out.size(), half = size / 6 * 3;  // whole groups: no padding inside
+        out.resize(start + encodedSize(size));
+        char* o = out.data() + start;
+        std::thread first([&] { encodeTo(in, half, o); });
+        encodeTo(in + half, size - half, o + encodedSize(half));
+        first.join();
+        return;
+    }
     // Encode through a cache-sized block and append it: resize() would first zero-fill tens of
     // megabytes that are overwritten at once.
     out.reserve(out.size() + encodedSize(size));

@@ -10,7 +10,7 @@ PdfRenderer::PdfRenderer(std::weak_ptr<bridge::PageSink> sink, common::Workers& 
 
 PdfRenderer::~PdfRenderer() { *limits_->abandon = true; }
 
-void PdfRenderer::renderPDF(std::string dataUrl, std::string reqId) {
+void PdfRenderer::renderPDF(const std::string& dataUrl, std::string reqId) {
     std::optional<common::Bytes> bytes = common::dataurl::decode(dataUrl);
     if (!bytes) {
         notifyPDFRendered(sink_, reqId);
@@ -21,7 +21,7 @@ void PdfRenderer::renderPDF(std::string dataUrl, std::string reqId) {
 
 void PdfRenderer::renderPDFBegin(std::string reqId) { pdfJobs[std::move(reqId)] = common::Bytes{}; }
 
-void PdfRenderer::renderPDFChunk(std::string reqId, std::string chunk) {
+void PdfRenderer::renderPDFChunk(std::string reqId, const std::string& chunk) {
     auto job = pdfJobs.find(reqId);
     if (job == pdfJobs.end()) return;
     // Each chunk is base64 by itself; one that is not is dropped (decodeAppend leaves the job's

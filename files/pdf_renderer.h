@@ -21,9 +21,9 @@ public:
     // The shell is going away: requests still rendering end their helpers now.
     ~PdfRenderer() override;
 
-    void renderPDF(std::string dataUrl, std::string reqId) override;
+    void renderPDF(const std::string& dataUrl, std::string reqId) override;
     void renderPDFBegin(std::string reqId) override;
-    void renderPDFChunk(std::string reqId, std::string chunk) override;
+    void renderPDFChunk(std::string reqId, const std::string& chunk) override;
     void renderPDFEnd(std::string reqId) override;
 
     // Starts rendering the bytes on a worker thread; the name is not used.

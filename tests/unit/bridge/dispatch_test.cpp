@@ -32,9 +32,9 @@ struct Recorder : bridge::ParentWindow,
     void openFile(std::string n, std::string d) override { add("openFile|" + n + "|" + d); }
     void openJSONFile() override { add("openJSONFile"); }
     void openPaperPDF() override { add("openPaperPDF"); }
-    void renderPDF(std::string d, std::string r) override { add("renderPDF|" + d + "|" + r); }
+    void renderPDF(const std::string& d, std::string r) override { add("renderPDF|" + d + "|" + r); }
     void renderPDFBegin(std::string r) override { add("renderPDFBegin|" + r); }
-    void renderPDFChunk(std::string r, std::string c) override { add("renderPDFChunk|" + r + "|" + c); }
+    void renderPDFChunk(std::string r, const std::string& c) override { add("renderPDFChunk|" + r + "|" + c); }
     void renderPDFEnd(std::string r) override { add("renderPDFEnd|" + r); }
     void fetchImage(std::string u, std::string r) override { add("fetchImage|" + u + "|" + r); }
     void netRequest(std::string r, std::string u, const json::Value& spec) override {

@@ -101,6 +101,20 @@ TEST(Base64, LargePayloadsDecodeInHalvesAndStillRefuseABadLetterAnywhere) {
     }
 }
 
+TEST(Base64, LargePayloadsEncodeInHalvesToTheSameText) {
+    for (std::size_t extra : {0, 1, 2}) {
+        Bytes big((5u << 20) + extra);
+        for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 7919 >> 5);
+        // The same bytes in two pieces small enough to be encoded in one go each.
+        const std::size_t cut = 3u << 20;
+        std::string expected =
+            "data:x;base64," + base64::encode(big.data(), cut) + base64::encode(big.data() + cut, big.size() - cut);
+        std::string text = "data:x;base64,";
+        base64::encodeAppend(big.data(), big.size(), text);
+        EXPECT_TRUE(text == expected) << extra;
+    }
+}
+
 TEST(QuitHolds, QuitWaitsForTheLastHold) {
     int quits = 0;
     auto holds = std::make_shared<common::QuitHolds>([&] { ++quits; });
