@@ -46,6 +46,7 @@ const TEXTS = {
     aiHeaderName: "请求头名称", aiStop: "停止", aiStopped: "已停止", aiNeedHeader: "请先填写请求头名称，密钥将放在该请求头中发送",
     badEndpoint: "接口地址无法使用：请输入完整的 http 或 https 网址",
     replaceUnsaved: "画板有未保存的更改。要打开另一个画板并放弃这些更改吗？",
+    more: "更多",
   },
   'zh-Hant': {
     appTitle: 'TAVRIK 畫板',
@@ -90,6 +91,7 @@ const TEXTS = {
     aiHeaderName: "標頭名稱", aiStop: "停止", aiStopped: "已停止", aiNeedHeader: "請先填寫標頭名稱，金鑰會放在該標頭中傳送",
     badEndpoint: "無法使用此 API 端點：請輸入完整的 http 或 https 網址",
     replaceUnsaved: "畫板有未儲存的變更。要開啟另一個畫板並捨棄這些變更嗎？",
+    more: "更多",
   },
   en: {
     appTitle: 'TAVRIK board',
@@ -136,6 +138,7 @@ const TEXTS = {
     aiHeaderName: "Header name", aiStop: "Stop", aiStopped: "Stopped", aiNeedHeader: "Enter the header name that should carry the key",
     badEndpoint: "This endpoint address cannot be used: enter a full http or https URL",
     replaceUnsaved: "The board has unsaved changes. Open another board and discard them?",
+    more: "More",
   },
   ja: {
     appTitle: 'TAVRIK ボード',
@@ -182,6 +185,7 @@ const TEXTS = {
     aiHeaderName: "ヘッダー名", aiStop: "停止", aiStopped: "停止しました", aiNeedHeader: "キーを送るヘッダー名を入力してください",
     badEndpoint: "このエンドポイント URL は使用できません。http または https の完全な URL を入力してください",
     replaceUnsaved: "ボードに未保存の変更があります。変更を破棄して別のボードを開きますか？",
+    more: "その他",
   },
   es: {
     appTitle: 'Tablero de TAVRIK',
@@ -228,6 +232,7 @@ const TEXTS = {
     aiHeaderName: "Nombre del encabezado", aiStop: "Detener", aiStopped: "Detenido", aiNeedHeader: "Introduce el nombre del encabezado que llevará la clave",
     badEndpoint: "No se puede usar esta URL del servicio: introduce una URL http o https completa",
     replaceUnsaved: "El tablero tiene cambios sin guardar. ¿Abrir otro tablero y descartarlos?",
+    more: "Más",
   },
   fr: {
     appTitle: 'Tableau TAVRIK',
@@ -274,6 +279,7 @@ const TEXTS = {
     aiHeaderName: "Nom de l'en-tête", aiStop: "Arrêter", aiStopped: "Arrêté", aiNeedHeader: "Saisissez le nom de l'en-tête qui transmettra la clé",
     badEndpoint: "Impossible d'utiliser cette URL du service : saisissez une URL http ou https complète",
     replaceUnsaved: "Le tableau contient des modifications non enregistrées. Ouvrir un autre tableau et les abandonner ?",
+    more: "Plus",
   },
   de: {
     appTitle: 'TAVRIK-Board',
@@ -320,6 +326,7 @@ const TEXTS = {
     aiHeaderName: "Header-Name", aiStop: "Stopp", aiStopped: "Gestoppt", aiNeedHeader: "Geben Sie den Namen des Headers ein, der den Schlüssel übermittelt",
     badEndpoint: "Diese Endpunkt-URL ist nicht verwendbar: Geben Sie eine vollständige http- oder https-URL ein",
     replaceUnsaved: "Das Board enthält ungesicherte Änderungen. Ein anderes Board öffnen und die Änderungen verwerfen?",
+    more: "Mehr",
   },
   it: {
     appTitle: 'Lavagna di TAVRIK',
@@ -366,6 +373,7 @@ const TEXTS = {
     aiHeaderName: "Nome intestazione", aiStop: "Interrompi", aiStopped: "Interrotto", aiNeedHeader: "Inserisci il nome dell'intestazione che trasmetterà la chiave",
     badEndpoint: "Impossibile usare questo URL del servizio: inserisci un URL http o https completo",
     replaceUnsaved: "La lavagna contiene modifiche non salvate. Aprire un'altra lavagna e scartarle?",
+    more: "Altro",
   },
   pt: {
     appTitle: 'Quadro do TAVRIK',
@@ -412,6 +420,7 @@ const TEXTS = {
     aiHeaderName: "Nome do cabeçalho", aiStop: "Parar", aiStopped: "Parado", aiNeedHeader: "Informe o nome do cabeçalho que levará a chave",
     badEndpoint: "Não é possível usar esta URL do serviço: digite uma URL http ou https completa",
     replaceUnsaved: "O quadro tem alterações não salvas. Abrir outro quadro e descartá-las?",
+    more: "Mais",
   },
   ko: {
     appTitle: 'TAVRIK 보드',
@@ -458,6 +467,7 @@ const TEXTS = {
     aiHeaderName: "헤더 이름", aiStop: "중지", aiStopped: "중지됨", aiNeedHeader: "키를 전달할 헤더 이름을 입력하세요",
     badEndpoint: "이 엔드포인트 URL은 사용할 수 없습니다. http 또는 https 전체 URL을 입력하세요",
     replaceUnsaved: "보드에 저장하지 않은 변경 사항이 있습니다. 변경 사항을 버리고 다른 보드를 열까요?",
+    more: "더 보기",
   },
 };
 
