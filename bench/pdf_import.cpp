@@ -239,10 +239,11 @@ struct Import {
     double lastChunkAt = 0;    // native: when the shell had the upload's last byte
     double uploadMainCpu = 0;  // main-thread CPU milliseconds until then
     double uiPeakMiB = 0, uiAfterMiB = 0;
-    int frames = 0;              // window frames drawn from the importPdf call to the last page shown
-    double recoveryMs = 0;       // writing the recovery copy of the imported board, afterwards
-    double recoveryStallMs = 0;  // the longest the page's main loop was held up by it
-    double smallChangeMs = 0;     // then the copy after a note is added to the imported board
+    int frames = 0;                         // window frames drawn from the importPdf call to the last page shown
+    double pageStallMs = 0, uiStallMs = 0;  // the longest the page's and the shell's main loops were held up
+    double recoveryMs = 0;                  // writing the recovery copy of the imported board, afterwards
+    double recoveryStallMs = 0;             // the longest the page's main loop was held up by it
+    double smallChangeMs = 0;               // then the copy after a note is added to the imported board
     double smallChangeStallMs = 0;
     Cpu cpu;
 };
@@ -331,17 +332,31 @@ constexpr const char* kRecorder = R"JS(
     const t = now();
     rendered(reqId, list);
     const r = of(reqId), job = pdfJobs.get(reqId);
-    (job ? job.chain : Promise.resolve()).then(() => report({ kind: reqId, start: r.start, posted: r.posted,
-      first: r.first, last: r.last, rendered: t, shown: now(), pages: r.pages, bad: r.bad }));
+    (job ? job.chain : Promise.resolve()).then(() => {
+      r.ticking = false;
+      report({ kind: reqId, start: r.start, posted: r.posted, first: r.first, last: r.last, rendered: t,
+        shown: now(), pages: r.pages, bad: r.bad, stall: r.stall });
+    });
+  };
+  // How long the page's main loop is held up at most, seen by a timer every 16 ms.
+  const watch = (r) => {
+    let last = now();
+    r.stall = 0;
+    r.ticking = true;
+    const tick = () => {
+      const n = now();
+      r.stall = Math.max(r.stall, n - last - 16);
+      last = n;
+      if (r.ticking) setTimeout(tick, 16);
+    };
+    setTimeout(tick, 16);
   };
   window.__benchImport = () => {
     boardView.clear();
-    // Each round's copy is written from scratch: the rounds import the same pages, which the copy
-    // would otherwise find already stored.
-    recovery.settled(Date.now(), true);
     const t = now(), id = importPdf('bench.pdf', window.__benchPdf), r = of(id);
     r.start = t;
     r.posted = now();
+    watch(r);
     report({ kind: 'importing', id });
   };
   // The copy of the unsaved board for crash recovery, written now rather than a moment later.
@@ -363,7 +378,13 @@ constexpr const char* kRecorder = R"JS(
     let gap = 0, last = now(), done = false;
     const tick = () => { const n = now(); gap = Math.max(gap, n - last); last = n; if (!done) setTimeout(tick, 0); };
     setTimeout(tick, 0);
-    recovery.flush().then(() => { done = true; report({ kind: 'flushedSmall', ms: now() - t, gap }); });
+    recovery.flush().then(() => {
+      done = true;
+      const ms = now() - t;
+      // Each round's copy is written from scratch: the rounds import the same pages, which the copy
+      // would otherwise find already stored. Cleared here, so that the next import does not wait for it.
+      recovery.settled(Date.now(), true).then(() => report({ kind: 'flushedSmall', ms, gap }));
+    });
   };
   window.__benchPost = (handler, reqId) => {
     const m = { action: 'renderPDF', name: 'big.bin', reqId, dataUrl: window.__benchBig };
@@ -403,6 +424,21 @@ Import importOnce() {
     Cpu before = Cpu::now();
     bench.endReceived = 0;
     int framesBefore = bench.frames;
+    // How long the shell's main loop is held up at most, seen by a timer every 16 ms.
+    struct Watch {
+        gint64 last = g_get_monotonic_time();
+        double stallMs = 0;
+    } watch;
+    guint watchSource = g_timeout_add(
+        16,
+        +[](gpointer p) noexcept -> gboolean {
+            auto* w = static_cast<Watch*>(p);
+            gint64 now = g_get_monotonic_time();
+            w->stallMs = std::max(w->stallMs, (now - w->last) / 1000.0 - 16);
+            w->last = now;
+            return G_SOURCE_CONTINUE;
+        },
+        &watch);
     evaluate("window.__benchImport(); 1");
     json::Value started = awaitReport("importing", 60);
     const std::string* id = started.stringAt("id");
@@ -415,6 +451,9 @@ Import importOnce() {
     r.lastPage = num(done, "last");
     r.rendered = num(done, "rendered");
     r.shown = num(done, "shown");
+    r.pageStallMs = num(done, "stall");
+    g_source_remove(watchSource);
+    r.uiStallMs = watch.stallMs;
     r.pages = static_cast<int>(num(done, "pages")) - static_cast<int>(num(done, "bad"));
     r.frames = bench.frames - framesBefore;
     r.lastChunkAt = bench.endReceived;
@@ -581,7 +620,8 @@ void runBench(int imports) {
 
     // ---- the table ----
     std::vector<double> alonePps, aloneFirst, e2ePps, e2eWholePps, ratio, firstAfterEnd, firstAfterStart, firstExtra,
-        uploadMs, shownPps, peakRatio, after, frames, recoveryMs, recoveryStall, smallMs, smallStall;
+        uploadMs, shownPps, peakRatio, after, frames, recoveryMs, recoveryStall, pageStall, uiStall, smallMs,
+        smallStall;
     int pagesOk = 0;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const Import& r = runs[i];
@@ -603,6 +643,8 @@ void runBench(int imports) {
         after.push_back(r.uiAfterMiB);
         frames.push_back(r.frames);
         recoveryMs.push_back(r.recoveryMs);
+        pageStall.push_back(r.pageStallMs);
+        uiStall.push_back(r.uiStallMs);
         recoveryStall.push_back(r.recoveryStallMs);
         smallMs.push_back(r.smallChangeMs);
         smallStall.push_back(r.smallChangeStallMs);
@@ -629,6 +671,10 @@ void runBench(int imports) {
     row("  beyond the renderer alone's first page (same round)", median(firstExtra), "ms",
         spread(firstExtra, "%.0f-%.0f"), "");
     row("window frames drawn during an import", median(frames), "", spread(frames, "%.0f-%.0f"), "");
+    row("longest hold-up of the page's main loop in an import", median(pageStall), "ms", spread(pageStall, "%.0f-%.0f"),
+        "");
+    row("longest hold-up of the shell's main loop in an import", median(uiStall), "ms", spread(uiStall, "%.0f-%.0f"),
+        "");
     row("then the recovery copy of the board (IndexedDB write)", median(recoveryMs), "ms",
         spread(recoveryMs, "%.0f-%.0f"), "");
     row("  the page's longest stall during that write", median(recoveryStall), "ms", spread(recoveryStall, "%.0f-%.0f"),

@@ -147,10 +147,22 @@ async function exportPDF() {
 }
 
 async function exportPDFPages() {
-  await boardView.readyPictures();
   const rects = boardView.pageRects();
   if (!rects.length) return toast(i18n.t('emptyBoard'));
-  const pages = rects.map((r) => boardView.drawRegion(r, 1800).toDataURL('image/jpeg', 0.92));
+  if (rects.length > 1) toast(i18n.t('exportingPages', { i: 1, n: rects.length }));
+  await boardView.readyPictures();
+  // Drawing and compressing a long template's pages takes seconds: the user sees how far it has
+  // got, and the window answers between pages.
+  const pages = [];
+  let shown = 0;
+  for (const [i, r] of rects.entries()) {
+    if (rects.length > 1 && performance.now() - shown > 150) {
+      toast(i18n.t('exportingPages', { i: i + 1, n: rects.length }));
+      await new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
+      shown = performance.now();
+    }
+    pages.push(boardView.drawRegion(r, 1800).toDataURL('image/jpeg', 0.92));
+  }
   post({ action: 'savePDFPages', pages });
   return pages.length;
 }
