@@ -115,6 +115,26 @@ TEST(Base64, LargePayloadsEncodeInHalvesToTheSameText) {
     }
 }
 
+TEST(Utf8, AFaultIsFoundAnywhereInALongRunOfAscii) {
+    const std::string ascii(37, 'a');
+    struct Case {
+        std::string bad;
+        bool ok;
+    } cases[] = {
+        {"\xC3\xA9", true},      {"\xE2\x80\xA8", true}, {"\xF0\x9F\x98\x80", true},
+        {"\xFF", false},         {"\xC0\xAF", false},  // overlong
+        {"\xED\xA0\x80", false},                       // a surrogate
+        {"\xE2\x80", false},                           // cut short
+        {"\x80", false},                               // a lone continuation byte
+    };
+    for (const auto& c : cases)
+        for (std::size_t at = 0; at <= ascii.size(); ++at) {
+            std::string text = ascii.substr(0, at) + c.bad + ascii.substr(at);
+            EXPECT_EQ(json::validUtf8(text), c.ok) << at;
+            if (c.bad.size() > 1) EXPECT_FALSE(json::validUtf8(ascii.substr(0, at) + c.bad.substr(0, 1))) << at;
+        }
+}
+
 TEST(QuitHolds, QuitWaitsForTheLastHold) {
     int quits = 0;
     auto holds = std::make_shared<common::QuitHolds>([&] { ++quits; });
