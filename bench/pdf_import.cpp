@@ -359,32 +359,24 @@ constexpr const char* kRecorder = R"JS(
     watch(r);
     report({ kind: 'importing', id });
   };
-  // The copy of the unsaved board for crash recovery, written now rather than a moment later.
-  window.__benchFlush = () => {
+  // Writes the pending recovery copy of the board now rather than a moment later; resolves with how long it took and the longest the
+  // page's main loop was held up meanwhile.
+  const timedFlush = () => {
     const t = now();
     let gap = 0, last = now(), done = false;
     const tick = () => { const n = now(); gap = Math.max(gap, n - last); last = n; if (!done) setTimeout(tick, 0); };
     setTimeout(tick, 0);
-    recovery.flush().then(() => { done = true; report({ kind: 'flushed', ms: now() - t, gap }); });
+    return recovery.flush().then(() => { done = true; return { ms: now() - t, gap }; });
   };
+  window.__benchFlush = () => timedFlush().then((r) => report({ kind: 'flushed', ...r }));
   // Then a small change on that board, and its copy.
   window.__benchSmallChange = () => {
     addNote('a small change');
     // The note is laid out and painted first: that stall is not the copy's.
-    setTimeout(window.__benchSmallFlush, 250);
-  };
-  window.__benchSmallFlush = () => {
-    const t = now();
-    let gap = 0, last = now(), done = false;
-    const tick = () => { const n = now(); gap = Math.max(gap, n - last); last = n; if (!done) setTimeout(tick, 0); };
-    setTimeout(tick, 0);
-    recovery.flush().then(() => {
-      done = true;
-      const ms = now() - t;
+    setTimeout(() => timedFlush().then((r) =>
       // Each round's copy is written from scratch: the rounds import the same pages, which the copy
       // would otherwise find already stored. Cleared here, so that the next import does not wait for it.
-      recovery.settled(Date.now(), true).then(() => report({ kind: 'flushedSmall', ms, gap }));
-    });
+      recovery.settled(Date.now(), true).then(() => report({ kind: 'flushedSmall', ...r }))), 250);
   };
   window.__benchPost = (handler, reqId) => {
     const m = { action: 'renderPDF', name: 'big.bin', reqId, dataUrl: window.__benchBig };
