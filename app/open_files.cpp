@@ -6,6 +6,7 @@
 #include "common/bytes.h"
 #include "common/data_url.h"
 #include "common/json.h"
+#include "files/file_exchange.h"
 
 namespace app {
 namespace fs = std::filesystem;
@@ -166,6 +167,7 @@ void OpenFiles::deliver(const std::vector<std::string>& paths) {
             json::Array args;
             args.emplace_back(std::move(file.content));
             page->pushPositional("__restoreNative", std::move(args));
+            page->pushScript(files::boardOpenedCall(file.name));
         } else if (file.kind == OpenedFile::Kind::Pdf) {
             json::Object paper;
             paper.emplace_back("name", file.name);

@@ -60,6 +60,11 @@ std::string saveResultCall(const SaveOutcome& outcome) {
            ")";
 }
 
+std::string boardOpenedCall(const std::string& fileName) {
+    return "window.__boardOpened && window.__boardOpened(" +
+           json::write(json::Value(displayName(fileName))).value_or("\"\"") + ")";
+}
+
 std::string pathExtension(const std::string& name) {
     std::string last = common::paths::lastComponent(name);
     auto dot = last.rfind('.');
@@ -211,6 +216,7 @@ void FileExchange::readDocument(const std::string& path) {
     json::Array args;
     args.emplace_back(std::string(common::asText(*bytes)));
     page->pushPositional("__restoreNative", std::move(args));
+    page->pushScript(boardOpenedCall(common::paths::lastComponent(path)));
 }
 
 void FileExchange::openPaperPDF() {

@@ -34,6 +34,9 @@ struct SaveOutcome {
 // The guarded page call that reports `outcome`: {"action", "ok", "name", "reason"}.
 std::string saveResultCall(const SaveOutcome& outcome);
 
+// The guarded page call that names the board file just opened: the page shows it in the title.
+std::string boardOpenedCall(const std::string& fileName);
+
 // The extension of a file name as a path's last component has it: "csv" for report.final.csv,
 // nothing for README or .bashrc.
 std::string pathExtension(const std::string& name);

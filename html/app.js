@@ -42,6 +42,8 @@ function toast(text, kind = 'info') {
 let dirty = false;
 let revision = 0;  // bumped by every change of the document
 let lastTitle = '';
+let boardName = null;  // the file the board was last opened from or saved to, for the title
+let nameNext = false;  // a board was just opened: the shell names its file next
 
 const boardView = new Board($('viewport'), $('world'), (reason) => {
   if (!['select', 'zoom'].includes(reason)) {
@@ -64,7 +66,7 @@ function refreshChrome() {
   const sel = boardView.selected();
   for (const id of ['btn-openfile', 'btn-savefile', 'btn-delete']) $(id).disabled = !sel;
   $('zoom-level').value = i18n.percent(boardView.zoom);
-  const title = `TAVRIK — ${i18n.t('untitled')}${dirty ? ' •' : ''}`;
+  const title = `TAVRIK — ${boardName ?? i18n.t('untitled')}${dirty ? ' •' : ''}`;
   if (title !== lastTitle) {
     lastTitle = title;
     post({ action: 'setTitle', title });
@@ -439,8 +441,10 @@ window.__saveResult = (result) => {
   if (result.action === 'saveJSON') {
     const sent = jsonSaves.shift();
     if (sent && result.ok === true) {
+      if (typeof result.name === 'string' && result.name) boardName = result.name;
       if (sent.revision === revision) markClean(sent.at);
       else recovery.settled(sent.at, false);
+      refreshChrome();
       toast(i18n.t('savedAs', { name: String(result.name ?? '') }));
     }
   }
@@ -481,6 +485,7 @@ window.__floatDrop = (items) => {
 };
 
 window.__restoreNative = (text) => {
+  nameNext = false;
   let doc;
   try {
     doc = JSON.parse(text);
@@ -489,11 +494,23 @@ window.__restoreNative = (text) => {
   }
   try {
     boardView.load(doc);
+    boardName = null;
+    nameNext = true;
     markClean();
     toast(i18n.t('opened'));
   } catch {
     toast(i18n.t('badDocument'), 'error');
   }
+};
+
+// The name of the file a board was just opened from; a name after a document that could not be
+// opened names nothing.
+window.__boardOpened = (name) => {
+  if (!nameNext) return;
+  nameNext = false;
+  if (typeof name !== 'string' || !name) return;
+  boardName = name;
+  refreshChrome();
 };
 
 // A file given from outside that could not be opened: why, in the page's language.
@@ -663,6 +680,7 @@ async function restoreRecovery() {
   if (!copy || !boardView.isEmpty() || dirty) return;
   try {
     boardView.load(copy.doc);
+    boardName = null;
     if (!boardView.isEmpty()) {
       dirty = true;
       revision++;

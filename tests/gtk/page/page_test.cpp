@@ -411,6 +411,24 @@ TEST_F(PageTest, LanguageAndZoomSensitivity) {
     EXPECT_EQ(js("String(board.sens())"), "0.4");
 }
 
+// The window title names the board's file once it is known: opened from it or confirmed saved to it.
+TEST_F(PageTest, TitleNamesTheBoardsFile) {
+    js("__setLang('en')");
+    const std::string title = lastSent("setTitle") + ".title";
+    const std::string doc = "JSON.stringify({items: [{type: 'note', x: 0, y: 0, w: 10, h: 10, text: 'a'}]})";
+    js("board.addNote('x')");
+    EXPECT_EQ(js(title), "TAVRIK — Untitled board •");
+    js("__restoreNative(" + doc + "); window.__boardOpened && window.__boardOpened('trip \"1\".json')");
+    EXPECT_EQ(js(title), "TAVRIK — trip \"1\".json");
+    js("board.addNote('y')");
+    EXPECT_EQ(js(title), "TAVRIK — trip \"1\".json •");
+    js("saveJSON(); __saveResult({action: 'saveJSON', ok: true, name: 'other.json', reason: 'written'})");
+    EXPECT_EQ(js(title), "TAVRIK — other.json");
+    // A name that follows a document that could not be opened names nothing.
+    js("__restoreNative('not a board'); __boardOpened('broken.json')");
+    EXPECT_EQ(js(title), "TAVRIK — other.json");
+}
+
 TEST_F(PageTest, ShowsWhatTheShellReports) {
     // Image fetch: a scheme the shell would ignore is refused here, an error reply is shown.
     EXPECT_EQ(js("String(board.fetchImage('file:///etc/hosts'))"), "null");

@@ -38,7 +38,9 @@ TEST(Imports, DocumentReachesThePageAsOneStringByteForByte) {
     f.exchange->openJSONFile();
     f.panels->answerNext(dir.file("doc.json"));
     f.flush();
-    ASSERT_EQ(f.page->scripts.size(), 1u);
+    ASSERT_EQ(f.page->scripts.size(), 2u);
+    EXPECT_EQ(f.page->scripts[1], "window.__boardOpened && window.__boardOpened(\"doc.json\")")
+        << "the page learns the file's name after its text";
     const std::string& call = f.page->scripts[0];
     const std::string head = "window.__restoreNative((", tail = ")[0])";
     ASSERT_EQ(call.substr(0, head.size()), head);
