@@ -119,14 +119,25 @@ const jsonSaves = [];
 // The board is saved only when the shell confirms the file was written (window.__saveResult),
 // and clean only if it has not changed since.
 function saveJSON() {
-  jsonSaves.push({ revision, at: Date.now() });
+  const sent = { revision, at: Date.now() };
+  jsonSaves.push(sent);
   post({ action: 'saveJSON', json: JSON.stringify(boardView.toJSON()) });
+  return sent;
 }
 
-function openJSON() {
-  // The opened board takes the place of this one: unsaved changes are not dropped without a word.
-  // (A board handed over from outside is asked about by the shell itself.)
-  if (dirty && !boardView.isEmpty() && !confirm(i18n.t('replaceUnsaved'))) return;
+// The opened board takes the place of this one: unsaved changes are offered a save first (Save,
+// Don't Save, Cancel), as the shell asks when a board is handed over from outside. After Save, the
+// Open chooser comes once the save is confirmed; a cancelled or failed save opens nothing.
+async function openJSON() {
+  if (dirty && !boardView.isEmpty()) {
+    const answer = await askChoice(i18n.t('saveBeforeOpen'),
+      [['save', 'save'], ['dontSave', 'discard'], ['cancel', null]], innerWidth / 2 - 160, innerHeight / 3);
+    if (!answer) return;
+    if (answer === 'save') {
+      saveJSON().thenOpen = true;
+      return;
+    }
+  }
   post({ action: 'openJSON' });
 }
 
@@ -446,6 +457,7 @@ window.__saveResult = (result) => {
       else recovery.settled(sent.at, false);
       refreshChrome();
       toast(i18n.t('savedAs', { name: String(result.name ?? '') }));
+      if (sent.thenOpen) post({ action: 'openJSON' });
     }
   }
   if (result.reason === 'failed') toast(i18n.t('writeFailed'), 'error');

@@ -53,13 +53,20 @@ function dropFileItem(file, dataUrl, cursor) {
 // Asks whether dropped PDFs become template pages or file items; resolves to 'template', 'file'
 // or null when the question is dismissed.
 function askPdfUse(count, clientX, clientY) {
+  return askChoice(i18n.t('dropPdfQuestion', { n: count }),
+    [['dropPdfTemplate', 'template'], ['dropPdfFile', 'file'], ['cancel', null]], clientX, clientY);
+}
+
+// A question with a button per choice ([text key, answer]) near a window point; resolves to the
+// chosen answer, or null when it is dismissed (Escape). The first button has the focus.
+function askChoice(question, choices, clientX, clientY) {
   document.getElementById('drop-choice')?.remove();
   return new Promise((resolve) => {
     const box = document.createElement('div');
     box.id = 'drop-choice';
     box.setAttribute('role', 'dialog');
     const text = document.createElement('p');
-    text.textContent = i18n.t('dropPdfQuestion', { n: count });
+    text.textContent = question;
     const row = document.createElement('div');
     row.className = 'row';
     const done = (answer) => {
@@ -70,7 +77,7 @@ function askPdfUse(count, clientX, clientY) {
     const onKey = (e) => {
       if (e.key === 'Escape') { e.preventDefault(); done(null); }
     };
-    for (const [key, answer] of [['dropPdfTemplate', 'template'], ['dropPdfFile', 'file'], ['cancel', null]]) {
+    for (const [key, answer] of choices) {
       const b = document.createElement('button');
       b.textContent = i18n.t(key);
       b.dataset.answer = answer ?? '';

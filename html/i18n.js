@@ -45,7 +45,8 @@ const TEXTS = {
     aiProvider: "服务类型", aiProviderOpenai: "OpenAI 兼容", aiProviderAnthropic: "Anthropic", aiProviderCustom: "自定义请求头",
     aiHeaderName: "请求头名称", aiStop: "停止", aiStopped: "已停止", aiNeedHeader: "请先填写请求头名称，密钥将放在该请求头中发送",
     badEndpoint: "接口地址无法使用：请输入完整的 http 或 https 网址",
-    replaceUnsaved: "画板有未保存的更改。要打开另一个画板并放弃这些更改吗？",
+    saveBeforeOpen: "画板有未保存的更改。打开另一个画板前要保存吗？",
+    dontSave: "不保存",
     more: "更多",
   },
   'zh-Hant': {
@@ -90,7 +91,8 @@ const TEXTS = {
     aiProvider: "服務類型", aiProviderOpenai: "OpenAI 相容", aiProviderAnthropic: "Anthropic", aiProviderCustom: "自訂標頭",
     aiHeaderName: "標頭名稱", aiStop: "停止", aiStopped: "已停止", aiNeedHeader: "請先填寫標頭名稱，金鑰會放在該標頭中傳送",
     badEndpoint: "無法使用此 API 端點：請輸入完整的 http 或 https 網址",
-    replaceUnsaved: "畫板有未儲存的變更。要開啟另一個畫板並捨棄這些變更嗎？",
+    saveBeforeOpen: "畫板有未儲存的變更。開啟另一個畫板前要儲存嗎？",
+    dontSave: "不儲存",
     more: "更多",
   },
   en: {
@@ -137,7 +139,8 @@ const TEXTS = {
     aiProvider: "Provider", aiProviderOpenai: "OpenAI-compatible", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Custom header",
     aiHeaderName: "Header name", aiStop: "Stop", aiStopped: "Stopped", aiNeedHeader: "Enter the header name that should carry the key",
     badEndpoint: "This endpoint address cannot be used: enter a full http or https URL",
-    replaceUnsaved: "The board has unsaved changes. Open another board and discard them?",
+    saveBeforeOpen: "The board has unsaved changes. Save them before opening another board?",
+    dontSave: "Don't Save",
     more: "More",
   },
   ja: {
@@ -184,7 +187,8 @@ const TEXTS = {
     aiProvider: "プロバイダー", aiProviderOpenai: "OpenAI 互換", aiProviderAnthropic: "Anthropic", aiProviderCustom: "カスタムヘッダー",
     aiHeaderName: "ヘッダー名", aiStop: "停止", aiStopped: "停止しました", aiNeedHeader: "キーを送るヘッダー名を入力してください",
     badEndpoint: "このエンドポイント URL は使用できません。http または https の完全な URL を入力してください",
-    replaceUnsaved: "ボードに未保存の変更があります。変更を破棄して別のボードを開きますか？",
+    saveBeforeOpen: "ボードに未保存の変更があります。別のボードを開く前に保存しますか？",
+    dontSave: "保存しない",
     more: "その他",
   },
   es: {
@@ -231,7 +235,8 @@ const TEXTS = {
     aiProvider: "Proveedor", aiProviderOpenai: "Compatible con OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Encabezado personalizado",
     aiHeaderName: "Nombre del encabezado", aiStop: "Detener", aiStopped: "Detenido", aiNeedHeader: "Introduce el nombre del encabezado que llevará la clave",
     badEndpoint: "No se puede usar esta URL del servicio: introduce una URL http o https completa",
-    replaceUnsaved: "El tablero tiene cambios sin guardar. ¿Abrir otro tablero y descartarlos?",
+    saveBeforeOpen: "El tablero tiene cambios sin guardar. ¿Guardarlos antes de abrir otro tablero?",
+    dontSave: "No guardar",
     more: "Más",
   },
   fr: {
@@ -278,7 +283,8 @@ const TEXTS = {
     aiProvider: "Fournisseur", aiProviderOpenai: "Compatible OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "En-tête personnalisé",
     aiHeaderName: "Nom de l'en-tête", aiStop: "Arrêter", aiStopped: "Arrêté", aiNeedHeader: "Saisissez le nom de l'en-tête qui transmettra la clé",
     badEndpoint: "Impossible d'utiliser cette URL du service : saisissez une URL http ou https complète",
-    replaceUnsaved: "Le tableau contient des modifications non enregistrées. Ouvrir un autre tableau et les abandonner ?",
+    saveBeforeOpen: "Le tableau contient des modifications non enregistrées. Les enregistrer avant d'ouvrir un autre tableau ?",
+    dontSave: "Ne pas enregistrer",
     more: "Plus",
   },
   de: {
@@ -325,7 +331,8 @@ const TEXTS = {
     aiProvider: "Anbieter", aiProviderOpenai: "OpenAI-kompatibel", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Eigener Header",
     aiHeaderName: "Header-Name", aiStop: "Stopp", aiStopped: "Gestoppt", aiNeedHeader: "Geben Sie den Namen des Headers ein, der den Schlüssel übermittelt",
     badEndpoint: "Diese Endpunkt-URL ist nicht verwendbar: Geben Sie eine vollständige http- oder https-URL ein",
-    replaceUnsaved: "Das Board enthält ungesicherte Änderungen. Ein anderes Board öffnen und die Änderungen verwerfen?",
+    saveBeforeOpen: "Das Board enthält ungesicherte Änderungen. Vor dem Öffnen eines anderen Boards sichern?",
+    dontSave: "Nicht sichern",
     more: "Mehr",
   },
   it: {
@@ -372,7 +379,8 @@ const TEXTS = {
     aiProvider: "Fornitore", aiProviderOpenai: "Compatibile con OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Intestazione personalizzata",
     aiHeaderName: "Nome intestazione", aiStop: "Interrompi", aiStopped: "Interrotto", aiNeedHeader: "Inserisci il nome dell'intestazione che trasmetterà la chiave",
     badEndpoint: "Impossibile usare questo URL del servizio: inserisci un URL http o https completo",
-    replaceUnsaved: "La lavagna contiene modifiche non salvate. Aprire un'altra lavagna e scartarle?",
+    saveBeforeOpen: "La lavagna contiene modifiche non salvate. Salvarle prima di aprire un'altra lavagna?",
+    dontSave: "Non salvare",
     more: "Altro",
   },
   pt: {
@@ -419,7 +427,8 @@ const TEXTS = {
     aiProvider: "Provedor", aiProviderOpenai: "Compatível com OpenAI", aiProviderAnthropic: "Anthropic", aiProviderCustom: "Cabeçalho personalizado",
     aiHeaderName: "Nome do cabeçalho", aiStop: "Parar", aiStopped: "Parado", aiNeedHeader: "Informe o nome do cabeçalho que levará a chave",
     badEndpoint: "Não é possível usar esta URL do serviço: digite uma URL http ou https completa",
-    replaceUnsaved: "O quadro tem alterações não salvas. Abrir outro quadro e descartá-las?",
+    saveBeforeOpen: "O quadro tem alterações não salvas. Salvá-las antes de abrir outro quadro?",
+    dontSave: "Não salvar",
     more: "Mais",
   },
   ko: {
@@ -466,7 +475,8 @@ const TEXTS = {
     aiProvider: "제공업체", aiProviderOpenai: "OpenAI 호환", aiProviderAnthropic: "Anthropic", aiProviderCustom: "사용자 지정 헤더",
     aiHeaderName: "헤더 이름", aiStop: "중지", aiStopped: "중지됨", aiNeedHeader: "키를 전달할 헤더 이름을 입력하세요",
     badEndpoint: "이 엔드포인트 URL은 사용할 수 없습니다. http 또는 https 전체 URL을 입력하세요",
-    replaceUnsaved: "보드에 저장하지 않은 변경 사항이 있습니다. 변경 사항을 버리고 다른 보드를 열까요?",
+    saveBeforeOpen: "보드에 저장하지 않은 변경 사항이 있습니다. 다른 보드를 열기 전에 저장할까요?",
+    dontSave: "저장 안 함",
     more: "더 보기",
   },
 };
