@@ -332,41 +332,35 @@ constexpr const char* kRecorder = R"JS(
     const t = now();
     rendered(reqId, list);
     const r = of(reqId), job = pdfJobs.get(reqId);
-    (job ? job.chain : Promise.resolve()).then(() => {
-      r.ticking = false;
-      report({ kind: reqId, start: r.start, posted: r.posted, first: r.first, last: r.last, rendered: t,
-        shown: now(), pages: r.pages, bad: r.bad, stall: r.stall });
-    });
+    (job ? job.chain : Promise.resolve()).then(() => report({ kind: reqId, start: r.start, posted: r.posted,
+      first: r.first, last: r.last, rendered: t, shown: now(), pages: r.pages, bad: r.bad, stall: r.stopWatch() }));
   };
-  // How long the page's main loop is held up at most, seen by a timer every 16 ms.
-  const watch = (r) => {
-    let last = now();
-    r.stall = 0;
-    r.ticking = true;
+  // Watches how long the page's main loop is held up at most, with a timer every 16 ms; the
+  // function returned stops watching and gives the figure.
+  const watchStalls = () => {
+    let last = now(), worst = 0, on = true;
     const tick = () => {
       const n = now();
-      r.stall = Math.max(r.stall, n - last - 16);
+      worst = Math.max(worst, n - last - 16);
       last = n;
-      if (r.ticking) setTimeout(tick, 16);
+      if (on) setTimeout(tick, 16);
     };
     setTimeout(tick, 16);
+    return () => { on = false; return worst; };
   };
   window.__benchImport = () => {
     boardView.clear();
     const t = now(), id = importPdf('bench.pdf', window.__benchPdf), r = of(id);
     r.start = t;
     r.posted = now();
-    watch(r);
+    r.stopWatch = watchStalls();
     report({ kind: 'importing', id });
   };
-  // Writes the pending recovery copy of the board now rather than a moment later; resolves with how long it took and the longest the
-  // page's main loop was held up meanwhile.
+  // Writes the pending recovery copy of the board now rather than a moment later; resolves with
+  // how long it took and the longest the page's main loop was held up meanwhile.
   const timedFlush = () => {
-    const t = now();
-    let gap = 0, last = now(), done = false;
-    const tick = () => { const n = now(); gap = Math.max(gap, n - last); last = n; if (!done) setTimeout(tick, 0); };
-    setTimeout(tick, 0);
-    return recovery.flush().then(() => { done = true; return { ms: now() - t, gap }; });
+    const t = now(), stopWatch = watchStalls();
+    return recovery.flush().then(() => ({ ms: now() - t, gap: stopWatch() }));
   };
   window.__benchFlush = () => timedFlush().then((r) => report({ kind: 'flushed', ...r }));
   // Then a small change on that board, and its copy.

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "bridge/page_calls.h"
 #include "common/data_url.h"
 #include "common/default_stamp.h"
 #include "common/file_read.h"
@@ -61,8 +62,8 @@ std::string saveResultCall(const SaveOutcome& outcome) {
 }
 
 std::string boardOpenedCall(const std::string& fileName) {
-    return "window.__boardOpened && window.__boardOpened(" +
-           json::write(json::Value(displayName(fileName))).value_or("\"\"") + ")";
+    // A display name is valid UTF-8, so the call always has its text.
+    return *bridge::pagecall::text("__boardOpened", bridge::pagecall::Form::Guarded, displayName(fileName));
 }
 
 std::string pathExtension(const std::string& name) {

@@ -453,9 +453,12 @@ window.__saveResult = (result) => {
     const sent = jsonSaves.shift();
     if (sent && result.ok === true) {
       if (typeof result.name === 'string' && result.name) boardName = result.name;
-      if (sent.revision === revision) markClean(sent.at);
-      else recovery.settled(sent.at, false);
-      refreshChrome();
+      if (sent.revision === revision) {
+        markClean(sent.at);
+      } else {
+        recovery.settled(sent.at, false);
+        refreshChrome();  // the title names the file
+      }
       toast(i18n.t('savedAs', { name: String(result.name ?? '') }));
       if (sent.thenOpen) post({ action: 'openJSON' });
     }
