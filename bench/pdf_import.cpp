@@ -333,7 +333,7 @@ constexpr const char* kRecorder = R"JS(
     rendered(reqId, list);
     const r = of(reqId), job = pdfJobs.get(reqId);
     (job ? job.chain : Promise.resolve()).then(() => report({ kind: reqId, start: r.start, posted: r.posted,
-      first: r.first, last: r.last, rendered: t, shown: now(), pages: r.pages, bad: r.bad, stall: r.stopWatch() }));
+      first: r.first, last: r.last, rendered: t, shown: now(), pages: r.pages, bad: r.bad, stall: r.stopWatch ? r.stopWatch() : 0 }));
   };
   // Watches how long the page's main loop is held up at most, with a timer every 16 ms; the
   // function returned stops watching and gives the figure.

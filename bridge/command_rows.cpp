@@ -22,34 +22,34 @@ void addFileCommands(CommandTable& table, std::weak_ptr<FileCommands> files) {
     table.add({"openPaperPDF", {}, weakly(files, [](FileCommands& f, const Args&) { f.openPaperPDF(); })});
     table.add(
         {"saveImage", {{"dataUrl", K::String}, {"ext", K::String}}, weakly(files, [](FileCommands& f, const Args& a) {
-             f.saveImage(a.str("dataUrl"), a.str("ext") == "jpg" ? "jpg" : "png");
+             f.saveImage(a.value("dataUrl"), a.str("ext") == "jpg" ? "jpg" : "png");
          })});
     table.add({"savePDF", {{"dataUrl", K::String}}, weakly(files, [](FileCommands& f, const Args& a) {
-                   f.savePDF(a.str("dataUrl"));
+                   f.savePDF(a.value("dataUrl"));
                })});
     table.add({"savePDFPages", {{"pages", K::StringList}}, weakly(files, [](FileCommands& f, const Args& a) {
-                   f.savePDFPages(a.strings("pages"), a.strOr("name", "TAVRIK-系列"));
+                   f.savePDFPages(*a.value("pages").array(), a.strOr("name", "TAVRIK-系列"));
                })});
     table.add({"saveFile",
                {{"name", K::String}, {"dataUrl", K::String}},
-               weakly(files, [](FileCommands& f, const Args& a) { f.saveFile(a.str("name"), a.str("dataUrl")); })});
+               weakly(files, [](FileCommands& f, const Args& a) { f.saveFile(a.str("name"), a.value("dataUrl")); })});
     table.add({"openFile",
                {{"name", K::String}, {"dataUrl", K::String}},
-               weakly(files, [](FileCommands& f, const Args& a) { f.openFile(a.str("name"), a.str("dataUrl")); })});
+               weakly(files, [](FileCommands& f, const Args& a) { f.openFile(a.str("name"), a.value("dataUrl")); })});
 }
 
 void addRenderCommands(CommandTable& table, std::weak_ptr<RenderCommands> render) {
     table.add(
         {"renderPDF",
          {{"name", K::String}, {"dataUrl", K::String}, {"reqId", K::String}},
-         weakly(render, [](RenderCommands& r, const Args& a) { r.renderPDF(a.str("dataUrl"), a.str("reqId")); })});
+         weakly(render, [](RenderCommands& r, const Args& a) { r.renderPDF(a.value("dataUrl"), a.str("reqId")); })});
     table.add({"renderPDFBegin", {{"reqId", K::String}}, weakly(render, [](RenderCommands& r, const Args& a) {
                    r.renderPDFBegin(a.str("reqId"));
                })});
     table.add(
         {"renderPDFChunk",
          {{"reqId", K::String}, {"chunk", K::String}},
-         weakly(render, [](RenderCommands& r, const Args& a) { r.renderPDFChunk(a.str("reqId"), a.str("chunk")); })});
+         weakly(render, [](RenderCommands& r, const Args& a) { r.renderPDFChunk(a.str("reqId"), a.value("chunk")); })});
     table.add({"renderPDFEnd", {{"reqId", K::String}}, weakly(render, [](RenderCommands& r, const Args& a) {
                    r.renderPDFEnd(a.str("reqId"));
                })});

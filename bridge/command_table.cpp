@@ -10,14 +10,14 @@ bool matches(const json::Value* v, FieldKind kind) {
     if (!v) return false;
     switch (kind) {
         case FieldKind::String:
-            return v->string() != nullptr;
+            return v->isString();  // without making an encoded string's text
         case FieldKind::Number:
             return v->number() != nullptr;
         case FieldKind::StringList: {
             auto* list = v->array();
             if (!list || list->empty()) return false;
             for (auto& item : *list)
-                if (!item.string()) return false;
+                if (!item.isString()) return false;
             return true;
         }
         case FieldKind::Url:

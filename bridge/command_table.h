@@ -32,6 +32,8 @@ public:
     explicit Args(const json::Value& message) : message_(message) {}
     // A required string (String, Url or WebUrl) field.
     const std::string& str(std::string_view name) const { return *message_.stringAt(name); }
+    // A required string field as it came, for a handler that can take an encoded string's bytes.
+    const json::Value& value(std::string_view name) const { return *message_.find(name); }
     double number(std::string_view name) const { return *message_.find(name)->number(); }
     std::vector<std::string> strings(std::string_view name) const;
     // An optional string field, or the fallback when it is absent or not a string.

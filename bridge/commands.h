@@ -23,11 +23,12 @@ class FileCommands {
 public:
     virtual ~FileCommands() = default;
     virtual void saveText(std::string text, std::string defaultName, std::string ext) = 0;
-    virtual void saveImage(std::string dataUrl, std::string ext) = 0;  // ext is "jpg" or "png"
-    virtual void savePDF(std::string dataUrl) = 0;
-    virtual void savePDFPages(std::vector<std::string> pages, std::string name) = 0;
-    virtual void saveFile(std::string name, std::string dataUrl) = 0;
-    virtual void openFile(std::string name, std::string dataUrl) = 0;
+    // Data URLs are strings, plain or still held as their decoded bytes (see json::EncodedString).
+    virtual void saveImage(const json::Value& dataUrl, std::string ext) = 0;  // ext is "jpg" or "png"
+    virtual void savePDF(const json::Value& dataUrl) = 0;
+    virtual void savePDFPages(json::Array pages, std::string name) = 0;  // strings
+    virtual void saveFile(std::string name, const json::Value& dataUrl) = 0;
+    virtual void openFile(std::string name, const json::Value& dataUrl) = 0;
     virtual void openJSONFile() = 0;
     virtual void openPaperPDF() = 0;
 };
@@ -36,9 +37,10 @@ public:
 class RenderCommands {
 public:
     virtual ~RenderCommands() = default;
-    virtual void renderPDF(const std::string& dataUrl, std::string reqId) = 0;
+    // dataUrl and chunk are strings, plain or still held as their decoded bytes.
+    virtual void renderPDF(const json::Value& dataUrl, std::string reqId) = 0;
     virtual void renderPDFBegin(std::string reqId) = 0;
-    virtual void renderPDFChunk(std::string reqId, const std::string& chunk) = 0;
+    virtual void renderPDFChunk(std::string reqId, const json::Value& chunk) = 0;
     virtual void renderPDFEnd(std::string reqId) = 0;
 };
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/base64.h"
 #include "gobj/handles.h"
 
 namespace bridge {
@@ -19,10 +18,11 @@ constexpr long kNodeBudget = 1'000'000;
 // - jsc_value_to_string stops at a NUL and at a lone surrogate, jsc_value_to_string_as_bytes only at
 //   the latter: every lone surrogate becomes U+FFFD, and the result is read as UTF-8 bytes;
 // - a large string that is standard base64, bare or as a data URL (uploads, dropped files, exports),
-//   comes back as [its "data:…;base64," prefix, its bytes] decoded by the engine, and is encoded
-//   back here: that skips WebKit's export of the whole string to UTF-8, which costs about as much as
-//   the message's trip from the page. Only a canonical encoding (strict padding, no spaces) goes
-//   this way, so the text read is the text sent.
+//   comes back as [its "data:…;base64," prefix, its bytes] decoded by the engine, and is kept as
+//   those bytes (json::EncodedString): that skips WebKit's export of the whole string to UTF-8,
+//   which costs about as much as the message's trip from the page, and the handler's decoding.
+//   Only a canonical encoding (strict padding, no spaces) goes this way, so the text, when it is
+//   made, is the text sent.
 // Made once per message (a few microseconds); kept on the context, it would keep the context alive.
 constexpr const char* kReader =
     "(() => {"
@@ -62,31 +62,29 @@ std::string bytesOf(JSCValue* string) {
     return data ? std::string(data, size) : std::string();
 }
 
-std::string readString(JSCValue* v, JSCValue* reader) {
+json::Value readString(JSCValue* v, JSCValue* reader) {
     gobj::GRef<JSCValue> prepared;
     if (reader) prepared = gobj::adopt(jsc_value_function_call(reader, JSC_TYPE_VALUE, v, G_TYPE_NONE));
     if (!prepared || !(jsc_value_is_string(prepared.get()) || jsc_value_is_array(prepared.get()))) {
         // Out of memory for the copy, say: read the string as it is rather than leave a pending
         // exception in the shared context.
         if (reader) jsc_context_clear_exception(jsc_value_get_context(v));
-        return bytesOf(v);
+        return json::Value(bytesOf(v));
     }
-    if (jsc_value_is_string(prepared.get())) return bytesOf(prepared.get());
+    if (jsc_value_is_string(prepared.get())) return json::Value(bytesOf(prepared.get()));
     auto prefix = gobj::adopt(jsc_value_object_get_property_at_index(prepared.get(), 0));
     auto decoded = gobj::adopt(jsc_value_object_get_property_at_index(prepared.get(), 1));
     gsize size = 0;
     auto* data = decoded && jsc_value_is_typed_array(decoded.get())
                      ? static_cast<const std::uint8_t*>(jsc_value_typed_array_get_data(decoded.get(), &size))
                      : nullptr;
-    if (!prefix || !data) return bytesOf(v);
-    std::string out = bytesOf(prefix.get());
-    common::base64::encodeAppend(data, size, out);
-    return out;
+    if (!prefix || !data) return json::Value(bytesOf(v));
+    return json::Value(json::EncodedString(bytesOf(prefix.get()), common::Bytes(data, data + size)));
 }
 
 json::Value convert(JSCValue* v, JSCValue* reader, int depthLeft, long& budget) {
     if (--budget < 0) return json::Value();
-    if (jsc_value_is_string(v)) return json::Value(readString(v, reader));
+    if (jsc_value_is_string(v)) return readString(v, reader);
     if (jsc_value_is_number(v)) {
         double d = jsc_value_to_double(v);
         return std::isfinite(d) ? json::Value(d) : json::Value();

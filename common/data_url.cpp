@@ -19,6 +19,12 @@ std::optional<Bytes> decode(std::string_view dataUrl) {
     return base64::decode(*p);
 }
 
+std::optional<Bytes> decodeValue(const json::Value& dataUrl) {
+    if (auto* e = dataUrl.encoded(); e && !e->bytes().empty()) return e->bytes();
+    if (auto* text = dataUrl.string()) return decode(std::string_view(*text));
+    return std::nullopt;
+}
+
 std::string make(std::string_view mime, const std::uint8_t* data, std::size_t size) {
     std::string out;
     out.reserve(13 + mime.size() + (size + 2) / 3 * 4);

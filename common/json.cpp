@@ -4,8 +4,58 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+
+#include "common/base64.h"
 
 namespace json {
+
+struct EncodedString::State {
+    std::string prefix;
+    common::Bytes bytes;
+    std::once_flag once;
+    std::string text;
+};
+
+EncodedString::EncodedString(std::string prefix, common::Bytes bytes)
+    : state_(std::make_shared<State>(std::move(prefix), std::move(bytes))) {}
+
+const std::string& EncodedString::prefix() const { return state_->prefix; }
+
+const common::Bytes& EncodedString::bytes() const { return state_->bytes; }
+
+std::shared_ptr<const common::Bytes> EncodedString::sharedBytes() const {
+    return std::shared_ptr<const common::Bytes>(state_, &state_->bytes);
+}
+
+const std::string& EncodedString::text() const {
+    std::call_once(state_->once, [s = state_.get()] {
+        s->text.reserve(s->prefix.size() + common::base64::encodedSize(s->bytes.size()));
+        s->text = s->prefix;
+        common::base64::encodeAppend(s->bytes.data(), s->bytes.size(), s->text);
+    });
+    return state_->text;
+}
+
+const std::string* Value::string() const {
+    if (auto* e = encoded()) return &e->text();
+    return std::get_if<std::string>(&v);
+}
+
+std::string* Value::string() {
+    if (auto* e = encoded()) v = std::string(e->text());
+    return std::get_if<std::string>(&v);
+}
+
+bool operator==(const Value& a, const Value& b) {
+    if (a.isString() || b.isString()) return a.isString() && b.isString() && *a.string() == *b.string();
+    if (a.v.index() != b.v.index()) return false;
+    if (auto* x = a.boolean()) return *x == *b.boolean();
+    if (auto* x = a.number()) return *x == *b.number();
+    if (auto* x = a.array()) return *x == *b.array();
+    if (auto* x = a.object()) return *x == *b.object();
+    return true;  // both null
+}
 
 const Value* Value::find(std::string_view key) const {
     if (auto* o = object())
@@ -134,6 +184,7 @@ bool writeValue(const Value& v, std::string& out) {
             return true;
         }
         bool operator()(const std::string& s) { return writeString(s, out); }
+        bool operator()(const EncodedString& e) { return writeString(e.text(), out); }
         bool operator()(const Array& a) {
             out.push_back('[');
             for (std::size_t i = 0; i < a.size(); ++i) {

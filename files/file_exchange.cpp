@@ -90,17 +90,17 @@ void FileExchange::saveText(std::string text, std::string defaultName, std::stri
     saveBytes("saveJSON", {std::move(defaultName), std::move(ext)}, common::toBytes(text));
 }
 
-void FileExchange::saveImage(std::string dataUrl, std::string ext) {
-    auto bytes = common::dataurl::decode(dataUrl);
+void FileExchange::saveImage(const json::Value& dataUrl, std::string ext) {
+    auto bytes = common::dataurl::decodeValue(dataUrl);
     if (!bytes) return;
     // Written as the page sent them: the extension only names the file and the chooser's type.
     std::string name = common::defaultStamp("TAVRIK", ext);
     saveBytes("saveImage", {std::move(name), std::move(ext)}, std::move(*bytes));
 }
 
-void FileExchange::saveFile(std::string name, std::string dataUrl) {
+void FileExchange::saveFile(std::string name, const json::Value& dataUrl) {
     if (refusedName(name)) return;
-    auto bytes = common::dataurl::decode(dataUrl);
+    auto bytes = common::dataurl::decodeValue(dataUrl);
     if (!bytes) return;
     std::string ext = pathExtension(name);
     saveBytes("saveFile", {std::move(name), std::move(ext)}, std::move(*bytes));
@@ -130,19 +130,19 @@ void FileExchange::report(SaveOutcome outcome) {
     if (observer_) observer_(outcome);
 }
 
-void FileExchange::savePDF(std::string dataUrl) {
-    auto bytes = common::dataurl::decode(dataUrl);
+void FileExchange::savePDF(const json::Value& dataUrl) {
+    auto bytes = common::dataurl::decodeValue(dataUrl);
     if (!bytes || !probeImage(*bytes)) return;
     std::vector<common::Bytes> images;
     images.push_back(std::move(*bytes));
     savePdf("savePDF", {common::defaultStamp("TAVRIK", "pdf"), "pdf"}, std::move(images), PageLayout::ImageSize);
 }
 
-void FileExchange::savePDFPages(std::vector<std::string> pages, std::string name) {
+void FileExchange::savePDFPages(json::Array pages, std::string name) {
     if (refusedName(name)) return;
     std::vector<common::Bytes> images;
     for (auto& page : pages) {
-        auto bytes = common::dataurl::decode(page);
+        auto bytes = common::dataurl::decodeValue(page);
         page = {};
         if (bytes && probeImage(*bytes)) images.push_back(std::move(*bytes));
     }
@@ -180,9 +180,9 @@ void FileExchange::savePdf(const char* action, SaveChooser chooser, std::vector<
     if (shown) ++savesInProgress_;
 }
 
-void FileExchange::openFile(std::string name, std::string dataUrl) {
+void FileExchange::openFile(std::string name, const json::Value& dataUrl) {
     if (refusedName(name)) return;
-    auto bytes = common::dataurl::decode(dataUrl);
+    auto bytes = common::dataurl::decodeValue(dataUrl);
     if (!bytes) return;
     auto folder = openedFilesFolder();
     if (!folder) {

@@ -57,11 +57,11 @@ public:
     std::size_t savesInProgress() const { return savesInProgress_; }
 
     void saveText(std::string text, std::string defaultName, std::string ext) override;
-    void saveImage(std::string dataUrl, std::string ext) override;
-    void savePDF(std::string dataUrl) override;
-    void savePDFPages(std::vector<std::string> pages, std::string name) override;
-    void saveFile(std::string name, std::string dataUrl) override;
-    void openFile(std::string name, std::string dataUrl) override;
+    void saveImage(const json::Value& dataUrl, std::string ext) override;
+    void savePDF(const json::Value& dataUrl) override;
+    void savePDFPages(json::Array pages, std::string name) override;
+    void saveFile(std::string name, const json::Value& dataUrl) override;
+    void openFile(std::string name, const json::Value& dataUrl) override;
     void openJSONFile() override;
     void openPaperPDF() override;
 

@@ -10,8 +10,14 @@ PdfRenderer::PdfRenderer(std::weak_ptr<bridge::PageSink> sink, common::Workers& 
 
 PdfRenderer::~PdfRenderer() { *limits_->abandon = true; }
 
-void PdfRenderer::renderPDF(const std::string& dataUrl, std::string reqId) {
-    std::optional<common::Bytes> bytes = common::dataurl::decode(dataUrl);
+void PdfRenderer::renderPDF(const json::Value& dataUrl, std::string reqId) {
+    // A data URL the page sent as canonical base64 arrives decoded: its payload (the part after the
+    // last comma: the base64 holds none) is exactly those bytes.
+    if (auto* e = dataUrl.encoded(); e && !e->bytes().empty()) {
+        render(e->sharedBytes(), std::move(reqId));
+        return;
+    }
+    std::optional<common::Bytes> bytes = common::dataurl::decode(*dataUrl.string());
     if (!bytes) {
         notifyPDFRendered(sink_, reqId);
         return;
@@ -21,12 +27,16 @@ void PdfRenderer::renderPDF(const std::string& dataUrl, std::string reqId) {
 
 void PdfRenderer::renderPDFBegin(std::string reqId) { pdfJobs[std::move(reqId)] = common::Bytes{}; }
 
-void PdfRenderer::renderPDFChunk(std::string reqId, const std::string& chunk) {
+void PdfRenderer::renderPDFChunk(std::string reqId, const json::Value& chunk) {
     auto job = pdfJobs.find(reqId);
     if (job == pdfJobs.end()) return;
+    if (auto* e = chunk.encoded(); e && e->prefix().empty()) {
+        job->second.insert(job->second.end(), e->bytes().begin(), e->bytes().end());
+        return;
+    }
     // Each chunk is base64 by itself; one that is not is dropped (decodeAppend leaves the job's
     // bytes as they were) and the job stays open.
-    common::base64::decodeAppend(chunk, job->second);
+    common::base64::decodeAppend(*chunk.string(), job->second);
 }
 
 void PdfRenderer::renderPDFEnd(std::string reqId) {
@@ -38,8 +48,12 @@ void PdfRenderer::renderPDFEnd(std::string reqId) {
 }
 
 void PdfRenderer::renderPDFBytes(const std::string&, common::Bytes data, std::string reqId) {
+    render(std::make_shared<const common::Bytes>(std::move(data)), std::move(reqId));
+}
+
+void PdfRenderer::render(std::shared_ptr<const common::Bytes> data, std::string reqId) {
     workers_.submit([sink = sink_, limits = limits_, data = std::move(data), reqId = std::move(reqId)] {
-        renderIsolated(data, *limits, [&](int index, int total, common::Bytes jpeg) {
+        renderIsolated(*data, *limits, [&](int index, int total, common::Bytes jpeg) {
             notifyPDFPage(sink, reqId, index, total, jpeg);
         });
         notifyPDFRendered(sink, reqId);

@@ -21,15 +21,17 @@ public:
     // The shell is going away: requests still rendering end their helpers now.
     ~PdfRenderer() override;
 
-    void renderPDF(const std::string& dataUrl, std::string reqId) override;
+    void renderPDF(const json::Value& dataUrl, std::string reqId) override;
     void renderPDFBegin(std::string reqId) override;
-    void renderPDFChunk(std::string reqId, const std::string& chunk) override;
+    void renderPDFChunk(std::string reqId, const json::Value& chunk) override;
     void renderPDFEnd(std::string reqId) override;
 
     // Starts rendering the bytes on a worker thread; the name is not used.
     void renderPDFBytes(const std::string& name, common::Bytes data, std::string reqId);
 
 private:
+    void render(std::shared_ptr<const common::Bytes> data, std::string reqId);
+
     std::weak_ptr<bridge::PageSink> sink_;
     common::Workers& workers_;
     std::shared_ptr<const RenderLimits> limits_;

@@ -29,20 +29,21 @@ TEST(ScriptMessage, LargeStringsAreReadExactlyAsSent) {
     g_autofree char* type = jsc_value_to_string(fast);
     EXPECT_STREQ(type, "function") << "the engine's decoder is what the canonical cases below exercise";
 
-    const std::string b64 = base64Of(300001, 1);  // ends in "="
+    const std::string b64 = base64Of(300001, 1);  // ends in "=="
     std::string badBits = b64;
-    badBits[badBits.size() - 2] = badBits[badBits.size() - 2] == 'A' ? 'B' : 'A';  // non-zero spare bits
+    badBits[badBits.size() - 3] = badBits[badBits.size() - 3] == 'B' ? 'C' : 'B';  // non-zero spare bits
     std::string urlSafe = b64;
     for (char& c : urlSafe) c = c == '+' ? '-' : c == '/' ? '_' : c;
     const std::string twoPad = base64Of(300002 - 1 - 2, 2);
     struct Case {
         const char* what;
         std::string text;
+        bool decoded = false;  // arrives as the bytes the engine decoded
     } cases[] = {
-        {"a data URL", "data:application/pdf;base64," + b64},
-        {"bare base64", b64},
-        {"two padding letters", "data:image/png;base64," + twoPad},
-        {"a non-ASCII and a NUL in the prefix", std::string("data:image/p\xC3\xA9ng;x=a\0b;base64,", 32) + b64},
+        {"a data URL", "data:application/pdf;base64," + b64, true},
+        {"bare base64", b64, true},
+        {"two padding letters", "data:image/png;base64," + twoPad, true},
+        {"a non-ASCII and a NUL in the prefix", std::string("data:image/p\xC3\xA9ng;x=a\0b;base64,", 30) + b64, true},
         {"spaces inside", withEvery(b64, 1000, "    ")},
         {"line breaks", withEvery(b64, 76, "\r\n\r\n")},
         {"missing padding", b64.substr(0, b64.size() - 1) + "A"},
@@ -62,6 +63,11 @@ TEST(ScriptMessage, LargeStringsAreReadExactlyAsSent) {
         const std::string* got = read.stringAt("dataUrl");
         ASSERT_NE(got, nullptr) << c.what;
         EXPECT_TRUE(*got == c.text) << c.what << ": " << got->size() << " bytes read of " << c.text.size();
+        const json::EncodedString* encoded = read.find("dataUrl")->encoded();
+        EXPECT_EQ(encoded != nullptr, c.decoded) << c.what;
+        if (encoded) {
+            EXPECT_TRUE(encoded->bytes() == *common::base64::decode(c.text.substr(encoded->prefix().size())));
+        }
     }
 
     // A lone surrogate in a decoded data URL's prefix reads as U+FFFD, as anywhere else.

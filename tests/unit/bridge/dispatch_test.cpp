@@ -23,18 +23,20 @@ struct Recorder : bridge::ParentWindow,
     void saveText(std::string t, std::string n, std::string e) override {
         add("saveText|" + t + "|" + n.substr(0, 7) + "|" + e);
     }
-    void saveImage(std::string d, std::string e) override { add("saveImage|" + d + "|" + e); }
-    void savePDF(std::string d) override { add("savePDF|" + d); }
-    void savePDFPages(std::vector<std::string> p, std::string n) override {
+    void saveImage(const json::Value& d, std::string e) override { add("saveImage|" + *d.string() + "|" + e); }
+    void savePDF(const json::Value& d) override { add("savePDF|" + *d.string()); }
+    void savePDFPages(json::Array p, std::string n) override {
         add("savePDFPages|" + std::to_string(p.size()) + "|" + n);
     }
-    void saveFile(std::string n, std::string d) override { add("saveFile|" + n + "|" + d); }
-    void openFile(std::string n, std::string d) override { add("openFile|" + n + "|" + d); }
+    void saveFile(std::string n, const json::Value& d) override { add("saveFile|" + n + "|" + *d.string()); }
+    void openFile(std::string n, const json::Value& d) override { add("openFile|" + n + "|" + *d.string()); }
     void openJSONFile() override { add("openJSONFile"); }
     void openPaperPDF() override { add("openPaperPDF"); }
-    void renderPDF(const std::string& d, std::string r) override { add("renderPDF|" + d + "|" + r); }
+    void renderPDF(const json::Value& d, std::string r) override { add("renderPDF|" + *d.string() + "|" + r); }
     void renderPDFBegin(std::string r) override { add("renderPDFBegin|" + r); }
-    void renderPDFChunk(std::string r, const std::string& c) override { add("renderPDFChunk|" + r + "|" + c); }
+    void renderPDFChunk(std::string r, const json::Value& c) override {
+        add("renderPDFChunk|" + r + "|" + *c.string());
+    }
     void renderPDFEnd(std::string r) override { add("renderPDFEnd|" + r); }
     void fetchImage(std::string u, std::string r) override { add("fetchImage|" + u + "|" + r); }
     void netRequest(std::string r, std::string u, const json::Value& spec) override {

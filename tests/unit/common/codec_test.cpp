@@ -55,6 +55,12 @@ TEST(DataUrl, PayloadIsTheLastNonEmptyPieceBetweenCommas) {
     EXPECT_FALSE(dataurl::decode("data:image/png;base64,"));
     EXPECT_FALSE(dataurl::decode("data:text/plain;base64,QU\nJD"));
     EXPECT_EQ(dataurl::make("image/jpeg", toBytes("ABC")), "data:image/jpeg;base64,QUJD");
+    // A string that arrived decoded gives its bytes, bare or behind a data URL's header.
+    EXPECT_EQ(dataurl::decodeValue(json::EncodedString("data:x;base64,", toBytes("AB,C"))), toBytes("AB,C"));
+    EXPECT_EQ(dataurl::decodeValue(json::EncodedString("", toBytes("ABC"))), toBytes("ABC"));
+    EXPECT_EQ(dataurl::decodeValue(json::Value("data:,QUJD")), toBytes("ABC"));
+    EXPECT_FALSE(dataurl::decodeValue(json::Value("data:,QUJ")));
+    EXPECT_FALSE(dataurl::decodeValue(json::Value(3)));
 }
 
 TEST(DefaultStamp, FormatsLocalTimeToTheMinute) {
@@ -87,6 +93,25 @@ TEST(JsonWriter, WritesWhatThePageExpects) {
     }
     EXPECT_FALSE(json::write(json::Value(std::nan(""))));
     EXPECT_FALSE(json::write(json::Value(std::string("\xff\xfe"))));  // not UTF-8
+}
+
+TEST(JsonValue, AnEncodedStringIsItsTextToEveryReader) {
+    const common::Bytes bytes{0xfb, 0xff, 0x00, 'a'};
+    const json::Value encoded(json::EncodedString("data:x/y;base64,", bytes));
+    ASSERT_TRUE(encoded.isString());
+    EXPECT_EQ(*encoded.string(), "data:x/y;base64,+/8AYQ==");
+    EXPECT_EQ(encoded, json::Value("data:x/y;base64,+/8AYQ=="));
+    EXPECT_NE(encoded, json::Value("data:x/y;base64,+/8AYg=="));
+    EXPECT_NE(encoded, json::Value(json::Array{}));
+    EXPECT_EQ(json::write(json::Array{encoded}), std::optional<std::string>(R"(["data:x\/y;base64,+\/8AYQ=="])"));
+
+    // A change goes to a plain copy; another holder of the same encoded string still reads the original.
+    json::Value changed = encoded;
+    changed.string()->append("!");
+    EXPECT_EQ(changed.encoded(), nullptr);
+    EXPECT_EQ(*changed.string(), "data:x/y;base64,+/8AYQ==!");
+    EXPECT_EQ(*encoded.string(), "data:x/y;base64,+/8AYQ==");
+    EXPECT_EQ(encoded.encoded()->bytes(), bytes);
 }
 
 TEST(Base64, LargePayloadsDecodeInHalvesAndStillRefuseABadLetterAnywhere) {
@@ -131,7 +156,9 @@ TEST(Utf8, AFaultIsFoundAnywhereInALongRunOfAscii) {
         for (std::size_t at = 0; at <= ascii.size(); ++at) {
             std::string text = ascii.substr(0, at) + c.bad + ascii.substr(at);
             EXPECT_EQ(json::validUtf8(text), c.ok) << at;
-            if (c.bad.size() > 1) EXPECT_FALSE(json::validUtf8(ascii.substr(0, at) + c.bad.substr(0, 1))) << at;
+            if (c.bad.size() > 1) {
+                EXPECT_FALSE(json::validUtf8(ascii.substr(0, at) + c.bad.substr(0, 1))) << at;
+            }
         }
 }
 

@@ -177,13 +177,16 @@ TEST(Exports, EverySaveTellsThePageWhatWasWrittenOnceTheFileIsThere) {
         const char* file;
     };
     const std::string png = dataUrl(pngImage(4, 4));
+    // As a large upload arrives: the bytes the engine decoded.
+    const json::Value decodedPng = json::EncodedString("data:image/png;base64,", pngImage(4, 4));
     const Case cases[] = {
         {"saveJSON", [](auto& x) { x.saveText("{}", "a.json", "json"); }, "板 1.json"},
         {"saveImage", [&](auto& x) { x.saveImage(png, "jpg"); }, "a.jpg"},
+        {"saveImage", [&](auto& x) { x.saveImage(decodedPng, "png"); }, "b.png"},
         {"savePDF", [&](auto& x) { x.savePDF(png); }, "one.pdf"},
         {"savePDFPages",
          [&](auto& x) {
-             x.savePDFPages({png, png}, "P");
+             x.savePDFPages({png, decodedPng}, "P");
          },
          "pages.pdf"},
         {"saveFile", [](auto& x) { x.saveFile("r.csv", "data:,QUJD"); }, "r.csv"},

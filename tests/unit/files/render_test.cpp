@@ -266,6 +266,13 @@ TEST(RenderPdf, ChunkedProtocol) {
     auto chunk = [](std::string id, std::string c) {
         return json::Object{{"action", "renderPDFChunk"}, {"reqId", id}, {"chunk", std::move(c)}};
     };
+    // As the page's large chunks reach the shell: kept as the bytes the engine decoded.
+    auto encodedChunk = [](std::string id, std::string prefix, const common::Bytes& b, std::size_t from,
+                           std::size_t to) {
+        common::Bytes part(b.begin() + from, b.begin() + to);
+        return json::Object{
+            {"action", "renderPDFChunk"}, {"reqId", id}, {"chunk", json::EncodedString(prefix, std::move(part))}};
+    };
     auto end = [](std::string id) { return json::Object{{"action", "renderPDFEnd"}, {"reqId", id}, {"name", "n"}}; };
     std::size_t half = two.size() / 2 + 1;  // not a multiple of three: chunks are decoded one by one
 
@@ -307,6 +314,18 @@ TEST(RenderPdf, ChunkedProtocol) {
           chunk("a", b64(two, 0, two.size())),
           end("a")},
          {{"a", 2}, {"n", -1}}},
+        {"strings that arrive already decoded, mixed with text; a decoded chunk that is a data URL is dropped",
+         {begin("a"),
+          encodedChunk("a", "", two, 0, half),
+          encodedChunk("a", "data:application/pdf;base64,", two, half, two.size()),
+          chunk("a", b64(two, half, two.size())),
+          end("a"),
+          {{"action", "renderPDF"},
+           {"name", "d"},
+           {"reqId", "d"},
+           {"dataUrl", json::EncodedString("data:application/pdf;base64,", three)}},
+          {{"action", "renderPDF"}, {"name", "b"}, {"reqId", "b"}, {"dataUrl", json::EncodedString("", two)}}},
+         {{"a", 2}, {"d", 3}, {"b", 2}}},
         {"renderPDF with an empty name, and without a comma",
          {{{"action", "renderPDF"},
            {"name", ""},
