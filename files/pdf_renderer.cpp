@@ -1,5 +1,6 @@
 #include "files/pdf_renderer.h"
 
+#include "bridge/page_calls.h"
 #include "common/base64.h"
 #include "common/data_url.h"
 
@@ -53,9 +54,10 @@ void PdfRenderer::renderPDFBytes(const std::string&, common::Bytes data, std::st
 
 void PdfRenderer::render(std::shared_ptr<const common::Bytes> data, std::string reqId) {
     workers_.submit([sink = sink_, limits = limits_, data = std::move(data), reqId = std::move(reqId)] {
-        renderIsolated(*data, *limits, [&](int index, int total, common::Bytes jpeg) {
+        RenderEnd end = renderIsolated(*data, *limits, [&](int index, int total, common::Bytes jpeg) {
             notifyPDFPage(sink, reqId, index, total, jpeg);
         });
+        if (end == RenderEnd::Locked) notifyPDFLocked(sink, reqId);
         notifyPDFRendered(sink, reqId);
     });
 }
@@ -65,6 +67,13 @@ void notifyPDFPage(const std::weak_ptr<bridge::PageSink>& sink, const std::strin
     auto s = sink.lock();
     if (!s) return;
     s->pushPositional("__pdfPageU", json::Array{reqId, index, total, common::dataurl::make("image/jpeg", jpeg)});
+}
+
+void notifyPDFLocked(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId) {
+    auto s = sink.lock();
+    if (!s) return;
+    if (auto call = bridge::pagecall::text("__pdfLocked", bridge::pagecall::Form::Guarded, reqId))
+        s->pushScript(std::move(*call));
 }
 
 void notifyPDFRendered(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId) {

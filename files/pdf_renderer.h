@@ -42,5 +42,8 @@ private:
 void notifyPDFPage(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId, int index, int total,
                    const common::Bytes& jpeg);
 void notifyPDFRendered(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId);
+// Our own addition, just before __pdfRendered of a PDF that needs a password:
+// window.__pdfLocked && window.__pdfLocked(reqId), so the page can say why nothing came.
+void notifyPDFLocked(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId);
 
 }  // namespace files

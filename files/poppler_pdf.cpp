@@ -19,13 +19,17 @@ struct PopplerPdf::Impl {
 PopplerPdf::PopplerPdf(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 PopplerPdf::~PopplerPdf() = default;
 
-std::unique_ptr<PopplerPdf> PopplerPdf::open(const std::uint8_t* data, std::size_t size) {
+std::unique_ptr<PopplerPdf> PopplerPdf::open(const std::uint8_t* data, std::size_t size, bool* locked) {
+    if (locked) *locked = false;
     if (!data || size == 0) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->bytes = g_bytes_new_static(data, size);
     g_autoptr(GError) error = nullptr;
     impl->doc = poppler_document_new_from_bytes(impl->bytes, nullptr, &error);
-    if (!impl->doc) return nullptr;
+    if (!impl->doc) {
+        if (locked) *locked = g_error_matches(error, POPPLER_ERROR, POPPLER_ERROR_ENCRYPTED);
+        return nullptr;
+    }
     return std::unique_ptr<PopplerPdf>(new PopplerPdf(std::move(impl)));
 }
 

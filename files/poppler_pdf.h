@@ -12,8 +12,9 @@ namespace files {
 
 class PopplerPdf {
 public:
-    // The bytes must outlive the document. Nothing when they are not a PDF poppler can open.
-    static std::unique_ptr<PopplerPdf> open(const std::uint8_t* data, std::size_t size);
+    // The bytes must outlive the document. Nothing when they are not a PDF poppler can open; then
+    // locked, if given, says whether it is one that needs a password.
+    static std::unique_ptr<PopplerPdf> open(const std::uint8_t* data, std::size_t size, bool* locked = nullptr);
     ~PopplerPdf();
     PopplerPdf(const PopplerPdf&) = delete;
     PopplerPdf& operator=(const PopplerPdf&) = delete;

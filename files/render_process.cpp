@@ -150,16 +150,18 @@ void finish(Helper& h) {
     h.alive = false;
 }
 
+constexpr int kLockedTotal = -2;
+
 // The total the helper announces once it has opened the document; -1 (and the helper stopped)
-// when none comes in time.
+// when none comes in time, kLockedTotal for a document that needs a password.
 int readTotal(Helper& h, const RenderLimits& limits) {
     std::uint32_t head[2];
     if (!h.alive || !readExact(h.out, head, sizeof head, Clock::now() + limits.pageTimeout, *limits.abandon) ||
-        head[0] != wire::kMagic || head[1] > static_cast<std::uint32_t>(kPageLimit)) {
+        head[0] != wire::kMagic || (head[1] > static_cast<std::uint32_t>(kPageLimit) && head[1] != wire::kLocked)) {
         stop(h);
         return -1;
     }
-    return static_cast<int>(head[1]);
+    return head[1] == wire::kLocked ? kLockedTotal : static_cast<int>(head[1]);
 }
 
 // A helper that died is replaced this many times per request, so that one crashing or endless
@@ -168,11 +170,11 @@ constexpr int kMaxRestarts = 4;
 
 }  // namespace
 
-void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
-                    const std::function<void(int, int, common::Bytes)>& page) {
-    if (pdf.empty()) return;
+RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
+                         const std::function<void(int, int, common::Bytes)>& page) {
+    if (pdf.empty()) return RenderEnd::Done;
     int input = sealedCopy(pdf);
-    if (input < 0) return;
+    if (input < 0) return RenderEnd::Done;
     int count = std::max(1, limits.processes);
     std::vector<Helper> helpers;
     for (int k = 0; k < count; ++k) helpers.push_back(spawnHelper(limits, input, k, count));
@@ -189,7 +191,7 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
     int total = -1;
     for (auto& h : helpers) {
         int n = readTotal(h, limits);
-        if (total < 0) total = n;
+        if (total == -1) total = n;
     }
 
     int restarts = 0;
@@ -225,6 +227,7 @@ void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
     // Every page wanted has been read.
     for (auto& h : helpers) finish(h);
     close(input);
+    return total == kLockedTotal ? RenderEnd::Locked : RenderEnd::Done;
 }
 
 std::string defaultHelperPath() {

@@ -32,9 +32,11 @@ struct RenderLimits {
 // Calls page(index, total, jpeg) for each rendered page in ascending index, on the calling thread,
 // and returns when the request is over, or soon after limits.abandon is set. A page on which its
 // helper crashes, is killed, runs out of memory or time is skipped like a page that fails to
-// draw; a fresh helper goes on with the pages after it. Bytes that are not a PDF yield no page.
-void renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
-                    const std::function<void(int index, int total, common::Bytes jpeg)>& page);
+// draw; a fresh helper goes on with the pages after it. Bytes that are not a PDF yield no page, and
+// a PDF that needs a password none, with Locked returned so that the user can be told why.
+enum class RenderEnd { Done, Locked };
+RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
+                         const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 
 // $TAVRIK_RENDER_HELPER if set, else the helper beside the running executable (build tree), else
 // the installed one: the install's libexec folder relative to its bin folder, from the running

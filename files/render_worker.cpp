@@ -111,7 +111,9 @@ int renderWorkerMain(int argc, char** argv) {
     bool mapped = readInput(in);
     if (confined && !sandbox::enter(sandbox::renderReadPaths()).ok) return 3;
     pageBudget(pageCpuMs);  // opening the document counts as a page
-    std::unique_ptr<PopplerPdf> pdf = mapped ? PopplerPdf::open(in.data, in.size) : nullptr;
+    bool locked = false;
+    std::unique_ptr<PopplerPdf> pdf = mapped ? PopplerPdf::open(in.data, in.size, &locked) : nullptr;
+    if (locked) return writeFrame(wire::kMagic, wire::kLocked, nullptr) ? 0 : 1;
     int count = pdf ? pdf->pageCount() : 0;
     std::uint32_t n = static_cast<std::uint32_t>(std::clamp(count, 0, kPageLimit));
     if (!writeFrame(wire::kMagic, n, nullptr)) return 1;

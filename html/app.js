@@ -573,6 +573,13 @@ window.__pdfPageU = (reqId, index, total, dataUrl) => {
   }).catch(() => {});
 };
 
+// The shell's word, just before __pdfRendered, that the file needs a password: the failure then
+// says so instead of calling the file unreadable.
+window.__pdfLocked = (reqId) => {
+  const job = pdfJobs.get(reqId);
+  if (job) job.locked = true;
+};
+
 window.__pdfRendered = (reqId) => {
   const job = pdfJobs.get(reqId);
   if (!job) return;
@@ -580,7 +587,7 @@ window.__pdfRendered = (reqId) => {
     showPdfPages(job);
     pdfJobs.delete(reqId);
     if (job.count) toast(i18n.t('pdfDone', { n: job.count }));
-    else toast(i18n.t('pdfFailed'), 'error');
+    else toast(i18n.t(job.locked ? 'pdfLocked' : 'pdfFailed'), 'error');
   });
 };
 

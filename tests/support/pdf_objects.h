@@ -7,7 +7,7 @@
 
 namespace testsupport {
 
-inline std::string pdfFromObjects(const std::vector<std::string>& objects) {
+inline std::string pdfFromObjects(const std::vector<std::string>& objects, const std::string& trailerEntries = "") {
     std::string pdf = "%PDF-1.4\n";
     std::vector<std::size_t> offsets;
     for (std::size_t i = 0; i < objects.size(); ++i) {
@@ -21,8 +21,8 @@ inline std::string pdfFromObjects(const std::vector<std::string>& objects) {
         std::snprintf(line, sizeof line, "%010zu 00000 n \n", o);
         pdf += line;
     }
-    return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R " + trailerEntries +
+           " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
 }
 
 }  // namespace testsupport

@@ -352,6 +352,12 @@ TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
     EXPECT_EQ(js("String(board.doc().items[1].src.startsWith('data:image/jpeg;base64,'))"), "true");
     js("__pdfRendered(window.__small, [])");
     EXPECT_TRUE(waitFor("document.getElementById('toast').className === 'show error'"));
+    EXPECT_EQ(js("String(document.getElementById('toast').textContent === i18n.t('pdfFailed'))"), "true");
+    // A file that needs a password is told apart, in the shell's word just before the end.
+    js("window.__locked = board.importPdf('l.pdf', 'data:application/pdf;base64,JVBERi0=');"
+       " __pdfLocked(window.__locked); __pdfRendered(window.__locked, [])");
+    EXPECT_TRUE(waitFor("document.getElementById('toast').textContent === i18n.t('pdfLocked')"));
+    EXPECT_EQ(js("document.getElementById('toast').className"), "show error");
 
     // With template pages on the board, the PDF export makes one page per template page.
     js("board.addNote('on page 1', 0, 0); window.__sent.length = 0; __menuAction('export:pdf')");

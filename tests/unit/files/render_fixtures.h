@@ -74,6 +74,20 @@ inline common::Bytes handmadePdf(const std::string& mediaBox, const std::string&
     return common::toBytes(testsupport::pdfFromObjects(objects));
 }
 
+// A PDF under the standard security handler whose user password is not empty: it cannot be opened
+// without one.
+inline common::Bytes lockedPdf() {
+    const std::string key(64, 'A');  // neither the user nor the owner key of an empty password
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>",
+        "<< /Filter /Standard /V 1 /R 2 /O <" + key + "> /U <" + key + "> /P -4 >>",
+    };
+    return common::toBytes(testsupport::pdfFromObjects(
+        objects, "/Encrypt 4 0 R /ID [<00112233445566778899AABBCCDDEEFF> <00112233445566778899AABBCCDDEEFF>]"));
+}
+
 struct Decoded {
     int width = 0, height = 0;
     std::vector<std::uint8_t> rgb;

@@ -29,6 +29,7 @@ struct Outcome {
     std::vector<PageCall> pages;
     int rendered = 0;  // __pdfRendered calls
     bool renderedLast = true;
+    int locked = 0;  // __pdfLocked calls, each before __pdfRendered
 };
 
 // The JSON array J of "window.name((J)[0], …)".
@@ -41,7 +42,15 @@ json::Array argsOf(const std::string& script) {
 
 std::map<std::string, Outcome> outcomes(const std::vector<std::string>& scripts) {
     std::map<std::string, Outcome> out;
+    constexpr std::string_view kLocked = "window.__pdfLocked && window.__pdfLocked(";
     for (auto& s : scripts) {
+        if (s.rfind(kLocked, 0) == 0) {
+            auto id = testsupport::parseJson(std::string_view(s).substr(kLocked.size(), s.size() - kLocked.size() - 1));
+            if (!id || !id->string()) continue;
+            Outcome& o = out[*id->string()];
+            o.locked += o.rendered ? 100 : 1;
+            continue;
+        }
         json::Array a = argsOf(s);
         if (a.empty() || !a[0].string()) continue;
         Outcome& o = out[*a[0].string()];
@@ -217,6 +226,7 @@ TEST(RenderPdf, BadInputEndsWithRenderedOnly) {
         {"random", common::Bytes(4096, 0xA7)},
         {"truncated", common::Bytes(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2))},
         {"header-only", common::toBytes("%PDF-1.4\n")},
+        {"locked", lockedPdf()},
     };
     std::vector<std::string> ids;
     for (auto& c : cases) {
@@ -243,6 +253,8 @@ TEST(RenderPdf, BadInputEndsWithRenderedOnly) {
     for (auto& id : ids) {
         SCOPED_TRACE(id);
         EXPECT_EQ(o[id].rendered, 1);
+        // Only the file that needs a password is said to, just before its end.
+        EXPECT_EQ(o[id].locked, id == "locked" ? 1 : 0);
         if (id == "strip") continue;
         EXPECT_EQ(o[id].pages.size(), 0u);
     }
