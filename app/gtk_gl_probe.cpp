@@ -35,4 +35,11 @@ bool openGlIsSoftware(GdkDisplay* display) {
     return software;
 }
 
+void drawWithCairo(GdkDisplay* display) {
+    if (!display || g_getenv("GSK_RENDERER")) return;
+    // GTK reads the renderer for a window from this display key before its environment variable
+    // (its inspector uses the same key to pick its own).
+    g_object_set_data_full(G_OBJECT(display), "gsk-renderer", g_strdup("cairo"), g_free);
+}
+
 }  // namespace app

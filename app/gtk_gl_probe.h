@@ -10,4 +10,10 @@ namespace app {
 // softpipe or swrast). Main thread, after GTK is initialised; creates a GL context once.
 bool openGlIsSoftware(GdkDisplay* display);
 
+// Has GTK draw this display's windows with cairo rather than OpenGL, unless the user chose a
+// renderer with GSK_RENDERER. On a CPU-drawn OpenGL, each frame of the window then costs a plain
+// copy of the page's pixels instead of a texture upload and a software rasterizer. Takes effect
+// for windows realized afterwards.
+void drawWithCairo(GdkDisplay* display);
+
 }  // namespace app
