@@ -53,8 +53,8 @@ void PdfRenderer::renderPDFBytes(const std::string&, common::Bytes data, std::st
 }
 
 void PdfRenderer::render(std::shared_ptr<const common::Bytes> data, std::string reqId) {
-    workers_.submit([sink = sink_, limits = limits_, data = std::move(data), reqId = std::move(reqId)] {
-        RenderEnd end = renderIsolated(*data, *limits, [&](int index, int total, common::Bytes jpeg) {
+    workers_.submit([sink = sink_, limits = limits_, data = std::move(data), reqId = std::move(reqId)]() mutable {
+        RenderEnd end = renderIsolated(std::move(data), *limits, [&](int index, int total, common::Bytes jpeg) {
             notifyPDFPage(sink, reqId, index, total, jpeg);
         });
         if (end == RenderEnd::Locked) notifyPDFLocked(sink, reqId);

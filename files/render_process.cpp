@@ -170,10 +170,29 @@ constexpr int kMaxRestarts = 4;
 
 }  // namespace
 
+namespace {
+// Renders from a sealed memory file, which it closes.
+RenderEnd renderSealed(int input, const RenderLimits& limits, const std::function<void(int, int, common::Bytes)>& page);
+}  // namespace
+
 RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
                          const std::function<void(int, int, common::Bytes)>& page) {
     if (pdf.empty()) return RenderEnd::Done;
-    int input = sealedCopy(pdf);
+    return renderSealed(sealedCopy(pdf), limits, page);
+}
+
+RenderEnd renderIsolated(std::shared_ptr<const common::Bytes> pdf, const RenderLimits& limits,
+                         const std::function<void(int, int, common::Bytes)>& page) {
+    if (!pdf || pdf->empty()) return RenderEnd::Done;
+    int input = sealedCopy(*pdf);
+    pdf.reset();
+    return renderSealed(input, limits, page);
+}
+
+namespace {
+
+RenderEnd renderSealed(int input, const RenderLimits& limits,
+                       const std::function<void(int, int, common::Bytes)>& page) {
     if (input < 0) return RenderEnd::Done;
     int count = std::max(1, limits.processes);
     std::vector<Helper> helpers;
@@ -229,6 +248,8 @@ RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
     close(input);
     return total == kLockedTotal ? RenderEnd::Locked : RenderEnd::Done;
 }
+
+}  // namespace
 
 std::string defaultHelperPath() {
     // Lets tests and developers run the shell from another program or folder.

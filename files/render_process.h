@@ -37,6 +37,10 @@ struct RenderLimits {
 enum class RenderEnd { Done, Locked };
 RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
                          const std::function<void(int index, int total, common::Bytes jpeg)>& page);
+// The same, letting go of its hold on the bytes once the helpers have their own sealed copy: an
+// upload of tens of megabytes is not kept for the whole render.
+RenderEnd renderIsolated(std::shared_ptr<const common::Bytes> pdf, const RenderLimits& limits,
+                         const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 
 // $TAVRIK_RENDER_HELPER if set, else the helper beside the running executable (build tree), else
 // the installed one: the install's libexec folder relative to its bin folder, from the running
