@@ -168,29 +168,7 @@ int readTotal(Helper& h, const RenderLimits& limits) {
 // page costs only that page, while a file that crashes on every page cannot keep respawning.
 constexpr int kMaxRestarts = 4;
 
-}  // namespace
-
-namespace {
 // Renders from a sealed memory file, which it closes.
-RenderEnd renderSealed(int input, const RenderLimits& limits, const std::function<void(int, int, common::Bytes)>& page);
-}  // namespace
-
-RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
-                         const std::function<void(int, int, common::Bytes)>& page) {
-    if (pdf.empty()) return RenderEnd::Done;
-    return renderSealed(sealedCopy(pdf), limits, page);
-}
-
-RenderEnd renderIsolated(std::shared_ptr<const common::Bytes> pdf, const RenderLimits& limits,
-                         const std::function<void(int, int, common::Bytes)>& page) {
-    if (!pdf || pdf->empty()) return RenderEnd::Done;
-    int input = sealedCopy(*pdf);
-    pdf.reset();
-    return renderSealed(input, limits, page);
-}
-
-namespace {
-
 RenderEnd renderSealed(int input, const RenderLimits& limits,
                        const std::function<void(int, int, common::Bytes)>& page) {
     if (input < 0) return RenderEnd::Done;
@@ -250,6 +228,20 @@ RenderEnd renderSealed(int input, const RenderLimits& limits,
 }
 
 }  // namespace
+
+RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
+                         const std::function<void(int, int, common::Bytes)>& page) {
+    if (pdf.empty()) return RenderEnd::Done;
+    return renderSealed(sealedCopy(pdf), limits, page);
+}
+
+RenderEnd renderIsolated(std::shared_ptr<const common::Bytes> pdf, const RenderLimits& limits,
+                         const std::function<void(int, int, common::Bytes)>& page) {
+    if (!pdf || pdf->empty()) return RenderEnd::Done;
+    int input = sealedCopy(*pdf);
+    pdf.reset();
+    return renderSealed(input, limits, page);
+}
 
 std::string defaultHelperPath() {
     // Lets tests and developers run the shell from another program or folder.
