@@ -15,7 +15,7 @@ void PdfRenderer::renderPDF(const json::Value& dataUrl, std::string reqId) {
     // A data URL the page sent as canonical base64 arrives decoded: its payload (the part after the
     // last comma: the base64 holds none) is exactly those bytes.
     if (auto* e = dataUrl.encoded(); e && !e->bytes().empty()) {
-        render(e->sharedBytes(), std::move(reqId));
+        submitRender(e->sharedBytes(), std::move(reqId));
         return;
     }
     std::optional<common::Bytes> bytes = common::dataurl::decode(*dataUrl.string());
@@ -26,40 +26,42 @@ void PdfRenderer::renderPDF(const json::Value& dataUrl, std::string reqId) {
     renderPDFBytes("", std::move(*bytes), std::move(reqId));
 }
 
-void PdfRenderer::renderPDFBegin(std::string reqId) { pdfJobs[std::move(reqId)] = common::Bytes{}; }
+void PdfRenderer::renderPDFBegin(std::string reqId) { pdfJobs.insert_or_assign(std::move(reqId), PdfUpload()); }
 
 void PdfRenderer::renderPDFChunk(std::string reqId, const json::Value& chunk) {
     auto job = pdfJobs.find(reqId);
     if (job == pdfJobs.end()) return;
     if (auto* e = chunk.encoded(); e && e->prefix().empty()) {
-        job->second.insert(job->second.end(), e->bytes().begin(), e->bytes().end());
+        job->second.append(e->bytes().data(), e->bytes().size());
         return;
     }
-    // Each chunk is base64 by itself; one that is not is dropped (decodeAppend leaves the job's
-    // bytes as they were) and the job stays open.
-    common::base64::decodeAppend(*chunk.string(), job->second);
+    // Each chunk is base64 by itself; one that is not is dropped and the job stays open.
+    if (auto bytes = common::base64::decode(*chunk.string())) job->second.append(bytes->data(), bytes->size());
 }
 
 void PdfRenderer::renderPDFEnd(std::string reqId) {
     auto job = pdfJobs.find(reqId);
     if (job == pdfJobs.end()) return;
-    common::Bytes bytes = std::move(job->second);
+    PdfUpload upload = std::move(job->second);
     pdfJobs.erase(job);
-    renderPDFBytes("", std::move(bytes), std::move(reqId));
+    submitRender(std::move(upload), std::move(reqId));
 }
 
 void PdfRenderer::renderPDFBytes(const std::string&, common::Bytes data, std::string reqId) {
-    render(std::make_shared<const common::Bytes>(std::move(data)), std::move(reqId));
+    submitRender(std::make_shared<const common::Bytes>(std::move(data)), std::move(reqId));
 }
 
-void PdfRenderer::render(std::shared_ptr<const common::Bytes> data, std::string reqId) {
-    workers_.submit([sink = sink_, limits = limits_, data = std::move(data), reqId = std::move(reqId)]() mutable {
-        RenderEnd end = renderIsolated(std::move(data), *limits, [&](int index, int total, common::Bytes jpeg) {
-            notifyPDFPage(sink, reqId, index, total, jpeg);
+template <class Pdf>
+void PdfRenderer::submitRender(Pdf pdf, std::string reqId) {
+    // Held by a shared pointer because a worker's job is copied; the render takes the PDF over.
+    workers_.submit(
+        [pdf = std::make_shared<Pdf>(std::move(pdf)), sink = sink_, limits = limits_, reqId = std::move(reqId)] {
+            RenderEnd end = renderIsolated(std::move(*pdf), *limits, [&](int index, int total, common::Bytes jpeg) {
+                notifyPDFPage(sink, reqId, index, total, jpeg);
+            });
+            if (end == RenderEnd::Locked) notifyPDFLocked(sink, reqId);
+            notifyPDFRendered(sink, reqId);
         });
-        if (end == RenderEnd::Locked) notifyPDFLocked(sink, reqId);
-        notifyPDFRendered(sink, reqId);
-    });
 }
 
 void notifyPDFPage(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId, int index, int total,

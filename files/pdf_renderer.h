@@ -30,12 +30,14 @@ public:
     void renderPDFBytes(const std::string& name, common::Bytes data, std::string reqId);
 
 private:
-    void render(std::shared_ptr<const common::Bytes> data, std::string reqId);
+    // Renders on a worker thread, then tells the page each page and the end.
+    template <class Pdf>
+    void submitRender(Pdf pdf, std::string reqId);
 
     std::weak_ptr<bridge::PageSink> sink_;
     common::Workers& workers_;
     std::shared_ptr<const RenderLimits> limits_;
-    std::map<std::string, common::Bytes> pdfJobs;
+    std::map<std::string, PdfUpload> pdfJobs;
 };
 
 // __pdfPageU(reqId, i, n, dataUrl) and __pdfRendered(reqId, []), through the sink if it still exists.

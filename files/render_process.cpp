@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "common/log.h"
@@ -53,25 +54,34 @@ bool readExact(int fd, void* data, std::size_t size, Clock::time_point deadline,
     return true;
 }
 
-// The PDF in an anonymous, sealed in-memory file: both helpers map the same bytes, and neither
-// can change them under the other.
-int sealedCopy(const common::Bytes& pdf) {
-    int fd = memfd_create("tavrik-pdf", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (fd < 0) return -1;
-    const auto* p = pdf.data();
-    std::size_t left = pdf.size();
+int newPdfFile() { return memfd_create("tavrik-pdf", MFD_CLOEXEC | MFD_ALLOW_SEALING); }
+
+bool writeAll(int fd, const std::uint8_t* p, std::size_t left) {
     while (left > 0) {
         ssize_t n = write(fd, p, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            close(fd);
-            return -1;
-        }
+        if (n <= 0) return false;
         p += n;
         left -= static_cast<std::size_t>(n);
     }
+    return true;
+}
+
+// Both helpers map the same bytes, and neither can change them under the other.
+int sealed(int fd) {
     fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
     return fd;
+}
+
+// The PDF in an anonymous, sealed in-memory file.
+int sealedCopy(const common::Bytes& pdf) {
+    int fd = newPdfFile();
+    if (fd < 0) return -1;
+    if (!writeAll(fd, pdf.data(), pdf.size())) {
+        close(fd);
+        return -1;
+    }
+    return sealed(fd);
 }
 
 Helper spawnHelper(const RenderLimits& limits, int input, int first, int stride) {
@@ -241,6 +251,41 @@ RenderEnd renderIsolated(std::shared_ptr<const common::Bytes> pdf, const RenderL
     int input = sealedCopy(*pdf);
     pdf.reset();
     return renderSealed(input, limits, page);
+}
+
+PdfUpload::PdfUpload() : fd_(newPdfFile()), failed_(fd_ < 0) {}
+
+PdfUpload::~PdfUpload() {
+    if (fd_ >= 0) close(fd_);
+}
+
+PdfUpload::PdfUpload(PdfUpload&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), failed_(other.failed_), size_(other.size_) {}
+
+PdfUpload& PdfUpload::operator=(PdfUpload&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        failed_ = other.failed_;
+        size_ = other.size_;
+    }
+    return *this;
+}
+
+void PdfUpload::append(const std::uint8_t* data, std::size_t size) {
+    if (failed_ || size == 0) return;
+    if (!writeAll(fd_, data, size)) {
+        common::log::warning(std::string("a PDF upload could not be kept: ") + std::strerror(errno));
+        failed_ = true;
+        return;
+    }
+    size_ += size;
+}
+
+RenderEnd renderIsolated(PdfUpload upload, const RenderLimits& limits,
+                         const std::function<void(int, int, common::Bytes)>& page) {
+    if (upload.failed_ || upload.size_ == 0) return RenderEnd::Done;
+    return renderSealed(sealed(std::exchange(upload.fd_, -1)), limits, page);
 }
 
 std::string defaultHelperPath() {

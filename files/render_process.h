@@ -42,6 +42,30 @@ RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
 RenderEnd renderIsolated(std::shared_ptr<const common::Bytes> pdf, const RenderLimits& limits,
                          const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 
+// A PDF arriving in pieces, written straight into the in-memory file its helpers will map, so that
+// the shell never holds the whole upload in its own memory. Move-only.
+class PdfUpload {
+public:
+    PdfUpload();
+    ~PdfUpload();
+    PdfUpload(PdfUpload&& other) noexcept;
+    PdfUpload& operator=(PdfUpload&& other) noexcept;
+
+    // Adds bytes at the end. An upload whose file could not be made or written renders nothing.
+    void append(const std::uint8_t* data, std::size_t size);
+
+private:
+    friend RenderEnd renderIsolated(PdfUpload upload, const RenderLimits& limits,
+                                    const std::function<void(int, int, common::Bytes)>& page);
+    int fd_ = -1;
+    bool failed_ = false;
+    std::size_t size_ = 0;
+};
+
+// Renders what was uploaded; an empty or failed upload yields no page.
+RenderEnd renderIsolated(PdfUpload upload, const RenderLimits& limits,
+                         const std::function<void(int index, int total, common::Bytes jpeg)>& page);
+
 // $TAVRIK_RENDER_HELPER if set, else the helper beside the running executable (build tree), else
 // the installed one: the install's libexec folder relative to its bin folder, from the running
 // executable's real place.
