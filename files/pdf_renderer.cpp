@@ -51,14 +51,29 @@ void PdfRenderer::renderPDFBytes(const std::string&, common::Bytes data, std::st
     submitRender(std::make_shared<const common::Bytes>(std::move(data)), std::move(reqId));
 }
 
+namespace {
+
+PdfUpload asUpload(PdfUpload&& upload) { return std::move(upload); }
+
+// Copied into the helpers' file on the worker thread; the bytes are let go of then, not after the
+// last page.
+PdfUpload asUpload(std::shared_ptr<const common::Bytes>&& bytes) {
+    PdfUpload upload;
+    upload.append(bytes->data(), bytes->size());
+    bytes.reset();
+    return upload;
+}
+
+}  // namespace
+
 template <class Pdf>
 void PdfRenderer::submitRender(Pdf pdf, std::string reqId) {
-    // Held by a shared pointer because a worker's job is copied; the render takes the PDF over.
+    // Held by a shared pointer because a worker's job is copied.
     workers_.submit(
         [pdf = std::make_shared<Pdf>(std::move(pdf)), sink = sink_, limits = limits_, reqId = std::move(reqId)] {
-            RenderEnd end = renderIsolated(std::move(*pdf), *limits, [&](int index, int total, common::Bytes jpeg) {
-                notifyPDFPage(sink, reqId, index, total, jpeg);
-            });
+            RenderEnd end = renderIsolated(
+                asUpload(std::move(*pdf)), *limits,
+                [&](int index, int total, common::Bytes jpeg) { notifyPDFPage(sink, reqId, index, total, jpeg); });
             if (end == RenderEnd::Locked) notifyPDFLocked(sink, reqId);
             notifyPDFRendered(sink, reqId);
         });

@@ -73,17 +73,6 @@ int sealed(int fd) {
     return fd;
 }
 
-// The PDF in an anonymous, sealed in-memory file.
-int sealedCopy(const common::Bytes& pdf) {
-    int fd = newPdfFile();
-    if (fd < 0) return -1;
-    if (!writeAll(fd, pdf.data(), pdf.size())) {
-        close(fd);
-        return -1;
-    }
-    return sealed(fd);
-}
-
 Helper spawnHelper(const RenderLimits& limits, int input, int first, int stride) {
     Helper h;
     int fds[2];
@@ -241,16 +230,9 @@ RenderEnd renderSealed(int input, const RenderLimits& limits,
 
 RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
                          const std::function<void(int, int, common::Bytes)>& page) {
-    if (pdf.empty()) return RenderEnd::Done;
-    return renderSealed(sealedCopy(pdf), limits, page);
-}
-
-RenderEnd renderIsolated(std::shared_ptr<const common::Bytes> pdf, const RenderLimits& limits,
-                         const std::function<void(int, int, common::Bytes)>& page) {
-    if (!pdf || pdf->empty()) return RenderEnd::Done;
-    int input = sealedCopy(*pdf);
-    pdf.reset();
-    return renderSealed(input, limits, page);
+    PdfUpload upload;
+    upload.append(pdf.data(), pdf.size());
+    return renderIsolated(std::move(upload), limits, page);
 }
 
 PdfUpload::PdfUpload() : fd_(newPdfFile()), failed_(fd_ < 0) {}

@@ -37,10 +37,6 @@ struct RenderLimits {
 enum class RenderEnd { Done, Locked };
 RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
                          const std::function<void(int index, int total, common::Bytes jpeg)>& page);
-// The same, letting go of its hold on the bytes once the helpers have their own sealed copy: an
-// upload of tens of megabytes is not kept for the whole render.
-RenderEnd renderIsolated(std::shared_ptr<const common::Bytes> pdf, const RenderLimits& limits,
-                         const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 
 // A PDF arriving in pieces, written straight into the in-memory file its helpers will map, so that
 // the shell never holds the whole upload in its own memory. Move-only.
