@@ -120,6 +120,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     menu_.followInPage(webView_);
 
     webPolicy_ = composeWebPolicy(webView_, options_.resourcesDir, desktop_);
+    if (options_.watch) pageWatch_ = std::make_unique<PageWatch>(webView_, options_.resourcesDir + "/html");
 
     window_ = GTK_WINDOW(gtk_application_window_new(app_));
     gtk_window_set_title(window_, "TAVRIK");

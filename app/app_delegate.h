@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/gtk_page_watch.h"
 #include "app/parts.h"
 #include "bridge/bridge.h"
 #include "common/quit_holds.h"
@@ -27,6 +28,7 @@ namespace app {
 struct LaunchOptions {
     std::string resourcesDir;  // holds html/index.html
     bool inspector = false;
+    bool watch = false;  // reload the page when a file under html/ changes
 };
 
 class AppDelegate {
@@ -111,6 +113,7 @@ private:
     RenderPart render_;
     NetPart net_;
     QuitPart quit_;
+    std::unique_ptr<PageWatch> pageWatch_;  // with --watch only
 };
 
 }  // namespace app

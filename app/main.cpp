@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
         launch.resourcesDir = app::defaultResourcesDir();
     }
     launch.inspector = options.inspector;
+    launch.watch = options.watch;
     const std::string page = launch.resourcesDir + "/html/index.html";
     if (!g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR))
         std::fprintf(stderr, "tavrik: no page at %s; the window stays empty\n", page.c_str());

@@ -25,6 +25,8 @@ Options parseOptions(const std::vector<std::string>& args) {
         }
         if (a == "--inspector") {
             o.inspector = true;
+        } else if (a == "--watch") {
+            o.watch = true;
         } else if (a == "--resources") {
             if (i + 1 >= args.size()) {
                 o.mode = Options::Mode::Error;
@@ -51,6 +53,7 @@ std::string helpText(const std::string& program) {
            "is already running, the files open in its window.\n\n"
            "  --resources DIR   load the page from DIR/html/index.html instead of the installed one\n"
            "  --inspector       enable WebKit's developer tools (right-click › Inspect Element)\n"
+           "  --watch           reload the page when a file in its html folder changes\n"
            "  --version         print the version and exit\n"
            "  -h, --help        print this help and exit\n";
 }

@@ -9,6 +9,7 @@ struct Options {
     enum class Mode { Run, Help, Version, Error } mode = Mode::Run;
     std::optional<std::string> resources;  // --resources DIR: a folder holding html/index.html
     bool inspector = false;                // --inspector: WebKit's developer tools
+    bool watch = false;                    // --watch: reload the page when a file under html/ changes
     std::string error;                     // for Mode::Error
     std::vector<std::string> files;        // boards or PDFs to open, as given
 };

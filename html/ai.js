@@ -1,16 +1,18 @@
 // The AI panel: sends the prompt as a streamed request and shows the answer as it arrives, in the
 // Server-Sent Events formats AI services use; a provider preset picks the request shape and how
-// the shell writes the stored key. Loaded after app.js, whose helpers it uses.
-'use strict';
+// the shell writes the stored key. The reading of answers imports nothing, so it runs under Node too.
+// @ts-check
 
-const AI_PROVIDERS = {
+const AI_TIMEOUT_MS = 130000;  // the shell gives up on a request after 120 s without a byte
+
+export const AI_PROVIDERS = {
   openai: { scheme: 'bearer', format: 'openai' },        // OpenAI-compatible servers (Ollama, vLLM, …)
   anthropic: { scheme: 'anthropic', format: 'anthropic' },
   custom: { scheme: 'header', format: 'openai' },        // the key in a header the user names
 };
 
 // Splits a text stream into Server-Sent Events ({ event, data }), whatever the pieces' boundaries.
-class SseParser {
+export class SseParser {
   constructor() {
     this.buffer = '';
     this.event = '';
@@ -62,7 +64,7 @@ class SseParser {
 }
 
 // What one event means for the answer: { text } to append, { done }, { error }, or {} to skip.
-function aiEventDelta(format, ev) {
+export function aiEventDelta(format, ev) {
   if (format === 'openai' && ev.data.trim() === '[DONE]') return { done: true };
   let j;
   try { j = JSON.parse(ev.data); } catch { return {}; }
@@ -83,7 +85,7 @@ function aiEventDelta(format, ev) {
 }
 
 // The request for a prompt: the body each format expects, asking for a stream.
-function aiRequestBody(format, model, prompt) {
+export function aiRequestBody(format, model, prompt) {
   const messages = [{ role: 'user', content: prompt }];
   if (format === 'anthropic') return JSON.stringify({ model, max_tokens: 4096, messages, stream: true });
   return JSON.stringify({ model, messages, stream: true });
@@ -91,20 +93,45 @@ function aiRequestBody(format, model, prompt) {
 
 // The endpoint as the shell must receive it: parsed and written out again, so spaces and non-ASCII
 // characters are encoded; null when it is no http or https URL.
-function aiEndpoint(text) {
+export function aiEndpoint(text) {
   try {
     const u = new URL(String(text).trim());
     return ['http:', 'https:'].includes(u.protocol) ? u.href : null;
   } catch { return null; }
 }
 
-if (typeof module !== 'undefined') module.exports = { SseParser, aiEventDelta, aiRequestBody, aiEndpoint, AI_PROVIDERS };
+// The answer of an OpenAI-style chat completion, or of the other common shapes; else the raw text.
+export function answerOf(text) {
+  try {
+    const j = JSON.parse(text);
+    const answer = j?.choices?.[0]?.message?.content ?? j?.message?.content ?? j?.content?.[0]?.text ?? j?.response;
+    if (typeof answer === 'string') return answer;
+  } catch { /* not JSON: show it as it came */ }
+  return text;
+}
+
+export function errorOf(text) {
+  try {
+    const j = JSON.parse(text);
+    const m = j?.error?.message ?? j?.error ?? j?.message;
+    if (typeof m === 'string') return m;
+  } catch { /* plain text body */ }
+  return text.slice(0, 300);
+}
 
 // ---- the panel ------------------------------------------------------------------------------------
 
-const aiPanel = (() => {
-  if (typeof document === 'undefined') return null;
-  let current = null;  // { reqId, format, parser, answer, raw, status, stopped }
+/**
+ * The panel's controls. `stream` is the page kit's, `show(text, isError)` puts a text (or a function
+ * of the language giving it) in the reply box, `prefs` keeps the settings.
+ * @param {{ stream: typeof import('./bridge.js').stream, prefs: { get(key: string, fallback?: string): string, set(key: string, value: string): void },
+ *           show: (text: string | (() => string), isError?: boolean) => void }} deps
+ */
+export function createAiPanel({ stream, prefs, show }) {
+  /** @type {(id: string) => any} */
+  const $ = (id) => document.getElementById(id);
+  let current = null;  // { controller, format, parser, answer, raw, status, error, stopped }
+  let lastAnswer = '';
   let frame = 0;  // the animation frame that will show the answer so far
 
   // A long answer arrives in hundreds of pieces; laying the whole text out again for each of them
@@ -113,14 +140,14 @@ const aiPanel = (() => {
     if (frame) return;
     frame = requestAnimationFrame(() => {
       frame = 0;
-      if (current?.answer) showAiReply(current.answer);
+      if (current?.answer) show(current.answer);
     });
   }
 
   function buttons(busy) {
     $('ai-send').disabled = busy;
     $('ai-stop').disabled = !busy;
-    $('ai-add').disabled = busy || !lastAiAnswer;
+    $('ai-add').disabled = busy || !lastAnswer;
   }
 
   function showProvider() {
@@ -128,9 +155,10 @@ const aiPanel = (() => {
     $('ai-header-row').style.display = $('ai-provider').value === 'custom' ? '' : 'none';
   }
 
+  // Sends the prompt; returns the request's id, or undefined when there is nothing to send.
   function send() {
     const href = aiEndpoint($('ai-url').value);
-    if (!href) return showAiReply(() => i18n.t('badEndpoint'), true);
+    if (!href) return show(() => i18n.t('badEndpoint'), true);
     const provider = AI_PROVIDERS[$('ai-provider').value] ?? AI_PROVIDERS.openai;
     const keyId = $('ai-key-id').value.trim();
     const headerName = $('ai-header-name').value.trim();
@@ -138,89 +166,96 @@ const aiPanel = (() => {
     // refusal would not say why.
     if (keyId && provider.scheme === 'header' && !headerName) {
       $('ai-header-name').focus();
-      return showAiReply(() => i18n.t('aiNeedHeader'), true);
+      return show(() => i18n.t('aiNeedHeader'), true);
     }
     const model = $('ai-model').value.trim();
-    const reqId = newReqId('ai');
-    const message = {
-      action: 'netRequest', reqId, url: href, method: 'POST', stream: true,
+    /** @type {import('./bridge.js').NetRequestFields} */
+    const fields = {
+      url: href, method: 'POST',
       headers: { 'Content-Type': 'application/json' },
       body: aiRequestBody(provider.format, model, $('ai-prompt').value),
     };
     // The key itself never reaches the page: the shell adds it from the vault by its name.
     if (keyId) {
-      message.auth = { keyId, scheme: provider.scheme };
-      if (provider.scheme === 'header') message.auth.headerName = headerName;
+      fields.auth = { keyId, scheme: provider.scheme };
+      if (provider.scheme === 'header') fields.auth.headerName = headerName;
     }
-    current = { reqId, format: provider.format, parser: new SseParser(), answer: '', raw: '', status: 0, stopped: false };
-    track(reqId, { kind: 'ai', stream: true }, AI_TIMEOUT_MS, () => finish(null));
-    lastAiAnswer = '';
-    showAiReply(() => i18n.t('sending'));
+    current?.controller.abort();  // a newer question replaces one still being answered
+    const state = { controller: new AbortController(), format: provider.format, parser: new SseParser(),
+      answer: '', raw: '', status: 0, error: '', stopped: false };
+    current = state;
+    lastAnswer = '';
+    show(() => i18n.t('sending'));
     buttons(true);
-    post(message);
+    // The shell gives up after 120 s of silence; so does the page, counted from the last piece.
+    const pieces = stream(fields, { signal: state.controller.signal, timeout: AI_TIMEOUT_MS });
+    read(state, pieces);
     prefs.set('ai.url', href);
     prefs.set('ai.model', model);
     prefs.set('ai.keyId', keyId);
     prefs.set('ai.provider', $('ai-provider').value);
     prefs.set('ai.headerName', headerName);
-    return reqId;
+    return pieces.reqId;
   }
 
-  function apply(events) {
+  function apply(state, events) {
     for (const ev of events) {
-      const d = aiEventDelta(current.format, ev);
-      if (d.error) current.error = d.error;
-      if (d.text) current.answer += d.text;
+      const d = aiEventDelta(state.format, ev);
+      if (d.error) state.error = d.error;
+      if (d.text) state.answer += d.text;
     }
   }
 
-  function chunk(c) {
-    if (!current || !c || c.reqId !== current.reqId || typeof c.text !== 'string') return;
-    const entry = pending.get(c.reqId);
-    if (!entry) return;
-    // The shell gives up after 120 s of silence; so does the page, counted from the last piece.
-    clearTimeout(entry.timer);
-    entry.timer = setTimeout(() => { if (pending.delete(c.reqId)) finish(null); }, AI_TIMEOUT_MS);
-    if (typeof c.status === 'number') current.status = c.status;
-    current.raw += c.text;
-    if (current.status < 200 || current.status > 299) return;  // an error body: shown at the end
-    apply(current.parser.feed(c.text));
-    if (current.answer) showSoon();
+  /** @param {import('./bridge.js').NetStream} pieces */
+  async function read(state, pieces) {
+    let reply = null;
+    try {
+      for await (const piece of pieces) {
+        if (typeof piece.status === 'number') state.status = piece.status;
+        state.raw += piece.text;
+        if (state.status < 200 || state.status > 299) continue;  // an error body: shown at the end
+        apply(state, state.parser.feed(piece.text));
+        if (state.answer) showSoon();
+      }
+      reply = await pieces.reply;
+    } catch (e) {
+      if (state !== current) return;  // replaced by a newer question
+      if (state.stopped) reply = { reqId: pieces.reqId, ok: false, error: 'cancelled' };
+    }
+    if (state === current) finish(state, reply);
   }
 
   // reply: the final __netReply, or null when the page stopped waiting.
-  function finish(reply) {
-    const state = current;
+  function finish(state, reply) {
     current = null;
-    if (!state) return;
     cancelAnimationFrame(frame);
     frame = 0;
     buttons(false);
-    if (!reply) return showAiReply(() => i18n.t('noReply'), true);
+    if (!reply) return show(() => i18n.t('noReply'), true);
     if (typeof reply.error === 'string') {
-      lastAiAnswer = state.answer;
+      lastAnswer = state.answer;
       buttons(false);  // the partial answer may go to the board
-      if (state.stopped) return showAiReply(() => (state.answer ? `${state.answer}\n\n${i18n.t('aiStopped')}` : i18n.t('aiStopped')));
-      return showAiReply(() => (state.answer ? `${state.answer}\n\n${i18n.native(reply.error)}` : i18n.native(reply.error)), true);
+      if (state.stopped) return show(() => (state.answer ? `${state.answer}\n\n${i18n.t('aiStopped')}` : i18n.t('aiStopped')));
+      return show(() => (state.answer ? `${state.answer}\n\n${i18n.native(reply.error)}` : i18n.native(reply.error)), true);
     }
-    // A shell that does not stream sends the whole body here instead of in chunks.
+    // A shell that does not stream sends the whole body here instead of in pieces.
     if (typeof reply.text === 'string' && reply.text) {
       state.raw += reply.text;
-      if (reply.ok) apply(state.parser.feed(reply.text));
+      if (reply.ok) apply(state, state.parser.feed(reply.text));
     }
-    if (!reply.ok) return showAiReply(() => `${i18n.t('httpError', { status: reply.status })}: ${errorOf(state.raw)}`, true);
-    apply(state.parser.end());
+    if (!reply.ok) return show(() => `${i18n.t('httpError', { status: reply.status })}: ${errorOf(state.raw)}`, true);
+    apply(state, state.parser.end());
     // A server that ignored "stream" answers with one JSON body.
-    lastAiAnswer = state.answer || answerOf(state.raw);
-    if (state.error && !state.answer) return showAiReply(state.error, true);
-    showAiReply(lastAiAnswer);
+    lastAnswer = state.answer || answerOf(state.raw);
+    if (state.error && !state.answer) return show(state.error, true);
+    show(lastAnswer);
     buttons(false);  // now that there is an answer to add
   }
 
   function stop() {
     if (!current) return;
     current.stopped = true;
-    post({ action: 'netCancel', reqId: current.reqId });
+    current.controller.abort();
   }
 
   $('ai-provider').value = prefs.get('ai.provider', 'openai');
@@ -229,6 +264,5 @@ const aiPanel = (() => {
   showProvider();
   $('ai-provider').addEventListener('change', showProvider);
   $('ai-stop').addEventListener('click', stop);
-  window.__netChunk = chunk;
-  return { send, finish, stop };
-})();
+  return { send, stop, answer: () => lastAnswer };
+}

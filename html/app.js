@@ -1,21 +1,17 @@
 // The page side of the shell: wires the boardView to the toolbar and panels, and to the native side
-// through the "canvasBridge" command messages and the window.__… functions the shell calls.
-'use strict';
+// through the page kit (bridge.js). The page's entry module: the other modules of the page are
+// imported here, and the classic scripts it builds on (i18n.js, board.js, recovery.js, …) run before it.
+// @ts-check
+import { on, request, send, stream } from './bridge.js';
+import { createAiPanel } from './ai.js';
+import { askChoice } from './drop.js';
+import { exportOffice } from './office.js';
 
-const $ = (id) => document.getElementById(id);
-const CHUNK_CHARS = 512 * 1024;  // base64 characters per renderPDFChunk; a multiple of 4
+/** @type {(id: string) => any} */
+export const $ = (id) => document.getElementById(id);
 const FETCH_TIMEOUT_MS = 30000;  // the shell gives up on an image after 20 s
-const AI_TIMEOUT_MS = 130000;    // and on a request after 120 s
 
-const handler = window.webkit?.messageHandlers?.canvasBridge;
-function post(message) {
-  if (handler) handler.postMessage(message);
-}
-
-let reqCounter = 0;
-const newReqId = (kind) => `${kind}-${Date.now().toString(36)}-${++reqCounter}`;
-
-const prefs = {
+export const prefs = {
   get(key, fallback) {
     try { return localStorage.getItem(`tavrik.${key}`) ?? fallback; } catch { return fallback; }
   },
@@ -29,12 +25,13 @@ const prefs = {
 
 // ---- toast ---------------------------------------------------------------------------------------
 
-function toast(text, kind = 'info') {
+let toastTimer = 0;
+export function toast(text, kind = 'info') {
   const el = $('toast');
   el.textContent = i18n.native(String(text));
   el.className = `show ${kind}`;
-  clearTimeout(toast.timer);
-  toast.timer = setTimeout(() => { el.className = ''; }, kind === 'error' ? 5000 : 2600);
+  clearTimeout(toastTimer);
+  toastTimer = setTimeout(() => { el.className = ''; }, kind === 'error' ? 5000 : 2600);
 }
 
 // ---- document state ------------------------------------------------------------------------------
@@ -45,7 +42,7 @@ let lastTitle = '';
 let boardName = null;  // the file the board was last opened from or saved to, for the title
 let nameNext = false;  // a board was just opened: the shell names its file next
 
-const boardView = new Board($('viewport'), $('world'), (reason) => {
+export const boardView = new Board($('viewport'), $('world'), (reason) => {
   if (!['select', 'zoom'].includes(reason)) {
     dirty = true;
     revision++;
@@ -69,7 +66,7 @@ function refreshChrome() {
   const title = `TAVRIK — ${boardName ?? i18n.t('untitled')}${dirty ? ' •' : ''}`;
   if (title !== lastTitle) {
     lastTitle = title;
-    post({ action: 'setTitle', title });
+    send('setTitle', { title });
   }
 }
 
@@ -82,13 +79,13 @@ function placeNear(w, h, at) {
   return { x: Math.round(c.x - w / 2 + step), y: Math.round(c.y - h / 2 + step) };
 }
 
-function addNote(text, at) {
+export function addNote(text, at) {
   const w = 220, h = 140;
   const color = NOTE_COLORS[boardView.items.length % NOTE_COLORS.length];
   return boardView.add({ type: 'note', text: String(text ?? i18n.t('newNoteText')), color, w, h, ...placeNear(w, h, at) });
 }
 
-function loadImage(src) {
+export function loadImage(src) {
   return new Promise((resolve, reject) => {
     const img = new Image();
     img.onload = () => resolve(img);
@@ -113,16 +110,27 @@ function addFile(name, mime, dataUrl) {
 
 // ---- save, open, export ----------------------------------------------------------------------------
 
-// saveJSON requests waiting for the shell's answer, oldest first: the revision each one holds.
-const jsonSaves = [];
-
-// The board is saved only when the shell confirms the file was written (window.__saveResult),
-// and clean only if it has not changed since.
+// The board is saved only when the shell confirms the file was written, and clean only if it has
+// not changed since it was sent. Resolves to whether it was written.
 function saveJSON() {
   const sent = { revision, at: Date.now() };
-  jsonSaves.push(sent);
-  post({ action: 'saveJSON', json: JSON.stringify(boardView.toJSON()) });
-  return sent;
+  return request('saveJSON', { json: JSON.stringify(boardView.toJSON()) }).then((result) => {
+    if (result.ok !== true) return false;
+    if (typeof result.name === 'string' && result.name) boardName = result.name;
+    if (sent.revision === revision) {
+      markClean(sent.at);
+    } else {
+      recovery.settled(sent.at, false);
+      refreshChrome();  // the title names the file
+    }
+    toast(i18n.t('savedAs', { name: String(result.name ?? '') }));
+    return true;
+  });
+}
+
+// Exports and files handed out: how each ended is told by the saveResult event below.
+function save(action, fields) {
+  request(action, fields);
 }
 
 // The opened board takes the place of this one: unsaved changes are offered a save first (Save,
@@ -134,11 +142,11 @@ async function openJSON() {
       [['save', 'save'], ['dontSave', 'discard'], ['cancel', null]], innerWidth / 2 - 160, innerHeight / 3);
     if (!answer) return;
     if (answer === 'save') {
-      saveJSON().thenOpen = true;
+      if (await saveJSON()) send('openJSON');
       return;
     }
   }
-  post({ action: 'openJSON' });
+  send('openJSON');
 }
 
 // Exports draw every picture on the board, including those never scrolled into view: each waits
@@ -149,14 +157,14 @@ async function exportImage(ext, ratioIndex = 0) {
   if (!rect) return toast(i18n.t('emptyBoard'));
   const canvas = boardView.drawRegion(rect);
   const dataUrl = ext === 'jpg' ? canvas.toDataURL('image/jpeg', 0.92) : canvas.toDataURL('image/png');
-  post({ action: 'saveImage', dataUrl, ext: ext === 'jpg' ? 'jpg' : 'png' });
+  save('saveImage', { dataUrl, ext: ext === 'jpg' ? 'jpg' : 'png' });
 }
 
 async function exportPDF() {
   await boardView.readyPictures();
   const rect = boardView.exportRect(0);
   if (!rect) return toast(i18n.t('emptyBoard'));
-  post({ action: 'savePDF', dataUrl: boardView.drawRegion(rect).toDataURL('image/jpeg', 0.92) });
+  save('savePDF', { dataUrl: boardView.drawRegion(rect).toDataURL('image/jpeg', 0.92) });
 }
 
 async function exportPDFPages() {
@@ -176,7 +184,7 @@ async function exportPDFPages() {
     }
     pages.push(boardView.drawRegion(r, 1800).toDataURL('image/jpeg', 0.92));
   }
-  post({ action: 'savePDFPages', pages });
+  save('savePDFPages', { pages });
   return pages.length;
 }
 
@@ -195,7 +203,7 @@ function selectedAsFile() {
 
 // The shell reads only base64 data URLs; a board may hold plain or percent-encoded ones (an SVG
 // written inline), whose bytes are the UTF-8 of the text with each %XX standing for one byte.
-function base64DataUrl(url) {
+export function base64DataUrl(url) {
   const m = /^data:([^,]*),/i.exec(url);
   if (!m || /;base64$/i.test(m[1])) return url;
   const body = url.slice(m[0].length);
@@ -224,46 +232,28 @@ function utf8ToBase64(text) {
 
 // ---- PDF templates ---------------------------------------------------------------------------------
 
+// Imports in progress by request id, for scripts that watch one (the import benchmark); the page
+// itself keeps each import's state with its request.
 const pdfJobs = new Map();  // reqId → { name, x, y, count, chain, ready, timer, last }
 
-function importPdf(name, dataUrl) {
-  const reqId = newReqId('pdf');
+export function importPdf(name, dataUrl) {
   const origin = boardView.visibleCentre();
   const rightmost = boardView.items.reduce((m, it) => Math.max(m, it.x + it.w), -Infinity);
   const x = Number.isFinite(rightmost) ? rightmost + 80 : Math.round(origin.x - 300);
-  pdfJobs.set(reqId, { name, x, y: Math.round(origin.y - 300), count: 0, chain: Promise.resolve(), ready: [], timer: null, last: null });
-  const payload = dataUrl.slice(dataUrl.indexOf(',') + 1);
-  if (payload.length <= CHUNK_CHARS) {
-    post({ action: 'renderPDF', name, dataUrl, reqId });
-  } else {
-    // Large files go in pieces so that no single message holds the whole document.
-    post({ action: 'renderPDFBegin', reqId });
-    for (let i = 0; i < payload.length; i += CHUNK_CHARS)
-      post({ action: 'renderPDFChunk', reqId, chunk: payload.slice(i, i + CHUNK_CHARS) });
-    post({ action: 'renderPDFEnd', reqId, name });
-  }
+  const job = { name, x, y: Math.round(origin.y - 300), count: 0, chain: Promise.resolve(), ready: [], timer: null, last: null };
+  const rendering = request('renderPDF', { name, dataUrl }, { onPage: (page) => pdfPage(job, page) });
+  pdfJobs.set(rendering.reqId, job);
+  rendering.then(({ locked }) => job.chain.then(() => {
+    showPdfPages(job);
+    pdfJobs.delete(rendering.reqId);
+    if (job.count) toast(i18n.t('pdfDone', { n: job.count }));
+    else toast(i18n.t(locked ? 'pdfLocked' : 'pdfFailed'), 'error');
+  }));
   toast(i18n.t('pdfReading'));
-  return reqId;
+  return rendering.reqId;
 }
 
 // ---- network -------------------------------------------------------------------------------------
-
-const pending = new Map();  // reqId → { kind, timer, … }
-
-function track(reqId, entry, timeoutMs, onTimeout) {
-  entry.timer = setTimeout(() => {
-    if (pending.delete(reqId)) onTimeout();
-  }, timeoutMs);
-  pending.set(reqId, entry);
-}
-
-function take(reqId) {
-  const entry = pending.get(reqId);
-  if (!entry) return null;
-  pending.delete(reqId);
-  clearTimeout(entry.timer);
-  return entry;
-}
 
 function httpUrl(text) {
   try {
@@ -296,19 +286,22 @@ function fetchImage(url) {
     setStatus('fetch-status', () => i18n.t('badUrl'), 'error');
     return null;
   }
-  const reqId = newReqId('img');
-  track(reqId, { kind: 'image', url: href }, FETCH_TIMEOUT_MS, () => setStatus('fetch-status', () => i18n.t('noReply'), 'error'));
   setStatus('fetch-status', () => i18n.t('fetching'));
-  post({ action: 'fetchImage', url: href, reqId });
-  return reqId;
+  const fetching = request('fetchImage', { url: href }, { timeout: FETCH_TIMEOUT_MS });
+  fetching.then((result) => {
+    if (typeof result.error === 'string') {
+      setStatus('fetch-status', result.error, 'error');
+      toast(result.error, 'error');
+      return;
+    }
+    const name = href.split(/[?#]/)[0].split('/').pop() || 'image';
+    addImage(result.dataUrl, name)
+      .then(() => setStatus('fetch-status', () => i18n.t('fetched'), 'ok'))
+      .catch(() => setStatus('fetch-status', () => i18n.t('notImage'), 'error'));
+  }, () => setStatus('fetch-status', () => i18n.t('noReply'), 'error'));
+  return fetching.reqId;
 }
 
-// The AI panel's request and its streamed answer live in ai.js.
-function sendAi() {
-  return aiPanel.send();
-}
-
-let lastAiAnswer = '';
 function showAiReply(text, isError = false) {
   const el = $('ai-reply');
   el.shownSource = text;
@@ -317,38 +310,38 @@ function showAiReply(text, isError = false) {
   if (isError) toast(el.textContent, 'error');
 }
 
-// The answer of an OpenAI-style chat completion, or of the other common shapes; else the raw text.
-function answerOf(text) {
-  try {
-    const j = JSON.parse(text);
-    const answer = j?.choices?.[0]?.message?.content ?? j?.message?.content ?? j?.content?.[0]?.text ?? j?.response;
-    if (typeof answer === 'string') return answer;
-  } catch { /* not JSON: show it as it came */ }
-  return text;
-}
-
-function errorOf(text) {
-  try {
-    const j = JSON.parse(text);
-    const m = j?.error?.message ?? j?.error ?? j?.message;
-    if (typeof m === 'string') return m;
-  } catch { /* plain text body */ }
-  return text.slice(0, 300);
-}
+// The AI panel's request and its streamed answer live in ai.js.
+const aiPanel = createAiPanel({ stream, prefs, show: showAiReply });
+const sendAi = () => aiPanel.send();
 
 // ---- vault -----------------------------------------------------------------------------------------
+
+// Every vault answer says where keys are kept.
+function vaultAnswer(reply) {
+  if (reply.backend) showBackend(reply.backend);
+  return reply;
+}
 
 function storeKey() {
   const keyId = $('ai-key-id').value.trim();
   const value = $('ai-key-value').value;
   if (!keyId || !value) return;
-  post({ action: 'vaultSet', reqId: newReqId('vault-set'), keyId, value });
+  request('vaultSet', { keyId, value }).then(vaultAnswer).then((reply) => {
+    if (reply.ok) toast(`${i18n.t('keyStored')}: ${reply.keyId} ${reply.hint}`);
+    else toast(i18n.t('keyFailed'), 'error');
+    refreshKeys();
+  });
   $('ai-key-value').value = '';  // the page does not keep secrets around
   prefs.set('ai.keyId', keyId);
 }
 
+// Asks for the stored keys; returns the request's id.
 function refreshKeys() {
-  post({ action: 'vaultList', reqId: newReqId('vault-list') });
+  const listing = request('vaultList');
+  listing.then(vaultAnswer).then((reply) => {
+    if (Array.isArray(reply.keys)) renderKeys(reply.keys.filter((k) => typeof k === 'string'));
+  });
+  return listing.reqId;
 }
 
 // "Stored in: …", with the store's name in the page's language; shown again on a language change.
@@ -384,10 +377,15 @@ function renderKeys(keys) {
     del.textContent = '×';
     del.dataset.i18nTitle = 'remove';
     del.title = i18n.t('remove');
-    del.addEventListener('click', () => post({ action: 'vaultDelete', reqId: newReqId('vault-delete'), keyId }));
+    del.addEventListener('click', () => request('vaultDelete', { keyId }).then(vaultAnswer).then(() => {
+      toast(i18n.t('keyRemoved'));
+      refreshKeys();
+    }));
     li.append(name, hint, del);
     list.append(li);
-    post({ action: 'vaultStatus', reqId: newReqId('vault-status'), keyId });
+    request('vaultStatus', { keyId }).then(vaultAnswer).then((reply) => {
+      hint.textContent = reply.has ? reply.hint : '';
+    });
   }
 }
 
@@ -402,7 +400,7 @@ function applyLanguage(code) {
   refreshChrome();
   retranslateShown();
   // The shell rebuilds its menu for the new language with the default sensitivity checked.
-  post({ action: 'menuState', sens: boardView.sens });
+  send('menuState', { sens: boardView.sens });
   return true;
 }
 
@@ -411,7 +409,7 @@ function setSensitivity(value, tellShell) {
   boardView.sens = value;
   prefs.set('sens', String(value));
   $('sens-select').value = String(value);
-  if (tellShell) post({ action: 'menuState', sens: value });
+  if (tellShell) send('menuState', { sens: value });
 }
 
 function fillSelects() {
@@ -425,13 +423,13 @@ function fillSelects() {
   sens.value = String(boardView.sens);
 }
 
-// ---- functions the shell calls ---------------------------------------------------------------------
+// ---- what the shell tells the page -----------------------------------------------------------------
 
-window.__menuAction = (command) => {
+on('menuAction', (command) => {
   const [verb, arg, extra] = String(command).split(':');
   if (command === 'openJSON') return openJSON();
   if (command === 'saveJSON') return saveJSON();
-  if (command === 'importPaper') return post({ action: 'openPaperPDF' });
+  if (command === 'importPaper') return send('openPaperPDF');
   if (verb === 'zoomsens') {
     setSensitivity(Number(arg), false);
     return toast(i18n.t('zoomSensSet', { name: i18n.t('sensNames')[SENS_FACTORS.indexOf(Number(arg))] ?? arg }));
@@ -443,63 +441,29 @@ window.__menuAction = (command) => {
     const names = { key: 'Keynote', pages: 'Pages' };
     if (names[arg]) return toast(i18n.t('notOnSystem', { fmt: names[arg] }));
   }
-};
+});
 
-window.__setLang = (code) => { applyLanguage(String(code)); };
+on('setLang', (code) => { applyLanguage(String(code)); });
+on('saveJSON', () => { saveJSON(); });
+on('toast', (text) => toast(text));
 
-window.__saveResult = (result) => {
-  if (!result || typeof result !== 'object') return;
-  if (result.action === 'saveJSON') {
-    const sent = jsonSaves.shift();
-    if (sent && result.ok === true) {
-      if (typeof result.name === 'string' && result.name) boardName = result.name;
-      if (sent.revision === revision) {
-        markClean(sent.at);
-      } else {
-        recovery.settled(sent.at, false);
-        refreshChrome();  // the title names the file
-      }
-      toast(i18n.t('savedAs', { name: String(result.name ?? '') }));
-      if (sent.thenOpen) post({ action: 'openJSON' });
-    }
-  }
+on('saveResult', (result) => {
   if (result.reason === 'failed') toast(i18n.t('writeFailed'), 'error');
-};
+});
 
-window.__quitHasContentU = () => dirty && !boardView.isEmpty();
+on('quitHasContent', () => dirty && !boardView.isEmpty());
 // A shell that shows a save chooser waits for its outcome before quitting, and keeps running if it
 // is cancelled; the recovery copy covers any other ending.
-window.__quitFlushU = () => {
+on('quitFlush', () => {
   recovery.flush();
   saveJSON();
-};
-window.__quitDiscardU = () => {
+});
+on('quitDiscard', () => {
   recovery.settled(Date.now(), true);
   dirty = false;
-};
+});
 
-window.__floatDrop = (items) => {
-  if (!Array.isArray(items)) return;
-  let added = 0;
-  for (const item of items) {
-    if (!item || typeof item !== 'object') continue;
-    if (item.kind === 'text' && typeof item.text === 'string') {
-      addNote(item.text);
-      added++;
-    } else if (item.kind === 'file' && typeof item.dataUrl === 'string') {
-      const name = typeof item.name === 'string' ? item.name : '';
-      if (/^data:image\//i.test(item.dataUrl)) {
-        addImage(item.dataUrl, name).catch(() => addFile(name, item.mime || 'image', item.dataUrl));
-      } else {
-        addFile(name || 'file', typeof item.mime === 'string' ? item.mime : 'application/octet-stream', item.dataUrl);
-      }
-      added++;
-    }
-  }
-  if (added) toast(i18n.t('dropped', { n: added }));
-};
-
-window.__restoreNative = (text) => {
+on('restore', (text) => {
   nameNext = false;
   let doc;
   try {
@@ -516,28 +480,28 @@ window.__restoreNative = (text) => {
   } catch {
     toast(i18n.t('badDocument'), 'error');
   }
-};
+});
 
 // The name of the file a board was just opened from; a name after a document that could not be
 // opened names nothing.
-window.__boardOpened = (name) => {
+on('boardOpened', (name) => {
   if (!nameNext) return;
   nameNext = false;
   if (typeof name !== 'string' || !name) return;
   boardName = name;
   refreshChrome();
-};
+});
 
 // A file given from outside that could not be opened: why, in the page's language.
-window.__openFailed = (name, reason) => {
+on('openFailed', (name, reason) => {
   const key = { missing: 'openMissing', directory: 'openDirectory', unreadable: 'openUnreadable',
     notBoard: 'openNotBoard', tooLarge: 'dropTooLarge' }[reason] || 'openUnreadable';
   toast(i18n.t(key, { name: String(name), limit: i18n.size(26214400) }), 'error');
-};
+});
 
-window.__paperFromNative = (paper) => {
+on('paper', (paper) => {
   if (paper && typeof paper.dataUrl === 'string') importPdf(String(paper.name || 'template.pdf'), paper.dataUrl);
-};
+});
 
 // Rendered pages reach the board in batches: every change of the board costs the web view a frame,
 // and at the renderer's pace a frame per page takes about as long as rendering the page did. The
@@ -558,9 +522,7 @@ function showPdfPages(job) {
   if (job.last) toast(i18n.t('renderingPdf', job.last));
 }
 
-window.__pdfPageU = (reqId, index, total, dataUrl) => {
-  const job = pdfJobs.get(reqId);
-  if (!job || typeof dataUrl !== 'string') return;
+function pdfPage(job, { index, total, dataUrl }) {
   // Pages are laid out top to bottom in the order they arrive; measuring keeps that order. The size
   // comes from the JPEG's header when it can: loading the image only to measure it doubles what
   // each page costs the shell.
@@ -571,70 +533,7 @@ window.__pdfPageU = (reqId, index, total, dataUrl) => {
     if (!job.count) showPdfPages(job);
     else if (!job.timer) job.timer = setTimeout(() => showPdfPages(job), PDF_BATCH_MS);
   }).catch(() => {});
-};
-
-// The shell's word, just before __pdfRendered, that the file needs a password: the failure then
-// says so instead of calling the file unreadable.
-window.__pdfLocked = (reqId) => {
-  const job = pdfJobs.get(reqId);
-  if (job) job.locked = true;
-};
-
-window.__pdfRendered = (reqId) => {
-  const job = pdfJobs.get(reqId);
-  if (!job) return;
-  job.chain.then(() => {
-    showPdfPages(job);
-    pdfJobs.delete(reqId);
-    if (job.count) toast(i18n.t('pdfDone', { n: job.count }));
-    else toast(i18n.t(job.locked ? 'pdfLocked' : 'pdfFailed'), 'error');
-  });
-};
-
-window.__imageFetched = (result) => {
-  const entry = result && take(result.reqId);
-  if (!entry) return;
-  if (typeof result.error === 'string') {
-    setStatus('fetch-status', result.error, 'error');
-    toast(result.error, 'error');
-    return;
-  }
-  const name = entry.url.split(/[?#]/)[0].split('/').pop() || 'image';
-  addImage(result.dataUrl, name)
-    .then(() => setStatus('fetch-status', () => i18n.t('fetched'), 'ok'))
-    .catch(() => setStatus('fetch-status', () => i18n.t('notImage'), 'error'));
-};
-
-window.__netReply = (reply) => {
-  const entry = reply && take(reply.reqId);
-  if (!entry) return;
-  if (entry.stream) return aiPanel.finish(reply);
-  if (typeof reply.error === 'string') return showAiReply(reply.error, true);
-  const text = typeof reply.text === 'string' ? reply.text : '';
-  if (!reply.ok) return showAiReply(() => `${i18n.t('httpError', { status: reply.status })}: ${errorOf(text)}`, true);
-  lastAiAnswer = answerOf(text);
-  showAiReply(lastAiAnswer);
-  $('ai-add').disabled = !lastAiAnswer;
-};
-
-window.__vaultReply = (reply) => {
-  if (!reply || typeof reply.reqId !== 'string') return;
-  const kind = reply.reqId.split('-').slice(0, 2).join('-');
-  if (reply.backend) showBackend(reply.backend);
-  if (kind === 'vault-list' && Array.isArray(reply.keys)) {
-    renderKeys(reply.keys.filter((k) => typeof k === 'string'));
-  } else if (kind === 'vault-status') {
-    const li = [...$('keys-list').children].find((el) => el.dataset.keyId === reply.keyId);
-    if (li) li.querySelector('.key-hint').textContent = reply.has ? reply.hint : '';
-  } else if (kind === 'vault-set') {
-    if (reply.ok) toast(`${i18n.t('keyStored')}: ${reply.keyId} ${reply.hint}`);
-    else toast(i18n.t('keyFailed'), 'error');
-    refreshKeys();
-  } else if (kind === 'vault-delete') {
-    toast(i18n.t('keyRemoved'));
-    refreshKeys();
-  }
-};
+}
 
 // ---- controls ------------------------------------------------------------------------------------
 
@@ -642,17 +541,17 @@ function bindControls() {
   $('btn-note').addEventListener('click', () => addNote());
   $('btn-open').addEventListener('click', openJSON);
   $('btn-save').addEventListener('click', saveJSON);
-  $('btn-import').addEventListener('click', () => post({ action: 'openPaperPDF' }));
+  $('btn-import').addEventListener('click', () => send('openPaperPDF'));
   $('btn-delete').addEventListener('click', () => boardView.selectedId !== null && boardView.remove(boardView.selectedId));
   $('btn-openfile').addEventListener('click', () => {
     const f = selectedAsFile();
-    if (f) post({ action: 'openFile', ...f });
+    if (f) send('openFile', f);
   });
   $('btn-savefile').addEventListener('click', () => {
     const f = selectedAsFile();
-    if (f) post({ action: 'saveFile', ...f });
+    if (f) save('saveFile', f);
   });
-  for (const button of document.querySelectorAll('[data-export]')) {
+  for (const button of /** @type {NodeListOf<HTMLElement>} */ (document.querySelectorAll('[data-export]'))) {
     button.addEventListener('click', () => {
       const ratio = Number($('export-ratio').value) || 0;
       const kind = button.dataset.export;
@@ -664,7 +563,7 @@ function bindControls() {
     });
   }
   $('lang-select').addEventListener('change', (e) => {
-    if (applyLanguage(e.target.value)) post({ action: 'langChanged', lang: e.target.value });
+    if (applyLanguage(e.target.value)) send('langChanged', { lang: e.target.value });
   });
   $('sens-select').addEventListener('change', (e) => setSensitivity(Number(e.target.value), true));
   $('btn-panel').addEventListener('click', () => {
@@ -675,12 +574,12 @@ function bindControls() {
   $('fetch-form').addEventListener('submit', (e) => { e.preventDefault(); fetchImage($('fetch-url').value.trim()); });
   $('key-form').addEventListener('submit', (e) => { e.preventDefault(); storeKey(); });
   $('ai-send').addEventListener('click', sendAi);
-  $('ai-add').addEventListener('click', () => lastAiAnswer && addNote(lastAiAnswer));
+  $('ai-add').addEventListener('click', () => aiPanel.answer() && addNote(aiPanel.answer()));
   $('keys-refresh').addEventListener('click', refreshKeys);
 
   document.addEventListener('keydown', (e) => {
     const ctrl = e.ctrlKey || e.metaKey;
-    const typing = e.target.closest('input, textarea, select, [contenteditable="true"]');
+    const typing = /** @type {Element} */ (e.target).closest('input, textarea, select, [contenteditable="true"]');
     if (ctrl && e.key.toLowerCase() === 's') { e.preventDefault(); saveJSON(); }
     else if (ctrl && e.key.toLowerCase() === 'o') { e.preventDefault(); openJSON(); }
     else if (ctrl && (e.key === '=' || e.key === '+')) { e.preventDefault(); boardView.setZoom(boardView.zoom * 1.2); }
@@ -697,7 +596,7 @@ function bindControls() {
 
 // Unsaved work from last time (never confirmed saved, never dropped): shown again, unsaved.
 async function restoreRecovery() {
-  const copy = await recovery.take();
+  const copy = /** @type {any} */ (await recovery.take());  // { at, doc } or null
   // Whatever the user started meanwhile is not replaced.
   if (!copy || !boardView.isEmpty() || dirty) return;
   try {
@@ -722,13 +621,15 @@ function start() {
   fillSelects();
   bindControls();
   refreshChrome();
-  restoreRecovery();
   // Tell the shell's menu where the sensitivity stands, and show which keys are stored.
-  post({ action: 'menuState', sens: boardView.sens });
+  send('menuState', { sens: boardView.sens });
   refreshKeys();
 }
 
 start();
+// The recovery copy is offered once the page's other scripts have run (undo.js records the board's
+// changes from then on).
+document.addEventListener('DOMContentLoaded', () => restoreRecovery(), { once: true });
 
 // Small hooks for scripted use and end-to-end tests; the interface does not depend on them.
 window.board = {
@@ -747,3 +648,7 @@ window.board = {
   zoom: () => boardView.zoom,
   sens: () => boardView.sens,
 };
+
+// Names of the page that scripts, tests and benchmarks use from outside, and that the classic
+// scripts loaded after this module (undo.js) find the board by.
+Object.assign(window, { $, boardView, addNote, loadImage, importPdf, pdfJobs });

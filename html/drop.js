@@ -1,7 +1,9 @@
 // The page's own drag and drop: everything the shell leaves to the web view (files from the file
 // manager, links and text from other applications) lands on the board here. Dropping never lets
 // the web view follow what was dropped: every drop is taken by the page.
-'use strict';
+// @ts-check
+import { on } from './bridge.js';
+import { addNote, boardView, importPdf, loadImage, toast } from './app.js';
 
 const DROP_LIMIT_BYTES = 26214400;  // the same limit the shell puts on files and images it reads
 const DROP_GAP = 24;                // between items dropped side by side
@@ -59,7 +61,7 @@ function askPdfUse(count, clientX, clientY) {
 
 // A question with a button per choice ([text key, answer]) near a window point; resolves to the
 // chosen answer, or null when it is dismissed (Escape). The first button has the focus.
-function askChoice(question, choices, clientX, clientY) {
+export function askChoice(question, choices, clientX, clientY) {
   document.getElementById('drop-choice')?.remove();
   return new Promise((resolve) => {
     const box = document.createElement('div');
@@ -242,26 +244,27 @@ function finiteOr(value, fallback) {
   return typeof value === 'number' && Number.isFinite(value) ? value : fallback;
 }
 
-// Pictures dragged without a file arrive through __floatDrop and land in the middle of what is
-// shown. Files dragged from other applications come through __fileDrop, at the drop point: the
-// web view does not hand their contents to the page, so the shell reads them, but only for a page
-// that says it takes them (the message below, sent again by every load of the page).
+// Pictures dragged without a file arrive as floatDrop and land in the middle of what is shown.
+// Files dragged from other applications come as fileDrop, at the drop point: the web view does not
+// hand their contents to the page, so the shell reads them, but only for a page that listens for
+// them (the kit asks the shell on every load of the page).
 function bindShellDrops() {
-  window.__floatDrop = (items) => {
+  on('floatDrop', (items) => {
     if (!Array.isArray(items)) return;
     const { files, texts, refused } = shellRecords(items);
     const r = boardView.viewport.getBoundingClientRect();
     const cx = r.left + r.width / 2, cy = r.top + r.height / 2;
     if (texts.length) dropTexts(texts, cx - 110 * boardView.zoom, cy + (files.length ? 100 : 0));
     if (files.length || refused.length) dropFiles(files, cx - 110 * Math.min(files.length - 1, 3) * boardView.zoom, cy, refused);
-  };
-  window.__fileDrop = (drop) => {
+  });
+  on('fileDrop', (drop) => {
     if (!drop || typeof drop !== 'object' || !Array.isArray(drop.items)) return;
     const r = boardView.viewport.getBoundingClientRect();
     dropShellRecords(shellRecords(drop.items), finiteOr(drop.x, r.left + r.width / 2), finiteOr(drop.y, r.top + r.height / 2));
-  };
-  window.webkit?.messageHandlers?.canvasBridge?.postMessage({ action: 'acceptFileDrops' });
+  });
 }
 
 bindDrops();
 bindShellDrops();
+// For scripts and tests that place drops.
+Object.assign(window, { boardPointAt });

@@ -2,7 +2,8 @@
 // saved through the shell's saveFile. PowerPoint: one slide per board, or one per frame of the
 // chosen export ratio, with pictures, notes and files where they lie on the board. Word: the
 // notes as paragraphs and the pictures inline, in board order.
-'use strict';
+import { request } from './bridge.js';
+import { base64DataUrl, boardView, toast } from './app.js';
 
 const EMU_PER_INCH = 914400;
 const SLIDE_LONG_SIDE = 12192000;   // a 16:9 slide's width, 13.33 in
@@ -321,10 +322,10 @@ function buildDocx() {
 
 // ---- the Export items ------------------------------------------------------------------------------
 
-async function exportOffice(kind, ratioIndex = 0) {
+export async function exportOffice(kind, ratioIndex = 0) {
   await boardView.readyPictures();  // pictures in formats Office may not read are redrawn from them
   const bytes = kind === 'pptx' ? buildPptx(ratioIndex) : buildDocx();
   if (!bytes) return toast(i18n.t('emptyBoard'));
-  post({ action: 'saveFile', name: officeStamp(kind), dataUrl: `data:${MIME[kind]};base64,${bytesToBase64(bytes)}` });
+  request('saveFile', { name: officeStamp(kind), dataUrl: `data:${MIME[kind]};base64,${bytesToBase64(bytes)}` });
   return bytes.length;
 }

@@ -88,7 +88,7 @@ TEST(PageLanguage, EveryLoadIsToldTheStoredChoice) {
     EXPECT_EQ(text(shell, "document.getElementById('lang-select').value"), "ja");
 
     // Texts the page made from the shell's replies and calls change language with the rest.
-    shell.eval("__vaultReply({reqId: 'vault-list-1', ok: true, has: false, hint: '', backend: 'file', keys: []})");
+    shell.eval("__vaultReply({reqId: board.refreshKeys(), ok: true, has: false, hint: '', backend: 'file', keys: []})");
     EXPECT_EQ(text(shell, "document.getElementById('keys-backend').textContent"), "保存先：暗号化ファイル");
     g_action_group_activate_action(G_ACTION_GROUP(shell.app().application()), "tag-509", nullptr);
     ASSERT_TRUE(shell.waitFor("document.documentElement.lang === 'pt'"));

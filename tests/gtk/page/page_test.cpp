@@ -495,13 +495,13 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     js("document.getElementById('ai-key-value').value = 'sk-secret-123456'; board.storeKey()");
     EXPECT_EQ(js(lastSent("vaultSet") + ".value"), "sk-secret-123456");
     EXPECT_EQ(js("document.getElementById('ai-key-value').value"), "");
-    js("__vaultReply({reqId: 'vault-list-1', keyId: '', ok: true, has: false, hint: '', backend: 'keychain', keys: "
+    js("__vaultReply({reqId: board.refreshKeys(), keyId: '', ok: true, has: false, hint: '', backend: 'keychain', keys: "
        "['a', 'b']})");
     EXPECT_EQ(js("window.__sent.map((s) => JSON.parse(s)).filter((m) => m.action === 'vaultStatus').map((m) => "
                  "m.keyId).join()"),
               "a,b");
-    js("__vaultReply({reqId: 'vault-status-2', keyId: 'b', ok: true, has: true, hint: 'sk-…3456', backend: "
-       "'keychain'})");
+    js("__vaultReply({reqId: " + lastSent("vaultStatus") +
+       ".reqId, keyId: 'b', ok: true, has: true, hint: 'sk-…3456', backend: 'keychain'})");
     EXPECT_EQ(js("document.querySelector('#keys-list li[data-key-id=\"b\"] .key-hint').textContent"), "sk-…3456");
 }
 
