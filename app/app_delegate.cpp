@@ -105,6 +105,11 @@ void AppDelegate::applicationDidFinishLaunching() {
         WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", contentManager_.get(), nullptr));
     WebKitSettings* webSettings = webkit_web_view_get_settings(webView_);
     if (options_.inspector) webkit_settings_set_enable_developer_extras(webSettings, TRUE);
+    // The page's scripts are ES modules (html/bridge.js and those that import it), which WebKit
+    // fetches in CORS mode: without this a file: page is an origin of its own and every module is
+    // refused. What the page reads stays confined to its html folder by the read-access rules,
+    // which every load passes, modules and fetches alike.
+    webkit_settings_set_allow_file_access_from_file_urls(webSettings, TRUE);
     // Compositing on a CPU-drawn OpenGL costs the web process far more per frame than plain painting,
     // and GTK's own OpenGL drawing of the window costs the shell about a millisecond more per
     // imported page than cairo's.

@@ -49,32 +49,35 @@ void PageWatch::watchTree(GFile* folder) {
 
 void PageWatch::onChanged(GFile* file, GFileMonitorEvent event) {
     switch (event) {
-    case G_FILE_MONITOR_EVENT_CREATED:
-    case G_FILE_MONITOR_EVENT_MOVED_IN:
-    case G_FILE_MONITOR_EVENT_RENAMED:
-        // A new folder (made, or moved in with its files) is watched too.
-        if (g_file_query_file_type(file, G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr) == G_FILE_TYPE_DIRECTORY)
-            watchTree(file);
-        break;
-    case G_FILE_MONITOR_EVENT_DELETED:
-    case G_FILE_MONITOR_EVENT_MOVED_OUT:
-        if (g_autofree char* path = g_file_get_path(file)) monitors_.erase(path);
-        break;
-    case G_FILE_MONITOR_EVENT_CHANGES_DONE_HINT:
-        break;
-    default:
-        // A write still going on ends with CHANGES_DONE_HINT; attributes change nothing the page reads.
-        return;
+        case G_FILE_MONITOR_EVENT_CREATED:
+        case G_FILE_MONITOR_EVENT_MOVED_IN:
+        case G_FILE_MONITOR_EVENT_RENAMED:
+            // A new folder (made, or moved in with its files) is watched too.
+            if (g_file_query_file_type(file, G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr) == G_FILE_TYPE_DIRECTORY)
+                watchTree(file);
+            break;
+        case G_FILE_MONITOR_EVENT_DELETED:
+        case G_FILE_MONITOR_EVENT_MOVED_OUT:
+            if (g_autofree char* path = g_file_get_path(file)) monitors_.erase(path);
+            break;
+        case G_FILE_MONITOR_EVENT_CHANGES_DONE_HINT:
+            break;
+        default:
+            // A write still going on ends with CHANGES_DONE_HINT; attributes change nothing the page reads.
+            return;
     }
     if (isEditorNoise(file)) return;
     // Each change starts the quiet time again: a burst of writes reloads once, after its last one.
     if (timer_) g_source_remove(timer_);
-    timer_ = g_timeout_add(static_cast<guint>(quiet_.count()), +[](gpointer self) noexcept -> gboolean {
-        auto* watch = static_cast<PageWatch*>(self);
-        watch->timer_ = 0;
-        watch->reload();
-        return G_SOURCE_REMOVE;
-    }, this);
+    timer_ = g_timeout_add(
+        static_cast<guint>(quiet_.count()),
+        +[](gpointer self) noexcept -> gboolean {
+            auto* watch = static_cast<PageWatch*>(self);
+            watch->timer_ = 0;
+            watch->reload();
+            return G_SOURCE_REMOVE;
+        },
+        this);
 }
 
 void PageWatch::reload() {

@@ -336,10 +336,12 @@ export function createBridge({ post, host = null }) {
   return { request, stream, send, on, calls };
 }
 
-// The bridge of this page: posts to the "canvasBridge" handler (looked up at each post, so a
-// wrapper put on it later sees every message) and owns the window's page functions.
+// The bridge of this page: posts to the "canvasBridge" handler and owns the window's page
+// functions. The handler object is held, not looked up again: WebKit makes a new one once the last
+// is collected, and a wrapper a tool put on its postMessage would go with it.
+const handler = globalThis.webkit?.messageHandlers?.canvasBridge;
 const shell = createBridge({
-  post: (message) => globalThis.webkit?.messageHandlers?.canvasBridge?.postMessage(message),
+  post: (message) => handler?.postMessage(message),
   host: typeof window === 'undefined' ? null : window,
 });
 

@@ -27,7 +27,9 @@ struct PageWatchTest : testing::Test {
 
     void write(const std::string& name, const std::string& text) { shell.resources().write("html/" + name, text); }
     // Lets the main loop run for `time`, whatever happens meanwhile.
-    void pass(std::chrono::milliseconds time) { testsupport::runUntil([] { return false; }, time); }
+    void pass(std::chrono::milliseconds time) {
+        testsupport::runUntil([] { return false; }, time);
+    }
 
     testsupport::Shell shell{R"(<!doctype html><meta charset="utf-8"><title>v1</title>)"};
     gulong loads = 0;

@@ -32,10 +32,18 @@ std::string pdfDataUrl(std::size_t padding) {
     return std::string("data:application/pdf;base64,") + b64;
 }
 
+// The PDF render helper is built beside the application, not beside this test.
+std::string renderHelper() {
+    std::string exe = TAVRIK_BINARY;
+    return exe.substr(0, exe.rfind('/')) + "/tavrik-render";
+}
+
 struct KitTest : testing::Test {
+    static void SetUpTestSuite() { setenv("TAVRIK_RENDER_HELPER", renderHelper().c_str(), 0); }
     void SetUp() override {
         ASSERT_TRUE(testsupport::loadRealPage(shell));
-        js("window.kit = null; import('./bridge.js').then((k) => { window.kit = k; }); true");
+        js("window.kit = null; import(new URL('bridge.js', location.href).href).then((k) => { window.kit = k; }); "
+           "true");
         ASSERT_TRUE(shell.waitFor("!!window.kit"));
     }
     std::string js(const std::string& script) { return shell.eval(script).value_or("<error>"); }

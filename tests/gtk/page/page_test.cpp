@@ -495,7 +495,8 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     js("document.getElementById('ai-key-value').value = 'sk-secret-123456'; board.storeKey()");
     EXPECT_EQ(js(lastSent("vaultSet") + ".value"), "sk-secret-123456");
     EXPECT_EQ(js("document.getElementById('ai-key-value').value"), "");
-    js("__vaultReply({reqId: board.refreshKeys(), keyId: '', ok: true, has: false, hint: '', backend: 'keychain', keys: "
+    js("__vaultReply({reqId: board.refreshKeys(), keyId: '', ok: true, has: false, hint: '', backend: 'keychain', "
+       "keys: "
        "['a', 'b']})");
     EXPECT_EQ(js("window.__sent.map((s) => JSON.parse(s)).filter((m) => m.action === 'vaultStatus').map((m) => "
                  "m.keyId).join()"),
