@@ -331,7 +331,18 @@ export function createBridge({ post, host = null }) {
   calls.toast = (text) => { emit('toast', [text]); };
 
   // Plain, writable properties: a test or a tool may wrap one and call the one it found.
-  if (host) for (const [name, fn] of Object.entries(calls)) host[name] = fn;
+  if (host) {
+    // Calls kept by bridge_early.js before this module ran, replayed once the modules that import
+    // it have run (and subscribed).
+    const early = Array.isArray(host.__bridgeEarly) ? host.__bridgeEarly : [];
+    delete host.__bridgeEarly;
+    for (const [name, fn] of Object.entries(calls)) host[name] = fn;
+    if (early.length) {
+      queueMicrotask(() => {
+        for (const [name, args] of early) if (calls[name]) calls[name](...args);
+      });
+    }
+  }
 
   return { request, stream, send, on, calls };
 }

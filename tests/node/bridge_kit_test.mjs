@@ -275,3 +275,17 @@ test('what the shell says unasked reaches every listener, quit queries synchrono
   host.__fileDrop({ items: [], x: 1, y: 2 });
   assert.deepEqual(drops, [{ items: [], x: 1, y: 2 }]);
 });
+
+test('calls made before the kit ran are replayed in order, once its importers have subscribed', async () => {
+  const sent = [];
+  const host = { __bridgeEarly: [['__setLang', ['ja']], ['__restoreNative', ['{"items":[]}']], ['__boardOpened', ['a.json']]] };
+  const kit = createBridge({ post: (m) => sent.push(m), host });
+  const heard = [];
+  kit.on('setLang', (code) => heard.push(`lang ${code}`));
+  kit.on('restore', (text) => heard.push(`restore ${text}`));
+  kit.on('boardOpened', (name) => heard.push(`opened ${name}`));
+  assert.equal('__bridgeEarly' in host, false);
+  assert.deepEqual(heard, []);
+  await Promise.resolve();
+  assert.deepEqual(heard, ['lang ja', 'restore {"items":[]}', 'opened a.json']);
+});
