@@ -9,11 +9,13 @@
 // Commands that answer are matched to their answer by a request id made here, unique to this load
 // of the page, so a late answer meant for an earlier page never lands on this one. Saves are the
 // exception: the shell reports them by action, in the order it finishes them, so each action's
-// saves are matched oldest first. Types for all of it are in bridge.d.ts beside this file.
+// saves are matched oldest first. What the shell says before this module has run is kept by
+// bridge_early.js (a classic script the page loads first) and handed over here. Types for all of
+// it are in bridge.d.ts beside this file.
 
 const CHUNK_CHARS = 512 * 1024;  // base64 characters per renderPDFChunk; a multiple of 4
 
-// The command that answers each action, and how.
+// The commands that answer, by the way their answers are matched.
 const VAULT = new Set(['vaultSet', 'vaultDelete', 'vaultStatus', 'vaultList']);
 const SAVES = new Set(['saveJSON', 'saveImage', 'savePDF', 'savePDFPages', 'saveFile']);
 const REPLYING = new Set([...VAULT, ...SAVES, 'netRequest', 'fetchImage', 'renderPDF']);
