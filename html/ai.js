@@ -98,7 +98,22 @@ function aiEndpoint(text) {
   } catch { return null; }
 }
 
-if (typeof module !== 'undefined') module.exports = { SseParser, aiEventDelta, aiRequestBody, aiEndpoint, AI_PROVIDERS };
+// A base address (the service's root, or one ending in a version such as /v1) completed to the
+// chat path of the provider; an address with any other path is taken as the full one.
+function completeAiEndpoint(href, provider) {
+  if (!href) return href;
+  const u = new URL(href);
+  const path = u.pathname.replace(/\/+$/, '');
+  const chat = (AI_PROVIDERS[provider] ?? AI_PROVIDERS.openai).format === 'anthropic' ? 'messages' : 'chat/completions';
+  if (path === '') u.pathname = `/v1/${chat}`;
+  else if (/\/v\d+(beta\d*|alpha\d*)?$/.test(path)) u.pathname = `${path}/${chat}`;
+  else return href;
+  return u.href;
+}
+
+if (typeof module !== 'undefined') {
+  module.exports = { SseParser, aiEventDelta, aiRequestBody, aiEndpoint, completeAiEndpoint, AI_PROVIDERS };
+}
 
 // ---- the panel ------------------------------------------------------------------------------------
 
@@ -129,7 +144,7 @@ const aiPanel = (() => {
   }
 
   function send() {
-    const href = aiEndpoint($('ai-url').value);
+    const href = completeAiEndpoint(aiEndpoint($('ai-url').value), $('ai-provider').value);
     if (!href) return showAiReply(() => i18n.t('badEndpoint'), true);
     const provider = AI_PROVIDERS[$('ai-provider').value] ?? AI_PROVIDERS.openai;
     const keyId = $('ai-key-id').value.trim();
@@ -152,7 +167,7 @@ const aiPanel = (() => {
       message.auth = { keyId, scheme: provider.scheme };
       if (provider.scheme === 'header') message.auth.headerName = headerName;
     }
-    current = { reqId, format: provider.format, parser: new SseParser(), answer: '', raw: '', status: 0, stopped: false };
+    current = { reqId, url: href, format: provider.format, parser: new SseParser(), answer: '', raw: '', status: 0, stopped: false };
     track(reqId, { kind: 'ai', stream: true }, AI_TIMEOUT_MS, () => finish(null));
     lastAiAnswer = '';
     showAiReply(() => i18n.t('sending'));
@@ -208,6 +223,7 @@ const aiPanel = (() => {
       state.raw += reply.text;
       if (reply.ok) apply(state.parser.feed(reply.text));
     }
+    if (!reply.ok && (reply.status || state.status) === 404) return showAiReply(() => i18n.t('endpointNotFound', { url: state.url }), true);
     if (!reply.ok) return showAiReply(() => `${i18n.t('httpError', { status: reply.status })}: ${errorOf(state.raw)}`, true);
     apply(state.parser.end());
     // A server that ignored "stream" answers with one JSON body.

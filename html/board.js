@@ -1,11 +1,13 @@
 // The board: a document of items (notes, images, files, template pages) shown as elements on a
-// zoomable surface, and drawn onto a canvas for export. Knows nothing of the shell.
+// surface without edges that the user pans and zooms, and drawn onto a canvas for export. Knows
+// nothing of the shell. Geometry lives in board_geometry.js, keys and the clipboard in board_keys.js.
 'use strict';
 
 const NOTE_COLORS = ['#fff3a8', '#c9f0d8', '#cfe3ff', '#ffd6d1'];
 const SENS_FACTORS = [0.4, 0.7, 1.0, 1.8, 2.8];
 const RATIOS = [null, [16, 9], [9, 16], [4, 3], [3, 4], [1, 1]];
 const A4_RATIO = Math.SQRT2;  // height / width of an A4 page
+const DRAG_SLOP = 3;          // pixels a press may wander and still be a click
 
 class Board {
   constructor(viewport, world, onChange) {
@@ -15,8 +17,13 @@ class Board {
     this.items = [];
     this.nextId = 1;
     this.zoom = 1;
+    this.panX = 0;              // the board point at the viewport's top-left corner
+    this.panY = 0;
     this.sens = 1.0;
-    this.selectedId = null;
+    this.selectedId = null;     // the item selected last, which single-item actions act on
+    this.selection = new Set(); // every selected item's id
+    this.lastPlaced = null;     // the item placed last, which the next one goes beside
+    this.spaceHeld = false;
     this.images = new Map();    // id → HTMLImageElement, for drawing onto the export canvas
     this.shown = new Map();     // id → the blob: URL an image item is displayed from
     // A picture loads when it comes near the view: an imported template of a hundred pages would
@@ -24,6 +31,7 @@ class Board {
     this.unseen = new IntersectionObserver((entries) => {
       for (const e of entries) if (e.isIntersecting) this.showPicture(e.target);
     }, { root: viewport, rootMargin: '50%' });
+    this.applyView();
     this.bindInput();
   }
 
@@ -40,6 +48,8 @@ class Board {
     const items = doc.items.map(sanitizeItem).filter(Boolean);
     this.clear();
     for (const it of items) this.insert(it);
+    // What was opened is shown, wherever on the board it lies.
+    if (this.items.length) this.fitToContent(true);
   }
 
   clear() {
@@ -49,6 +59,7 @@ class Board {
     for (const url of this.shown.values()) URL.revokeObjectURL(url);
     this.shown.clear();
     this.world.textContent = '';
+    this.lastPlaced = null;
     this.select(null);
   }
 
@@ -64,8 +75,14 @@ class Board {
     return item;
   }
 
+  // A new item, selected and in view: the view follows it when it landed outside (template pages
+  // reveal their first page themselves).
   add(item, reason = 'add') {
     const it = this.insert(item);
+    if (reason !== 'paper') {
+      this.lastPlaced = it;
+      this.reveal(it);
+    }
     this.select(it.id);
     this.onChange(reason);
     return it;
@@ -74,38 +91,111 @@ class Board {
   remove(id) {
     const i = this.items.findIndex((it) => it.id === id);
     if (i < 0) return;
-    this.items.splice(i, 1);
+    const [item] = this.items.splice(i, 1);
     const img = this.images.get(id);
     if (img) this.unseen.unobserve(img);
     this.images.delete(id);
     this.forgetShown(id);
-    this.elementOf(id)?.remove();
-    if (this.selectedId === id) this.select(null);
+    const el = this.elementOf(id);
+    const hadFocus = el?.contains(document.activeElement);
+    el?.remove();
+    if (hadFocus) this.viewport.focus({ preventScroll: true });
+    if (this.lastPlaced === item) this.lastPlaced = null;
+    if (this.selection.has(id)) this.setSelection([...this.selection].filter((s) => s !== id));
     this.onChange('remove');
   }
 
   find(id) { return this.items.find((it) => it.id === id) || null; }
   selected() { return this.find(this.selectedId); }
+  selectedItems() { return this.items.filter((it) => this.selection.has(it.id)); }
   isEmpty() { return this.items.length === 0; }
 
-  // The centre of what the user sees, in board coordinates: where new items go.
+  // ---- the view ----------------------------------------------------------------------------------
+
+  view() { return { x: this.panX, y: this.panY, zoom: this.zoom }; }
+
+  // The board rectangle the user sees.
+  visibleRect() { return viewRect(this.view(), this.viewport.clientWidth, this.viewport.clientHeight); }
+
+  // The centre of what the user sees, in board coordinates.
   visibleCentre() {
-    const v = this.viewport;
-    return { x: (v.scrollLeft + v.clientWidth / 2) / this.zoom, y: (v.scrollTop + v.clientHeight / 2) / this.zoom };
+    const r = this.visibleRect();
+    return { x: r.x + r.w / 2, y: r.y + r.h / 2 };
   }
 
-  // Brings an item into view when it lies (partly) outside it: horizontally centred where it fits,
-  // its top edge just below the view's top. Template pages land beside everything else, often
-  // outside what the user is looking at.
+  // Board coordinates of a point given in the window's.
+  pointAt(clientX, clientY) {
+    const r = this.viewport.getBoundingClientRect();
+    return { x: this.panX + (clientX - r.left) / this.zoom, y: this.panY + (clientY - r.top) / this.zoom };
+  }
+
+  setView(view) {
+    this.panX = view.x;
+    this.panY = view.y;
+    const zoomed = view.zoom !== this.zoom;
+    this.zoom = view.zoom;
+    this.applyView();
+    if (zoomed) this.onChange('zoom');
+  }
+
+  applyView() {
+    const z = this.zoom;
+    this.world.style.transform = `scale(${z}) translate(${-this.panX}px, ${-this.panY}px)`;
+    // The dotted paper moves with the board; its dots thin out instead of crowding when far out.
+    const cell = 24 * z * (z < 0.5 ? Math.pow(2, Math.ceil(Math.log2(0.5 / z))) : 1);
+    this.viewport.style.backgroundSize = `${cell}px ${cell}px`;
+    this.viewport.style.backgroundPosition = `${-this.panX * z}px ${-this.panY * z}px`;
+  }
+
+  // Pans by screen pixels.
+  panBy(dx, dy) {
+    this.setView({ x: this.panX + dx / this.zoom, y: this.panY + dy / this.zoom, zoom: this.zoom });
+  }
+
+  // Zooms keeping the board point under the window point (clientX, clientY) still; around the
+  // view's centre without one.
+  setZoom(zoom, clientX, clientY) {
+    const r = this.viewport.getBoundingClientRect();
+    const px = clientX === undefined ? r.width / 2 : clientX - r.left;
+    const py = clientY === undefined ? r.height / 2 : clientY - r.top;
+    this.setView(zoomAround(this.view(), zoom, px, py));
+  }
+
+  // Everything on the board in view, at most at 100 %; an empty board goes back to its origin.
+  fitToContent(quiet = false) {
+    const b = this.bounds(0);
+    const view = b ? fitView(b, this.viewport.clientWidth, this.viewport.clientHeight) : { x: 0, y: 0, zoom: 1 };
+    if (quiet) {
+      this.panX = view.x; this.panY = view.y; this.zoom = view.zoom;
+      this.applyView();
+    } else {
+      this.setView(view);
+    }
+  }
+
+  // Brings an item into view when it lies (partly) outside it.
   reveal(item) {
-    const v = this.viewport, z = this.zoom;
-    const left = item.x * z, top = item.y * z, width = item.w * z;
-    const seen = left >= v.scrollLeft && left + width <= v.scrollLeft + v.clientWidth &&
-                 top >= v.scrollTop && top < v.scrollTop + v.clientHeight;
-    if (seen) return;
-    this.updateWorldSize();
-    v.scrollLeft = left - Math.max(40, (v.clientWidth - width) / 2);
-    v.scrollTop = top - 40;
+    const next = revealView(this.view(), this.viewport.clientWidth, this.viewport.clientHeight, item);
+    if (next.x !== this.panX || next.y !== this.panY) this.setView(next);
+  }
+
+  // Where a new item of w × h goes: centred on `at` when given (a drop or paste point), else in
+  // the visible area beside the item placed last, on nothing else.
+  placeNew(w, h, at) {
+    if (at) return { x: Math.round(at.x - w / 2), y: Math.round(at.y - h / 2) };
+    const m = PLACE_MARGIN / this.zoom;
+    const v = this.visibleRect();
+    const inner = { x: v.x + m, y: v.y + m, w: Math.max(w, v.w - 2 * m), h: Math.max(h, v.h - 2 * m) };
+    const others = this.items.filter((it) => it.type !== 'paper');
+    return placeFree(w, h, inner, others, this.lastPlaced && this.items.includes(this.lastPlaced) ? this.lastPlaced : null);
+  }
+
+  // Items dropped in a row from a point (cursor: { x, y } in board units, kept between calls):
+  // wrapping to a new row before the right edge of the view.
+  placeInRow(cursor, w, h) {
+    const m = PLACE_MARGIN / this.zoom;
+    const v = this.visibleRect();
+    return placeInRows(cursor, w, h, { x: v.x + m, y: v.y + m, w: v.w - 2 * m, h: v.h - 2 * m });
   }
 
   // ---- elements ----------------------------------------------------------------------------------
@@ -116,6 +206,9 @@ class Board {
     const el = document.createElement('div');
     el.className = `item ${item.type}`;
     el.dataset.id = item.id;
+    // Reachable with Tab in board order, and announced as what it is (board_keys.js names it).
+    el.tabIndex = 0;
+    el.setAttribute('role', 'group');
     if (item.type === 'note') {
       el.style.background = item.color;
       const text = document.createElement('div');
@@ -124,7 +217,7 @@ class Board {
       el.append(text);
     } else if (item.type === 'image' || item.type === 'paper') {
       const img = document.createElement('img');
-      img.alt = item.name || '';
+      img.alt = '';
       img.draggable = false;
       this.images.set(item.id, img);
       this.unseen.observe(img);
@@ -142,16 +235,17 @@ class Board {
     close.className = 'close';
     close.textContent = '×';
     close.tabIndex = -1;
+    close.setAttribute('aria-hidden', 'true');  // Delete does the same from the keyboard
     const grip = document.createElement('div');
     grip.className = 'grip';
     el.append(close, grip);
     this.placeElement(el, item);
+    if (typeof labelItem === 'function') labelItem(el, item);
     // Keep the element order equal to the drawing order.
     const index = this.items.indexOf(item);
     const after = this.items[index + 1];
     const next = after && this.elementOf(after.id);
     this.world.insertBefore(el, next || null);
-    this.updateWorldSize();
   }
 
   // Gives an image item's element its picture, once.
@@ -195,92 +289,197 @@ class Board {
     el.style.height = `${item.h}px`;
   }
 
-  updateWorldSize() {
-    const b = this.bounds(0) || { x: 0, y: 0, w: 0, h: 0 };
-    this.world.style.width = `${Math.max(b.x + b.w + 800, 3000)}px`;
-    this.world.style.height = `${Math.max(b.y + b.h + 600, 2000)}px`;
-  }
+  // The board has no edges: nothing to size. Kept for callers that place elements themselves.
+  updateWorldSize() {}
 
-  select(id) {
-    this.selectedId = id;
-    for (const el of this.world.querySelectorAll('.item.selected')) el.classList.remove('selected');
-    if (id !== null) this.elementOf(id)?.classList.add('selected');
+  // Selects one item, or none.
+  select(id) { this.setSelection(id === null || id === undefined ? [] : [id]); }
+
+  setSelection(ids) {
+    const known = ids.filter((id) => this.find(id));
+    this.selection = new Set(known);
+    this.selectedId = known.length ? known[known.length - 1] : null;
+    for (const el of this.world.querySelectorAll('.item.selected')) {
+      el.classList.remove('selected');
+      el.removeAttribute('aria-current');
+    }
+    for (const id of known) {
+      const el = this.elementOf(id);
+      el?.classList.add('selected');
+      el?.setAttribute('aria-current', 'true');
+    }
     this.onChange('select');
   }
 
-  setZoom(zoom) {
-    const v = this.viewport;
-    const centre = this.visibleCentre();
-    this.zoom = Math.min(4, Math.max(0.2, zoom));
-    this.world.style.transform = `scale(${this.zoom})`;
-    v.scrollLeft = centre.x * this.zoom - v.clientWidth / 2;
-    v.scrollTop = centre.y * this.zoom - v.clientHeight / 2;
-    this.onChange('zoom');
+  toggleSelected(id) {
+    const ids = [...this.selection];
+    this.setSelection(this.selection.has(id) ? ids.filter((s) => s !== id) : [...ids, id]);
   }
 
-  // ---- pointer and keys --------------------------------------------------------------------------
+  // Moves every selected item by (dx, dy) board units, as one change.
+  moveSelection(dx, dy) {
+    const items = this.selectedItems();
+    if (!items.length) return;
+    for (const it of items) {
+      it.x = Math.round(it.x + dx);
+      it.y = Math.round(it.y + dy);
+      this.placeElement(this.elementOf(it.id), it);
+    }
+    this.onChange('move');
+  }
+
+  // Removes every selected item (as one undo step, see undo.js).
+  removeSelected() {
+    for (const it of this.selectedItems()) this.remove(it.id);
+  }
+
+  // ---- pointer -----------------------------------------------------------------------------------
 
   bindInput() {
-    this.world.addEventListener('pointerdown', (e) => this.onPointerDown(e));
+    this.viewport.addEventListener('pointerdown', (e) => this.onPointerDown(e));
     this.world.addEventListener('dblclick', (e) => {
       const el = e.target.closest('.item.note');
       if (el) this.editNote(Number(el.dataset.id));
     });
-    this.viewport.addEventListener('pointerdown', (e) => {
-      if (e.target === this.viewport || e.target === this.world) this.select(null);
-    });
-    // Ctrl + wheel zooms; the sensitivity scales how far one wheel step goes.
+    // The wheel scrolls the board (Shift for sideways); Ctrl + wheel, which is also what a
+    // touchpad pinch sends, zooms around the pointer, as far as the sensitivity says.
     this.viewport.addEventListener('wheel', (e) => {
-      if (!e.ctrlKey) return;
       e.preventDefault();
-      this.setZoom(this.zoom * Math.exp(-e.deltaY * 0.0015 * this.sens));
+      const unit = e.deltaMode === 1 ? 16 : e.deltaMode === 2 ? this.viewport.clientHeight : 1;
+      if (e.ctrlKey) {
+        this.setZoom(this.zoom * Math.exp(-e.deltaY * unit * 0.0015 * this.sens), e.clientX, e.clientY);
+      } else if (e.shiftKey && !e.deltaX) {
+        this.panBy(e.deltaY * unit, 0);
+      } else {
+        this.panBy(e.deltaX * unit, e.deltaY * unit);
+      }
     }, { passive: false });
+    // Safari-style pinch events, where the engine sends them.
+    let pinchStart = 1;
+    this.viewport.addEventListener('gesturestart', (e) => { e.preventDefault(); pinchStart = this.zoom; });
+    this.viewport.addEventListener('gesturechange', (e) => {
+      e.preventDefault();
+      this.setZoom(pinchStart * e.scale, e.clientX, e.clientY);
+    });
+    // The viewport follows a focused item; the browser must not scroll it by itself.
+    this.viewport.addEventListener('scroll', () => { this.viewport.scrollLeft = 0; this.viewport.scrollTop = 0; });
+  }
+
+  // Drags the pointer's moves into `onMove(dx, dy, ev)` (screen pixels from the press) until it
+  // is released; `onEnd(moved)` then.
+  track(e, onMove, onEnd) {
+    const target = this.viewport;
+    target.setPointerCapture?.(e.pointerId);
+    const start = { x: e.clientX, y: e.clientY };
+    let moved = false;
+    const move = (ev) => {
+      if (ev.pointerId !== e.pointerId) return;
+      const dx = ev.clientX - start.x, dy = ev.clientY - start.y;
+      if (!moved && Math.hypot(dx, dy) < DRAG_SLOP) return;
+      moved = true;
+      onMove(dx, dy, ev);
+    };
+    const up = (ev) => {
+      if (ev.pointerId !== e.pointerId) return;
+      target.removeEventListener('pointermove', move);
+      target.removeEventListener('pointerup', up);
+      target.removeEventListener('pointercancel', up);
+      onEnd(moved, ev);
+    };
+    target.addEventListener('pointermove', move);
+    target.addEventListener('pointerup', up);
+    target.addEventListener('pointercancel', up);
   }
 
   onPointerDown(e) {
     const el = e.target.closest('.item');
-    if (!el || e.button !== 0) return;
+    const editing = el?.querySelector('[contenteditable="true"]');
+    if (editing && editing.contains(e.target)) return;  // editing text: let the caret move
+    // The middle button, or the left one with Space held, pans wherever it is pressed.
+    if (e.button === 1 || (e.button === 0 && this.spaceHeld)) {
+      e.preventDefault();
+      this.startPan(e, false);
+      return;
+    }
+    if (e.button !== 0) return;
+    if (!el) {
+      e.preventDefault();
+      document.activeElement?.blur?.();
+      this.viewport.focus({ preventScroll: true });
+      if (e.shiftKey) this.startBand(e);
+      else this.startPan(e, true);
+      return;
+    }
     const id = Number(el.dataset.id);
-    const item = this.find(id);
     if (e.target.classList.contains('close')) {
       e.preventDefault();
       this.remove(id);
       return;
     }
-    if (el.querySelector('[contenteditable="true"]')) return;  // editing text: let the caret move
-    this.select(id);
     e.preventDefault();
-    const resizing = e.target.classList.contains('grip');
-    const start = { px: e.clientX, py: e.clientY, x: item.x, y: item.y, w: item.w, h: item.h };
-    let moved = false;
-    el.setPointerCapture(e.pointerId);
-    const move = (ev) => {
-      const dx = (ev.clientX - start.px) / this.zoom;
-      const dy = (ev.clientY - start.py) / this.zoom;
-      if (resizing) {
-        item.w = Math.max(40, Math.round(start.w + dx));
-        // Pictures keep their proportions; notes and files resize freely.
-        item.h = item.type === 'note' || item.type === 'file'
-          ? Math.max(30, Math.round(start.h + dy)) : Math.round(item.w * start.h / start.w);
-      } else {
-        item.x = Math.round(start.x + dx);
-        item.y = Math.round(start.y + dy);
+    if (e.shiftKey || e.ctrlKey || e.metaKey) {
+      this.toggleSelected(id);
+      if (!this.selection.has(id)) return;
+    } else if (!this.selection.has(id)) {
+      this.select(id);
+    } else {
+      this.selectedId = id;
+    }
+    el.focus({ preventScroll: true });
+    if (e.target.classList.contains('grip')) this.startResize(e, this.find(id));
+    else this.startMove(e);
+  }
+
+  startPan(e, clearOnClick) {
+    const start = { x: this.panX, y: this.panY };
+    this.viewport.classList.add('panning');
+    this.track(e, (dx, dy) => {
+      this.setView({ x: start.x - dx / this.zoom, y: start.y - dy / this.zoom, zoom: this.zoom });
+    }, (moved) => {
+      this.viewport.classList.remove('panning');
+      if (!moved && clearOnClick) this.select(null);
+    });
+  }
+
+  // Shift + drag on empty board: the items the band touches join the selection.
+  startBand(e) {
+    const from = this.pointAt(e.clientX, e.clientY);
+    const before = [...this.selection];
+    const band = document.createElement('div');
+    band.className = 'rubber-band';
+    this.world.append(band);
+    this.track(e, (dx, dy, ev) => {
+      const to = this.pointAt(ev.clientX, ev.clientY);
+      const r = { x: Math.min(from.x, to.x), y: Math.min(from.y, to.y), w: Math.abs(to.x - from.x), h: Math.abs(to.y - from.y) };
+      Object.assign(band.style, { left: `${r.x}px`, top: `${r.y}px`, width: `${r.w}px`, height: `${r.h}px`,
+                                  borderWidth: `${1 / this.zoom}px` });
+      const hit = this.items.filter((it) => it.type !== 'paper' && overlaps(r, it)).map((it) => it.id);
+      this.setSelection([...new Set([...before, ...hit])]);
+    }, () => band.remove());
+  }
+
+  startMove(e) {
+    const items = this.selectedItems();
+    const starts = items.map((it) => ({ it, x: it.x, y: it.y, el: this.elementOf(it.id) }));
+    this.track(e, (dx, dy) => {
+      for (const s of starts) {
+        s.it.x = Math.round(s.x + dx / this.zoom);
+        s.it.y = Math.round(s.y + dy / this.zoom);
+        this.placeElement(s.el, s.it);
       }
-      moved = true;
+    }, (moved) => { if (moved) this.onChange('move'); });
+  }
+
+  startResize(e, item) {
+    const el = this.elementOf(item.id);
+    const start = { w: item.w, h: item.h };
+    this.track(e, (dx, dy) => {
+      item.w = Math.max(40, Math.round(start.w + dx / this.zoom));
+      // Pictures keep their proportions; notes and files resize freely.
+      item.h = item.type === 'note' || item.type === 'file'
+        ? Math.max(30, Math.round(start.h + dy / this.zoom)) : Math.round(item.w * start.h / start.w);
       this.placeElement(el, item);
-    };
-    const up = () => {
-      el.removeEventListener('pointermove', move);
-      el.removeEventListener('pointerup', up);
-      el.removeEventListener('pointercancel', up);
-      if (moved) {
-        this.updateWorldSize();
-        this.onChange(resizing ? 'resize' : 'move');
-      }
-    };
-    el.addEventListener('pointermove', move);
-    el.addEventListener('pointerup', up);
-    el.addEventListener('pointercancel', up);
+    }, (moved) => { if (moved) this.onChange('resize'); });
   }
 
   editNote(id) {
@@ -293,8 +492,12 @@ class Board {
     const finish = () => {
       text.contentEditable = 'false';
       text.removeEventListener('blur', finish);
-      if (text.innerText !== item.text) {
-        item.text = text.innerText;
+      // An emptied note is empty, not a line break: its placeholder shows again.
+      const typed = text.innerText.replace(/\n$/, '');
+      if (!typed) text.textContent = '';
+      if (typed !== item.text) {
+        item.text = typed;
+        if (typeof labelItem === 'function') labelItem(this.elementOf(id), item);
         this.onChange('edit');
       }
     };
