@@ -369,7 +369,7 @@ class Board {
   // is released; `onEnd(moved)` then.
   track(e, onMove, onEnd) {
     const target = this.viewport;
-    target.setPointerCapture?.(e.pointerId);
+    try { target.setPointerCapture(e.pointerId); } catch { /* a pointer the engine no longer tracks */ }
     const start = { x: e.clientX, y: e.clientY };
     let moved = false;
     const move = (ev) => {

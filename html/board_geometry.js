@@ -106,16 +106,26 @@ function placeFree(w, h, visible, others, previous) {
 }
 
 // Items laid out in rows from a point: `cursor` ({ x, y } the first item's left edge and middle
-// line) moves past each one and wraps to a new row below at the right edge of `visible`.
+// line) moves past each one and wraps to a new row at the right edge of `visible`: below, or above
+// the first row when there is no room below.
 function placeInRows(cursor, w, h, visible) {
   if (cursor.left === undefined) {
     cursor.left = Math.max(visible.x, Math.min(cursor.x, visible.x + visible.w - w));
     cursor.x = cursor.left;
+    cursor.y = Math.max(visible.y + h / 2, Math.min(cursor.y, visible.y + visible.h - h / 2));
     cursor.rowH = 0;
+    cursor.top = cursor.y - h / 2;
   }
   if (cursor.x > cursor.left && cursor.x + w > visible.x + visible.w) {
     cursor.x = cursor.left;
-    cursor.y += cursor.rowH + PLACE_GAP;
+    const below = cursor.y + cursor.rowH / 2 + PLACE_GAP;
+    if (!cursor.up && (below + h <= visible.y + visible.h || cursor.top - PLACE_GAP - h < visible.y)) {
+      cursor.y = below + h / 2;
+    } else {
+      cursor.top -= PLACE_GAP + h;
+      cursor.y = cursor.top + h / 2;
+      cursor.up = true;
+    }
     cursor.rowH = 0;
   }
   const pos = { x: Math.round(cursor.x), y: Math.round(cursor.y - h / 2) };
