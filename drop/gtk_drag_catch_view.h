@@ -39,4 +39,8 @@ void dragCatchViewBeep(TavrikDragCatchView* view);
 // Hands item records to the callback as an accepted drop would (for the drop target and tests).
 void dragCatchViewDeliver(TavrikDragCatchView* view, json::Array items);
 
+// Gives the view, its child (the web view) and the window's menu bar accessible names in the
+// language `language()` gives, and again whenever `app`'s menu bar is rebuilt (a language change).
+void dragCatchViewLabelWidgets(TavrikDragCatchView* view, GtkApplication* app, std::function<std::string()> language);
+
 }  // namespace drop
