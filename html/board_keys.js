@@ -159,28 +159,6 @@ function onPaste(e) {
   if (text.trim()) addNote(text, at);
 }
 
-// A single picture goes on the clipboard as a picture too, for applications that take images
-// (where the engine lets the page write one).
-function copyPicture(item) {
-  if (!navigator.clipboard?.write || typeof ClipboardItem === 'undefined') return;
-  const blob = dataUrlBlob(item.src);
-  if (!blob) return;
-  createImageBitmap(blob).then((bitmap) => {
-    const c = document.createElement('canvas');
-    c.width = bitmap.width; c.height = bitmap.height;
-    c.getContext('2d').drawImage(bitmap, 0, 0);
-    return new Promise((resolve) => c.toBlob(resolve, 'image/png'));
-  }).then((png) => {
-    if (!png || !lastCopy) return;
-    const data = lastCopy.data;
-    return navigator.clipboard.write([new ClipboardItem({
-      'image/png': png,
-      'text/plain': new Blob([lastCopy.text], { type: 'text/plain' }),
-      'text/html': new Blob([clipHtml([item], data)], { type: 'text/html' }),
-    })]);
-  }).catch(() => { /* the text and HTML forms stay */ });
-}
-
 function bindClipboard() {
   const wanted = (e) => onBoard(e.target) && boardView.selection.size > 0 && document.getSelection()?.isCollapsed !== false;
   // Copy and Cut are only enabled where the page says it has something to copy.
@@ -193,7 +171,6 @@ function bindClipboard() {
       const items = boardView.selectedItems();
       writeClipboard(e.clipboardData, items);
       if (type === 'cut') undoStep(() => boardView.removeSelected());
-      else if (items.length === 1 && items[0].type === 'image') copyPicture(items[0]);
     });
   }
   document.addEventListener('paste', onPaste);
