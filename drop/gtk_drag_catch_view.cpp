@@ -1,5 +1,9 @@
 #include "drop/gtk_drag_catch_view.h"
 
+#include <webkit/webkit.h>
+
+#include <cstdio>
+
 #include "drop/gtk_drop_target.h"
 #include "drop/shell_labels.h"
 
@@ -11,6 +15,7 @@ struct _TavrikDragCatchView {
     drop::FileLists fileLists;
     std::function<void()>* beep;
     std::function<std::string()>* language;
+    double pinchScale;  // the zoom gesture's scale when last passed on
 };
 
 G_DEFINE_FINAL_TYPE(TavrikDragCatchView, tavrik_drag_catch_view, GTK_TYPE_WIDGET)
@@ -43,10 +48,47 @@ static void tavrik_drag_catch_view_init(TavrikDragCatchView* self) {
     self->fileLists = drop::FileLists::LeftToWebView;
     self->beep = nullptr;
     self->language = nullptr;
+    self->pinchScale = 1.0;
     drop::attachDropTarget(self);
+    drop::attachPinch(self);
 }
 
 namespace drop {
+
+namespace {
+
+void onPinchBegin(GtkGesture* gesture, GdkEventSequence* sequence, gpointer data) noexcept {
+    TAVRIK_DRAG_CATCH_VIEW(data)->pinchScale = 1.0;
+    gtk_gesture_set_sequence_state(gesture, sequence, GTK_EVENT_SEQUENCE_CLAIMED);
+}
+
+void onPinchScale(GtkGestureZoom* gesture, double scale, gpointer data) noexcept {
+    auto* view = TAVRIK_DRAG_CATCH_VIEW(data);
+    double x = 0;
+    double y = 0;
+    if (!view->child || !WEBKIT_IS_WEB_VIEW(view->child) || scale <= 0 || view->pinchScale <= 0 ||
+        !gtk_gesture_get_bounding_box_center(GTK_GESTURE(gesture), &x, &y))
+        return;
+    double factor = scale / view->pinchScale;
+    view->pinchScale = scale;
+    char script[160];
+    std::snprintf(script, sizeof script, "window.__pinchZoom && window.__pinchZoom(%.6f, %.1f, %.1f)", factor, x, y);
+    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view->child), script, -1, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr);
+}
+
+}  // namespace
+
+// A touchpad pinch over the page zooms the board around the fingers, as Ctrl + wheel does: taken
+// here, before WebKit, which would otherwise magnify the whole page (toolbar and panel included)
+// and never tell it. The page gets each step's factor through the guarded __pinchZoom.
+void attachPinch(TavrikDragCatchView* self) {
+    GtkGesture* zoom = gtk_gesture_zoom_new();
+    gtk_event_controller_set_propagation_phase(GTK_EVENT_CONTROLLER(zoom), GTK_PHASE_CAPTURE);
+    g_signal_connect(zoom, "begin", G_CALLBACK(onPinchBegin), self);
+    g_signal_connect(zoom, "scale-changed", G_CALLBACK(onPinchScale), self);
+    gtk_widget_add_controller(GTK_WIDGET(self), GTK_EVENT_CONTROLLER(zoom));
+}
 
 GtkWidget* dragCatchViewNew() { return GTK_WIDGET(g_object_new(TAVRIK_TYPE_DRAG_CATCH_VIEW, nullptr)); }
 

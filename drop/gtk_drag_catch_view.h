@@ -21,6 +21,8 @@ using OnItems = std::function<void(json::Array items)>;
 using OnFiles = std::function<void(json::Value drop)>;
 
 GtkWidget* dragCatchViewNew();
+// Sends touchpad pinches to the page's board instead of letting WebKit magnify the page (at init).
+void attachPinch(TavrikDragCatchView* self);
 // The one child, which fills the view (the web view).
 void dragCatchViewSetChild(TavrikDragCatchView* view, GtkWidget* child);
 GtkWidget* dragCatchViewChild(TavrikDragCatchView* view);

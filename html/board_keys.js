@@ -294,6 +294,12 @@ if (typeof document !== 'undefined') {
 
 if (typeof module !== 'undefined') module.exports = { clipText, boardItemsOf };
 
+// A touchpad pinch, which the shell takes before the web view: each step's factor, at a window point.
+window.__pinchZoom = (factor, x, y) => {
+  if (typeof boardView === 'undefined' || ![factor, x, y].every(Number.isFinite) || factor <= 0) return;
+  boardView.setZoom(boardView.zoom * factor, x, y);
+};
+
 // The View menu's zoom commands ("zoom:fit", "zoom:100"), which Ctrl+1 and Ctrl+0 also give.
 function boardZoomCommand(arg) {
   if (arg === 'fit') boardView.fitToContent();

@@ -84,6 +84,10 @@ TEST_F(CanvasTest, PanAndZoomKeepWhereAnItemIsOnScreen) {
          "+ 20,"
          " clientY: __before[1] + 10, bubbles: true, cancelable: true}))",
          "boardView.zoom > 1.2 && Math.abs(__after[0] - (__before[0] + 20 - 20 * boardView.zoom)) < 1"},
+        {"a touchpad pinch (from the shell) zooms out around its centre",
+         "__pinchZoom(0.5, __before[0] + 20, __before[1] + 10)",
+         "Math.abs(__after[0] - (__before[0] + 10)) < 1 && Math.abs(__after[1] - (__before[1] + 5)) < 1 && "
+         "boardView.zoom < 1"},
         {"arrow keys pan when nothing is selected", "boardView.select(null); document.body.focus();",
          "__after[0] === __before[0] - 60"},
     };
