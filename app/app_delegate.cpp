@@ -14,6 +14,7 @@
 #include "files/file_exchange.h"
 #include "files/gtk_panels.h"
 #include "files/pdf_renderer.h"
+#include "menu/l10n.h"
 #include "menu/main_menu.h"
 #include "net/curl_http_client.h"
 #include "net/net_access.h"
@@ -137,6 +138,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (auto b = weak.lock()) b->sendToPage(std::move(items));
     });
     gtk_window_set_child(window_, GTK_WIDGET(dragCatchView_));
+    drop::dragCatchViewLabelWidgets(dragCatchView_, app_, [] { return menu::L10N::lang(); });
     gtk_widget_set_size_request(GTK_WIDGET(dragCatchView_), kMinWidth, kMinHeight);
     gtk_window_set_default_size(window_, kWidth, kHeight);
     // The menu bar only joins the window when it is realized; the first size is set then.

@@ -1,6 +1,11 @@
 #include "drop/gtk_drag_catch_view.h"
 
+#include <webkit/webkit.h>
+
+#include <cstdio>
+
 #include "drop/gtk_drop_target.h"
+#include "drop/shell_labels.h"
 
 struct _TavrikDragCatchView {
     GtkWidget parent_instance;
@@ -9,6 +14,8 @@ struct _TavrikDragCatchView {
     drop::OnFiles* onFiles;
     drop::FileLists fileLists;
     std::function<void()>* beep;
+    std::function<std::string()>* language;
+    double pinchScale;  // the zoom gesture's scale when last passed on
 };
 
 G_DEFINE_FINAL_TYPE(TavrikDragCatchView, tavrik_drag_catch_view, GTK_TYPE_WIDGET)
@@ -22,6 +29,8 @@ static void tavrik_drag_catch_view_dispose(GObject* object) {
     self->onFiles = nullptr;
     delete self->beep;
     self->beep = nullptr;
+    delete self->language;
+    self->language = nullptr;
     G_OBJECT_CLASS(tavrik_drag_catch_view_parent_class)->dispose(object);
 }
 
@@ -29,6 +38,7 @@ static void tavrik_drag_catch_view_class_init(TavrikDragCatchViewClass* klass) {
     G_OBJECT_CLASS(klass)->dispose = tavrik_drag_catch_view_dispose;
     gtk_widget_class_set_layout_manager_type(GTK_WIDGET_CLASS(klass), GTK_TYPE_BIN_LAYOUT);
     gtk_widget_class_set_css_name(GTK_WIDGET_CLASS(klass), "dragcatchview");
+    gtk_widget_class_set_accessible_role(GTK_WIDGET_CLASS(klass), GTK_ACCESSIBLE_ROLE_GROUP);
 }
 
 static void tavrik_drag_catch_view_init(TavrikDragCatchView* self) {
@@ -37,10 +47,48 @@ static void tavrik_drag_catch_view_init(TavrikDragCatchView* self) {
     self->onFiles = nullptr;
     self->fileLists = drop::FileLists::LeftToWebView;
     self->beep = nullptr;
+    self->language = nullptr;
+    self->pinchScale = 1.0;
     drop::attachDropTarget(self);
+    drop::attachPinch(self);
 }
 
 namespace drop {
+
+namespace {
+
+void onPinchBegin(GtkGesture* gesture, GdkEventSequence* sequence, gpointer data) noexcept {
+    TAVRIK_DRAG_CATCH_VIEW(data)->pinchScale = 1.0;
+    gtk_gesture_set_sequence_state(gesture, sequence, GTK_EVENT_SEQUENCE_CLAIMED);
+}
+
+void onPinchScale(GtkGestureZoom* gesture, double scale, gpointer data) noexcept {
+    auto* view = TAVRIK_DRAG_CATCH_VIEW(data);
+    double x = 0;
+    double y = 0;
+    if (!view->child || !WEBKIT_IS_WEB_VIEW(view->child) || scale <= 0 || view->pinchScale <= 0 ||
+        !gtk_gesture_get_bounding_box_center(GTK_GESTURE(gesture), &x, &y))
+        return;
+    double factor = scale / view->pinchScale;
+    view->pinchScale = scale;
+    char script[160];
+    std::snprintf(script, sizeof script, "window.__pinchZoom && window.__pinchZoom(%.6f, %.1f, %.1f)", factor, x, y);
+    webkit_web_view_evaluate_javascript(WEBKIT_WEB_VIEW(view->child), script, -1, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr);
+}
+
+}  // namespace
+
+// A touchpad pinch over the page zooms the board around the fingers, as Ctrl + wheel does: taken
+// here, before WebKit, which would otherwise magnify the whole page (toolbar and panel included)
+// and never tell it. The page gets each step's factor through the guarded __pinchZoom.
+void attachPinch(TavrikDragCatchView* self) {
+    GtkGesture* zoom = gtk_gesture_zoom_new();
+    gtk_event_controller_set_propagation_phase(GTK_EVENT_CONTROLLER(zoom), GTK_PHASE_CAPTURE);
+    g_signal_connect(zoom, "begin", G_CALLBACK(onPinchBegin), self);
+    g_signal_connect(zoom, "scale-changed", G_CALLBACK(onPinchScale), self);
+    gtk_widget_add_controller(GTK_WIDGET(self), GTK_EVENT_CONTROLLER(zoom));
+}
 
 GtkWidget* dragCatchViewNew() { return GTK_WIDGET(g_object_new(TAVRIK_TYPE_DRAG_CATCH_VIEW, nullptr)); }
 
@@ -87,6 +135,50 @@ void dragCatchViewBeep(TavrikDragCatchView* view) {
 
 void dragCatchViewDeliver(TavrikDragCatchView* view, json::Array items) {
     if (view->onItems && *view->onItems) (*view->onItems)(std::move(items));
+}
+
+namespace {
+
+void setLabel(GtkWidget* widget, const std::string& label) {
+    gtk_accessible_update_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL, label.c_str(), -1);
+}
+
+GtkWidget* findMenuBar(GtkWidget* widget) {
+    if (GTK_IS_POPOVER_MENU_BAR(widget)) return widget;
+    for (GtkWidget* c = gtk_widget_get_first_child(widget); c; c = gtk_widget_get_next_sibling(c))
+        if (GtkWidget* found = findMenuBar(c)) return found;
+    return nullptr;
+}
+
+void relabel(TavrikDragCatchView* view) {
+    if (!view->language) return;
+    std::string lang = (*view->language)();
+    setLabel(GTK_WIDGET(view), drop::shellLabel(drop::ShellLabel::DropArea, lang));
+    if (view->child) setLabel(view->child, drop::shellLabel(drop::ShellLabel::Board, lang));
+    auto* root = GTK_WIDGET(gtk_widget_get_root(GTK_WIDGET(view)));
+    if (GtkWidget* bar = root ? findMenuBar(root) : nullptr)
+        setLabel(bar, drop::shellLabel(drop::ShellLabel::MenuBar, lang));
+}
+
+}  // namespace
+
+void dragCatchViewLabelWidgets(TavrikDragCatchView* view, GtkApplication* app, std::function<std::string()> language) {
+    delete view->language;
+    view->language = new std::function<std::string()>(std::move(language));
+    relabel(view);
+    // The menu bar appears when the window is shown, and is made again for each language: labelled
+    // once the window has taken the new one.
+    auto later = +[](TavrikDragCatchView* v) noexcept {
+        g_idle_add_full(
+            G_PRIORITY_DEFAULT_IDLE,
+            +[](gpointer data) noexcept -> gboolean {
+                relabel(TAVRIK_DRAG_CATCH_VIEW(data));
+                return G_SOURCE_REMOVE;
+            },
+            g_object_ref(v), g_object_unref);
+    };
+    g_signal_connect(view, "map", G_CALLBACK(later), nullptr);
+    if (app) g_signal_connect_object(app, "notify::menubar", G_CALLBACK(later), view, G_CONNECT_SWAPPED);
 }
 
 }  // namespace drop

@@ -21,6 +21,8 @@ using OnItems = std::function<void(json::Array items)>;
 using OnFiles = std::function<void(json::Value drop)>;
 
 GtkWidget* dragCatchViewNew();
+// Sends touchpad pinches to the page's board instead of letting WebKit magnify the page (at init).
+void attachPinch(TavrikDragCatchView* self);
 // The one child, which fills the view (the web view).
 void dragCatchViewSetChild(TavrikDragCatchView* view, GtkWidget* child);
 GtkWidget* dragCatchViewChild(TavrikDragCatchView* view);
@@ -38,5 +40,9 @@ void dragCatchViewSetBeep(TavrikDragCatchView* view, std::function<void()> beep)
 void dragCatchViewBeep(TavrikDragCatchView* view);
 // Hands item records to the callback as an accepted drop would (for the drop target and tests).
 void dragCatchViewDeliver(TavrikDragCatchView* view, json::Array items);
+
+// Gives the view, its child (the web view) and the window's menu bar accessible names in the
+// language `language()` gives, and again whenever `app`'s menu bar is rebuilt (a language change).
+void dragCatchViewLabelWidgets(TavrikDragCatchView* view, GtkApplication* app, std::function<std::string()> language);
 
 }  // namespace drop

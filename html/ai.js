@@ -119,6 +119,19 @@ export function errorOf(text) {
   return text.slice(0, 300);
 }
 
+// A base address (the service's root, or one ending in a version such as /v1) completed to the
+// chat path of the provider; an address with any other path is taken as the full one.
+export function completeAiEndpoint(href, provider) {
+  if (!href) return href;
+  const u = new URL(href);
+  const path = u.pathname.replace(/\/+$/, '');
+  const chat = (AI_PROVIDERS[provider] ?? AI_PROVIDERS.openai).format === 'anthropic' ? 'messages' : 'chat/completions';
+  if (path === '') u.pathname = `/v1/${chat}`;
+  else if (/\/v\d+(beta\d*|alpha\d*)?$/.test(path)) u.pathname = `${path}/${chat}`;
+  else return href;
+  return u.href;
+}
+
 // ---- the panel ------------------------------------------------------------------------------------
 
 /**
@@ -157,7 +170,7 @@ export function createAiPanel({ stream, prefs, show }) {
 
   // Sends the prompt; returns the request's id, or undefined when there is nothing to send.
   function send() {
-    const href = aiEndpoint($('ai-url').value);
+    const href = completeAiEndpoint(aiEndpoint($('ai-url').value), $('ai-provider').value);
     if (!href) return show(() => i18n.t('badEndpoint'), true);
     const provider = AI_PROVIDERS[$('ai-provider').value] ?? AI_PROVIDERS.openai;
     const keyId = $('ai-key-id').value.trim();
@@ -182,7 +195,7 @@ export function createAiPanel({ stream, prefs, show }) {
     }
     current?.controller.abort();  // a newer question replaces one still being answered
     const state = { controller: new AbortController(), format: provider.format, parser: new SseParser(),
-      answer: '', raw: '', status: 0, error: '', stopped: false };
+      url: href, answer: '', raw: '', status: 0, error: '', stopped: false };
     current = state;
     lastAnswer = '';
     show(() => i18n.t('sending'));
@@ -243,6 +256,7 @@ export function createAiPanel({ stream, prefs, show }) {
       state.raw += reply.text;
       if (reply.ok) apply(state, state.parser.feed(reply.text));
     }
+    if (!reply.ok && (reply.status || state.status) === 404) return show(() => i18n.t('endpointNotFound', { url: state.url }), true);
     if (!reply.ok) return show(() => `${i18n.t('httpError', { status: reply.status })}: ${errorOf(state.raw)}`, true);
     apply(state, state.parser.end());
     // A server that ignored "stream" answers with one JSON body.

@@ -72,17 +72,14 @@ function refreshChrome() {
 
 // ---- adding things -------------------------------------------------------------------------------
 
-let cascade = 0;  // offsets items added in a row so they do not hide each other
 function placeNear(w, h, at) {
-  const c = at || boardView.visibleCentre();
-  const step = at ? 0 : (cascade++ % 8) * 24;
-  return { x: Math.round(c.x - w / 2 + step), y: Math.round(c.y - h / 2 + step) };
+  return boardView.placeNew(w, h, at);
 }
 
 export function addNote(text, at) {
   const w = 220, h = 140;
   const color = NOTE_COLORS[boardView.items.length % NOTE_COLORS.length];
-  return boardView.add({ type: 'note', text: String(text ?? i18n.t('newNoteText')), color, w, h, ...placeNear(w, h, at) });
+  return boardView.add({ type: 'note', text: String(text ?? ''), color, w, h, ...placeNear(w, h, at) });
 }
 
 export function loadImage(src) {
@@ -430,6 +427,7 @@ on('menuAction', (command) => {
   if (command === 'openJSON') return openJSON();
   if (command === 'saveJSON') return saveJSON();
   if (command === 'importPaper') return send('openPaperPDF');
+  if (verb === 'zoom') return boardZoomCommand(arg);
   if (verb === 'zoomsens') {
     setSensitivity(Number(arg), false);
     return toast(i18n.t('zoomSensSet', { name: i18n.t('sensNames')[SENS_FACTORS.indexOf(Number(arg))] ?? arg }));
@@ -542,7 +540,7 @@ function bindControls() {
   $('btn-open').addEventListener('click', openJSON);
   $('btn-save').addEventListener('click', saveJSON);
   $('btn-import').addEventListener('click', () => send('openPaperPDF'));
-  $('btn-delete').addEventListener('click', () => boardView.selectedId !== null && boardView.remove(boardView.selectedId));
+  $('btn-delete').addEventListener('click', () => undoStep(() => boardView.removeSelected()));
   $('btn-openfile').addEventListener('click', () => {
     const f = selectedAsFile();
     if (f) send('openFile', f);

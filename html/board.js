@@ -1,11 +1,14 @@
 // The board: a document of items (notes, images, files, template pages) shown as elements on a
-// zoomable surface, and drawn onto a canvas for export. Knows nothing of the shell.
+// surface without edges that the user pans and zooms, and drawn onto a canvas for export. Knows
+// nothing of the shell. Geometry lives in board_geometry.js, the pointer in board_pointer.js, keys and
+// the clipboard in board_keys.js.
 'use strict';
 
 const NOTE_COLORS = ['#fff3a8', '#c9f0d8', '#cfe3ff', '#ffd6d1'];
 const SENS_FACTORS = [0.4, 0.7, 1.0, 1.8, 2.8];
 const RATIOS = [null, [16, 9], [9, 16], [4, 3], [3, 4], [1, 1]];
 const A4_RATIO = Math.SQRT2;  // height / width of an A4 page
+const DRAG_SLOP = 3;          // pixels a press may wander and still be a click
 
 class Board {
   constructor(viewport, world, onChange) {
@@ -15,8 +18,13 @@ class Board {
     this.items = [];
     this.nextId = 1;
     this.zoom = 1;
+    this.panX = 0;              // the board point at the viewport's top-left corner
+    this.panY = 0;
     this.sens = 1.0;
-    this.selectedId = null;
+    this.selectedId = null;     // the item selected last, which single-item actions act on
+    this.selection = new Set(); // every selected item's id
+    this.lastPlaced = null;     // the item placed last, which the next one goes beside
+    this.spaceHeld = false;
     this.images = new Map();    // id → HTMLImageElement, for drawing onto the export canvas
     this.shown = new Map();     // id → the blob: URL an image item is displayed from
     // A picture loads when it comes near the view: an imported template of a hundred pages would
@@ -24,6 +32,7 @@ class Board {
     this.unseen = new IntersectionObserver((entries) => {
       for (const e of entries) if (e.isIntersecting) this.showPicture(e.target);
     }, { root: viewport, rootMargin: '50%' });
+    this.applyView();
     this.bindInput();
   }
 
@@ -40,6 +49,8 @@ class Board {
     const items = doc.items.map(sanitizeItem).filter(Boolean);
     this.clear();
     for (const it of items) this.insert(it);
+    // What was opened is shown, wherever on the board it lies.
+    if (this.items.length) this.fitToContent(true);
   }
 
   clear() {
@@ -49,6 +60,7 @@ class Board {
     for (const url of this.shown.values()) URL.revokeObjectURL(url);
     this.shown.clear();
     this.world.textContent = '';
+    this.lastPlaced = null;
     this.select(null);
   }
 
@@ -64,8 +76,14 @@ class Board {
     return item;
   }
 
+  // A new item, selected and in view: the view follows it when it landed outside (template pages
+  // reveal their first page themselves).
   add(item, reason = 'add') {
     const it = this.insert(item);
+    if (reason !== 'paper') {
+      this.lastPlaced = it;
+      this.reveal(it);
+    }
     this.select(it.id);
     this.onChange(reason);
     return it;
@@ -74,38 +92,111 @@ class Board {
   remove(id) {
     const i = this.items.findIndex((it) => it.id === id);
     if (i < 0) return;
-    this.items.splice(i, 1);
+    const [item] = this.items.splice(i, 1);
     const img = this.images.get(id);
     if (img) this.unseen.unobserve(img);
     this.images.delete(id);
     this.forgetShown(id);
-    this.elementOf(id)?.remove();
-    if (this.selectedId === id) this.select(null);
+    const el = this.elementOf(id);
+    const hadFocus = el?.contains(document.activeElement);
+    el?.remove();
+    if (hadFocus) this.viewport.focus({ preventScroll: true });
+    if (this.lastPlaced === item) this.lastPlaced = null;
+    if (this.selection.has(id)) this.setSelection([...this.selection].filter((s) => s !== id));
     this.onChange('remove');
   }
 
   find(id) { return this.items.find((it) => it.id === id) || null; }
   selected() { return this.find(this.selectedId); }
+  selectedItems() { return this.items.filter((it) => this.selection.has(it.id)); }
   isEmpty() { return this.items.length === 0; }
 
-  // The centre of what the user sees, in board coordinates: where new items go.
+  // ---- the view ----------------------------------------------------------------------------------
+
+  view() { return { x: this.panX, y: this.panY, zoom: this.zoom }; }
+
+  // The board rectangle the user sees.
+  visibleRect() { return viewRect(this.view(), this.viewport.clientWidth, this.viewport.clientHeight); }
+
+  // The centre of what the user sees, in board coordinates.
   visibleCentre() {
-    const v = this.viewport;
-    return { x: (v.scrollLeft + v.clientWidth / 2) / this.zoom, y: (v.scrollTop + v.clientHeight / 2) / this.zoom };
+    const r = this.visibleRect();
+    return { x: r.x + r.w / 2, y: r.y + r.h / 2 };
   }
 
-  // Brings an item into view when it lies (partly) outside it: horizontally centred where it fits,
-  // its top edge just below the view's top. Template pages land beside everything else, often
-  // outside what the user is looking at.
+  // Board coordinates of a point given in the window's.
+  pointAt(clientX, clientY) {
+    const r = this.viewport.getBoundingClientRect();
+    return { x: this.panX + (clientX - r.left) / this.zoom, y: this.panY + (clientY - r.top) / this.zoom };
+  }
+
+  setView(view) {
+    this.panX = view.x;
+    this.panY = view.y;
+    const zoomed = view.zoom !== this.zoom;
+    this.zoom = view.zoom;
+    this.applyView();
+    if (zoomed) this.onChange('zoom');
+  }
+
+  applyView() {
+    const z = this.zoom;
+    this.world.style.transform = `scale(${z}) translate(${-this.panX}px, ${-this.panY}px)`;
+    // The dotted paper moves with the board; its dots thin out instead of crowding when far out.
+    const cell = 24 * z * (z < 0.5 ? Math.pow(2, Math.ceil(Math.log2(0.5 / z))) : 1);
+    this.viewport.style.backgroundSize = `${cell}px ${cell}px`;
+    this.viewport.style.backgroundPosition = `${-this.panX * z}px ${-this.panY * z}px`;
+  }
+
+  // Pans by screen pixels.
+  panBy(dx, dy) {
+    this.setView({ x: this.panX + dx / this.zoom, y: this.panY + dy / this.zoom, zoom: this.zoom });
+  }
+
+  // Zooms keeping the board point under the window point (clientX, clientY) still; around the
+  // view's centre without one.
+  setZoom(zoom, clientX, clientY) {
+    const r = this.viewport.getBoundingClientRect();
+    const px = clientX === undefined ? r.width / 2 : clientX - r.left;
+    const py = clientY === undefined ? r.height / 2 : clientY - r.top;
+    this.setView(zoomAround(this.view(), zoom, px, py));
+  }
+
+  // Everything on the board in view, at most at 100 %; an empty board goes back to its origin.
+  fitToContent(quiet = false) {
+    const b = this.bounds(0);
+    const view = b ? fitView(b, this.viewport.clientWidth, this.viewport.clientHeight) : { x: 0, y: 0, zoom: 1 };
+    if (quiet) {
+      this.panX = view.x; this.panY = view.y; this.zoom = view.zoom;
+      this.applyView();
+    } else {
+      this.setView(view);
+    }
+  }
+
+  // Brings an item into view when it lies (partly) outside it.
   reveal(item) {
-    const v = this.viewport, z = this.zoom;
-    const left = item.x * z, top = item.y * z, width = item.w * z;
-    const seen = left >= v.scrollLeft && left + width <= v.scrollLeft + v.clientWidth &&
-                 top >= v.scrollTop && top < v.scrollTop + v.clientHeight;
-    if (seen) return;
-    this.updateWorldSize();
-    v.scrollLeft = left - Math.max(40, (v.clientWidth - width) / 2);
-    v.scrollTop = top - 40;
+    const next = revealView(this.view(), this.viewport.clientWidth, this.viewport.clientHeight, item);
+    if (next.x !== this.panX || next.y !== this.panY) this.setView(next);
+  }
+
+  // Where a new item of w × h goes: centred on `at` when given (a drop or paste point), else in
+  // the visible area beside the item placed last, on nothing else.
+  placeNew(w, h, at) {
+    if (at) return { x: Math.round(at.x - w / 2), y: Math.round(at.y - h / 2) };
+    const m = PLACE_MARGIN / this.zoom;
+    const v = this.visibleRect();
+    const inner = { x: v.x + m, y: v.y + m, w: Math.max(w, v.w - 2 * m), h: Math.max(h, v.h - 2 * m) };
+    const others = this.items.filter((it) => it.type !== 'paper');
+    return placeFree(w, h, inner, others, this.lastPlaced && this.items.includes(this.lastPlaced) ? this.lastPlaced : null);
+  }
+
+  // Items dropped in a row from a point (cursor: { x, y } in board units, kept between calls):
+  // wrapping to a new row before the right edge of the view.
+  placeInRow(cursor, w, h) {
+    const m = PLACE_MARGIN / this.zoom;
+    const v = this.visibleRect();
+    return placeInRows(cursor, w, h, { x: v.x + m, y: v.y + m, w: v.w - 2 * m, h: v.h - 2 * m });
   }
 
   // ---- elements ----------------------------------------------------------------------------------
@@ -116,6 +207,9 @@ class Board {
     const el = document.createElement('div');
     el.className = `item ${item.type}`;
     el.dataset.id = item.id;
+    // Reachable with Tab in board order, and announced as what it is (board_keys.js names it).
+    el.tabIndex = 0;
+    el.setAttribute('role', 'group');
     if (item.type === 'note') {
       el.style.background = item.color;
       const text = document.createElement('div');
@@ -124,7 +218,7 @@ class Board {
       el.append(text);
     } else if (item.type === 'image' || item.type === 'paper') {
       const img = document.createElement('img');
-      img.alt = item.name || '';
+      img.alt = '';
       img.draggable = false;
       this.images.set(item.id, img);
       this.unseen.observe(img);
@@ -142,16 +236,17 @@ class Board {
     close.className = 'close';
     close.textContent = '×';
     close.tabIndex = -1;
+    close.setAttribute('aria-hidden', 'true');  // Delete does the same from the keyboard
     const grip = document.createElement('div');
     grip.className = 'grip';
     el.append(close, grip);
     this.placeElement(el, item);
+    if (typeof labelItem === 'function') labelItem(el, item);
     // Keep the element order equal to the drawing order.
     const index = this.items.indexOf(item);
     const after = this.items[index + 1];
     const next = after && this.elementOf(after.id);
     this.world.insertBefore(el, next || null);
-    this.updateWorldSize();
   }
 
   // Gives an image item's element its picture, once.
@@ -195,92 +290,48 @@ class Board {
     el.style.height = `${item.h}px`;
   }
 
-  updateWorldSize() {
-    const b = this.bounds(0) || { x: 0, y: 0, w: 0, h: 0 };
-    this.world.style.width = `${Math.max(b.x + b.w + 800, 3000)}px`;
-    this.world.style.height = `${Math.max(b.y + b.h + 600, 2000)}px`;
-  }
+  // The board has no edges: nothing to size. Kept for callers that place elements themselves.
+  updateWorldSize() {}
 
-  select(id) {
-    this.selectedId = id;
-    for (const el of this.world.querySelectorAll('.item.selected')) el.classList.remove('selected');
-    if (id !== null) this.elementOf(id)?.classList.add('selected');
+  // Selects one item, or none.
+  select(id) { this.setSelection(id === null || id === undefined ? [] : [id]); }
+
+  setSelection(ids) {
+    const known = ids.filter((id) => this.find(id));
+    this.selection = new Set(known);
+    this.selectedId = known.length ? known[known.length - 1] : null;
+    for (const el of this.world.querySelectorAll('.item.selected')) {
+      el.classList.remove('selected');
+      el.removeAttribute('aria-current');
+    }
+    for (const id of known) {
+      const el = this.elementOf(id);
+      el?.classList.add('selected');
+      el?.setAttribute('aria-current', 'true');
+    }
     this.onChange('select');
   }
 
-  setZoom(zoom) {
-    const v = this.viewport;
-    const centre = this.visibleCentre();
-    this.zoom = Math.min(4, Math.max(0.2, zoom));
-    this.world.style.transform = `scale(${this.zoom})`;
-    v.scrollLeft = centre.x * this.zoom - v.clientWidth / 2;
-    v.scrollTop = centre.y * this.zoom - v.clientHeight / 2;
-    this.onChange('zoom');
+  toggleSelected(id) {
+    const ids = [...this.selection];
+    this.setSelection(this.selection.has(id) ? ids.filter((s) => s !== id) : [...ids, id]);
   }
 
-  // ---- pointer and keys --------------------------------------------------------------------------
-
-  bindInput() {
-    this.world.addEventListener('pointerdown', (e) => this.onPointerDown(e));
-    this.world.addEventListener('dblclick', (e) => {
-      const el = e.target.closest('.item.note');
-      if (el) this.editNote(Number(el.dataset.id));
-    });
-    this.viewport.addEventListener('pointerdown', (e) => {
-      if (e.target === this.viewport || e.target === this.world) this.select(null);
-    });
-    // Ctrl + wheel zooms; the sensitivity scales how far one wheel step goes.
-    this.viewport.addEventListener('wheel', (e) => {
-      if (!e.ctrlKey) return;
-      e.preventDefault();
-      this.setZoom(this.zoom * Math.exp(-e.deltaY * 0.0015 * this.sens));
-    }, { passive: false });
-  }
-
-  onPointerDown(e) {
-    const el = e.target.closest('.item');
-    if (!el || e.button !== 0) return;
-    const id = Number(el.dataset.id);
-    const item = this.find(id);
-    if (e.target.classList.contains('close')) {
-      e.preventDefault();
-      this.remove(id);
-      return;
+  // Moves every selected item by (dx, dy) board units, as one change.
+  moveSelection(dx, dy) {
+    const items = this.selectedItems();
+    if (!items.length) return;
+    for (const it of items) {
+      it.x = Math.round(it.x + dx);
+      it.y = Math.round(it.y + dy);
+      this.placeElement(this.elementOf(it.id), it);
     }
-    if (el.querySelector('[contenteditable="true"]')) return;  // editing text: let the caret move
-    this.select(id);
-    e.preventDefault();
-    const resizing = e.target.classList.contains('grip');
-    const start = { px: e.clientX, py: e.clientY, x: item.x, y: item.y, w: item.w, h: item.h };
-    let moved = false;
-    el.setPointerCapture(e.pointerId);
-    const move = (ev) => {
-      const dx = (ev.clientX - start.px) / this.zoom;
-      const dy = (ev.clientY - start.py) / this.zoom;
-      if (resizing) {
-        item.w = Math.max(40, Math.round(start.w + dx));
-        // Pictures keep their proportions; notes and files resize freely.
-        item.h = item.type === 'note' || item.type === 'file'
-          ? Math.max(30, Math.round(start.h + dy)) : Math.round(item.w * start.h / start.w);
-      } else {
-        item.x = Math.round(start.x + dx);
-        item.y = Math.round(start.y + dy);
-      }
-      moved = true;
-      this.placeElement(el, item);
-    };
-    const up = () => {
-      el.removeEventListener('pointermove', move);
-      el.removeEventListener('pointerup', up);
-      el.removeEventListener('pointercancel', up);
-      if (moved) {
-        this.updateWorldSize();
-        this.onChange(resizing ? 'resize' : 'move');
-      }
-    };
-    el.addEventListener('pointermove', move);
-    el.addEventListener('pointerup', up);
-    el.addEventListener('pointercancel', up);
+    this.onChange('move');
+  }
+
+  // Removes every selected item (as one undo step, see undo.js).
+  removeSelected() {
+    for (const it of this.selectedItems()) this.remove(it.id);
   }
 
   editNote(id) {
@@ -293,8 +344,12 @@ class Board {
     const finish = () => {
       text.contentEditable = 'false';
       text.removeEventListener('blur', finish);
-      if (text.innerText !== item.text) {
-        item.text = text.innerText;
+      // An emptied note is empty, not a line break: its placeholder shows again.
+      const typed = text.innerText.replace(/\n$/, '');
+      if (!typed) text.textContent = '';
+      if (typed !== item.text) {
+        item.text = typed;
+        if (typeof labelItem === 'function') labelItem(this.elementOf(id), item);
         this.onChange('edit');
       }
     };

@@ -10,11 +10,7 @@ const DROP_GAP = 24;                // between items dropped side by side
 
 // Board coordinates of a point given in the window's.
 function boardPointAt(clientX, clientY) {
-  const r = boardView.viewport.getBoundingClientRect();
-  return {
-    x: (clientX - r.left + boardView.viewport.scrollLeft) / boardView.zoom,
-    y: (clientY - r.top + boardView.viewport.scrollTop) / boardView.zoom,
-  };
+  return boardView.pointAt(clientX, clientY);
 }
 
 function readAsDataUrl(file) {
@@ -32,9 +28,7 @@ function isPdfFile(file) {
 
 // Lays items out left to right from `at`, each centred on its line; `cursor.x` moves past each.
 function placeInRow(cursor, w, h) {
-  const pos = { x: Math.round(cursor.x), y: Math.round(cursor.y - h / 2) };
-  cursor.x += w + DROP_GAP;
-  return pos;
+  return boardView.placeInRow(cursor, w, h);
 }
 
 async function dropImageFile(file, dataUrl, cursor) {
@@ -250,7 +244,7 @@ function finiteOr(value, fallback) {
 // them (the kit asks the shell on every load of the page).
 function bindShellDrops() {
   on('floatDrop', (items) => {
-    if (!Array.isArray(items)) return;
+    if (!Array.isArray(items) || pasteFromShell(items)) return;
     const { files, texts, refused } = shellRecords(items);
     const r = boardView.viewport.getBoundingClientRect();
     const cx = r.left + r.width / 2, cy = r.top + r.height / 2;

@@ -49,7 +49,17 @@ const toolbar = (() => {
 
   let laidOutWidth = -1, zoomWidth = -1;
 
+  // Controls that show no words of their own (the selects, the zoom level, "…") are named by their
+  // tooltip, in the page's language, wherever they are: a select moved into the menu sits in a
+  // label row whose text would otherwise run into its options.
+  function nameControls() {
+    for (const el of bar.querySelectorAll('[data-i18n-title]')) {
+      if (el.title && el.getAttribute('aria-label') !== el.title) el.setAttribute('aria-label', el.title);
+    }
+  }
+
   function layout() {
+    nameControls();
     const focused = document.activeElement;
     for (const { el, home, row } of items) {
       home.after(el);

@@ -37,18 +37,31 @@ function pushCommand(cmd) {
   if (undoStack.length > UNDO_LIMIT) undoStack.splice(0, undoStack.length - UNDO_LIMIT);
 }
 
+function closeGroup() {
+  if (--groupDepth > 0) return;
+  const list = openGroup;
+  openGroup = null;
+  if (list.length === 1) pushCommand(list[0]);
+  else if (list.length) pushCommand({ kind: 'group', list });
+}
+
 // Runs `fn` (which may be async) and records all it changes as one step.
 async function undoGroup(fn) {
   if (groupDepth++ === 0) openGroup = [];
   try {
     return await fn();
   } finally {
-    if (--groupDepth === 0) {
-      const list = openGroup;
-      openGroup = null;
-      if (list.length === 1) pushCommand(list[0]);
-      else if (list.length) pushCommand({ kind: 'group', list });
-    }
+    closeGroup();
+  }
+}
+
+// The same for a change made at once: the step is recorded before this returns.
+function undoStep(fn) {
+  if (groupDepth++ === 0) openGroup = [];
+  try {
+    return fn();
+  } finally {
+    closeGroup();
   }
 }
 
@@ -96,12 +109,20 @@ function apply(cmd, backwards) {
   }
 }
 
+// After a step of several items, all of them that are on the board are the selection.
+function selectStep(cmd) {
+  if (cmd.kind !== 'group') return;
+  const ids = [...new Set(cmd.list.map((c) => c.item?.id))].filter((id) => boardView.find(id));
+  if (ids.length > 1) boardView.setSelection(ids);
+}
+
 function undo() {
   const cmd = undoStack.pop();
   if (!cmd) return false;
   cmd.open = false;
   replaying = true;
   try { apply(cmd, true); } finally { replaying = false; }
+  selectStep(cmd);
   redoStack.push(cmd);
   return true;
 }
@@ -111,6 +132,7 @@ function redo() {
   if (!cmd) return false;
   replaying = true;
   try { apply(cmd, false); } finally { replaying = false; }
+  selectStep(cmd);
   undoStack.push(cmd);
   return true;
 }
@@ -147,7 +169,8 @@ function bindUndo() {
     // A note's edit ends when it loses focus, often after the click elsewhere has cleared the
     // selection: the changed item is found by what changed, not by what is selected.
     if (!replaying && ['move', 'resize', 'edit'].includes(reason)) {
-      for (const item of boardView.items) {
+      // Several items moved together (a selection dragged or nudged) undo together.
+      undoStep(() => { for (const item of boardView.items) {
         const before = committed.get(item);
         if (!before) continue;
         if (before.text !== item.text) {
@@ -158,7 +181,7 @@ function bindUndo() {
           continue;
         }
         remember(item);
-      }
+      } });
     }
     changed(reason);
   };

@@ -25,9 +25,9 @@ const LANGUAGES = [...LANG_CODES].filter((c) => c !== 'auto');
 // text equal to English that is not listed here is an untranslated one.
 const SAME_AS_ENGLISH = {
   '*': ['fetchPlaceholder', 'httpError', 'labelled', 'aiProviderAnthropic'], // a URL pattern; "HTTP" and a number; "{label}: {value}"; a company's name
-  fr: ['note', 'zoom', 'sensNames.2'],                // "Note", "Zoom", "Standard" (the menu's word)
+  fr: ['note', 'zoom', 'sensNames.2', 'kindNote', 'kindImage'], // "Note", "Zoom", "Standard" (the menu's word), "Image"
   de: ['zoom', 'prompt', 'sensNames.2'],              // "Zoom", "Prompt", "Standard" (the menu's word)
-  it: ['zoom', 'prompt', 'sensNames.2'],              // "Zoom", "Prompt", "Standard" (the menu's word)
+  it: ['zoom', 'prompt', 'sensNames.2', 'kindFile'],  // "Zoom", "Prompt", "Standard" (the menu's word), "File"
   es: ['zoom'],
   pt: ['zoom'],
 };
