@@ -617,10 +617,15 @@ window.__netReply = (reply) => {
   $('ai-add').disabled = !lastAiAnswer;
 };
 
+let vaultSetAsideTold = false;  // the shell names a vault file it moved aside in every reply; said once
 window.__vaultReply = (reply) => {
   if (!reply || typeof reply.reqId !== 'string') return;
   const kind = reply.reqId.split('-').slice(0, 2).join('-');
   if (reply.backend) showBackend(reply.backend);
+  if (typeof reply.setAside === 'string' && !vaultSetAsideTold) {
+    vaultSetAsideTold = true;
+    toast(i18n.t('vaultSetAside', { path: reply.setAside }), 'error');
+  }
   if (kind === 'vault-list' && Array.isArray(reply.keys)) {
     renderKeys(reply.keys.filter((k) => typeof k === 'string'));
   } else if (kind === 'vault-status') {
@@ -631,7 +636,8 @@ window.__vaultReply = (reply) => {
     else toast(i18n.t('keyFailed'), 'error');
     refreshKeys();
   } else if (kind === 'vault-delete') {
-    toast(i18n.t('keyRemoved'));
+    if (reply.ok) toast(i18n.t('keyRemoved'));
+    else toast(i18n.t('keyRemoveFailed'), 'error');
     refreshKeys();
   }
 };
