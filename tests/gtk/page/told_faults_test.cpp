@@ -1,6 +1,6 @@
-// The recovery copy when IndexedDB refuses writes, and a large first copy written in pieces, under
-// real WebKit. The store's refusal is staged by making its write transactions throw as a full quota
-// does.
+// What the page tells the user when something fails behind it, under real WebKit: the recovery copy
+// when IndexedDB refuses writes (staged by making its write transactions throw as a full quota
+// does), a large first copy written in pieces, and the vault's refusals and set-aside file.
 #include <gtest/gtest.h>
 
 #include "support/gtk_support.h"
@@ -83,7 +83,7 @@ TEST_F(RecoveryFaults, ALargeFirstCopyIsCoveredAfterItsFirstPiece) {
     ASSERT_TRUE(stored());
     EXPECT_EQ(toast(), "Recovery copy could not be saved: Quota exceeded");
     ASSERT_TRUE(restart());
-    ASSERT_TRUE(waitFor("board.doc().items.length === 2"));
+    ASSERT_TRUE(waitFor("board.doc().items.length === 2")) << js(names);
     EXPECT_EQ(js(names), "a.bin:3000037,small");
 
     js("for (const c of ['b', 'c']) board.addFile(c + '.bin', 'application/octet-stream',"
@@ -92,6 +92,20 @@ TEST_F(RecoveryFaults, ALargeFirstCopyIsCoveredAfterItsFirstPiece) {
     ASSERT_TRUE(restart());
     ASSERT_TRUE(waitFor("board.doc().items.length === 4"));
     EXPECT_EQ(js(names), "a.bin:3000037,small,b.bin:3000037,c.bin:3000037");
+}
+
+TEST_F(RecoveryFaults, VaultRefusalsAndASetAsideFileAreTold) {
+    js("__vaultReply({reqId: 'vault-delete-1', keyId: 'k', ok: false, has: false, hint: '', backend: 'file'})");
+    EXPECT_EQ(toast(), "The key could not be deleted");
+    const std::string aside =
+        "__vaultReply({reqId: 'vault-list-2', keyId: '', ok: true, has: false, hint: '', backend: 'keychain',"
+        " keys: [], setAside: '/home/u/.local/share/TAVRIK/vault.dat.unreadable-20261211-071700'})";
+    js(aside);
+    EXPECT_EQ(toast(),
+              "The stored keys file could not be read; it was kept as "
+              "/home/u/.local/share/TAVRIK/vault.dat.unreadable-20261211-071700 and its keys are no longer offered");
+    js(aside);
+    EXPECT_EQ(toast(), "") << "said once";
 }
 
 }  // namespace
