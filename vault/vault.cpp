@@ -7,6 +7,7 @@
 #include <set>
 
 #include "common/json.h"
+#include "files/file_io.h"
 
 namespace vault {
 namespace {
@@ -46,6 +47,9 @@ Vault::Vault(std::shared_ptr<Keychain> keychain, SealedFile file, Log log)
       file_(std::move(file)),
       log_(std::move(log)),
       journalFile_(file_.sibling(".pending")) {
+    // A write of an earlier run cut short by a crash or a kill left its temporary file beside ours.
+    auto slash = file_.path().rfind('/');
+    if (slash != std::string::npos) files::sweepTemporaries(file_.path().substr(0, slash));
     loadFile();
 }
 

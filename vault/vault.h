@@ -25,7 +25,8 @@ class Vault final {
 public:
     using Log = std::function<void(const std::string&)>;
 
-    // Reads the vault file once, here.
+    // Reads the vault file once, here, after removing the temporary files that writes of an earlier
+    // run left in its folder.
     Vault(std::shared_ptr<Keychain> keychain, SealedFile file, Log log);
 
     // True only once the change is stored where a restart finds it; when it is not, memory keeps

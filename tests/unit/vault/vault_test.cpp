@@ -397,4 +397,20 @@ TEST(Vault, AMissingFileKeepsTheKeychainItemsItsJournalWouldReplace) {
     EXPECT_FALSE(fs::exists(f.vaultPath() + ".pending"));
 }
 
+// A vault file write that a kill cut short left its temporary file; the next start removes it, but
+// not one as new as this process (another run may be writing it).
+TEST(Vault, AStartRemovesTheTemporariesOfEarlierRuns) {
+    VaultFixture f;
+    f.open()->set("k", "v");
+    const std::string folder = fs::path(f.vaultPath()).parent_path().string();
+    f.dir.write("data/TAVRIK/.vault.dat.tavrik-Ab12Cd", "half a vault");
+    f.dir.write("data/TAVRIK/.vault.dat.tavrik-Ef34Gh", "a vault being written now");
+    const struct timespec earlier[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};  // 2001
+    ASSERT_EQ(utimensat(AT_FDCWD, (folder + "/.vault.dat.tavrik-Ab12Cd").c_str(), earlier, 0), 0);
+
+    EXPECT_EQ(f.open()->get("k"), "v");
+    EXPECT_FALSE(fs::exists(folder + "/.vault.dat.tavrik-Ab12Cd"));
+    EXPECT_TRUE(fs::exists(folder + "/.vault.dat.tavrik-Ef34Gh"));
+}
+
 }  // namespace
