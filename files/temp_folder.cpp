@@ -43,12 +43,6 @@ std::optional<std::string> openedFilesFolder() {
     return folder;
 }
 
-std::vector<std::string> shellFolders() {
-    std::vector<std::string> folders{common::paths::dataHome() + "/TAVRIK", common::paths::configHome() + "/TAVRIK"};
-    if (auto root = privateTempRoot()) folders.push_back(*root + "/QuillmarshFiles");
-    return folders;
-}
-
 std::string openedFileName(const std::string& name) {
     std::string last = common::paths::lastComponent(name);
     if (last.empty() || last == "." || last == ".." || last.find('\0') != std::string::npos) return "file";

@@ -3,7 +3,6 @@
 // reach, so another account can neither read the files nor plant a link in their place.
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace files {
 
@@ -13,10 +12,6 @@ std::optional<std::string> privateTempRoot();
 
 // privateTempRoot() + "/QuillmarshFiles", created on demand; nothing when it cannot be had.
 std::optional<std::string> openedFilesFolder();
-
-// The folders the shell writes its own files to (the vault's, the settings', the one above), for
-// the sweep at start that removes the temporaries of writes a crash or a kill cut short.
-std::vector<std::string> shellFolders();
 
 // The last path component of a page-supplied name; "", "." and ".." (and names that cannot be
 // a file name) become "file".
