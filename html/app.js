@@ -313,9 +313,15 @@ const sendAi = () => aiPanel.send();
 
 // ---- vault -----------------------------------------------------------------------------------------
 
-// Every vault answer says where keys are kept.
+// Every vault answer says where keys are kept, and names a vault file the shell had to set aside
+// (said once).
+let vaultSetAsideTold = false;
 function vaultAnswer(reply) {
   if (reply.backend) showBackend(reply.backend);
+  if (typeof reply.setAside === 'string' && !vaultSetAsideTold) {
+    vaultSetAsideTold = true;
+    toast(i18n.t('vaultSetAside', { path: reply.setAside }), 'error');
+  }
   return reply;
 }
 
@@ -374,8 +380,9 @@ function renderKeys(keys) {
     del.textContent = '×';
     del.dataset.i18nTitle = 'remove';
     del.title = i18n.t('remove');
-    del.addEventListener('click', () => request('vaultDelete', { keyId }).then(vaultAnswer).then(() => {
-      toast(i18n.t('keyRemoved'));
+    del.addEventListener('click', () => request('vaultDelete', { keyId }).then(vaultAnswer).then((reply) => {
+      if (reply.ok) toast(i18n.t('keyRemoved'));
+      else toast(i18n.t('keyRemoveFailed'), 'error');
       refreshKeys();
     }));
     li.append(name, hint, del);

@@ -25,6 +25,8 @@ export interface VaultReply {
   /** Where keys are kept: "keychain" (the system keyring) or "file" (the encrypted file). */
   backend: string;
   keys?: string[];
+  /** Where an unreadable vault file was moved aside this run, in every reply after it happened. */
+  setAside?: string;
 }
 
 /**

@@ -8,8 +8,10 @@
 // most changes touch only a few bytes of it. So every large string of an item is a record of its
 // own, written once, and the board's record names it by key: a later change writes the small
 // document and only the large strings it has not stored yet. Each write is one transaction that also
-// drops the records nothing refers to any more, so whatever moment the process ends at, the store
-// holds one whole copy: the new one or the one before.
+// drops the records nothing refers to any more (a write with many megabytes of new strings, several,
+// each committing the board's record), so whatever moment the process ends at, the store holds a
+// usable copy: the new one, the one before, or the new one without its newest large strings. When
+// the store refuses a write (a full disk, a quota), the user is told, and told again once it works.
 'use strict';
 
 const recovery = (() => {
@@ -25,6 +27,11 @@ const recovery = (() => {
   // Characters of large strings handed to the store per turn of the page's loop: each is copied
   // there, and a hundred pages copied at once would hold the page up for a quarter of a second.
   const TURN_CHARS = 1 << 20;
+  // Characters of new large strings per transaction. A board's first copy can carry tens of
+  // megabytes, and nothing protects the board until a transaction commits: each piece commits the
+  // board's record with it, so that after the first piece the board is covered (an item whose string
+  // is still to come is left out of a copy read back meanwhile) and the rest follows piece by piece.
+  const PIECE_CHARS = 4 << 20;
 
   let dbPromise = null;
   let timer = null;
@@ -39,6 +46,7 @@ const recovery = (() => {
   // compared whole, which for strings of one length is rare unless they are equal.
   let stored = newIndex();
   let sequence = 0;
+  let failing = false;  // the last write failed, and the user was told
   const session = `${Date.now().toString(36)}${Math.random().toString(36).slice(2, 8)}`;
 
   function openDb() {
@@ -145,23 +153,31 @@ const recovery = (() => {
     return { record: { at, doc: { ...doc, items }, large }, fresh, index };
   }
 
-  // Writes the copy in one transaction: the new large strings a few per turn of the page's loop,
-  // then the board's record, then drops every record it does not name.
-  async function write(change) {
-    const { record, fresh, index } = split(change.read(), change.at);
-    const named = new Set(record.large.map(([, , key]) => key));
-    const db = await openDb();
-    await new Promise((resolve, reject) => {
+  // The entries of `index` whose string the store holds.
+  function heldIndex(index, keys) {
+    const held = newIndex();
+    for (const [id, entry] of index.byItem) if (keys.has(entry.key)) held.byItem.set(id, entry);
+    for (const [length, list] of index.byLength) {
+      const kept = list.filter((entry) => keys.has(entry.key));
+      if (kept.length) held.byLength.set(length, kept);
+    }
+    return held;
+  }
+
+  // One transaction: the large strings fresh[from, to), a few per turn of the page's loop, then the
+  // board's record, then every record it does not name is dropped.
+  function writePiece(db, record, named, fresh, from, to) {
+    return new Promise((resolve, reject) => {
       const tx = db.transaction(STORE, 'readwrite');
       const s = tx.objectStore(STORE);
-      let next = 0;
+      let next = from;
       const putSome = () => {
         let last = null;
-        for (let chars = 0; next < fresh.length && chars < TURN_CHARS; next++) {
+        for (let chars = 0; next < to && chars < TURN_CHARS; next++) {
           last = s.put(fresh[next].value, fresh[next].key);
           chars += fresh[next].value.length;
         }
-        if (next < fresh.length) {
+        if (next < to) {
           last.onsuccess = putSome;
           return;
         }
@@ -172,9 +188,39 @@ const recovery = (() => {
       };
       putSome();
       tx.oncomplete = resolve;
-      tx.onerror = tx.onabort = () => reject(tx.error);
+      tx.onerror = tx.onabort = () => reject(tx.error || new DOMException('The write was abandoned', 'AbortError'));
     });
-    stored = index;
+  }
+
+  // Writes the copy in pieces of at most PIECE_CHARS new characters (one piece when there are few).
+  // Whatever moment the process ends at, the store holds one whole copy of an earlier state, or the
+  // new one less some of its newest large strings.
+  async function write(change) {
+    const { record, fresh, index } = split(change.read(), change.at);
+    const named = new Set(record.large.map(([, , key]) => key));
+    const freshKeys = new Set(fresh.map((f) => f.key));
+    const held = new Set([...named].filter((key) => !freshKeys.has(key)));
+    const db = await openDb();
+    let from = 0;
+    do {
+      let to = from;
+      for (let chars = 0; to < fresh.length && (to === from || chars + fresh[to].value.length <= PIECE_CHARS); to++) {
+        chars += fresh[to].value.length;
+      }
+      await writePiece(db, record, named, fresh, from, to);
+      for (; from < to; from++) held.add(fresh[from].key);
+      // Kept true after every commit: a later piece may fail, and the next write builds on this.
+      stored = heldIndex(index, held);
+    } while (from < fresh.length);
+  }
+
+  // Tells the user once when copies stop being written, and once when they are written again.
+  function report(error) {
+    if (!error === !failing) return;
+    failing = !!error;
+    if (typeof toast !== 'function' || typeof i18n === 'undefined') return;
+    if (failing) toast(i18n.t('recoveryFailed', { reason: error.message || error.name || String(error) }), 'error');
+    else toast(i18n.t('recoveryBack'));
   }
 
   // The document of a stored record with its large strings put back, and their index, or null.
@@ -214,8 +260,9 @@ const recovery = (() => {
     const change = pending;
     pending = null;
     if (!change) return queue;  // resolves once a write already under way is stored
-    return enqueue(() => write(change))
-      .catch(() => { /* storage refused: the board itself and the copy before are untouched */ });
+    // Storage refused (a full disk, a quota): the board itself and the copy before are untouched, but
+    // a crash would now lose work, which the user must know.
+    return enqueue(() => write(change)).then(() => report(null), (e) => report(e || new Error('IndexedDB')));
   }
 
   return {

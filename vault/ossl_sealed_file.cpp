@@ -12,7 +12,7 @@
 
 #include "common/json.h"
 #include "common/paths.h"
-#include "gobj/gerror.h"
+#include "files/file_io.h"
 
 namespace vault {
 namespace {
@@ -28,10 +28,6 @@ struct Wiped {
     std::string text;
     ~Wiped() { OPENSSL_cleanse(text.data(), text.size()); }
 };
-
-common::Error ioError(const std::string& what, const GError* error) {
-    return gobj::toError(error, common::Error::Kind::Io, what);
-}
 
 std::string trim(std::string s) {
     const char* space = " \t\r\n";
@@ -155,13 +151,8 @@ common::Status SealedFile::save(const SecretMap& items) const {
     if (g_mkdir_with_parents(folder, 0700) != 0)
         return common::Error{common::Error::Kind::Io,
                              std::string("cannot create ") + folder + ": " + g_strerror(errno)};
-    g_autoptr(GError) error = nullptr;
-    if (!g_file_set_contents_full(
-            path_.c_str(), reinterpret_cast<const char*>(box.data()), static_cast<gssize>(box.size()),
-            static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE), 0600,
-            &error))
-        return ioError("cannot write " + path_, error);
-    g_chmod(path_.c_str(), 0600);  // a strict umask may have narrowed the mode given above
+    // Whole or not at all, and no leftover that the next start would not recognise and remove.
+    if (auto written = files::replaceFile(path_, box, files::FileMode::Private); !written) return written.error();
     return common::Ok{};
 }
 

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "common/json.h"
+#include "files/file_io.h"
 
 namespace vault {
 namespace {
@@ -46,6 +47,9 @@ Vault::Vault(std::shared_ptr<Keychain> keychain, SealedFile file, Log log)
       file_(std::move(file)),
       log_(std::move(log)),
       journalFile_(file_.sibling(".pending")) {
+    // A write of an earlier run cut short by a crash or a kill left its temporary file beside ours.
+    auto slash = file_.path().rfind('/');
+    if (slash != std::string::npos) files::sweepTemporaries(file_.path().substr(0, slash));
     loadFile();
 }
 
@@ -56,13 +60,26 @@ void Vault::loadFile() {
     keepAside_ = loaded.state == SealedFile::State::Unreadable;
     fileItems_ = std::move(loaded.items);
     if (!fileItems_.empty()) backend_ = "file";
-    // Without its vault file the journal means nothing: the keychain is then the only store.
+    // An unreadable vault file takes the journal's meaning with it: the keychain is then the only
+    // store. A missing one leaves the journal's deletes to play (replay() keeps the keychain's item
+    // of a set whose value went with the file).
     if (!keepAside_) journal_ = journalFile_.load().items;
 }
 
-void Vault::journal(const std::string& keyId, const char* op) {
+bool Vault::journal(const std::string& keyId, const char* op) {
+    auto it = journal_.find(keyId);
+    std::optional<std::string> before = it == journal_.end() ? std::nullopt : std::optional(it->second);
     journal_[keyId] = op;
-    if (auto saved = journalFile_.save(journal_); !saved) log_("[Vault] journal save failed: " + saved.error().message);
+    if (auto saved = journalFile_.save(journal_); !saved) {
+        log_("[Vault] journal save failed: " + saved.error().message);
+        // Memory says what a restart would find.
+        if (before)
+            journal_[keyId] = *before;
+        else
+            journal_.erase(keyId);
+        return false;
+    }
+    return true;
 }
 
 std::vector<std::string> Vault::unsynced() const {
@@ -76,9 +93,15 @@ bool Vault::replay() {
     bool changed = false;
     for (auto it = journal_.begin(); it != journal_.end();) {
         auto held = fileItems_.find(it->first);
-        std::optional<KeychainError> failed = held != fileItems_.end() && it->second == kSet
-                                                  ? keychain_->add(it->first, held->second)
-                                                  : keychain_->remove(it->first);
+        if (it->second == kSet && held == fileItems_.end()) {
+            // The value owed to the keychain is gone with its file (deleted by hand, say): the
+            // keychain's item is now the last copy of the key, and stays.
+            it = journal_.erase(it);
+            changed = true;
+            continue;
+        }
+        std::optional<KeychainError> failed =
+            it->second == kSet ? keychain_->add(it->first, held->second) : keychain_->remove(it->first);
         if (failed) break;
         it = journal_.erase(it);
         changed = true;
@@ -101,7 +124,9 @@ bool Vault::saveFile() {
             return false;
         }
         keepAside_ = false;
-        log_("[Vault] vault file could not be opened; kept as " + kept.value());
+        setAside_ = kept.value();
+        std::remove(journalFile_.path().c_str());  // it spoke of the file just moved, and was not read
+        log_("[Vault] vault file could not be opened; kept as " + setAside_);
     }
     auto saved = file_.save(fileItems_);
     if (!saved) {
@@ -111,6 +136,23 @@ bool Vault::saveFile() {
     return true;
 }
 
+bool Vault::saveChange(const std::string& keyId, const std::optional<std::string>& value) {
+    auto it = fileItems_.find(keyId);
+    std::optional<std::string> before = it == fileItems_.end() ? std::nullopt : std::optional(it->second);
+    if (!before && !value && !keepAside_) return true;  // nothing to remove from the file
+    auto apply = [&](const std::optional<std::string>& v) {
+        if (v)
+            fileItems_[keyId] = *v;
+        else
+            fileItems_.erase(keyId);
+    };
+    apply(value);
+    if (saveFile()) return true;
+    // A change counts only once it is stored: memory goes back to what the file holds.
+    apply(before);
+    return false;
+}
+
 bool Vault::set(const std::string& keyId, const std::string& value) {
     if (!validKeyId(keyId)) return false;
     if (value.empty()) return remove(keyId);
@@ -118,12 +160,15 @@ bool Vault::set(const std::string& keyId, const std::string& value) {
     std::optional<KeychainError> refused =
         replay() ? keychain_->add(keyId, value) : KeychainError{-1, "earlier writes still wait for the keychain"};
     if (refused) log_("[Vault] keychain add failed: " + std::to_string(refused->code) + " (" + refused->message + ")");
-    fileItems_[keyId] = value;
-    bool saved = saveFile();
+    bool saved = saveChange(keyId, value);
+    if (!refused) {
+        backend_ = "keychain";
+        return true;  // the keychain holds it, whatever the file managed
+    }
+    if (!saved) return false;  // neither store took it
+    backend_ = "file";
     // Whatever the keychain holds for this key is now stale; the file answers until it is replaced.
-    if (refused && saved) journal(keyId, kSet);
-    backend_ = refused ? "file" : "keychain";
-    return !refused || saved;
+    return journal(keyId, kSet);
 }
 
 std::optional<std::string> Vault::get(const std::string& keyId) {
@@ -141,13 +186,14 @@ std::optional<std::string> Vault::get(const std::string& keyId) {
 
 bool Vault::remove(const std::string& keyId) {
     if (!validKeyId(keyId)) return false;
+    // The file first: one that still held the key would bring it back at the next start, and the
+    // keychain is then left alone, so that a refused delete changes nothing at all.
+    if (!saveChange(keyId, std::nullopt)) return false;
     std::optional<KeychainError> failed =
         replay() ? keychain_->remove(keyId) : KeychainError{-1, "earlier writes still wait for the keychain"};
-    fileItems_.erase(keyId);
-    bool saved = saveFile();
     // A keychain item left behind must not come back through reads: it is deleted when the keychain
-    // answers again. (Without a file to say so, the keychain's item would be all there is.)
-    if (failed && saved) journal(keyId, kDelete);
+    // answers again, as long as the journal can say so.
+    if (failed) return journal(keyId, kDelete);
     return true;
 }
 

@@ -25,9 +25,12 @@ class Vault final {
 public:
     using Log = std::function<void(const std::string&)>;
 
-    // Reads the vault file once, here.
+    // Reads the vault file once, here, after removing the temporary files that writes of an earlier
+    // run left in its folder.
     Vault(std::shared_ptr<Keychain> keychain, SealedFile file, Log log);
 
+    // True only once the change is stored where a restart finds it; when it is not, memory keeps
+    // what the stores hold, so later answers agree with the failure.
     bool set(const std::string& keyId, const std::string& value);  // an empty value removes
     std::optional<std::string> get(const std::string& keyId);
     bool remove(const std::string& keyId);
@@ -36,6 +39,9 @@ public:
     static std::string hint(std::string_view value);
     // "keychain" or "file": where the last write went, or "file" after loading stored secrets.
     const std::string& backend() const { return backend_; }
+    // Where a vault file that could not be opened was moved in this run ("" when none was): its
+    // secrets are no longer offered, so the user should hear of it.
+    const std::string& setAside() const { return setAside_; }
     // Key ids whose keychain item is not yet what the file holds.
     std::vector<std::string> unsynced() const;
     // Plays the journal to the keychain; stops at the first failure. True when nothing is left.
@@ -49,7 +55,10 @@ public:
 private:
     void loadFile();
     bool saveFile();
-    void journal(const std::string& keyId, const char* op);
+    // Writes the file with `keyId` set to `value` (removed when nothing); on failure the memory is
+    // as before and the answer false.
+    bool saveChange(const std::string& keyId, const std::optional<std::string>& value);
+    bool journal(const std::string& keyId, const char* op);  // false (and nothing kept) when not stored
 
     std::shared_ptr<Keychain> keychain_;
     SealedFile file_;
@@ -60,6 +69,7 @@ private:
     SecretMap journal_;  // key id → "set" or "delete", the last operation the keychain missed
     // The file was there but could not be opened: it is moved aside before anything replaces it.
     bool keepAside_ = false;
+    std::string setAside_;
 };
 
 }  // namespace vault

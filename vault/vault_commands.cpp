@@ -8,6 +8,7 @@ struct Outcome {
     std::optional<std::string> value;  // vaultStatus only; never leaves the main thread's reply code
     std::vector<std::string> keys;     // vaultList only
     std::string backend;
+    std::string setAside;  // a vault file moved aside in this run, for the page to say so
 };
 
 // A key id the keychain cannot hold as sent is refused, never stored under a shortened name.
@@ -19,7 +20,8 @@ VaultCommandHandler::VaultCommandHandler(std::shared_ptr<VaultService> vault, st
     : vault_(std::move(vault)), page_(std::move(page)) {}
 
 void VaultCommandHandler::reply(const std::weak_ptr<bridge::PageSink>& sink, std::string reqId, std::string keyId,
-                                bool ok, bool has, std::string hint, std::string backend, const json::Array* keys) {
+                                bool ok, bool has, std::string hint, std::string backend, std::string setAside,
+                                const json::Array* keys) {
     auto page = sink.lock();
     if (!page) return;
     json::Object payload{
@@ -27,6 +29,7 @@ void VaultCommandHandler::reply(const std::weak_ptr<bridge::PageSink>& sink, std
         {"hint", std::move(hint)},   {"backend", std::move(backend)},
     };
     if (keys) payload.emplace_back("keys", *keys);
+    if (!setAside.empty()) payload.emplace_back("setAside", std::move(setAside));
     page->pushFunction("__vaultReply", json::Value(std::move(payload)));
 }
 
@@ -38,10 +41,11 @@ void VaultCommandHandler::vaultSet(std::string reqId, std::string keyId, std::st
     bool refused = refusedKeyId(keyId);
     vault_->run(
         [keyId, value = std::move(value), refused](Vault& v) {
-            return Outcome{!refused && v.set(keyId, value), std::nullopt, {}, v.backend()};
+            return Outcome{!refused && v.set(keyId, value), std::nullopt, {}, v.backend(), v.setAside()};
         },
         [page = page_, reqId = std::move(reqId), keyId, has, hint = std::move(hint)](Outcome o) mutable {
-            reply(page, std::move(reqId), std::move(keyId), o.ok, has, std::move(hint), std::move(o.backend));
+            reply(page, std::move(reqId), std::move(keyId), o.ok, has, std::move(hint), std::move(o.backend),
+                  std::move(o.setAside));
         });
 }
 
@@ -49,10 +53,11 @@ void VaultCommandHandler::vaultDelete(std::string reqId, std::string keyId) {
     bool refused = refusedKeyId(keyId);
     vault_->run(
         [keyId, refused](Vault& v) {
-            return Outcome{!refused && v.remove(keyId), std::nullopt, {}, v.backend()};
+            return Outcome{!refused && v.remove(keyId), std::nullopt, {}, v.backend(), v.setAside()};
         },
         [page = page_, reqId = std::move(reqId), keyId](Outcome o) mutable {
-            reply(page, std::move(reqId), std::move(keyId), o.ok, false, "", std::move(o.backend));
+            reply(page, std::move(reqId), std::move(keyId), o.ok, false, "", std::move(o.backend),
+                  std::move(o.setAside));
         });
 }
 
@@ -60,24 +65,24 @@ void VaultCommandHandler::vaultStatus(std::string reqId, std::string keyId) {
     bool refused = refusedKeyId(keyId);
     vault_->run(
         [keyId, refused](Vault& v) {
-            return Outcome{!refused, refused ? std::nullopt : v.get(keyId), {}, v.backend()};
+            return Outcome{!refused, refused ? std::nullopt : v.get(keyId), {}, v.backend(), v.setAside()};
         },
         [page = page_, reqId = std::move(reqId), keyId](Outcome o) mutable {
             std::string hint = o.value ? Vault::hint(*o.value) : "";
             reply(page, std::move(reqId), std::move(keyId), o.ok, o.value.has_value(), std::move(hint),
-                  std::move(o.backend));
+                  std::move(o.backend), std::move(o.setAside));
         });
 }
 
 void VaultCommandHandler::vaultList(std::string reqId) {
     vault_->run(
         [](Vault& v) {
-            return Outcome{true, std::nullopt, v.allKeys(), v.backend()};
+            return Outcome{true, std::nullopt, v.allKeys(), v.backend(), v.setAside()};
         },
         [page = page_, reqId = std::move(reqId)](Outcome o) mutable {
             json::Array keys;
             for (auto& keyId : o.keys) keys.emplace_back(std::move(keyId));
-            reply(page, std::move(reqId), "", true, false, "", std::move(o.backend), &keys);
+            reply(page, std::move(reqId), "", true, false, "", std::move(o.backend), std::move(o.setAside), &keys);
         });
 }
 

@@ -9,7 +9,8 @@
 namespace vault {
 
 // The page's view of the vault: every command answers with one window.__vaultReply({...}) of the
-// same shape, and no answer ever carries a stored secret.
+// same shape, and no answer ever carries a stored secret. Once a vault file that could not be opened
+// has been moved aside, every reply also names where it went ("setAside").
 class VaultCommandHandler final : public bridge::VaultCommands {
 public:
     // The page sink is held weakly: the bridge owns this handler.
@@ -22,7 +23,8 @@ public:
 
 private:
     static void reply(const std::weak_ptr<bridge::PageSink>& page, std::string reqId, std::string keyId, bool ok,
-                      bool has, std::string hint, std::string backend, const json::Array* keys = nullptr);
+                      bool has, std::string hint, std::string backend, std::string setAside,
+                      const json::Array* keys = nullptr);
 
     std::shared_ptr<VaultService> vault_;
     std::weak_ptr<bridge::PageSink> page_;

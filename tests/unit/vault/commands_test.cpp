@@ -12,8 +12,19 @@
 
 namespace {
 
+// A fixture whose files are staged before the vault first reads them.
+struct Staged : vaulttest::VaultFixture {
+    explicit Staged(const std::function<void(VaultFixture&)>& stage) {
+        if (stage) stage(*this);
+    }
+};
+
 // The commands as the page sends them: through the dispatcher, answered on the main queue.
-struct Page : vaulttest::VaultFixture {
+struct Page : Staged {
+    explicit Page(const std::function<void(VaultFixture&)>& stage = {}) : Staged(stage) {
+        bridge::addVaultCommands(bridge->commands(), commands);
+    }
+
     fakes::ManualQueue queue;
     std::shared_ptr<fakes::RecordingPage> page = std::make_shared<fakes::RecordingPage>();
     std::shared_ptr<bridge::Bridge> bridge = std::make_shared<bridge::Bridge>(queue, page);
@@ -23,7 +34,6 @@ struct Page : vaulttest::VaultFixture {
     std::shared_ptr<vault::VaultCommandHandler> commands =
         std::make_shared<vault::VaultCommandHandler>(service, bridge);
 
-    Page() { bridge::addVaultCommands(bridge->commands(), commands); }
     // Sends one command; returns the reply scripts.
     std::vector<std::string> sendRaw(const json::Value& message) {
         page->scripts.clear();
@@ -230,6 +240,20 @@ TEST(VaultCommands, ShutdownWithAStalledKeychainKeepsEveryWrite) {
     EXPECT_EQ(p.keychain->items,
               (std::map<std::string, std::string>{{"anthropic", "sk-second-5678"}, {"openai", "sk-first-1234"}}));
     EXPECT_EQ(next->get("openai"), "sk-first-1234");
+}
+
+// A vault file that could not be opened and is moved aside at the first write: from then on every
+// reply names where it went, so the page can tell the user their old keys are not offered.
+TEST(VaultCommands, RepliesNameAVaultFileSetAside) {
+    Page p([](vaulttest::VaultFixture& f) { f.dir.write("data/TAVRIK/vault.dat", "not a sealed vault"); });
+    EXPECT_EQ(p.send(R"({"action":"vaultList"})").find("setAside"), nullptr) << "nothing moved yet";
+    auto set = p.send(R"({"action":"vaultSet","keyId":"k","value":"v"})");
+    EXPECT_EQ(*set.find("ok"), json::Value(true));
+    const std::string* aside = set.stringAt("setAside");
+    ASSERT_NE(aside, nullptr);
+    EXPECT_EQ(aside->rfind(p.vaultPath() + ".unreadable-", 0), 0u) << *aside;
+    EXPECT_TRUE(std::filesystem::exists(*aside));
+    EXPECT_EQ(*p.send(R"({"action":"vaultStatus","keyId":"k"})").stringAt("setAside"), *aside);
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -323,6 +327,90 @@ TEST(Vault, NulInValuesIsKeptAndInKeyIdsRefused) {
     EXPECT_EQ(v->get(nulId), std::nullopt);
     EXPECT_EQ(f.keychain->items.count("k"), 1u);
     EXPECT_EQ(f.keychain->items.at("k"), value);
+}
+
+// Makes a folder refuse new files: immutable where we may set that (root ignores permissions),
+// else closed to writing. False when neither holds.
+bool lockFolder(const std::string& path, bool lock) {
+    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = lock ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) close(fd);
+    if (done) return true;
+    return geteuid() != 0 && chmod(path.c_str(), lock ? 0500 : 0700) == 0;
+}
+
+// With a folder that takes no file, a change is refused, and what the vault answers afterwards, in
+// this run and the next, agrees with the refusal: with the keychain away, nothing holds the change;
+// with it there, a delete would come back from the file.
+TEST(Vault, AChangeThatCannotBeStoredIsRefusedAndForgotten) {
+    for (bool keychainAway : {true, false}) {
+        SCOPED_TRACE(keychainAway ? "keychain away" : "keychain there");
+        VaultFixture f;
+        auto v = f.open();
+        ASSERT_TRUE(v->set("kept", "old-value"));
+        const std::string folder = fs::path(f.vaultPath()).parent_path().string();
+        if (!lockFolder(folder, true)) GTEST_SKIP() << "cannot make a folder refuse new files here";
+        if (keychainAway) {
+            f.keychain->items.clear();
+            f.keychain->refuseAdds = f.keychain->refuseRemoves = vault::KeychainError{24, "no answer"};
+        }
+
+        EXPECT_EQ(v->set("added", "new-value"), !keychainAway);
+        EXPECT_EQ(v->set("kept", "changed-value"), !keychainAway);
+        EXPECT_FALSE(v->remove("kept"));
+        auto state = [&](vault::Vault& vault) {
+            return std::make_tuple(vault.get("added"), vault.get("kept"), vault.allKeys());
+        };
+        auto now = state(*v);
+        lockFolder(folder, false);
+        f.keychain->refuseAdds.reset();
+        f.keychain->refuseRemoves.reset();
+        EXPECT_EQ(now, state(*f.open()));
+        EXPECT_EQ(std::get<1>(now), keychainAway ? "old-value" : "changed-value");
+        EXPECT_EQ(std::get<0>(now).has_value(), !keychainAway);
+    }
+}
+
+// A journal without its vault file: a delete still reaches the keychain, but a set whose value
+// went with the file leaves the keychain's item, now the key's last copy, alone.
+TEST(Vault, AMissingFileKeepsTheKeychainItemsItsJournalWouldReplace) {
+    VaultFixture f;
+    auto v = f.open();
+    ASSERT_TRUE(v->set("set-later", "keychain-copy"));
+    ASSERT_TRUE(v->set("deleted-later", "doomed"));
+    f.keychain->refuseAdds = f.keychain->refuseRemoves = vault::KeychainError{24, "no answer"};
+    ASSERT_TRUE(v->set("set-later", "only-in-the-file"));
+    ASSERT_TRUE(v->remove("deleted-later"));
+    f.keychain->items = {{"set-later", "keychain-copy"}, {"deleted-later", "doomed"}};
+    ASSERT_TRUE(fs::exists(f.vaultPath() + ".pending"));
+
+    fs::remove(f.vaultPath());
+    f.keychain->refuseAdds.reset();
+    f.keychain->refuseRemoves.reset();
+    v = f.open();
+    EXPECT_TRUE(v->replay());
+    EXPECT_EQ(f.keychain->items, (std::map<std::string, std::string>{{"set-later", "keychain-copy"}}));
+    EXPECT_EQ(v->get("set-later"), "keychain-copy");
+    EXPECT_FALSE(fs::exists(f.vaultPath() + ".pending"));
+}
+
+// A vault file write that a kill cut short left its temporary file; the next start removes it, but
+// not one as new as this process (another run may be writing it).
+TEST(Vault, AStartRemovesTheTemporariesOfEarlierRuns) {
+    VaultFixture f;
+    f.open()->set("k", "v");
+    const std::string folder = fs::path(f.vaultPath()).parent_path().string();
+    f.dir.write("data/TAVRIK/.vault.dat.tavrik-Ab12Cd", "half a vault");
+    f.dir.write("data/TAVRIK/.vault.dat.tavrik-Ef34Gh", "a vault being written now");
+    const struct timespec earlier[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};  // 2001
+    ASSERT_EQ(utimensat(AT_FDCWD, (folder + "/.vault.dat.tavrik-Ab12Cd").c_str(), earlier, 0), 0);
+
+    EXPECT_EQ(f.open()->get("k"), "v");
+    EXPECT_FALSE(fs::exists(folder + "/.vault.dat.tavrik-Ab12Cd"));
+    EXPECT_TRUE(fs::exists(folder + "/.vault.dat.tavrik-Ef34Gh"));
 }
 
 }  // namespace
