@@ -97,16 +97,27 @@ TEST_F(RecoveryFaults, ALargeFirstCopyIsCoveredAfterItsFirstPiece) {
 }
 
 TEST_F(RecoveryFaults, VaultRefusalsAndASetAsideFileAreTold) {
-    js("__vaultReply({reqId: 'vault-delete-1', keyId: 'k', ok: false, has: false, hint: '', backend: 'file'})");
-    EXPECT_EQ(toast(), "The key could not be deleted");
+    js("__vaultReply({reqId: board.refreshKeys(), keyId: '', ok: true, has: false, hint: '', backend: 'file',"
+       " keys: ['k']})");
+    ASSERT_TRUE(waitFor("document.querySelector('#keys-list li[data-key-id=\"k\"] button') !== null"));
+    js("document.querySelector('#keys-list li[data-key-id=\"k\"] button').click()");
+    ASSERT_TRUE(waitFor(testsupport::lastSent("vaultDelete")));
+    js("__vaultReply({reqId: " + testsupport::lastSent("vaultDelete") +
+       ".reqId, keyId: 'k', ok: false, has: false, hint: '', backend: 'file'})");
+    EXPECT_TRUE(waitFor("document.getElementById('toast').textContent === 'The key could not be deleted'")) << toast();
+    toast();
     const std::string aside =
-        "__vaultReply({reqId: 'vault-list-2', keyId: '', ok: true, has: false, hint: '', backend: 'keychain',"
+        "__vaultReply({reqId: board.refreshKeys(), keyId: '', ok: true, has: false, hint: '', backend: 'keychain',"
         " keys: [], setAside: '/home/u/.local/share/TAVRIK/vault.dat.unreadable-20261211-071700'})";
     js(aside);
-    EXPECT_EQ(toast(),
-              "The stored keys file could not be read; it was kept as "
-              "/home/u/.local/share/TAVRIK/vault.dat.unreadable-20261211-071700 and its keys are no longer offered");
+    EXPECT_TRUE(
+        waitFor("document.getElementById('toast').textContent === 'The stored keys file could not "
+                "be read; it was kept as /home/u/.local/share/TAVRIK/vault.dat.unreadable-20261211-071700 "
+                "and its keys are no longer offered'"))
+        << toast();
+    toast();
     js(aside);
+    ASSERT_TRUE(waitFor("true"));
     EXPECT_EQ(toast(), "") << "said once";
 }
 
