@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/compose_quit.h"
 #include "app/gtk_gl_probe.h"
+#include "app/open_files.h"
+#include "app/quit_confirmation.h"
 #include "bridge/gtk_parent_window.h"
 #include "bridge/webkit_page_channel.h"
 #include "bridge/webkit_script_message.h"
@@ -14,6 +15,8 @@
 #include "files/file_exchange.h"
 #include "files/gtk_panels.h"
 #include "files/pdf_renderer.h"
+#include "files/save_then.h"
+#include "gobj/glib_timer.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"
 #include "net/curl_http_client.h"
@@ -40,7 +43,6 @@ AppDelegate::AppDelegate(GtkApplication* app, LaunchOptions options)
           shutdown();
           g_application_quit(G_APPLICATION(app_));
       })) {
-    quitHandler = [this] { terminate(); };
     // Any other way the main loop ends (the session ending it, a test) still ends the Parts while
     // the application is registered.
     appShutdown_ = gobj::SignalConnection(
@@ -64,6 +66,7 @@ void AppDelegate::shutdown() {
     common::log::debug("shutting down");
     // 1. No page message is taken and no page call is sent from here on.
     scriptMessage_.reset();
+    open_ = {};
     if (bridge_) bridge_->close();
     // 2. Renders end their helpers; their threads return within one poll slice.
     render_.abandonRenders();
@@ -86,12 +89,6 @@ void AppDelegate::applicationDidFinishLaunching() {
         gtk_window_present(window_);
         return;
     }
-    menu_ = composeMenu(
-        app_, mainQueue_, settings_, [this] { requestQuit(); },
-        [this](json::Array items) {
-            if (bridge_) bridge_->sendToPage(std::move(items));
-        });
-
     contentManager_ = gobj::adopt(webkit_user_content_manager_new());
     webkit_user_content_manager_register_script_message_handler(contentManager_.get(), "canvasBridge", nullptr);
     scriptMessage_ = gobj::SignalConnection(
@@ -119,11 +116,15 @@ void AppDelegate::applicationDidFinishLaunching() {
         drawWithCairo(display);
     }
 
+    // Every page call of every Part goes through the bridge, in one order.
     bridge_ = std::make_shared<bridge::Bridge>(mainQueue_, std::make_shared<bridge::WebkitPageChannel>(webView_));
+    // The menu bar is set before any window exists.
+    menu_ = composeMenu(
+        app_, mainQueue_, settings_, [this] { requestQuit(); }, webView_, bridge_);
     parentWindow_ = std::make_shared<bridge::GtkParentWindow>(app_);
     bridge::addWindowCommands(bridge_->commands(), parentWindow_);
     bridge::addMenuCommands(bridge_->commands(), menu_.mainMenu);
-    menu_.followInPage(webView_);
+    menu_.followInPage(webView_, bridge_);
 
     webPolicy_ = composeWebPolicy(webView_, options_.resourcesDir, desktop_);
     if (options_.watch) pageWatch_ = std::make_unique<PageWatch>(webView_, options_.resourcesDir + "/html");
@@ -152,12 +153,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     g_object_add_weak_pointer(G_OBJECT(dragCatchView_), reinterpret_cast<gpointer*>(&dragCatchView_));
 
     vault_ = composeVault(mainQueue_, bridge_);
-    files_ = composeFiles(std::make_shared<files::GtkPanels>(app_), bridge_, desktop_, *workers_,
-                          [this] { return holdQuit(); });
+    saves_ = std::make_shared<files::SaveThen>(bridge_, gobj::runAfter);
+    files_ = composeFiles(
+        std::make_shared<files::GtkPanels>(app_), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_);
     render_ = composeRender(mainQueue_, bridge_);
     net_ = composeNet(mainQueue_, bridge_, vault_.service, *workers_);
     composeDrop(dragCatchView_, webView_, bridge_, desktop_);
-    composeQuit(*this);
+    quit_ = composeQuit({app_, webView_, mainQueue_, bridge_, saves_, launchQuitWiring()});
+    open_ = composeOpen(app_, webView_, bridge_, saves_);
 
     gtk_window_present(window_);
 
@@ -186,10 +189,28 @@ void AppDelegate::sizeWindowAroundContent() {
 }
 
 void AppDelegate::useFilePanels(std::shared_ptr<files::Panels> panels) {
-    files_ = composeFiles(std::move(panels), bridge_, desktop_, *workers_, [this] { return holdQuit(); });
+    files_ = composeFiles(
+        std::move(panels), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_);
 }
 
-void AppDelegate::setQuit(QuitPart quit) { quit_ = std::move(quit); }
+QuitWiring AppDelegate::launchQuitWiring() {
+    QuitWiring wiring;
+    wiring.t = [](const std::string& key) { return menu::L10N::t(key); };
+    wiring.terminate = [this] { terminate(); };
+    return wiring;
+}
+
+std::shared_ptr<QuitConfirmation> AppDelegate::replaceQuit(QuitWiring wiring) {
+    quit_ = {};  // the old triggers go before the new ones are connected
+    quit_ = composeQuit({app_, webView_, mainQueue_, bridge_, saves_, std::move(wiring)});
+    return quit_.confirmation;
+}
+
+void AppDelegate::open(std::vector<std::string> paths) {
+    // Opened files come with no "activate": the window is made here, or brought to the front.
+    applicationDidFinishLaunching();
+    if (open_.files) open_.files->open(std::move(paths));
+}
 
 std::shared_ptr<vault::SecretSource> AppDelegate::secrets() const { return vault_.service; }
 
@@ -205,8 +226,8 @@ gboolean AppDelegate::onCloseRequest(GtkWindow*, gpointer self) noexcept {
 
 void AppDelegate::requestQuit() {
     if (shutDown_) return;
-    if (quitHandler)
-        quitHandler();
+    if (quit_.confirmation)
+        quit_.confirmation->requestQuit();
     else
         terminate();
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/gtk_page_watch.h"
 #include "app/parts.h"
@@ -48,8 +49,9 @@ public:
     void terminate();
     // Keeps terminate() waiting while the token lives (see common::QuitHolds).
     std::shared_ptr<void> holdQuit() { return quitHolds_->hold(); }
-    // Installed by the quit confirmation; the default quits at once.
-    std::function<void()> quitHandler;
+    // Boards and PDFs given from outside: launches the window when needed and opens them once the
+    // page has loaded, after asking whether to save unsaved work.
+    void open(std::vector<std::string> paths);
 
     // Ends everything in flight, in this order: stop accepting page messages (and drop page calls),
     // abandon renders (their helpers are killed), cancel network transfers, write the vault's queued
@@ -60,7 +62,7 @@ public:
     void shutdown();
     bool isShutDown() const { return shutDown_; }
 
-    // Shared services, for the compose functions and tests.
+    // For tests: compose functions are given what they need by name, never this object.
     GtkApplication* application() const { return app_; }
     const LaunchOptions& options() const { return options_; }
     common::MainQueue& mainQueue() { return mainQueue_; }
@@ -74,18 +76,16 @@ public:
     std::string pagePath() const { return options_.resourcesDir + "/html/index.html"; }
     // The vault, as the request proxy reads it.
     std::shared_ptr<vault::SecretSource> secrets() const;
-    // The file exchange, as the quit confirmation watches its save choosers.
-    std::shared_ptr<files::FileExchange> fileExchange() const { return files_.exchange; }
-
     // Rebuilds the file Part on other choosers (tests answer them without a desktop).
     void useFilePanels(std::shared_ptr<files::Panels> panels);
-    // The quit Part replaces the previous one (see installQuitConfirmation).
-    void setQuit(QuitPart quit);
+    // Replaces the quit Part with one on other wiring (see installQuitConfirmation).
+    std::shared_ptr<QuitConfirmation> replaceQuit(QuitWiring wiring);
 
 private:
     static gboolean onCloseRequest(GtkWindow* window, gpointer self) noexcept;
     void sizeWindowAroundContent();
     void onScriptMessage(JSCValue* value);
+    QuitWiring launchQuitWiring();
 
     GtkApplication* app_;
     bool windowSized_ = false;
@@ -109,10 +109,12 @@ private:
     std::shared_ptr<bridge::GtkParentWindow> parentWindow_;
     WebPolicyPart webPolicy_;
     VaultPart vault_;
+    std::shared_ptr<files::SaveThen> saves_;  // outlives a rebuilt file Part
     FilesPart files_;
     RenderPart render_;
     NetPart net_;
     QuitPart quit_;
+    OpenPart open_;
     std::unique_ptr<PageWatch> pageWatch_;  // with --watch only
 };
 

@@ -1,15 +1,24 @@
 #include "app/parts.h"
 #include "files/file_exchange.h"
+#include "files/save_then.h"
 
 namespace app {
 
 FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_ptr<bridge::Bridge>& bridge,
                        common::Desktop& desktop, common::Workers& workers,
-                       std::function<std::shared_ptr<void>()> holdQuit) {
+                       std::function<std::shared_ptr<void>()> holdQuit, const std::shared_ptr<files::SaveThen>& saves) {
     FilesPart part;
     part.exchange = std::make_shared<files::FileExchange>(std::move(panels), std::weak_ptr<bridge::PageSink>(bridge),
                                                           desktop, workers);
     part.exchange->setQuitHold(std::move(holdQuit));
+    if (saves) {
+        part.exchange->setSaveStartObserver([weak = std::weak_ptr(saves)](const std::string& action) {
+            if (auto s = weak.lock()) s->started(action);
+        });
+        part.exchange->setSaveObserver([weak = std::weak_ptr(saves)](const files::SaveOutcome& outcome) {
+            if (auto s = weak.lock()) s->ended(outcome);
+        });
+    }
     bridge::addFileCommands(bridge->commands(), part.exchange);
     return part;
 }

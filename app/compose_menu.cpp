@@ -12,7 +12,8 @@
 namespace app {
 
 MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::SettingsStore& settings,
-                     std::function<void()> requestQuit, std::function<void(json::Array)> sendItems) {
+                     std::function<void()> requestQuit, WebKitWebView* mainView,
+                     const std::shared_ptr<bridge::Bridge>& page) {
     MenuPart part;
     menu::L10N::setStore(&settings);
     part.l10nStore = &settings;
@@ -28,25 +29,25 @@ MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::
     };
     handlers.about = [app] { menu::showAboutDialog(app); };
     handlers.quit = [&mainQueue, requestQuit = std::move(requestQuit)] { mainQueue.post(requestQuit); };
-    handlers.pasteItem = [sendItems = std::move(sendItems)](std::optional<common::Bytes> png,
-                                                            std::optional<std::string> text) {
+    handlers.pasteItem = [weak = std::weak_ptr(page)](std::optional<common::Bytes> png,
+                                                      std::optional<std::string> text) {
         drop::MemoryPasteboard pasted;
         if (png) pasted.offered = {"image/png"}, pasted.image = std::move(png);
         if (text) pasted.offered = {"text/plain"}, pasted.plain = std::move(text);
         json::Array items = drop::PasteboardItems::collect(pasted);
-        if (!items.empty()) sendItems(std::move(items));
+        if (auto b = weak.lock(); b && !items.empty()) b->sendToPage(std::move(items));
     };
 
     auto view = std::make_shared<menu::GtkMenuBarView>(app, std::move(handlers));
-    auto pages = std::make_shared<menu::WebkitWindowPages>(app);
+    auto pages = std::make_shared<menu::WebkitWindowPages>(app, mainView, std::weak_ptr<bridge::PageSink>(page));
     part.mainMenu = std::make_shared<menu::MainMenu>(mainQueue, view, pages);
     *menuRef = part.mainMenu;
     part.mainMenu->buildMenu();
     return part;
 }
 
-void MenuPart::followInPage(WebKitWebView* view) {
-    if (view) pageLanguage = std::make_shared<menu::WebkitPageLanguage>(view);
+void MenuPart::followInPage(WebKitWebView* view, std::weak_ptr<bridge::PageSink> page) {
+    if (view) pageLanguage = std::make_shared<menu::WebkitPageLanguage>(view, std::move(page));
 }
 
 void MenuPart::shutdown() {

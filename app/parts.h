@@ -9,12 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "app/quit_confirmation.h"
 #include "bridge/bridge.h"
 #include "common/desktop.h"
 #include "common/main_queue.h"
 #include "common/settings_store.h"
 #include "common/workers.h"
 #include "drop/gtk_drag_catch_view.h"
+#include "gobj/handles.h"
 #include "vault/secret_source.h"
 
 namespace menu {
@@ -32,6 +34,7 @@ class VaultCommandHandler;
 namespace files {
 class Panels;
 class FileExchange;
+class SaveThen;
 class PdfRenderer;
 }  // namespace files
 namespace net {
@@ -41,7 +44,7 @@ class NetAccess;
 
 namespace app {
 
-class QuitConfirmation;
+class OpenFiles;
 struct QuitTriggers;
 
 struct MenuPart {
@@ -50,15 +53,16 @@ struct MenuPart {
     common::SettingsStore* l10nStore = nullptr;
     // Keeps the main page in the menus' language: gives the web view the user's preferred
     // languages and tells every page it loads the stored choice. Before the first load.
-    void followInPage(WebKitWebView* view);
+    void followInPage(WebKitWebView* view, std::weak_ptr<bridge::PageSink> page);
     // Takes the menu bar down while the application is still registered, and the settings store
     // back out of L10N.
     void shutdown();
 };
-// Built before any window exists. `requestQuit` is what the Quit item does; `sendItems` hands
-// pasted items to the page (as a drop does).
+// Built before any window exists. `requestQuit` is what the Quit item does; the menu's page calls
+// and pasted items (handed over as a drop is) reach the main page, `mainView`, through `page`.
 MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::SettingsStore& settings,
-                     std::function<void()> requestQuit, std::function<void(json::Array)> sendItems);
+                     std::function<void()> requestQuit, WebKitWebView* mainView,
+                     const std::shared_ptr<bridge::Bridge>& page);
 
 struct WebPolicyPart {
     std::shared_ptr<webpolicy::WebkitNavGuard> navGuard;
@@ -79,10 +83,11 @@ VaultPart composeVault(common::MainQueue& mainQueue, const std::shared_ptr<bridg
 struct FilesPart {
     std::shared_ptr<files::FileExchange> exchange;
 };
-// `desktop` and `workers` outlive the Part; `holdQuit` keeps the quit waiting while a save runs.
+// `desktop` and `workers` outlive the Part; `holdQuit` keeps the quit waiting while a save runs;
+// `saves` hears of every save (it outlives a rebuilt Part: the quit and the opener follow it).
 FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_ptr<bridge::Bridge>& bridge,
                        common::Desktop& desktop, common::Workers& workers,
-                       std::function<std::shared_ptr<void>()> holdQuit);
+                       std::function<std::shared_ptr<void>()> holdQuit, const std::shared_ptr<files::SaveThen>& saves);
 
 struct RenderPart {
     // A render request mostly waits on its helper processes' pipes: it gets threads of its own, so
@@ -112,5 +117,30 @@ struct QuitPart {
     std::shared_ptr<QuitConfirmation> confirmation;
     std::shared_ptr<QuitTriggers> triggers;  // the signal and session hooks that lead to it
 };
+struct QuitWiring {
+    Translate t;
+    std::function<void()> terminate;  // ends the application; called at most once
+    QuitConfirmation::Limits limits;
+};
+struct QuitDeps {
+    GtkApplication* app;
+    WebKitWebView* webView;  // null: no page to follow
+    common::MainQueue& mainQueue;
+    std::shared_ptr<bridge::PageSink> page;  // null: nothing to ask, quitting is at once
+    std::shared_ptr<files::SaveThen> saves;  // null: no save is waited for
+    QuitWiring wiring;
+};
+// The one path every way of ending takes: the Quit command, closing the window, the session
+// ending, SIGTERM and SIGINT.
+QuitPart composeQuit(QuitDeps deps);
+
+struct OpenPart {
+    std::shared_ptr<OpenFiles> files;
+    gobj::SignalConnection loadChanged;  // tells it when the page is ready
+};
+// Boards and PDFs given from outside the window open in the page, after asking whether to save
+// unsaved work (and saving it through `saves`).
+OpenPart composeOpen(GtkApplication* app, WebKitWebView* webView, const std::shared_ptr<bridge::Bridge>& page,
+                     std::shared_ptr<files::SaveThen> saves);
 
 }  // namespace app

@@ -25,7 +25,7 @@ void QuitConfirmation::requestQuit() {
     if (!deps_.page || !deps_.page->alive() || pageDead_) return end();
     state_ = State::Querying;
     ++phase_;
-    deps_.page->evaluateThen(
+    deps_.page->callThen(
         kQuitQuery, guarded([](QuitConfirmation& self, std::optional<bool> unsaved) { self.onQueryAnswer(unsaved); }));
     watchPage();
 }
@@ -65,7 +65,7 @@ void QuitConfirmation::onChoice(std::size_t button) {
     switch (button) {
         case 0:
             state_ = State::Saving;
-            flushSaveWritten_ = flushSaveFailed_ = false;
+            flushSaveFailed_ = false;
             return callPage(kQuitFlush);
         case 1:
             state_ = State::Discarding;
@@ -83,8 +83,7 @@ void QuitConfirmation::callPage(const char* script) {
     // Without a page nothing can be saved or dropped any more; the user still asked to quit.
     if (!deps_.page || pageDead_) return end();
     // Whatever the page returned or threw, it has finished its synchronous part.
-    deps_.page->evaluateThen(script,
-                             guarded([](QuitConfirmation& self, std::optional<bool>) { self.afterPageCall(); }));
+    deps_.page->callThen(script, guarded([](QuitConfirmation& self, std::optional<bool>) { self.afterPageCall(); }));
     watchPage();
 }
 
@@ -99,20 +98,19 @@ void QuitConfirmation::afterPageCall() {
         ++phase_;
         return;
     }
-    if (flushSaveWritten_) return settleThenEnd();
     end();
 }
 
 void QuitConfirmation::saveSettled(bool written) {
     if (state_ == State::Saving) {
         // Ended before the page's save call had returned; decided once it has.
-        (written ? flushSaveWritten_ : flushSaveFailed_) = true;
+        if (!written) flushSaveFailed_ = true;
         return;
     }
-    if (state_ != State::AwaitingSave || settling_) return;
+    if (state_ != State::AwaitingSave) return;
     if (!written) return keepRunning();
     if (deps_.savesInProgress && deps_.savesInProgress() > 0) return;
-    settleThenEnd();
+    end();
 }
 
 void QuitConfirmation::keepRunning() {
@@ -122,25 +120,8 @@ void QuitConfirmation::keepRunning() {
     ++phase_;
 }
 
-void QuitConfirmation::settleThenEnd() {
-    state_ = State::AwaitingSave;
-    settling_ = true;
-    ++phase_;
-    if (!deps_.page || pageDead_) return end();
-    // The page's report of the save is queued on the main queue; this evaluation goes after it, so
-    // the page has marked itself saved before the process ends.
-    deps_.mainQueue.post(guarded([](QuitConfirmation& self) {
-        self.deps_.page->evaluateThen(kQuitSettled, self.guarded([](QuitConfirmation& s, std::optional<bool>) {
-            s.pageAnswered();
-            s.end();
-        }));
-        self.watchPage();
-    }));
-}
-
 bool QuitConfirmation::waitingForPage() const {
-    return state_ == State::Querying || state_ == State::Saving || state_ == State::Discarding ||
-           (state_ == State::AwaitingSave && settling_);
+    return state_ == State::Querying || state_ == State::Saving || state_ == State::Discarding;
 }
 
 void QuitConfirmation::watchPage() {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "bridge/page_channel.h"
+#include "bridge/page_sink.h"
 #include "common/main_queue.h"
 #include "webpolicy/shell_ui.h"
 
@@ -18,9 +18,6 @@ using Translate = std::function<std::string(const std::string& key)>;
 inline constexpr const char* kQuitQuery = "!!(window.__quitHasContentU && window.__quitHasContentU())";
 inline constexpr const char* kQuitFlush = "window.__quitFlushU && window.__quitFlushU()";
 inline constexpr const char* kQuitDiscard = "window.__quitDiscardU && window.__quitDiscardU()";
-// Evaluated after the page has been told that its save at quit was written: once it completes, the
-// page has handled that report (page calls reach it in order).
-inline constexpr const char* kQuitSettled = "void 0";
 
 // The native alerts of quitting: the save choice, and the page not responding.
 class QuitAlert {
@@ -47,7 +44,7 @@ public:
 
     struct Deps {
         common::MainQueue& mainQueue;
-        std::shared_ptr<bridge::PageChannel> page;  // null when there is no bridge
+        std::shared_ptr<bridge::PageSink> page;  // null when there is no bridge
         std::shared_ptr<QuitAlert> alert;
         Translate t;
         std::function<void()> terminate;  // ends the application; called at most once
@@ -56,7 +53,8 @@ public:
         // when one is open. The page's script is blocked in it, so it cannot answer until the user
         // has answered that dialog; waiting then is not a hang. Empty: there never is one.
         std::function<bool()> showPageDialog;
-        // Saves whose chooser is still open or whose file is still being written. Empty: none.
+        // Saves whose chooser is still open, whose file is still being written, or whose report the
+        // page has not taken yet. Empty: none.
         std::function<std::size_t()> savesInProgress;
     };
 
@@ -82,8 +80,9 @@ public:
     void pageRestarted() { pageDead_ = false; }
     // The engine reports the page unresponsive: while the quit waits for it, ask the user now.
     void pageUnresponsive();
-    // A save chooser ended or its file was written or failed. After "Save" at quit, a save that is
-    // not written cancels the quit: the board stays open rather than being lost.
+    // A save chooser ended or its file was written or failed, and the page has taken the report.
+    // After "Save" at quit, a save that is not written cancels the quit: the board stays open rather
+    // than being lost.
     void saveSettled(bool written);
 
     State state() const { return state_; }
@@ -96,7 +95,6 @@ private:
     void callPage(const char* script);
     void afterPageCall();
     void keepRunning();
-    void settleThenEnd();
     // Starts (again) the wait for the page's answer; when it runs out the user is asked.
     void watchPage();
     void pageAnswered();
@@ -117,9 +115,7 @@ private:
     std::uint64_t phase_ = 0;  // bumped at each phase, so late answers and old limits are dropped
     std::uint64_t wait_ = 0;   // bumped at each wait for the page, so old limits and alerts are dropped
     bool stallShown_ = false;
-    bool settling_ = false;  // the save at quit was written; waiting for the page to take the report
-    // Outcomes of saves that ended while the page's save call was still being evaluated.
-    bool flushSaveWritten_ = false;
+    // A save that was not written ended while the page's save call was still being evaluated.
     bool flushSaveFailed_ = false;
     bool pageDead_ = false;
 };

@@ -75,6 +75,9 @@ public:
         queue_.post([this] { ++images; });
     }
     void pushScript(std::string) override {}
+    bool alive() const override { return true; }
+    void callGuarded(std::string, json::Value) override {}
+    void callThen(std::string, Done) override {}
 
 private:
     common::MainQueue& queue_;

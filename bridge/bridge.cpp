@@ -17,18 +17,7 @@ void Bridge::receive(const json::Value& msg) {
 
 void Bridge::sendToPage(json::Array items) { pushFunction("__floatDrop", json::Value(std::move(items))); }
 
-void Bridge::sendFileDrop(json::Value drop) { enqueueCall("__fileDrop", pagecall::Form::Guarded, std::move(drop)); }
-
-template <class Build>
-void Bridge::enqueue(Build build) {
-    // Serialise inside the task, on the main thread, as late as possible; hold the bridge weakly.
-    mainQueue_.post([weak = weak_from_this(), build = std::move(build)]() mutable {
-        auto self = weak.lock();
-        if (!self || self->closed_ || !self->page_->alive()) return;
-        std::optional<std::string> script = build();
-        if (script) self->page_->evaluate(*script);
-    });
-}
+void Bridge::sendFileDrop(json::Value drop) { callGuarded("__fileDrop", std::move(drop)); }
 
 void Bridge::enqueueCall(std::string name, pagecall::Form form, json::Value value) {
     // One task either way, so lifted and text calls keep the issue order.
@@ -52,8 +41,24 @@ void Bridge::pushWrapped(std::string name, json::Value object) {
     enqueueCall(std::move(name), pagecall::Form::Wrapped, std::move(object));
 }
 
+void Bridge::callGuarded(std::string name, json::Value arg) {
+    enqueueCall(std::move(name), pagecall::Form::Guarded, std::move(arg));
+}
+
 void Bridge::pushScript(std::string script) {
-    enqueue([script = std::move(script)]() -> std::optional<std::string> { return script; });
+    // Held weakly, like every call: a bridge that is gone sends nothing.
+    mainQueue_.post([weak = weak_from_this(), script = std::move(script)] {
+        auto self = weak.lock();
+        if (self && !self->closed_ && self->page_->alive()) self->page_->evaluate(script);
+    });
+}
+
+void Bridge::callThen(std::string script, Done done) {
+    mainQueue_.post([weak = weak_from_this(), script = std::move(script), done = std::move(done)]() mutable {
+        auto self = weak.lock();
+        if (!self || self->closed_ || !self->page_->alive()) return done(std::nullopt);
+        self->page_->evaluateThen(script, std::move(done));
+    });
 }
 
 }  // namespace bridge

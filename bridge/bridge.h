@@ -30,10 +30,13 @@ public:
     // window.__fileDrop && window.__fileDrop(J): a file-list drop, for a page that asked for them.
     void sendFileDrop(json::Value drop);
 
+    bool alive() const override { return !closed_ && page_->alive(); }
     void pushFunction(std::string name, json::Value payload) override;
     void pushPositional(std::string name, json::Array args) override;
     void pushWrapped(std::string name, json::Value object) override;
+    void callGuarded(std::string name, json::Value arg) override;
     void pushScript(std::string script) override;
+    void callThen(std::string script, Done done) override;
 
     PageChannel& page() { return *page_; }
 
@@ -47,8 +50,6 @@ public:
     void close();
 
 private:
-    template <class Build>
-    void enqueue(Build build);
     void enqueueCall(std::string name, pagecall::Form form, json::Value value);
 
     common::MainQueue& mainQueue_;

@@ -34,12 +34,6 @@ std::optional<std::string> wrapped(std::string_view name, const json::Value& obj
     return out;
 }
 
-std::string guarded(std::string_view name, std::string_view arg) {
-    std::string out;
-    out.append("window.").append(name).append(" && window.").append(name).append("('").append(arg).append("')");
-    return out;
-}
-
 namespace {
 
 bool carriable(const std::string& s, std::size_t minBytes) {

@@ -16,8 +16,6 @@ std::optional<std::string> single(std::string_view name, const json::Value& payl
 std::optional<std::string> positional(std::string_view name, const json::Array& args);
 // window.name((J))
 std::optional<std::string> wrapped(std::string_view name, const json::Value& object);
-// The guarded fixed form with a code spliced in: window.name && window.name('arg').
-std::string guarded(std::string_view name, std::string_view arg);
 
 // The same call as one of the forms above, with its long strings carried beside the script rather
 // than inside it: WebKit then copies them instead of parsing them as source. `body` calls the

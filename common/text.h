@@ -11,4 +11,8 @@ std::string asciiLower(std::string_view s);
 // Equal when only the case of ASCII letters differs.
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// File names on Linux are bytes; the page gets text: each byte that is not part of a valid UTF-8
+// sequence becomes U+FFFD.
+std::string displayName(std::string_view name);
+
 }  // namespace common

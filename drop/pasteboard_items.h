@@ -5,12 +5,13 @@
 #include <ctime>
 
 #include "common/json.h"
+#include "common/limits.h"
 #include "drop/pasteboard.h"
 
 namespace drop::PasteboardItems {
 
 // Files larger than this are skipped; a file of exactly this size is taken.
-inline constexpr std::uint64_t kMaxFileBytes = 26'214'400;
+inline constexpr std::uint64_t kMaxFileBytes = common::kPageFileLimit;
 
 // Item records: {"kind":"file","name","mime","dataUrl"} or {"kind":"text","text"}. Never fails;
 // whatever cannot be read is skipped, so the list may be empty.

@@ -1,14 +1,12 @@
 #include "files/file_exchange.h"
 
-#include <limits>
-
-#include "bridge/page_calls.h"
 #include "common/data_url.h"
 #include "common/default_stamp.h"
 #include "common/file_read.h"
 #include "common/json.h"
 #include "common/log.h"
 #include "common/paths.h"
+#include "common/text.h"
 #include "files/file_io.h"
 #include "files/image_source.h"
 #include "files/pdf_builder.h"
@@ -16,26 +14,6 @@
 
 namespace files {
 namespace {
-
-constexpr const char* kPaperToast = "toast('PDF 超过 25MB，无法读取')";
-
-// File names on Linux are bytes; the page gets text, with U+FFFD where a name is not UTF-8.
-std::string displayName(const std::string& name) {
-    if (json::validUtf8(name)) return name;
-    std::string out;
-    for (std::size_t i = 0; i < name.size();) {
-        auto lead = static_cast<unsigned char>(name[i]);
-        std::size_t len = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-        if (len && i + len <= name.size() && json::validUtf8(std::string_view(name).substr(i, len))) {
-            out.append(name, i, len);
-            i += len;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
-}
 
 const char* reasonName(SaveReason reason) {
     switch (reason) {
@@ -50,21 +28,6 @@ const char* reasonName(SaveReason reason) {
 }
 
 }  // namespace
-
-std::string saveResultCall(const SaveOutcome& outcome) {
-    json::Object result;
-    result.emplace_back("action", outcome.action);
-    result.emplace_back("ok", outcome.ok());
-    result.emplace_back("name", displayName(outcome.name));
-    result.emplace_back("reason", std::string(reasonName(outcome.reason)));
-    return "window.__saveResult && window.__saveResult(" + json::write(json::Value(std::move(result))).value_or("{}") +
-           ")";
-}
-
-std::string boardOpenedCall(const std::string& fileName) {
-    // A display name is valid UTF-8, so the call always has its text.
-    return *bridge::pagecall::text("__boardOpened", bridge::pagecall::Form::Guarded, displayName(fileName));
-}
 
 std::string pathExtension(const std::string& name) {
     std::string last = common::paths::lastComponent(name);
@@ -121,12 +84,24 @@ void FileExchange::saveBytes(const char* action, SaveChooser chooser, common::By
             }
             self->report({action, SaveReason::Written, common::paths::lastComponent(*path)});
         });
-    if (shown) ++savesInProgress_;
+    if (shown) started(action);
+}
+
+void FileExchange::started(const char* action) {
+    ++savesInProgress_;
+    if (startObserver_) startObserver_(action);
 }
 
 void FileExchange::report(SaveOutcome outcome) {
     if (savesInProgress_) --savesInProgress_;
-    if (auto page = page_.lock()) page->pushScript(saveResultCall(outcome));
+    if (auto page = page_.lock()) {
+        json::Object result;
+        result.emplace_back("action", outcome.action);
+        result.emplace_back("ok", outcome.ok());
+        result.emplace_back("name", common::displayName(outcome.name));
+        result.emplace_back("reason", std::string(reasonName(outcome.reason)));
+        page->callGuarded("__saveResult", json::Value(std::move(result)));
+    }
     if (observer_) observer_(outcome);
 }
 
@@ -177,7 +152,7 @@ void FileExchange::savePdf(const char* action, SaveChooser chooser, std::vector<
                                self->report({action, SaveReason::Written, name});
                            });
     });
-    if (shown) ++savesInProgress_;
+    if (shown) started(action);
 }
 
 void FileExchange::openFile(std::string name, const json::Value& dataUrl) {
@@ -201,50 +176,19 @@ void FileExchange::openFile(std::string name, const json::Value& dataUrl) {
 
 void FileExchange::openJSONFile() {
     panels_->open({"json"}, [weak = weak_from_this()](std::optional<std::string> path) {
-        if (auto self = weak.lock(); self && path) self->readDocument(*path);
+        if (auto self = weak.lock(); self && path) self->deliver(*path, Want::Board);
     });
-}
-
-void FileExchange::readDocument(const std::string& path) {
-    auto bytes = common::readRegularFile(path, std::numeric_limits<std::size_t>::max());
-    if (!bytes || !json::validUtf8(common::asText(*bytes))) {
-        common::log::warning("opening a board failed: " +
-                             (bytes ? std::string("not UTF-8 text") : bytes.error().message));
-        return;
-    }
-    auto page = page_.lock();
-    if (!page) return;
-    json::Array args;
-    args.emplace_back(std::string(common::asText(*bytes)));
-    page->pushPositional("__restoreNative", std::move(args));
-    page->pushScript(boardOpenedCall(common::paths::lastComponent(path)));
 }
 
 void FileExchange::openPaperPDF() {
     panels_->open({"pdf"}, [weak = weak_from_this()](std::optional<std::string> path) {
-        if (auto self = weak.lock(); self && path) self->readPaper(*path);
+        if (auto self = weak.lock(); self && path) self->deliver(*path, Want::Pdf);
     });
 }
 
-void FileExchange::readPaper(const std::string& path) {
-    // Reads at most one byte past the limit: that is enough to refuse a larger file.
-    auto bytes = common::readRegularFile(path, kPaperLimit);
-    if (!bytes || bytes->empty()) {
-        common::log::warning("opening a PDF failed: " + (bytes ? std::string("empty file") : bytes.error().message));
-        return;
-    }
-    auto page = page_.lock();
-    if (!page) return;
-    if (bytes->size() > kPaperLimit) {
-        page->pushScript(kPaperToast);
-        return;
-    }
-    std::string dataUrl = common::dataurl::make("application/pdf", *bytes);
-    *bytes = {};
-    json::Object paper;
-    paper.emplace_back("name", displayName(common::paths::lastComponent(path)));
-    paper.emplace_back("dataUrl", std::move(dataUrl));
-    page->pushFunction("__paperFromNative", std::move(paper));
+void FileExchange::deliver(const std::string& path, Want want) {
+    OpenedFile file = readForPage(path, want);
+    if (auto page = page_.lock()) deliverToPage(*page, std::move(file), Failures::Log);
 }
 
 }  // namespace files

@@ -13,13 +13,11 @@
 #include "bridge/page_sink.h"
 #include "common/desktop.h"
 #include "common/workers.h"
+#include "files/opened_file.h"
 #include "files/panels.h"
 #include "files/pdf_builder.h"
 
 namespace files {
-
-// Paper PDFs above this many bytes are refused with a toast; exactly this many are accepted.
-inline constexpr std::size_t kPaperLimit = 26'214'400;
 
 // How a save that showed its chooser ended.
 enum class SaveReason { Written, Cancelled, Failed };
@@ -30,12 +28,6 @@ struct SaveOutcome {
     std::string name;  // the written file's name (its last path component); empty unless written
     bool ok() const { return reason == SaveReason::Written; }
 };
-
-// The guarded page call that reports `outcome`: {"action", "ok", "name", "reason"}.
-std::string saveResultCall(const SaveOutcome& outcome);
-
-// The guarded page call that names the board file just opened: the page shows it in the title.
-std::string boardOpenedCall(const std::string& fileName);
 
 // The extension of a file name as a path's last component has it: "csv" for report.final.csv,
 // nothing for README or .bashrc.
@@ -51,8 +43,13 @@ public:
     // Each save holds one of these from its chooser until its file is written, so that quitting
     // right after "save" waits for the user's choice instead of ending under the open chooser.
     void setQuitHold(std::function<std::shared_ptr<void>()> hold) { quitHold_ = std::move(hold); }
-    // Told every outcome, after the page call that reports it has been issued. Main thread.
+    // Told every outcome, after the page call that reports it ({"action", "ok", "name", "reason"}
+    // to window.__saveResult) has been issued. Main thread.
     void setSaveObserver(std::function<void(const SaveOutcome&)> observer) { observer_ = std::move(observer); }
+    // Told each save whose chooser was shown (its action), before its outcome. Main thread.
+    void setSaveStartObserver(std::function<void(const std::string& action)> observer) {
+        startObserver_ = std::move(observer);
+    }
     // Saves whose chooser is open or whose file is still being written.
     std::size_t savesInProgress() const { return savesInProgress_; }
 
@@ -69,8 +66,8 @@ private:
     void saveBytes(const char* action, SaveChooser chooser, common::Bytes bytes);
     void savePdf(const char* action, SaveChooser chooser, std::vector<common::Bytes> images, PageLayout layout);
     void report(SaveOutcome outcome);
-    void readDocument(const std::string& path);
-    void readPaper(const std::string& path);
+    void started(const char* action);
+    void deliver(const std::string& path, Want want);
     void beep() { desktop_.beep(); }
     bool refusedName(const std::string& name);
 
@@ -80,6 +77,7 @@ private:
     common::Workers& workers_;
     std::function<std::shared_ptr<void>()> quitHold_;
     std::function<void(const SaveOutcome&)> observer_;
+    std::function<void(const std::string&)> startObserver_;
     std::size_t savesInProgress_ = 0;
 };
 

@@ -1,6 +1,5 @@
 #include "files/pdf_renderer.h"
 
-#include "bridge/page_calls.h"
 #include "common/base64.h"
 #include "common/data_url.h"
 
@@ -89,8 +88,7 @@ void notifyPDFPage(const std::weak_ptr<bridge::PageSink>& sink, const std::strin
 void notifyPDFLocked(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId) {
     auto s = sink.lock();
     if (!s) return;
-    if (auto call = bridge::pagecall::text("__pdfLocked", bridge::pagecall::Form::Guarded, reqId))
-        s->pushScript(std::move(*call));
+    s->callGuarded("__pdfLocked", reqId);
 }
 
 void notifyPDFRendered(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId) {

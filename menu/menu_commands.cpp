@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <charconv>
 
+#include "bridge/page_calls.h"
 #include "menu/l10n.h"
 #include "menu/menu_model.h"
 
 namespace menu {
 namespace {
 
-std::string pageAction(const std::string& command) {
-    return "window.__menuAction && window.__menuAction('" + command + "')";
+std::string guardedCall(const char* name, const std::string& arg) {
+    // A string can always be written as JSON once it is UTF-8, and these are ASCII.
+    return bridge::pagecall::text(name, bridge::pagecall::Form::Guarded, arg).value_or("");
 }
+
+std::string pageAction(const std::string& command) { return guardedCall("__menuAction", command); }
 
 }  // namespace
 
@@ -34,7 +38,7 @@ std::optional<std::string> langCodeForTag(int tag) {
     return codes[index];
 }
 
-std::string setLangCall(const std::string& code) { return "window.__setLang && window.__setLang('" + code + "')"; }
+std::string setLangCall(const std::string& code) { return guardedCall("__setLang", code); }
 
 std::string storedLangCall(const std::string& pref) {
     bool plainTag =

@@ -1,6 +1,5 @@
 #pragma once
-// What each menu tag asks of the page: fixed, guarded page calls. The inserted pieces come from
-// fixed lists, so nothing here is escaped.
+// What each menu tag asks of the page: guarded page calls, written by the bridge's call builder.
 #include <optional>
 #include <string>
 
@@ -13,8 +12,8 @@ std::optional<std::string> langCodeForTag(int tag);
 // Tells the page its new interface language.
 std::string setLangCall(const std::string& code);
 // Tells a freshly loaded page the stored preference. A stored value is not limited to the fixed
-// list (the settings file may be edited by hand): one that is no plain language tag, and so may
-// not be inserted unescaped, is sent as "en", the language the menus then show.
+// list (the settings file may be edited by hand): one that is no plain language tag is sent as
+// "en", the language the menus then show.
 std::string storedLangCall(const std::string& pref);
 // The shortest text that reads back as the same double, always with a digit after the point.
 std::string factorText(double factor);

@@ -2,28 +2,26 @@
 
 #include <vector>
 
+#include "gobj/connect.h"
 #include "menu/l10n.h"
 #include "menu/menu_commands.h"
 
 namespace menu {
 
-WebkitPageLanguage::WebkitPageLanguage(WebKitWebView* view) {
+WebkitPageLanguage::WebkitPageLanguage(WebKitWebView* view, std::weak_ptr<bridge::PageSink> page)
+    : page_(std::make_shared<std::weak_ptr<bridge::PageSink>>(std::move(page))) {
     // Without this, navigator.language ignores LANGUAGE and reads "en-US" when no locale is set.
     auto tags = L10N::preferredLanguages();
     std::vector<const char*> list;
     for (const auto& tag : tags) list.push_back(tag.c_str());
     list.push_back(nullptr);
     webkit_web_context_set_preferred_languages(webkit_web_view_get_context(view), list.data());
-
-    loaded_ = gobj::SignalConnection(
-        view, g_signal_connect(view, "load-changed",
-                               G_CALLBACK(+[](WebKitWebView* v, WebKitLoadEvent event, gpointer) noexcept {
-                                   if (event != WEBKIT_LOAD_FINISHED) return;
-                                   std::string call = storedLangCall(L10N::pref());
-                                   webkit_web_view_evaluate_javascript(v, call.c_str(), -1, nullptr, nullptr, nullptr,
-                                                                       nullptr, nullptr);
-                               }),
-                               nullptr));
+    loaded_ = gobj::connect<WebKitWebView, WebKitLoadEvent>(
+        view, "load-changed", std::weak_ptr(page_),
+        [](std::weak_ptr<bridge::PageSink>& weak, WebKitWebView*, WebKitLoadEvent event) {
+            if (event != WEBKIT_LOAD_FINISHED) return;
+            if (auto page = weak.lock()) page->pushScript(storedLangCall(L10N::pref()));
+        });
 }
 
 }  // namespace menu

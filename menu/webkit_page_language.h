@@ -4,6 +4,9 @@
 // that finishes loading is told the stored choice, which it treats as a language change.
 #include <webkit/webkit.h>
 
+#include <memory>
+
+#include "bridge/page_sink.h"
 #include "gobj/handles.h"
 
 namespace menu {
@@ -11,9 +14,11 @@ namespace menu {
 class WebkitPageLanguage {
 public:
     // Call before the first load: the preferred languages apply to the pages loaded afterwards.
-    explicit WebkitPageLanguage(WebKitWebView* view);
+    // The stored choice reaches the page through `page`, in order with every other page call.
+    WebkitPageLanguage(WebKitWebView* view, std::weak_ptr<bridge::PageSink> page);
 
 private:
+    std::shared_ptr<std::weak_ptr<bridge::PageSink>> page_;
     gobj::SignalConnection loaded_;
 };
 

@@ -4,10 +4,11 @@
 #include <string>
 
 #include "common/bytes.h"
+#include "common/limits.h"
 
 namespace net {
 
-inline constexpr std::size_t kImageMaxBytes = 26'214'400;  // 25 MiB; exactly this much is accepted
+inline constexpr std::size_t kImageMaxBytes = common::kPageFileLimit;
 inline constexpr const char* kNotAnImageText = "响应不是图片或超过 25MB";
 
 // The MIME type of a body from its first 12 bytes: BMP, GIF, WebP, PNG or JPEG. Nothing for a body

@@ -190,9 +190,8 @@ void NetAccess::chunk(Live& live, long status, std::string text) {
     if (text.empty()) return;  // only the start of a character so far
     json::Object chunk{{"reqId", live.reqId}, {"seq", live.seq}, {"text", std::move(text)}};
     if (live.seq++ == 0) chunk.emplace_back("status", status);
-    auto j = json::write(json::Value(std::move(chunk)));
-    if (!j) return common::log::warning("a piece of the stream from " + live.host + " could not be written as JSON");
-    if (auto sink = page_.lock()) sink->pushScript("window.__netChunk && window.__netChunk(" + *j + ")");
+    // The text is whole UTF-8 characters (the stream decoder's), so the call can always be written.
+    if (auto sink = page_.lock()) sink->callGuarded("__netChunk", json::Value(std::move(chunk)));
 }
 
 void NetAccess::finish(std::uint64_t id, HttpResponse r) {

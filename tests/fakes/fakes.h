@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bridge/page_channel.h"
+#include "bridge/page_sink.h"
 #include "common/desktop.h"
 #include "common/main_queue.h"
 #include "common/settings_store.h"
@@ -113,6 +114,19 @@ public:
         return it->second;
     }
     void set(const std::string& key, const std::string& value) override { values[key] = value; }
+};
+
+// A page sink that drops every call; a test fake overrides the calls it watches. Its callThen never
+// answers.
+class NullSink : public bridge::PageSink {
+public:
+    bool alive() const override { return true; }
+    void pushFunction(std::string, json::Value) override {}
+    void pushPositional(std::string, json::Array) override {}
+    void pushWrapped(std::string, json::Value) override {}
+    void callGuarded(std::string, json::Value) override {}
+    void pushScript(std::string) override {}
+    void callThen(std::string, Done) override {}
 };
 
 }  // namespace fakes

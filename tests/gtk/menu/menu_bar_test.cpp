@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/compose_quit.h"
 #include "menu/l10n.h"
 #include "support/gtk_support.h"
 
@@ -174,7 +175,8 @@ TEST(MenuBar, InstalledModelCarriesLabelsAcceleratorsAndCheckMarks) {
 
     // Quit goes through the application's quit path; About opens a dialog titled in the language.
     int quits = 0;
-    shell.app().quitHandler = [&] { ++quits; };
+    // This page has nothing unsaved, so the quit confirmation ends at once.
+    app::installQuitConfirmation(shell.app(), {[](const std::string& k) { return k; }, [&] { ++quits; }, {}});
     activate(app, "quit");
     EXPECT_TRUE(runUntil([&] { return quits == 1; }));  // after the menu event, from the main queue
     activate(app, "about");

@@ -10,12 +10,15 @@
 
 #include "app/options.h"
 #include "app/resources.h"
+#include "bridge/page_calls.h"
+#include "fakes/fakes.h"
+#include "files/opened_file.h"
 #include "support/gtk_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using app::OpenedFile;
+using files::OpenedFile;
 using Kind = OpenedFile::Kind;
 
 TEST(OpenOptions, PositionalArgumentsAreFilesAndDoubleDashEndsOptions) {
@@ -59,12 +62,13 @@ TEST(OpenedFiles, EachKindOfPathIsToldApart) {
         {"list.json", Kind::NotBoard}, {"latin1.json", Kind::NotBoard}, {"sub", Kind::Directory},
         {"gone.json", Kind::Missing},
     };
-    for (const auto& c : cases) EXPECT_EQ(app::readOpenedFile(dir.file(c.name)).kind, c.kind) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(files::readForPage(dir.file(c.name), files::Want::Either).kind, c.kind) << c.name;
     if (geteuid() != 0) {  // root reads it anyway
-        EXPECT_EQ(app::readOpenedFile(dir.file("locked.json")).kind, Kind::Unreadable);
+        EXPECT_EQ(files::readForPage(dir.file("locked.json"), files::Want::Either).kind, Kind::Unreadable);
     }
 
-    OpenedFile pdf = app::readOpenedFile(dir.file("paper.PDF"));
+    OpenedFile pdf = files::readForPage(dir.file("paper.PDF"), files::Want::Either);
     EXPECT_EQ(pdf.name, "paper.PDF");
     EXPECT_EQ(pdf.content.rfind("data:application/pdf;base64,", 0), 0u);
 
@@ -72,16 +76,19 @@ TEST(OpenedFiles, EachKindOfPathIsToldApart) {
     {
         std::ofstream big(dir.file("big.pdf"), std::ios::binary);
         big << "%PDF-";
-        big.seekp(static_cast<std::streamoff>(app::kOpenPdfLimit));
+        big.seekp(static_cast<std::streamoff>(files::kPaperLimit));
         big << 'x';
     }
-    EXPECT_EQ(app::readOpenedFile(dir.file("big.pdf")).kind, Kind::TooLarge);
+    EXPECT_EQ(files::readForPage(dir.file("big.pdf"), files::Want::Either).kind, Kind::TooLarge);
 }
 
 // The page, as the opener reaches it: calls are recorded as "name|json".
-class RecordingSink final : public bridge::PageSink {
+class RecordingSink final : public fakes::NullSink {
 public:
     std::vector<std::string> calls;
+    void callGuarded(std::string name, json::Value arg) override {
+        calls.push_back(bridge::pagecall::text(name, bridge::pagecall::Form::Guarded, arg).value_or("?"));
+    }
     void pushFunction(std::string name, json::Value payload) override { record(name, json::Array{payload}); }
     void pushPositional(std::string name, json::Array args) override { record(name, args); }
     void pushWrapped(std::string name, json::Value object) override { record(name, json::Array{object}); }
@@ -98,14 +105,10 @@ private:
     }
 };
 
-class HeldQuery final : public bridge::PageChannel {
+class HeldQuery final : public fakes::NullSink {
 public:
     std::vector<std::function<void(std::optional<bool>)>> pending;
-    bool alive() const override { return true; }
-    void evaluate(const std::string&) override {}
-    void evaluateThen(const std::string&, std::function<void(std::optional<bool>)> done) override {
-        pending.push_back(std::move(done));
-    }
+    void callThen(std::string, Done done) override { pending.push_back(std::move(done)); }
     void answer(std::optional<bool> v) {
         auto done = std::move(pending.front());
         pending.erase(pending.begin());

@@ -230,8 +230,8 @@ TEST(PageCalls, FourFormsInIssueOrderAndDroppedWhenTheViewIsGone) {
     b.reset();  // the bridge is gone before the task runs
     queue.runAll();
     EXPECT_EQ(page->scripts.size(), 5u);
-    EXPECT_EQ(bridge::pagecall::guarded("__menuAction", "export:pdf"),
-              "window.__menuAction && window.__menuAction('export:pdf')");
+    EXPECT_EQ(bridge::pagecall::text("__menuAction", bridge::pagecall::Form::Guarded, "export:pdf"),
+              "window.__menuAction && window.__menuAction(\"export:pdf\")");
     EXPECT_EQ(bridge::pagecall::text("__fileDrop", bridge::pagecall::Form::Guarded,
                                      json::Object{{"items", json::Array{}}, {"x", 3}}),
               R"(window.__fileDrop && window.__fileDrop({"items":[],"x":3}))");

@@ -13,7 +13,7 @@
 
 namespace {
 
-const std::string kGuard = "window.__menuAction && window.__menuAction('";
+const std::string kGuard = "window.__menuAction && window.__menuAction(\"";
 
 TEST(MenuCommands, EveryTagHasItsPageCall) {
     struct Case {
@@ -37,17 +37,17 @@ TEST(MenuCommands, EveryTagHasItsPageCall) {
         } else if (*c.command == "saveJSON") {
             EXPECT_EQ(call, "typeof saveJSON==='function' && saveJSON()");
         } else {
-            EXPECT_EQ(call, kGuard + *c.command + "')") << c.tag;
+            EXPECT_EQ(call, kGuard + *c.command + "\")") << c.tag;
         }
     }
     const std::pair<int, std::optional<std::string>> langs[] = {
         {500, "auto"}, {501, "zh-Hans"},    {502, "zh-Hant"},   {507, "de"},
         {510, "ko"},   {499, std::nullopt}, {511, std::nullopt}};
     for (const auto& [tag, code] : langs) EXPECT_EQ(menu::langCodeForTag(tag), code) << tag;
-    EXPECT_EQ(menu::setLangCall("zh-Hant"), "window.__setLang && window.__setLang('zh-Hant')");
+    EXPECT_EQ(menu::setLangCall("zh-Hant"), "window.__setLang && window.__setLang(\"zh-Hant\")");
 }
 
-// The stored choice goes into a single-quoted page call unescaped: only a plain tag may.
+// A stored choice that is no plain language tag reaches the page as the menus' fallback.
 TEST(MenuCommands, AStoredChoiceReachesThePageOnlyAsAPlainTag) {
     const std::pair<std::string, std::string> cases[] = {{"auto", "auto"},
                                                          {"zh-Hant", "zh-Hant"},
@@ -140,17 +140,17 @@ TEST_F(MenuFixture, MenuChoicesReachThePageInOrder) {
         std::string storedAfter;
     };
     const Case cases[] = {
-        {4, "", {kGuard + "export:pdf')"}, ""},
+        {4, "", {kGuard + "export:pdf\")"}, ""},
         {0, "de", {"typeof saveJSON==='function' && saveJSON()"}, "de"},
-        {205, "", {kGuard + "export:png:5')"}, ""},
+        {205, "", {kGuard + "export:png:5\")"}, ""},
         // The check mark moves before the page hears of it.
-        {402, "", {"check 402", kGuard + "zoomsens:1.0')"}, ""},
-        {403, "", {"check 403", kGuard + "zoomsens:1.8')"}, ""},
+        {402, "", {"check 402", kGuard + "zoomsens:1.0\")"}, ""},
+        {403, "", {"check 403", kGuard + "zoomsens:1.8\")"}, ""},
         // A language is stored and the menu rebuilt in it before the page is told, even when unchanged.
-        {507, "", {"install Ablage", "window.__setLang && window.__setLang('de')"}, "de"},
-        {503, "en", {"install File", "window.__setLang && window.__setLang('en')"}, "en"},
+        {507, "", {"install Ablage", "window.__setLang && window.__setLang(\"de\")"}, "de"},
+        {503, "en", {"install File", "window.__setLang && window.__setLang(\"en\")"}, "en"},
         // Follow the system sends "auto", not the language it resolves to.
-        {500, "fr", {"install 文件", "window.__setLang && window.__setLang('auto')"}, "auto"},
+        {500, "fr", {"install 文件", "window.__setLang && window.__setLang(\"auto\")"}, "auto"},
         {42, "ja", {}, "ja"},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,10 @@
+#pragma once
+#include <cstddef>
+
+namespace common {
+
+// The largest file the page is handed whole: a PDF opened as paper or from outside, a dropped or
+// pasted file, a fetched image. Exactly this many bytes are accepted.
+inline constexpr std::size_t kPageFileLimit = 26'214'400;  // 25 MiB
+
+}  // namespace common

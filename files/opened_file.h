@@ -1,0 +1,43 @@
+#pragma once
+// Bringing a file into the page, in one place: a board or a PDF chosen in an Open chooser, or given
+// from outside the window (the command line, "Open With", a second start).
+#include <cstddef>
+#include <string>
+
+#include "bridge/page_sink.h"
+#include "common/limits.h"
+
+namespace files {
+
+// Boards up to this size are read; a larger file is no board this page could hold anyway.
+inline constexpr std::size_t kBoardLimit = 1024u * 1024u * 1024u;
+// PDFs open as paper up to the limit of everything the page is handed whole.
+inline constexpr std::size_t kPaperLimit = common::kPageFileLimit;
+
+// What a path holds, read whole.
+struct OpenedFile {
+    enum class Kind { Board, Pdf, Missing, Directory, Unreadable, TooLarge, NotBoard } kind;
+    std::string name;     // the last component, as display text
+    std::string content;  // Board: the document's text; Pdf: a data URL
+    bool pdf = false;     // TooLarge: it was read as a PDF
+};
+
+// What the reader expects: the Open chooser's board, the paper chooser's PDF, or, for a file given
+// from outside, whichever it is (a PDF by its extension or its first bytes; a board is a JSON
+// object).
+enum class Want { Board, Pdf, Either };
+
+OpenedFile readForPage(const std::string& path, Want want);
+
+// The name of a failure as the page's __openFailed takes it; empty for the kinds that open.
+const char* openFailure(OpenedFile::Kind kind);
+
+// How a file that cannot be opened is answered: a file the user picked in a chooser is only logged
+// (the chooser showed it was there); one given from outside is reported to the page.
+enum class Failures { Log, Report };
+
+// The one delivery: a board replaces the page's board and names its file, a PDF comes as paper, a
+// PDF over the limit gets the page's toast.
+void deliverToPage(bridge::PageSink& page, OpenedFile file, Failures failures);
+
+}  // namespace files
