@@ -2,6 +2,7 @@
 // shutting down with requests in flight.
 #include <atomic>
 #include <condition_variable>
+#include <csignal>
 
 #include "net_fixture.h"
 #include "support/stream_test_server.h"
@@ -73,6 +74,9 @@ TEST(HttpClient, ConnectedAddressIsJudgedBeforeTheRequestIsWritten) {
 // machine: a redirect to a loopback name, or to another name that resolves here, is refused before
 // anything is written to it. A request that started here may be redirected here.
 TEST(HttpClient, RedirectsReachThisMachineOnlyFromIt) {
+    // The TLS test server writes its session tickets after the handshake, and the refused hop has
+    // closed the connection by then: a broken pipe there is expected, not a reason to end the test.
+    signal(SIGPIPE, SIG_IGN);
     HttpTestServer remote(HttpTestServer::Family::V4, HttpTestServer::Tls::On);  // named public.test
     HttpTestServer local;
     HttpTestServer localTls(HttpTestServer::Family::V4, HttpTestServer::Tls::On);
