@@ -123,17 +123,6 @@ bool readExact(int fd, void* data, std::size_t size, const PageWait& wait, const
 
 common::UniqueFd newPdfFile() { return common::UniqueFd(memfd_create("tavrik-pdf", MFD_CLOEXEC | MFD_ALLOW_SEALING)); }
 
-bool writeAll(int fd, const std::uint8_t* p, std::size_t left) {
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Both helpers map the same bytes, and neither can change them under the other: a file that
 // cannot be sealed is not handed over.
 common::UniqueFd sealed(common::UniqueFd fd) {
@@ -320,7 +309,7 @@ PdfUpload& PdfUpload::operator=(PdfUpload&&) noexcept = default;
 
 void PdfUpload::append(const std::uint8_t* data, std::size_t size) {
     if (failed_ || size == 0) return;
-    if (!writeAll(fd_.get(), data, size)) {
+    if (!common::writeAll(fd_.get(), data, size)) {
         common::log::warning(std::string("a PDF upload could not be kept: ") + std::strerror(errno));
         failed_ = true;
         return;

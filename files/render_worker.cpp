@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/unique_fd.h"
 #include "files/poppler_pdf.h"
 #include "files/render_helper/sandbox.h"
 #include "files/render_page.h"
@@ -26,22 +27,10 @@ void limit(int resource, rlim_t value) {
     setrlimit(resource, &r);
 }
 
-bool writeAll(int fd, const void* data, std::size_t size) {
-    auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool writeFrame(std::uint32_t a, std::uint32_t b, const common::Bytes* payload) {
     std::uint32_t head[2] = {a, b};
-    if (!writeAll(STDOUT_FILENO, head, sizeof head)) return false;
-    return !payload || writeAll(STDOUT_FILENO, payload->data(), payload->size());
+    if (!common::writeAll(STDOUT_FILENO, head, sizeof head)) return false;
+    return !payload || common::writeAll(STDOUT_FILENO, payload->data(), payload->size());
 }
 
 // The PDF on standard input: mapped when it is a file (the shell passes a sealed memfd that both
