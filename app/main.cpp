@@ -1,4 +1,5 @@
 #include <gtk/gtk.h>
+#include <sys/prctl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,8 @@ bool haveDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // No other process of the user (a hijacked helper included) may read this one's memory: keys.
+    prctl(PR_SET_DUMPABLE, 0);
     std::vector<std::string> args(argv + 1, argv + argc);
     app::Options options = app::parseOptions(args);
     switch (options.mode) {

@@ -113,8 +113,10 @@ double cpuSoFar() {
     return cpuOf(self) + cpuOf(children);
 }
 
+// without: the layers the helpers act as if the kernel lacked ($TAVRIK_RENDER_WITHOUT).
 Run ours(const common::Bytes& pdf, int processes,
-         files::RenderLimits::Sandbox sandbox = files::RenderLimits::Sandbox::On) {
+         files::RenderLimits::Sandbox sandbox = files::RenderLimits::Sandbox::On, const char* without = "") {
+    setenv("TAVRIK_RENDER_WITHOUT", without, 1);
     files::RenderLimits limits;
     limits.helperPath = renderfixtures::helperPath();
     limits.processes = processes;
@@ -129,6 +131,7 @@ Run ours(const common::Bytes& pdf, int processes,
     });
     r.total = seconds(Clock::now() - start);
     r.cpu = cpuSoFar() - cpu0;
+    unsetenv("TAVRIK_RENDER_WITHOUT");
     return r;
 }
 
@@ -180,10 +183,11 @@ int main(int argc, char** argv) {
         .write(reinterpret_cast<const char*>(pdf.data()), static_cast<long>(pdf.size()));
 
     // Rounds alternate between the contenders, so that a busy machine slows them alike; medians.
-    std::vector<Run> two, twoOff, one, tool1, tool2;
+    std::vector<Run> two, twoNs, twoOff, one, tool1, tool2;
     long helperPeak = 0;
     for (int i = 0; i < rounds; ++i) {
         two.push_back(ours(pdf, 2));
+        twoNs.push_back(ours(pdf, 2, files::RenderLimits::Sandbox::On, "landlock"));
         twoOff.push_back(ours(pdf, 2, files::RenderLimits::Sandbox::Off));
         one.push_back(ours(pdf, 1));
         rusage use{};
@@ -215,12 +219,15 @@ int main(int argc, char** argv) {
                     static_cast<double>(peakKb) / 1024);
     };
     row("shell: 2 helpers, pages in order, data URL", median(two), true, helperPeak);
+    row("shell: 2 helpers, namespaces (no Landlock)", median(twoNs), true, helperPeak);
     row("shell: 2 helpers, sandbox off", median(twoOff), true, helperPeak);
     row("shell: 1 helper", median(one), true, helperPeak);
     row("pdftoppm -jpeg quality=90 -scale-to 1920", t, false, t.peakKb);
     row("pdftoppm, 2 processes (-o / -e)", median(tool2), false, median(tool2).peakKb);
     std::printf("\nSandboxed 2 helpers vs sandbox off: %.1f %% of the pages/s, first page %+.0f ms.\n",
                 100 * median(twoOff).total / median(two).total, (median(two).first - median(twoOff).first) * 1000);
+    std::printf("Namespaces instead of Landlock: %.1f %% of the pages/s, first page %+.0f ms.\n",
+                100 * median(two).total / median(twoNs).total, (median(twoNs).first - median(two).first) * 1000);
     double load[1] = {0};
     getloadavg(load, 1);
     std::printf(

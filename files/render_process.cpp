@@ -6,15 +6,18 @@
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "common/log.h"
+#include "common/unique_fd.h"
 #include "files/render_page.h"
 #include "files/render_wire.h"
 
@@ -25,23 +28,87 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A started helper: killed if it is still running, and reaped, when its owner lets go of it.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    explicit ChildProcess(pid_t pid) noexcept : pid_(pid) {}
+    ~ChildProcess() { end(); }
+    ChildProcess(ChildProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
+    ChildProcess& operator=(ChildProcess&& other) noexcept {
+        if (this != &other) {
+            end();
+            pid_ = std::exchange(other.pid_, -1);
+        }
+        return *this;
+    }
+
+    // Ends it now; it is reaped when let go of.
+    void kill() const noexcept {
+        if (pid_ > 0) ::kill(pid_, SIGKILL);
+    }
+
+    // The CPU time it has used so far, read from outside: nothing the helper does can stop the
+    // count. Negative when it cannot be read.
+    std::chrono::nanoseconds cpu() const noexcept {
+        clockid_t clock;
+        timespec t{};
+        if (pid_ <= 0 || clock_getcpuclockid(pid_, &clock) != 0 || clock_gettime(clock, &t) != 0)
+            return std::chrono::nanoseconds(-1);
+        return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+    }
+
+private:
+    void end() noexcept {
+        if (pid_ <= 0) return;
+        int status = 0;
+        pid_t r;
+        while ((r = waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
+        }
+        if (r == 0) {
+            ::kill(pid_, SIGKILL);
+            while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+        pid_ = -1;
+    }
+
+    pid_t pid_ = -1;
+};
+
 struct Helper {
-    pid_t pid = -1;
-    int out = -1;  // read end of its standard output
+    ChildProcess process;
+    common::UniqueFd out;  // read end of its standard output
     bool alive = false;
     int spawnError = 0;  // why it could not be started
 };
 
-// Reads exactly size bytes before the deadline; false on end of stream, error, time-out or abandon.
-bool readExact(int fd, void* data, std::size_t size, Clock::time_point deadline, const std::atomic<bool>& abandon) {
+// How long the shell waits for one page: until the wall-clock deadline, and while the helper has
+// used less than the page's CPU time since the wait began. A helper that is a page ahead started
+// that page earlier, so a page may take up to about twice its CPU time before it is given up.
+struct PageWait {
+    Clock::time_point deadline;
+    const ChildProcess* process;
+    std::chrono::nanoseconds cpuUntil;
+
+    PageWait(const Helper& h, const RenderLimits& limits)
+        : deadline(Clock::now() + limits.pageTimeout), process(&h.process), cpuUntil(h.process.cpu()) {
+        cpuUntil = cpuUntil.count() < 0 ? std::chrono::nanoseconds::max() : cpuUntil + limits.pageCpu;
+    }
+    bool overBudget() const { return process->cpu() > cpuUntil; }
+};
+
+// Reads exactly size bytes in time; false on end of stream, error, time-out, CPU budget spent or
+// abandon.
+bool readExact(int fd, void* data, std::size_t size, const PageWait& wait, const std::atomic<bool>& abandon) {
     auto* p = static_cast<char*>(data);
     while (size > 0) {
-        if (abandon) return false;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (abandon || wait.overBudget()) return false;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wait.deadline - Clock::now()).count();
         if (left <= 0) return false;
         pollfd pfd{fd, POLLIN, 0};
-        // Short slices, so that abandoning is noticed while a slow page renders.
-        int ready = poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 100)));
+        // Short slices, so that abandoning and a spent budget are noticed while a slow page renders.
+        int ready = poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 50)));
         if (ready < 0 && errno == EINTR) continue;
         if (ready == 0) continue;
         if (ready < 0) return false;
@@ -54,35 +121,48 @@ bool readExact(int fd, void* data, std::size_t size, Clock::time_point deadline,
     return true;
 }
 
-int newPdfFile() { return memfd_create("tavrik-pdf", MFD_CLOEXEC | MFD_ALLOW_SEALING); }
+common::UniqueFd newPdfFile() { return common::UniqueFd(memfd_create("tavrik-pdf", MFD_CLOEXEC | MFD_ALLOW_SEALING)); }
 
-bool writeAll(int fd, const std::uint8_t* p, std::size_t left) {
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        left -= static_cast<std::size_t>(n);
+// Both helpers map the same bytes, and neither can change them under the other: a file that
+// cannot be sealed is not handed over.
+common::UniqueFd sealed(common::UniqueFd fd) {
+    if (fcntl(fd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+        common::log::warning(std::string("a PDF upload could not be sealed, so it is not rendered: ") +
+                             std::strerror(errno));
+        return {};
     }
-    return true;
-}
-
-// Both helpers map the same bytes, and neither can change them under the other.
-int sealed(int fd) {
-    fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL);
     return fd;
 }
 
-Helper spawnHelper(const RenderLimits& limits, int input, int first, int stride) {
+// The helper's environment: what fontconfig and poppler read (and the test switch of
+// sandbox.h), never the tokens, session addresses and everything else the shell inherited.
+struct HelperEnvironment {
+    std::vector<std::string> kept;
+    std::vector<char*> envp;
+
+    HelperEnvironment() {
+        for (char** e = environ; *e; ++e) {
+            std::string_view v(*e);
+            if (v.starts_with("HOME=") || v.starts_with("LANG=") || v.starts_with("XDG_") ||
+                v.starts_with("FONTCONFIG_") || v.starts_with("TAVRIK_RENDER_WITHOUT="))
+                kept.emplace_back(v);
+        }
+        for (auto& k : kept) envp.push_back(k.data());
+        envp.push_back(nullptr);
+    }
+};
+
+Helper spawnHelper(const RenderLimits& limits, const HelperEnvironment& env, int input, int first, int stride) {
     Helper h;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         h.spawnError = errno;
         return h;
     }
+    common::UniqueFd readEnd(fds[0]), writeEnd(fds[1]);
     // A larger pipe lets a helper hand over a whole page and start the next one while the shell
     // is still reading the other helper's page.
-    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+    fcntl(writeEnd.get(), F_SETPIPE_SZ, 1 << 20);
 
     std::string a1 = std::to_string(first), a2 = std::to_string(stride), a3 = std::to_string(limits.memoryMb),
                 a4 = std::to_string(limits.pageCpu.count()),
@@ -93,7 +173,7 @@ Helper spawnHelper(const RenderLimits& limits, int input, int first, int stride)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDOUT_FILENO);
     // poppler reports every syntax error of a broken file on standard error.
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     // Nothing else of the shell's (sockets, the display, other requests' pipes) reaches the helper.
@@ -109,71 +189,57 @@ Helper spawnHelper(const RenderLimits& limits, int input, int first, int stride)
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, limits.helperPath.c_str(), &actions, &attr, argv, environ);
+    int rc = posix_spawn(&pid, limits.helperPath.c_str(), &actions, &attr, argv, env.envp.data());
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
     if (rc != 0) {
-        close(fds[0]);
         h.spawnError = rc;
         return h;
     }
-    h.pid = pid;
-    h.out = fds[0];
+    h.process = ChildProcess(pid);
+    h.out = std::move(readEnd);
     h.alive = true;
     if (limits.spawned) limits.spawned(pid);
     return h;
 }
 
 void stop(Helper& h) {
-    if (h.pid > 0 && h.alive) kill(h.pid, SIGKILL);
+    if (h.alive) h.process.kill();
     h.alive = false;
 }
 
-// Ends the helper if it has not exited yet, and reaps it.
-void finish(Helper& h) {
-    if (h.out >= 0) close(h.out);
-    h.out = -1;
-    if (h.pid > 0) {
-        int status = 0;
-        pid_t r;
-        while ((r = waitpid(h.pid, &status, WNOHANG)) < 0 && errno == EINTR) {
-        }
-        if (r == 0) {
-            kill(h.pid, SIGKILL);
-            while (waitpid(h.pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        }
-    }
-    h.pid = -1;
-    h.alive = false;
-}
-
-constexpr int kLockedTotal = -2;
+constexpr int kLockedTotal = -2, kUnconfinedTotal = -3;
 
 // The total the helper announces once it has opened the document; -1 (and the helper stopped)
-// when none comes in time, kLockedTotal for a document that needs a password.
+// when none comes in time, kLockedTotal for a document that needs a password, kUnconfinedTotal
+// when the helper could not confine itself.
 int readTotal(Helper& h, const RenderLimits& limits) {
     std::uint32_t head[2];
-    if (!h.alive || !readExact(h.out, head, sizeof head, Clock::now() + limits.pageTimeout, *limits.abandon) ||
-        head[0] != wire::kMagic || (head[1] > static_cast<std::uint32_t>(kPageLimit) && head[1] != wire::kLocked)) {
+    // Opening the document counts as a page.
+    if (!h.alive || !readExact(h.out.get(), head, sizeof head, PageWait(h, limits), *limits.abandon) ||
+        head[0] != wire::kMagic ||
+        (head[1] > static_cast<std::uint32_t>(kPageLimit) && head[1] != wire::kLocked &&
+         head[1] != wire::kUnconfined)) {
         stop(h);
         return -1;
     }
-    return head[1] == wire::kLocked ? kLockedTotal : static_cast<int>(head[1]);
+    if (head[1] == wire::kLocked) return kLockedTotal;
+    if (head[1] == wire::kUnconfined) return kUnconfinedTotal;
+    return static_cast<int>(head[1]);
 }
 
 // A helper that died is replaced this many times per request, so that one crashing or endless
 // page costs only that page, while a file that crashes on every page cannot keep respawning.
 constexpr int kMaxRestarts = 4;
 
-// Renders from a sealed memory file, which it closes.
-RenderEnd renderSealed(int input, const RenderLimits& limits,
+// Renders from a sealed memory file.
+RenderEnd renderSealed(common::UniqueFd input, const RenderLimits& limits,
                        const std::function<void(int, int, common::Bytes)>& page) {
-    if (input < 0) return RenderEnd::Done;
+    if (!input) return RenderEnd::Done;
+    HelperEnvironment env;
     int count = std::max(1, limits.processes);
     std::vector<Helper> helpers;
-    for (int k = 0; k < count; ++k) helpers.push_back(spawnHelper(limits, input, k, count));
+    for (int k = 0; k < count; ++k) helpers.push_back(spawnHelper(limits, env, input.get(), k, count));
     // A helper that cannot even start (not installed where it is looked for) fails every request
     // alike, with nothing to see on the page: say where it was looked for, once per request.
     for (auto& h : helpers)
@@ -189,6 +255,11 @@ RenderEnd renderSealed(int input, const RenderLimits& limits,
         int n = readTotal(h, limits);
         if (total == -1) total = n;
     }
+    if (total == kUnconfinedTotal)
+        common::log::warning(
+            "PDF pages are not rendered: the render helper could not confine itself. This system "
+            "offers neither Landlock nor unprivileged user namespaces, and an unconfined helper could "
+            "read the user's files while parsing a crafted PDF (see the README, \"PDF rendering\").");
 
     int restarts = 0;
     for (int i = 0; i < total; ++i) {
@@ -197,32 +268,28 @@ RenderEnd renderSealed(int input, const RenderLimits& limits,
             // This page's helper died on an earlier page: a fresh one goes on from here.
             if (restarts == kMaxRestarts || *limits.abandon) continue;
             ++restarts;
-            finish(h);
-            h = spawnHelper(limits, input, i, count);
+            h = spawnHelper(limits, env, input.get(), i, count);
             if (readTotal(h, limits) != total) {
                 stop(h);
                 continue;
             }
         }
-        auto deadline = Clock::now() + limits.pageTimeout;
+        PageWait wait(h, limits);
         std::uint32_t head[2];
-        if (!readExact(h.out, head, sizeof head, deadline, *limits.abandon) ||
+        if (!readExact(h.out.get(), head, sizeof head, wait, *limits.abandon) ||
             head[0] != static_cast<std::uint32_t>(i) || head[1] > wire::kMaxFrame) {
             stop(h);  // crashed, killed, out of memory or time on page i: the page is skipped
             continue;
         }
         if (head[1] == 0) continue;  // the page failed to render
         common::Bytes jpeg(head[1]);
-        if (!readExact(h.out, jpeg.data(), jpeg.size(), deadline, *limits.abandon)) {
+        if (!readExact(h.out.get(), jpeg.data(), jpeg.size(), wait, *limits.abandon)) {
             stop(h);
             continue;
         }
         page(i, total, std::move(jpeg));
     }
-
-    // Every page wanted has been read.
-    for (auto& h : helpers) finish(h);
-    close(input);
+    // Every page wanted has been read; the helpers are ended and reaped as they go.
     return total == kLockedTotal ? RenderEnd::Locked : RenderEnd::Done;
 }
 
@@ -235,28 +302,14 @@ RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
     return renderIsolated(std::move(upload), limits, page);
 }
 
-PdfUpload::PdfUpload() : fd_(newPdfFile()), failed_(fd_ < 0) {}
-
-PdfUpload::~PdfUpload() {
-    if (fd_ >= 0) close(fd_);
-}
-
-PdfUpload::PdfUpload(PdfUpload&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), failed_(other.failed_), size_(other.size_) {}
-
-PdfUpload& PdfUpload::operator=(PdfUpload&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-        failed_ = other.failed_;
-        size_ = other.size_;
-    }
-    return *this;
-}
+PdfUpload::PdfUpload() : fd_(newPdfFile()), failed_(!fd_) {}
+PdfUpload::~PdfUpload() = default;
+PdfUpload::PdfUpload(PdfUpload&&) noexcept = default;
+PdfUpload& PdfUpload::operator=(PdfUpload&&) noexcept = default;
 
 void PdfUpload::append(const std::uint8_t* data, std::size_t size) {
     if (failed_ || size == 0) return;
-    if (!writeAll(fd_, data, size)) {
+    if (!common::writeAll(fd_.get(), data, size)) {
         common::log::warning(std::string("a PDF upload could not be kept: ") + std::strerror(errno));
         failed_ = true;
         return;
@@ -267,7 +320,7 @@ void PdfUpload::append(const std::uint8_t* data, std::size_t size) {
 RenderEnd renderIsolated(PdfUpload upload, const RenderLimits& limits,
                          const std::function<void(int, int, common::Bytes)>& page) {
     if (upload.failed_ || upload.size_ == 0) return RenderEnd::Done;
-    return renderSealed(sealed(std::exchange(upload.fd_, -1)), limits, page);
+    return renderSealed(sealed(std::move(upload.fd_)), limits, page);
 }
 
 std::string defaultHelperPath() {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/bytes.h"
+#include "common/unique_fd.h"
 
 namespace files {
 
@@ -18,7 +19,7 @@ struct RenderLimits {
     std::string helperPath;                        // the tavrik-render executable
     int processes = 2;                             // helpers per request, each taking every processes-th page
     long memoryMb = 1024;                          // address space of each helper
-    std::chrono::milliseconds pageCpu{15000};      // CPU time one page may take in its helper
+    std::chrono::milliseconds pageCpu{15000};      // CPU time one page may take in its helper (counted by the shell)
     std::chrono::milliseconds pageTimeout{20000};  // longest wait for one page before the helper is killed
     // Helpers run confined (read-only fonts and poppler data, a system-call filter). Off only to
     // measure what the confinement costs.
@@ -53,7 +54,7 @@ public:
 private:
     friend RenderEnd renderIsolated(PdfUpload upload, const RenderLimits& limits,
                                     const std::function<void(int, int, common::Bytes)>& page);
-    int fd_ = -1;
+    common::UniqueFd fd_;
     bool failed_ = false;
     std::size_t size_ = 0;
 };

@@ -6,7 +6,6 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/unique_fd.h"
 #include "files/poppler_pdf.h"
 #include "files/render_helper/sandbox.h"
 #include "files/render_page.h"
@@ -27,31 +27,10 @@ void limit(int resource, rlim_t value) {
     setrlimit(resource, &r);
 }
 
-// The CPU time the next page may take: past it, SIGPROF ends the process (its default action) and
-// the shell goes on with the pages after it. Counted per page, so a long document renders whole.
-void pageBudget(long milliseconds) {
-    itimerval t{};
-    t.it_value.tv_sec = milliseconds / 1000;
-    t.it_value.tv_usec = (milliseconds % 1000) * 1000;
-    setitimer(ITIMER_PROF, &t, nullptr);
-}
-
-bool writeAll(int fd, const void* data, std::size_t size) {
-    auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool writeFrame(std::uint32_t a, std::uint32_t b, const common::Bytes* payload) {
     std::uint32_t head[2] = {a, b};
-    if (!writeAll(STDOUT_FILENO, head, sizeof head)) return false;
-    return !payload || writeAll(STDOUT_FILENO, payload->data(), payload->size());
+    if (!common::writeAll(STDOUT_FILENO, head, sizeof head)) return false;
+    return !payload || common::writeAll(STDOUT_FILENO, payload->data(), payload->size());
 }
 
 // The PDF on standard input: mapped when it is a file (the shell passes a sealed memfd that both
@@ -105,12 +84,16 @@ int renderWorkerMain(int argc, char** argv) {
     limit(RLIMIT_AS, static_cast<rlim_t>(memoryMb) << 20);
     limit(RLIMIT_CORE, 0);
     signal(SIGPIPE, SIG_DFL);
-    signal(SIGPROF, SIG_DFL);
 
     Input in;
     bool mapped = readInput(in);
-    if (confined && !sandbox::enter(sandbox::renderReadPaths()).ok) return 3;
-    pageBudget(pageCpuMs);  // opening the document counts as a page
+    // The CPU time each page may take is counted by the shell, from outside, where nothing a
+    // crafted file makes this process do can switch it off.
+    if (confined && !sandbox::enter(sandbox::renderReadPaths()).ok) {
+        // Told before anything is parsed: the shell renders nothing and says why.
+        writeFrame(wire::kMagic, wire::kUnconfined, nullptr);
+        return 3;
+    }
     bool locked = false;
     std::unique_ptr<PopplerPdf> pdf = mapped ? PopplerPdf::open(in.data, in.size, &locked) : nullptr;
     if (locked) return writeFrame(wire::kMagic, wire::kLocked, nullptr) ? 0 : 1;
@@ -118,7 +101,6 @@ int renderWorkerMain(int argc, char** argv) {
     std::uint32_t n = static_cast<std::uint32_t>(std::clamp(count, 0, kPageLimit));
     if (!writeFrame(wire::kMagic, n, nullptr)) return 1;
     for (std::uint32_t i = static_cast<std::uint32_t>(first); i < n; i += static_cast<std::uint32_t>(stride)) {
-        pageBudget(pageCpuMs);
         std::optional<common::Bytes> jpeg = pdf->renderJpeg(static_cast<int>(i));
         bool ok = jpeg && !jpeg->empty() && jpeg->size() <= wire::kMaxFrame;
         if (!writeFrame(i, ok ? static_cast<std::uint32_t>(jpeg->size()) : 0, ok ? &*jpeg : nullptr)) return 1;

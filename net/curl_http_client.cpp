@@ -37,6 +37,11 @@ bool sameOrigin(const Target& a, const Target& b) {
 
 bool isLoopbackName(const std::string& host) { return host == "localhost" || host == "127.0.0.1" || host == "[::1]"; }
 
+// An address that reaches this machine's own services.
+bool isLocalAddress(const std::string& ip) {
+    return ip.rfind("127.", 0) == 0 || ip == "::1" || ip.rfind("::ffff:127.", 0) == 0 || ip == "0.0.0.0" || ip == "::";
+}
+
 }  // namespace
 
 // What the main thread and the network thread share about one request.
@@ -63,6 +68,8 @@ struct CurlHttpClient::Transfer {
     Clock::time_point deadline;
     Target origin;
     bool originKnown = false;
+    // The request was sent to this machine by name: only then may a redirect lead to it.
+    bool originLocal = false;
 
     // The current hop.
     Target hop;
@@ -72,6 +79,7 @@ struct CurlHttpClient::Transfer {
     int redirects = 0;
     CURL* easy = nullptr;
     curl_slist* headerList = nullptr;
+    curl_slist* resolveList = nullptr;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     bool tooLarge = false;
     bool refusedConnection = false;
@@ -87,6 +95,8 @@ struct CurlHttpClient::Transfer {
         easy = nullptr;
         if (headerList) curl_slist_free_all(headerList);
         headerList = nullptr;
+        if (resolveList) curl_slist_free_all(resolveList);
+        resolveList = nullptr;
     }
 
     static size_t onWrite(char* data, size_t size, size_t count, void* self) noexcept {
@@ -157,6 +167,12 @@ struct CurlHttpClient::Transfer {
     static int onConnected(void* self, char* ip, char*, int, int) noexcept {
         auto* t = static_cast<Transfer*>(self);
         if (t->request.allowConnection && t->request.allowConnection(t->hop, ip ? ip : "") == Verdict::Refuse) {
+            t->refusedConnection = true;
+            return CURL_PREREQFUNC_ABORT;
+        }
+        // A remote server may not steer the request, with the page's headers, method and body, to
+        // a service on this machine through another name that resolves here either.
+        if (t->redirects > 0 && !t->originLocal && t->hop.host != t->origin.host && isLocalAddress(ip ? ip : "")) {
             t->refusedConnection = true;
             return CURL_PREREQFUNC_ABORT;
         }
@@ -387,6 +403,11 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std:
     if (!t->originKnown) {
         t->origin = *parsed;
         t->originKnown = true;
+        t->originLocal = isLoopbackName(parsed->host) && parsed->writtenHost == parsed->host;
+    } else if (!t->originLocal && isLoopbackName(parsed->host)) {
+        // A remote server redirecting to this machine (a local model server, a development
+        // server): refused before anything is sent, whatever the scheme.
+        return answer(std::move(t), Outcome::Refused, "refused: a redirect from another host to this machine");
     }
     if (!isHttpToken(t->method)) return answer(std::move(t), Outcome::Failed, "Invalid HTTP method");
 
@@ -437,6 +458,11 @@ void CurlHttpClient::startHop(std::unique_ptr<Transfer> t, std::string url, std:
     // A local server is reached directly: a proxy from the environment would make the connected
     // address the proxy's.
     if (isLoopbackName(raw->hop.host)) curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
+    if (!options_.resolve.empty()) {
+        for (const auto& entry : options_.resolve)
+            raw->resolveList = curl_slist_append(raw->resolveList, entry.c_str());
+        curl_easy_setopt(easy, CURLOPT_RESOLVE, raw->resolveList);
+    }
     if (!options_.trustedPem.empty()) {
         curl_blob blob{options_.trustedPem.data(), options_.trustedPem.size(), CURL_BLOB_COPY};
         curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/main_queue.h"
 #include "net/http_client.h"
@@ -20,6 +21,9 @@ public:
     struct Options {
         // PEM certificates to trust instead of the system store (tests use their own authority).
         std::string trustedPem;
+        // CURLOPT_RESOLVE entries, "HOST:PORT:ADDRESS": tests give a public-looking name to a
+        // server on loopback.
+        std::vector<std::string> resolve = {};
     };
 
     explicit CurlHttpClient(common::MainQueue& mainQueue) : CurlHttpClient(mainQueue, Options{}) {}

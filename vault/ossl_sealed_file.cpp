@@ -1,11 +1,13 @@
 #include "vault/ossl_sealed_file.h"
 
+#include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
+#include <unistd.h>
 
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -54,6 +56,46 @@ std::optional<SecretMap> parseItems(std::string_view text) {
     return items;
 }
 
+constexpr std::size_t kRandomKeyBytes = 32;
+
+// A random key file's text: 64 hex digits and a newline. Anything else is not used.
+std::optional<std::string> readKeyFile(const std::string& path) {
+    g_autofree char* contents = nullptr;
+    gsize length = 0;
+    if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) return std::nullopt;
+    Wiped text{trim(std::string(contents, length))};
+    OPENSSL_cleanse(contents, length);
+    if (text.text.size() != 2 * kRandomKeyBytes || text.text.find_first_not_of("0123456789abcdef") != std::string::npos)
+        return std::nullopt;
+    return text.text;
+}
+
+// Creates the key file at path unless one is there, and never replaces one: the key is written to
+// a temporary file and linked into place, so a reader sees no file or a whole one, and of two
+// processes racing, one key wins for both.
+common::Status createKeyFile(const std::string& path) {
+    unsigned char raw[kRandomKeyBytes];
+    if (RAND_bytes(raw, sizeof raw) != 1) return common::Error{common::Error::Kind::Crypto, "no random key"};
+    Wiped hex{std::string()};
+    hex.text.reserve(2 * kRandomKeyBytes + 1);
+    for (unsigned char b : raw) hex.text += "0123456789abcdef"[b >> 4], hex.text += "0123456789abcdef"[b & 15];
+    hex.text += '\n';
+    OPENSSL_cleanse(raw, sizeof raw);
+    std::string temp = path + ".new-XXXXXX";
+    int fd = g_mkstemp_full(temp.data(), O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) return common::Error{common::Error::Kind::Io, "cannot create " + temp + ": " + g_strerror(errno)};
+    bool written = fchmod(fd, 0600) == 0 &&
+                   write(fd, hex.text.data(), hex.text.size()) == static_cast<ssize_t>(hex.text.size()) &&
+                   fsync(fd) == 0;
+    int err = errno;
+    close(fd);
+    bool linked = written && link(temp.c_str(), path.c_str()) == 0;
+    if (written && !linked) err = errno;
+    g_unlink(temp.c_str());
+    if (linked || err == EEXIST) return common::Ok{};
+    return common::Error{common::Error::Kind::Io, "cannot create " + path + ": " + g_strerror(err)};
+}
+
 }  // namespace
 
 common::Bytes seal(std::string_view plaintext, const SealKey& key) {
@@ -95,7 +137,7 @@ std::string machineText(const std::vector<std::string>& machineIdPaths) {
         std::string first = trim(text.substr(0, text.find('\n')));
         if (!first.empty()) return first;
     }
-    return "unknown-host";
+    return kNoMachineText;
 }
 
 SealKey deriveKey(const std::string& machineText) {
@@ -114,6 +156,26 @@ std::string SealedFile::defaultPath() { return common::paths::dataHome() + "/TAV
 
 std::vector<std::string> SealedFile::defaultMachineIdPaths() { return {"/etc/machine-id", "/var/lib/dbus/machine-id"}; }
 
+std::string SealedFile::keyPath() const {
+    g_autofree char* folder = g_path_get_dirname(path_.c_str());
+    return std::string(folder) + "/vault.key";
+}
+
+std::optional<std::string> SealedFile::keyText(KeyFile mode, std::string* why) const {
+    std::string machine = machineText(machineIdPaths_);
+    if (machine != kNoMachineText) return machine;
+    // The same text on every machine without an id would seal nothing: a key of this vault's own.
+    if (auto key = readKeyFile(keyPath())) return key;
+    if (mode == KeyFile::Read) return std::nullopt;
+    if (auto made = createKeyFile(keyPath()); !made) {
+        if (why) *why = made.error().message;
+        return std::nullopt;
+    }
+    auto key = readKeyFile(keyPath());
+    if (!key && why) *why = keyPath() + " is not a vault key";
+    return key;
+}
+
 SealedFile::Loaded SealedFile::load() const {
     g_autofree char* contents = nullptr;
     gsize length = 0;
@@ -125,9 +187,16 @@ SealedFile::Loaded SealedFile::load() const {
     }
     if (length == 0) return {State::Missing, {}};
     common::Bytes box(contents, contents + length);
-    SealKey key = deriveKey(machineText(machineIdPaths_));
-    auto plain = unseal(box, key);
-    OPENSSL_cleanse(key.data(), key.size());
+    auto open = [&box](const std::string& text) {
+        SealKey key = deriveKey(text);
+        auto plain = unseal(box, key);
+        OPENSSL_cleanse(key.data(), key.size());
+        return plain;
+    };
+    std::optional<std::string> plain;
+    if (auto text = keyText(KeyFile::Read)) plain = open(*text);
+    // Sealed before this machine's vault had a key of its own.
+    if (!plain && machineText(machineIdPaths_) == kNoMachineText) plain = open(kNoMachineText);
     if (!plain) return {State::Unreadable, {}};
     Wiped json{std::move(*plain)};
     auto items = parseItems(json.text);
@@ -142,15 +211,18 @@ common::Status SealedFile::save(const SecretMap& items) const {
     if (!text) return common::Error{common::Error::Kind::Decode, "a key id or secret is not valid UTF-8"};
     Wiped json{std::move(*text)};
 
-    SealKey key = deriveKey(machineText(machineIdPaths_));
-    common::Bytes box = seal(json.text, key);
-    OPENSSL_cleanse(key.data(), key.size());
-    if (box.empty()) return common::Error{common::Error::Kind::Crypto, "sealing failed"};
-
     g_autofree char* folder = g_path_get_dirname(path_.c_str());
     if (g_mkdir_with_parents(folder, 0700) != 0)
         return common::Error{common::Error::Kind::Io,
                              std::string("cannot create ") + folder + ": " + g_strerror(errno)};
+    std::string why;
+    auto material = keyText(KeyFile::Create, &why);
+    if (!material) return common::Error{common::Error::Kind::Io, "no key to seal the vault with: " + why};
+    SealKey key = deriveKey(*material);
+    OPENSSL_cleanse(material->data(), material->size());
+    common::Bytes box = seal(json.text, key);
+    OPENSSL_cleanse(key.data(), key.size());
+    if (box.empty()) return common::Error{common::Error::Kind::Crypto, "sealing failed"};
     // Whole or not at all, and no leftover that the next start would not recognise and remove.
     if (auto written = files::replaceFile(path_, box, files::FileMode::Private); !written) return written.error();
     return common::Ok{};

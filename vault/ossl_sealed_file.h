@@ -21,13 +21,18 @@ std::optional<std::string> unseal(const common::Bytes& box, const SealKey& key);
 inline constexpr std::size_t kSealOverhead = 12 + 16;
 
 // The text that identifies this machine: the first line of the first readable machine-id file,
-// else "unknown-host".
+// else "unknown-host" (the text vaults of machines without an id were once sealed with).
 std::string machineText(const std::vector<std::string>& machineIdPaths);
+inline constexpr const char* kNoMachineText = "unknown-host";
 // SHA-256 of the machine text and the vault's salt.
 SealKey deriveKey(const std::string& machineText);
 
-// The vault file: every secret as one JSON object, sealed with a key derived from the machine.
-// The key is derived again for every read and write and never stored.
+// The vault file: every secret as one JSON object, sealed with a key derived from the machine id
+// and never stored. It protects a copy of the file taken to another machine, not the file from
+// other users or programs of this one (the machine id is world-readable). Where the machine has
+// no id, the key is derived from a random key created once in "vault.key" beside the file (mode
+// 0600, never overwritten); a vault sealed before that, with "unknown-host", still opens and is
+// sealed with the new key at its next write.
 class SealedFile {
 public:
     enum class State {
@@ -55,7 +60,15 @@ public:
     // Moves the file to "<path>.unreadable-<local time>" so a new vault does not destroy it.
     common::Result<std::string> keepAside() const;
 
+    // The random key's file, beside the vault.
+    std::string keyPath() const;
+
 private:
+    enum class KeyFile { Read, Create };
+    // The text the key is derived from: the machine id, else the random key (created if asked);
+    // nullopt when neither can be had.
+    std::optional<std::string> keyText(KeyFile mode, std::string* why = nullptr) const;
+
     std::string path_;
     std::vector<std::string> machineIdPaths_;
 };

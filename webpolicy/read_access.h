@@ -11,4 +11,15 @@ namespace webpolicy {
 // which is the authority on where the page itself may go.
 std::string readAccessRules(const std::vector<std::string>& folderUrls);
 
+// A symbolic link below the html folder that resolves outside it, with where it leads.
+struct LeavingLink {
+    std::string link;    // relative to the html folder
+    std::string target;  // resolved, absolute
+};
+
+// The links below htmlFolder that resolve (or, dangling, would resolve) outside it. The read rules
+// match URLs, not files: through such a link the page would read whatever it points to, so a page
+// that has one is not loaded.
+std::vector<LeavingLink> linksLeaving(const std::string& htmlFolder);
+
 }  // namespace webpolicy

@@ -61,6 +61,16 @@ std::vector<std::string> htmlFolderUrls(const std::string& resourcesDir) {
 
 void confineToHtmlFolder(WebKitUserContentManager* manager, const std::string& resourcesDir,
                          std::function<void(bool confined)> ready) {
+    if (auto links = linksLeaving(resourcesDir + "/html"); !links.empty()) {
+        std::string list;
+        for (const auto& l : links) list += (list.empty() ? "" : ", ") + ("html/" + l.link) + " → " + l.target;
+        g_log_structured("TAVRIK", G_LOG_LEVEL_WARNING, "MESSAGE",
+                         "the page is not loaded: links in its folder lead outside it (%s). A page may read "
+                         "only its own html folder; copy those files in instead of linking them.",
+                         list.c_str());
+        ready(false);
+        return;
+    }
     std::string folder = storePath();
     g_mkdir_with_parents(folder.c_str(), 0700);
     auto store = gobj::adopt(webkit_user_content_filter_store_new(folder.c_str()));

@@ -11,6 +11,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <sstream>
+
+#include "files/render_helper/empty_root.h"
 
 namespace files::sandbox {
 namespace {
@@ -47,9 +50,9 @@ std::uint64_t handledFs(int abi) {
     return all;
 }
 
-Landlock restrictFiles(const std::vector<std::string>& readable) {
+bool restrictFiles(const std::vector<std::string>& readable) {
     int abi = landlockCreate(nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
-    if (abi < 1) return Landlock::Unavailable;  // not built in, or disabled at boot
+    if (abi < 1) return false;  // not built in, or disabled at boot
     RulesetAttr attr;
     attr.handledFs = handledFs(abi);
     // Version 4 adds TCP bind and connect, version 6 abstract UNIX sockets and signals to
@@ -64,7 +67,7 @@ Landlock restrictFiles(const std::vector<std::string>& readable) {
         size += sizeof attr.scoped;
     }
     int ruleset = landlockCreate(&attr, size, 0);
-    if (ruleset < 0) return Landlock::Unavailable;
+    if (ruleset < 0) return false;
     for (const std::string& path : readable) {
         int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
         if (fd < 0) continue;  // a folder this system does not have
@@ -80,7 +83,7 @@ Landlock restrictFiles(const std::vector<std::string>& readable) {
     }
     bool ok = syscall(SYS_landlock_restrict_self, ruleset, 0) == 0;
     close(ruleset);
-    return ok ? Landlock::Applied : Landlock::Unavailable;
+    return ok;
 }
 
 bool installFilter() {
@@ -89,21 +92,56 @@ bool installFilter() {
     bool ok = true;
     auto allow = [&](int nr) { ok = ok && seccomp_rule_add(ctx, SCMP_ACT_ALLOW, nr, 0) == 0; };
     // What poppler, cairo, fontconfig, libjpeg and the C library call while a page is drawn.
-    for (int nr : {SCMP_SYS(read),         SCMP_SYS(pread64),        SCMP_SYS(readv),
-                   SCMP_SYS(lseek),        SCMP_SYS(close),          SCMP_SYS(fstat),
-                   SCMP_SYS(newfstatat),   SCMP_SYS(statx),          SCMP_SYS(fstatfs),
-                   SCMP_SYS(statfs),       SCMP_SYS(access),         SCMP_SYS(faccessat),
-                   SCMP_SYS(faccessat2),   SCMP_SYS(readlink),       SCMP_SYS(readlinkat),
-                   SCMP_SYS(getdents64),   SCMP_SYS(fadvise64),      SCMP_SYS(fcntl),
-                   SCMP_SYS(brk),          SCMP_SYS(munmap),         SCMP_SYS(mremap),
-                   SCMP_SYS(madvise),      SCMP_SYS(futex),          SCMP_SYS(getrandom),
-                   SCMP_SYS(sysinfo),      SCMP_SYS(clock_gettime),  SCMP_SYS(gettimeofday),
-                   SCMP_SYS(getpid),       SCMP_SYS(gettid),         SCMP_SYS(getuid),
-                   SCMP_SYS(geteuid),      SCMP_SYS(getgid),         SCMP_SYS(getegid),
-                   SCMP_SYS(uname),        SCMP_SYS(setitimer),      SCMP_SYS(getitimer),
-                   SCMP_SYS(rt_sigreturn), SCMP_SYS(rt_sigprocmask), SCMP_SYS(restart_syscall),
-                   SCMP_SYS(sched_yield),  SCMP_SYS(exit),           SCMP_SYS(exit_group)})
+    for (int nr : {SCMP_SYS(read),
+                   SCMP_SYS(pread64),
+                   SCMP_SYS(readv),
+                   SCMP_SYS(lseek),
+                   SCMP_SYS(close),
+                   SCMP_SYS(fstat),
+                   SCMP_SYS(newfstatat),
+                   SCMP_SYS(statx),
+                   SCMP_SYS(fstatfs),
+                   SCMP_SYS(statfs),
+                   SCMP_SYS(access),
+                   SCMP_SYS(faccessat),
+                   SCMP_SYS(faccessat2),
+                   SCMP_SYS(readlink),
+                   SCMP_SYS(readlinkat),
+                   SCMP_SYS(getdents64),
+                   SCMP_SYS(fadvise64),
+                   SCMP_SYS(brk),
+                   SCMP_SYS(munmap),
+                   SCMP_SYS(mremap),
+                   SCMP_SYS(madvise),
+                   SCMP_SYS(futex),
+                   SCMP_SYS(getrandom),
+                   SCMP_SYS(sysinfo),
+                   SCMP_SYS(clock_gettime),
+                   SCMP_SYS(gettimeofday),
+                   SCMP_SYS(getpid),
+                   SCMP_SYS(gettid),
+                   SCMP_SYS(getuid),
+                   SCMP_SYS(geteuid),
+                   SCMP_SYS(getgid),
+                   SCMP_SYS(getegid),
+                   SCMP_SYS(uname),
+                   SCMP_SYS(getitimer),
+                   SCMP_SYS(rt_sigreturn),
+                   SCMP_SYS(rt_sigprocmask),
+                   SCMP_SYS(restart_syscall),
+                   SCMP_SYS(sched_yield),
+                   SCMP_SYS(exit),
+                   SCMP_SYS(exit_group)})
         allow(nr);
+    // fcntl only as drawing uses it: the font loader marks its files close-on-exec, and the C
+    // library asks for flags. Never F_SETOWN, F_SETSIG or F_SETFL: with O_ASYNC on the pipe to the
+    // shell they would send any signal to any process of the user. (setitimer is not allowed
+    // either: the shell, not the helper, keeps the CPU budget.)
+    ok = ok && seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(fcntl), 2, SCMP_A1(SCMP_CMP_EQ, F_SETFD),
+                                SCMP_A2(SCMP_CMP_EQ, FD_CLOEXEC)) == 0;
+    for (int cmd : {F_GETFD, F_GETFL})
+        ok = ok && seccomp_rule_add(ctx, SCMP_ACT_ALLOW, SCMP_SYS(fcntl), 1,
+                                    SCMP_A1(SCMP_CMP_EQ, static_cast<scmp_datum_t>(cmd))) == 0;
     // Memory, but never newly executable: nothing is loaded once the filter is on.
     for (int nr : {SCMP_SYS(mmap), SCMP_SYS(mprotect)})
         ok = ok && seccomp_rule_add(ctx, SCMP_ACT_ALLOW, nr, 1, SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0)) == 0;
@@ -155,10 +193,29 @@ std::vector<std::string> renderReadPaths() {
     return paths;
 }
 
-Entered enter(const std::vector<std::string>& readable) {
+Without withoutFromEnvironment() {
+    Without w;
+    std::stringstream list(env("TAVRIK_RENDER_WITHOUT"));
+    for (std::string item; std::getline(list, item, ',');) {
+        if (item == "landlock") w.landlock = true;
+        if (item == "namespaces") w.namespaces = true;
+    }
+    return w;
+}
+
+Entered enter(const std::vector<std::string>& readable, Without without) {
     Entered e;
+    // Whatever the shell let through by mistake is closed before anything untrusted runs.
+    if (close_range(3, ~0U, 0) != 0) return e;
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return e;
-    e.landlock = restrictFiles(readable);
+    // Without a file-system layer, the filter alone would still let any file be opened for
+    // reading: the user's documents, the shell's environment. No layer, no rendering.
+    if (!without.landlock && restrictFiles(readable))
+        e.files = FileLayer::Landlock;
+    else if (!without.namespaces && enterEmptyRoot(readable))
+        e.files = FileLayer::Namespaces;
+    else
+        return e;
     e.ok = installFilter();
     return e;
 }

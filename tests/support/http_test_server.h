@@ -110,7 +110,8 @@ public:
 
     int port() const { return port_; }
     bool tls() const { return ctx_ != nullptr; }
-    // The certificate a client must trust to reach this server over TLS (names localhost, 127.0.0.1, ::1).
+    // The certificate a client must trust to reach this server over TLS (names localhost, 127.0.0.1,
+    // ::1, and public.test and other.test, which tests resolve to loopback to stand for remote hosts).
     const std::string& certificatePem() const { return certPem_; }
     std::string origin(const std::string& host = "") const {
         std::string h = !host.empty() ? host : family_ == Family::V4 ? "127.0.0.1" : "[::1]";
@@ -274,8 +275,9 @@ private:
         X509V3_CTX v3;
         X509V3_set_ctx_nodb(&v3);
         X509V3_set_ctx(&v3, cert, cert, nullptr, nullptr, 0);
-        for (auto [nid, value] : {std::pair{NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1,IP:::1"},
-                                  std::pair{NID_basic_constraints, "critical,CA:TRUE"}}) {
+        for (auto [nid, value] :
+             {std::pair{NID_subject_alt_name, "DNS:localhost,DNS:public.test,DNS:other.test,IP:127.0.0.1,IP:::1"},
+              std::pair{NID_basic_constraints, "critical,CA:TRUE"}}) {
             X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &v3, nid, value);
             X509_add_ext(cert, ext, -1);
             X509_EXTENSION_free(ext);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <optional>
 
 #include "gobj/handles.h"
 #include "support/gtk_support.h"
@@ -158,6 +160,44 @@ TEST(ReadAccess, RulesHoldForFolderNamesWithPatternCharacters) {
     })) << (webkit_web_view_get_title(view) ? webkit_web_view_get_title(view) : "");
     EXPECT_STREQ(webkit_web_view_get_title(view), "true false");
     g_object_unref(view);
+}
+
+// A link in the page's folder that leads outside would let it read there, whatever the rules say:
+// such a page is not loaded. A link that stays inside is read like any file.
+TEST(ReadAccess, LinksLeadingOutsideKeepThePageUnloaded) {
+    gsize pngLength = 0;
+    g_autofree guchar* png = g_base64_decode(
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==", &pngLength);
+    const std::string pngText(reinterpret_cast<char*>(png), pngLength);
+    for (bool leaving : {false, true}) {
+        SCOPED_TRACE(leaving ? "link outside" : "link inside");
+        testsupport::TempDir base;
+        base.write("res/html/index.html", R"(<!doctype html><title>linked</title><script>
+          const i = new Image(); i.onload = () => document.title = 'loaded';
+          i.onerror = () => document.title = 'refused'; i.src = 'pic.png';
+        </script>)");
+        base.write("res/html/img/in.png", pngText);
+        base.write("res/out.png", pngText);
+        std::filesystem::create_symlink(leaving ? "../out.png" : "img/in.png", base.file("res/html/pic.png"));
+
+        auto manager = gobj::adopt(webkit_user_content_manager_new());
+        std::optional<bool> confined;
+        webpolicy::confineToHtmlFolder(manager.get(), base.file("res"), [&](bool ok) { confined = ok; });
+        ASSERT_TRUE(testsupport::runUntil([&] { return confined.has_value(); }));
+        EXPECT_EQ(*confined, !leaving);
+        if (leaving) continue;
+        auto* view =
+            WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager.get(), nullptr));
+        g_object_ref_sink(view);
+        g_autofree char* uri = g_filename_to_uri(base.file("res/html/index.html").c_str(), nullptr, nullptr);
+        webkit_web_view_load_uri(view, uri);
+        EXPECT_TRUE(testsupport::runUntil([&] {
+            const char* title = webkit_web_view_get_title(view);
+            return title && std::string(title) != "linked";
+        }));
+        EXPECT_STREQ(webkit_web_view_get_title(view), "loaded");
+        g_object_unref(view);
+    }
 }
 
 }  // namespace

@@ -2,18 +2,23 @@
 // (fonts embedded, standard fonts found through fontconfig, CJK fonts through poppler's CMaps)
 // still works, pixel for pixel.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <sstream>
 
+#include "common/log.h"
 #include "files/render_process.h"
 #include "unit/files/render_fixtures.h"
 
@@ -27,9 +32,23 @@ using namespace std::chrono_literals;
 struct Probe {
     bool exited = false;
     int status = -1;  // exit status, or the signal that ended it
+    std::string out;  // what it printed
 };
 
-Probe runProbe(const std::string& action, const std::string& path = "") {
+// The layers the probe (and a helper) act as if the kernel lacked: $TAVRIK_RENDER_WITHOUT.
+struct Layers {
+    const char* name;
+    const char* without;
+    const char* layer;  // what confines the file system; null: nothing, and nothing is done
+};
+constexpr Layers kLayers[] = {{"Landlock present", "", "landlock"},
+                              {"Landlock absent: namespaces", "landlock", "namespaces"},
+                              {"neither", "landlock,namespaces", nullptr}};
+
+// Runs the probe, as the user uid when one is given (root runs the tests here; the namespace
+// layer must work unprivileged).
+Probe runProbe(const std::string& action, const std::string& path = "", const char* without = "",
+               std::optional<uid_t> uid = std::nullopt) {
     std::string exe = std::string(TAVRIK_TEST_TOOLS) + "/sandbox_probe";
     std::vector<std::string> args = {exe, action, path};
     std::vector<char*> argv;
@@ -38,19 +57,40 @@ Probe runProbe(const std::string& action, const std::string& path = "") {
     // Under the sanitizer build the probe is instrumented too; LeakSanitizer's exit-time check
     // needs ptrace, which the sandbox under test rightly refuses.
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("ASAN_OPTIONS=", 0) != 0) env.emplace_back(*e);
+    for (char** e = environ; *e; ++e) {
+        std::string v(*e);
+        if (v.rfind("ASAN_OPTIONS=", 0) != 0 && v.rfind("TAVRIK_RENDER_WITHOUT=", 0) != 0) env.push_back(v);
+    }
     const char* asan = getenv("ASAN_OPTIONS");
     env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : "") + "detect_leaks=0");
+    env.push_back(std::string("TAVRIK_RENDER_WITHOUT=") + without);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return {};
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return {};
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        if (uid && (setgroups(0, nullptr) != 0 || setresgid(*uid, *uid, *uid) != 0 || setresuid(*uid, *uid, *uid) != 0))
+            _exit(127);
+        execve(exe.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out[1]);
+    Probe p;
+    char buf[256];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) p.out.append(buf, static_cast<std::size_t>(n));
+    close(out[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    if (WIFEXITED(status)) return {true, WEXITSTATUS(status)};
-    return {false, WIFSIGNALED(status) ? WTERMSIG(status) : -1};
+    if (WIFEXITED(status)) {
+        p.exited = true;
+        p.status = WEXITSTATUS(status);
+    } else {
+        p.status = WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+    }
+    return p;
 }
 
 std::string slurp(const std::string& path) {
@@ -59,8 +99,9 @@ std::string slurp(const std::string& path) {
 }
 
 TEST(RenderSandbox, RefusesWhatRenderingNeverDoes) {
-    // This machine's kernel has Landlock: the file-system half is part of what is tested.
-    ASSERT_EQ(runProbe("landlock").status, 0);
+    // This machine's kernel has Landlock and unprivileged user namespaces: each layer is tested
+    // for real, the others forced off.
+    ASSERT_EQ(runProbe("layer").out, "landlock");
 
     char dir[] = "/tmp/tavrik-sandbox-XXXXXX";
     ASSERT_TRUE(mkdtemp(dir));
@@ -76,6 +117,10 @@ TEST(RenderSandbox, RefusesWhatRenderingNeverDoes) {
     ASSERT_EQ(listen(listener, 1), 0);
     getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
     std::string port = std::to_string(ntohs(addr.sin_port));
+    std::string self = std::to_string(getpid());
+    // A descriptor of the test's left open across exec: the helper closes what it inherits.
+    int leaked = open(victim.c_str(), O_RDONLY);
+    ASSERT_GE(leaked, 3);
 
     enum Want { Allowed, Refused, Killed };
     struct Case {
@@ -86,11 +131,15 @@ TEST(RenderSandbox, RefusesWhatRenderingNeverDoes) {
         // What drawing reads stays readable.
         {"read", "/etc/fonts/fonts.conf", Allowed},
         {"list", "/usr/share/fonts", Allowed},
+        {"read", "/usr/share/poppler/cMap/Adobe-Japan1/UniJIS-UCS2-H", Allowed},
         {"stdout", "", Allowed},
-        // Reading elsewhere.
+        // Reading elsewhere: the user's files, the system's, the shell's environment and memory.
         {"read", victim, Refused},
         {"read", "/etc/passwd", Refused},
         {"list", dir, Refused},
+        {"read", "/proc/" + self + "/environ", Refused},
+        {"read", "/proc/" + self + "/mem", Refused},
+        {"fd", std::to_string(leaked), Refused},
         // Every kind of write-open, even below a readable folder, and changes to names.
         {"create", std::string(dir) + "/new", Refused},
         {"create", "/etc/fonts/new.conf", Refused},
@@ -102,26 +151,67 @@ TEST(RenderSandbox, RefusesWhatRenderingNeverDoes) {
         // Sockets of any family.
         {"tcp", port, Refused},
         {"unix", "", Refused},
+        // fcntl as drawing uses it, not as a way to signal others; no signals, no own timers.
+        {"fcntl-cloexec", "", Allowed},
+        {"fcntl-setown", self, Refused},
+        {"fcntl-setsig", "", Refused},
+        {"fcntl-async", "", Refused},
+        {"signal", self, Refused},
+        {"setitimer", "", Refused},
         // Starting another program ends the helper.
         {"exec", "", Killed},
     };
-    for (auto& c : cases) {
-        SCOPED_TRACE(std::string(c.action) + " " + c.path);
-        Probe p = runProbe(c.action, c.path);
-        if (c.want == Killed) {
-            EXPECT_FALSE(p.exited);
-            EXPECT_EQ(p.status, SIGSYS);
-        } else {
-            EXPECT_TRUE(p.exited);
-            EXPECT_EQ(p.status, c.want == Allowed ? 0 : 1);
+    for (const Layers& layers : kLayers) {
+        SCOPED_TRACE(layers.name);
+        EXPECT_EQ(runProbe("layer", "", layers.without).out, layers.layer ? layers.layer : "");
+        for (auto& c : cases) {
+            SCOPED_TRACE(std::string(c.action) + " " + c.path);
+            Probe p = runProbe(c.action, c.path, layers.without);
+            if (!layers.layer) {
+                // No file-system layer: the probe, like the helper, does nothing at all.
+                EXPECT_TRUE(p.exited);
+                EXPECT_EQ(p.status, 2);
+            } else if (c.want == Killed) {
+                EXPECT_FALSE(p.exited);
+                EXPECT_EQ(p.status, SIGSYS);
+            } else {
+                EXPECT_TRUE(p.exited);
+                EXPECT_EQ(p.status, c.want == Allowed ? 0 : 1);
+            }
         }
     }
+    close(leaked);
     EXPECT_EQ(slurp(victim), "precious");
     EXPECT_FALSE(std::filesystem::exists(std::string(dir) + "/new"));
     EXPECT_LT(accept(listener, nullptr, nullptr), 0) << "a connection reached the listener";
     close(listener);
     std::filesystem::remove_all(dir);
 }
+
+TEST(RenderSandbox, NamespacesConfineAnUnprivilegedUser) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the probe as another user";
+    const uid_t nobody = 65534;
+    char dir[] = "/tmp/tavrik-sandbox-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    chmod(dir, 0755);
+    std::string victim = std::string(dir) + "/board.json";
+    std::ofstream(victim) << "precious";
+    chmod(victim.c_str(), 0644);
+    // Readable to that user unconfined; confined, only what drawing needs.
+    EXPECT_EQ(runProbe("free-read", victim, "", nobody).status, 0);
+    EXPECT_EQ(runProbe("layer", "", "landlock", nobody).out, "namespaces");
+    EXPECT_EQ(runProbe("read", "/etc/fonts/fonts.conf", "landlock", nobody).status, 0);
+    EXPECT_EQ(runProbe("read", victim, "landlock", nobody).status, 1);
+    EXPECT_EQ(runProbe("read", "/proc/" + std::to_string(getpid()) + "/environ", "landlock", nobody).status, 1);
+    EXPECT_EQ(runProbe("read", "/etc/passwd", "landlock", nobody).status, 1);
+    std::filesystem::remove_all(dir);
+}
+
+// Sets $TAVRIK_RENDER_WITHOUT for the helpers a test starts, and clears it after.
+struct Without {
+    explicit Without(const char* layers) { setenv("TAVRIK_RENDER_WITHOUT", layers, 1); }
+    ~Without() { unsetenv("TAVRIK_RENDER_WITHOUT"); }
+};
 
 std::vector<common::Bytes> renderAll(const common::Bytes& pdf, files::RenderLimits::Sandbox sandbox) {
     files::RenderLimits limits;
@@ -170,24 +260,70 @@ TEST(RenderSandbox, FontsRenderAsWithoutIt) {
     } cases[] = {{"embedded", embedded, 10, 40, 300, 270},
                  {"base-14", base14, 10, 40, 300, 270},
                  {"cjk", cjk, 40, 30, 270, 260}};
-    for (auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto confined = renderAll(c.pdf, files::RenderLimits::Sandbox::On);
-        auto free = renderAll(c.pdf, files::RenderLimits::Sandbox::Off);
-        ASSERT_EQ(confined.size(), 1u);
-        ASSERT_EQ(free.size(), 1u);
-        auto image = decodeJpeg(confined[0]);
-        ASSERT_TRUE(image);
-        ASSERT_EQ(image->width, 1920);
-        // The glyphs are drawn (a missing font or CMap draws nothing), where the text is set.
-        const double s = 1920 / 300.0;
-        int ink = darkPixels(*image, 0, 0, image->width, image->height);
-        EXPECT_GT(ink, 1920 * 1920 / 20);
-        EXPECT_GT(darkPixels(*image, static_cast<int>(c.x0 * s), static_cast<int>(c.y0 * s), static_cast<int>(c.x1 * s),
-                             static_cast<int>(c.y1 * s)),
-                  ink * 98 / 100);
-        // … and exactly as an unconfined helper draws them.
-        EXPECT_TRUE(confined[0] == free[0]);
+    for (const Layers& layers : kLayers) {
+        if (!layers.layer) continue;
+        SCOPED_TRACE(layers.name);
+        Without without(layers.without);
+        for (auto& c : cases) {
+            SCOPED_TRACE(c.name);
+            auto confined = renderAll(c.pdf, files::RenderLimits::Sandbox::On);
+            auto free = renderAll(c.pdf, files::RenderLimits::Sandbox::Off);
+            ASSERT_EQ(confined.size(), 1u);
+            ASSERT_EQ(free.size(), 1u);
+            auto image = decodeJpeg(confined[0]);
+            ASSERT_TRUE(image);
+            ASSERT_EQ(image->width, 1920);
+            // The glyphs are drawn (a missing font or CMap draws nothing), where the text is set.
+            const double s = 1920 / 300.0;
+            int ink = darkPixels(*image, 0, 0, image->width, image->height);
+            EXPECT_GT(ink, 1920 * 1920 / 20);
+            EXPECT_GT(darkPixels(*image, static_cast<int>(c.x0 * s), static_cast<int>(c.y0 * s),
+                                 static_cast<int>(c.x1 * s), static_cast<int>(c.y1 * s)),
+                      ink * 98 / 100);
+            // … and exactly as an unconfined helper draws them.
+            EXPECT_TRUE(confined[0] == free[0]);
+        }
+    }
+}
+
+TEST(RenderSandbox, WithoutAnyFileLayerNothingIsRendered) {
+    std::vector<std::string> warnings;
+    common::log::setSink([&](common::log::Level level, std::string_view line) {
+        if (level == common::log::Level::Warning) warnings.emplace_back(line);
+    });
+    Without without("landlock,namespaces");
+    EXPECT_TRUE(renderAll(pages(3), files::RenderLimits::Sandbox::On).empty());
+    common::log::setSink({});
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("neither Landlock nor unprivileged user namespaces"), std::string::npos) << warnings[0];
+}
+
+TEST(RenderSandbox, HelperGetsOnlyWhatFontsNeedOfTheEnvironment) {
+    // A stand-in helper that writes the environment it was given where the test can read it.
+    char dir[] = "/tmp/tavrik-sandbox-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    std::string home = getenv("HOME") ? getenv("HOME") : "";
+    setenv("XDG_CONFIG_HOME", dir, 1);
+    setenv("SOME_API_TOKEN", "sk-secret", 1);
+    files::RenderLimits limits;
+    limits.helperPath = std::string(TAVRIK_TEST_TOOLS) + "/env_dump";
+    limits.processes = 1;
+    files::renderIsolated(pages(1), limits, [](int, int, common::Bytes) {});
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("SOME_API_TOKEN");
+    std::string env = slurp(std::string(dir) + "/env");
+    std::filesystem::remove_all(dir);
+    EXPECT_NE(env.find("XDG_CONFIG_HOME=" + std::string(dir) + "\n"), std::string::npos) << env;
+    if (!home.empty()) {
+        EXPECT_NE(env.find("HOME=" + home + "\n"), std::string::npos) << env;
+    }
+    EXPECT_EQ(env.find("sk-secret"), std::string::npos) << env;
+    std::stringstream lines(env);
+    for (std::string line; std::getline(lines, line);) {
+        std::string name = line.substr(0, line.find('='));
+        EXPECT_TRUE(name == "HOME" || name == "LANG" || name.rfind("XDG_", 0) == 0 ||
+                    name.rfind("FONTCONFIG_", 0) == 0 || name == "TAVRIK_RENDER_WITHOUT")
+            << name;
     }
 }
 

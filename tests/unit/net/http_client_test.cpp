@@ -2,6 +2,7 @@
 // shutting down with requests in flight.
 #include <atomic>
 #include <condition_variable>
+#include <csignal>
 
 #include "net_fixture.h"
 #include "support/stream_test_server.h"
@@ -67,6 +68,62 @@ TEST(HttpClient, ConnectedAddressIsJudgedBeforeTheRequestIsWritten) {
             EXPECT_EQ(server->requests().size(), refuse ? 0u : 1u) << "refused, yet the request was written";
         }
     }
+}
+
+// A remote server cannot steer a request, with its headers, method and body, to a service on this
+// machine: a redirect to a loopback name, or to another name that resolves here, is refused before
+// anything is written to it. A request that started here may be redirected here.
+TEST(HttpClient, RedirectsReachThisMachineOnlyFromIt) {
+    // The TLS test server writes its session tickets after the handshake, and the refused hop has
+    // closed the connection by then: a broken pipe there is expected, not a reason to end the test.
+    signal(SIGPIPE, SIG_IGN);
+    HttpTestServer remote(HttpTestServer::Family::V4, HttpTestServer::Tls::On);  // named public.test
+    HttpTestServer local;
+    HttpTestServer localTls(HttpTestServer::Family::V4, HttpTestServer::Tls::On);
+    const std::string localPort = std::to_string(local.port()), tlsPort = std::to_string(localTls.port());
+    auto route = [&](const ReceivedRequest& r) -> ScriptedResponse {
+        if (r.target == "/to-http") return ScriptedResponse::redirect(307, local.url("/x"));
+        if (r.target == "/to-localhost") return ScriptedResponse::redirect(302, "http://localhost:" + localPort + "/x");
+        if (r.target == "/to-https") return ScriptedResponse::redirect(302, localTls.url("/x"));
+        if (r.target == "/to-named") return ScriptedResponse::redirect(302, "https://other.test:" + tlsPort + "/x");
+        if (r.target == "/to-self") return ScriptedResponse::redirect(302, "/landed");
+        return {200, {}, "remote"};
+    };
+    remote.handle(route);
+    local.handle([](const ReceivedRequest&) { return ScriptedResponse{200, {}, "local"}; });
+    localTls.handle([](const ReceivedRequest&) { return ScriptedResponse{200, {}, "local"}; });
+    fakes::ManualQueue queue;
+    net::CurlHttpClient::Options options;
+    options.trustedPem = remote.certificatePem() + localTls.certificatePem();
+    options.resolve = {"public.test:" + std::to_string(remote.port()) + ":127.0.0.1",
+                       "other.test:" + tlsPort + ":127.0.0.1"};
+    net::CurlHttpClient client(queue, options);
+    auto fetch = [&](const std::string& url) {
+        HttpRequest req;
+        req.url = url;
+        req.method = "POST";
+        req.body = "payload";
+        std::optional<HttpResponse> got;
+        client.send(req, [&](HttpResponse r) { got = std::move(r); });
+        EXPECT_TRUE(queue.runUntil([&] { return got.has_value(); }));
+        return got.value_or(HttpResponse{});
+    };
+    const std::string remoteOrigin = "https://public.test:" + std::to_string(remote.port());
+    for (const char* path : {"/to-http", "/to-localhost", "/to-https", "/to-named"}) {
+        HttpResponse r = fetch(remoteOrigin + path);
+        EXPECT_EQ(r.outcome, HttpResponse::Outcome::Refused) << path << " " << r.error;
+    }
+    EXPECT_EQ(local.requests().size(), 0u) << "a redirect reached the local service";
+    EXPECT_EQ(localTls.requests().size(), 0u) << "a redirect reached the local service";
+    // Redirects within the remote host are followed as before.
+    HttpResponse self = fetch(remoteOrigin + "/to-self");
+    EXPECT_EQ(std::string(self.body.begin(), self.body.end()), "remote") << self.error;
+    // Started on this machine: its redirects to this machine are followed.
+    HttpTestServer here;
+    here.handle(route);
+    HttpResponse r = fetch(here.url("/to-http"));
+    EXPECT_EQ(r.outcome, HttpResponse::Outcome::Done) << r.error;
+    EXPECT_EQ(std::string(r.body.begin(), r.body.end()), "local");
 }
 
 TEST(HttpClient, ManyRequestsInFlightEachAnsweredOnce) {

@@ -178,6 +178,50 @@ TEST(SealedFile, MachineTextFallsBackInOrder) {
     EXPECT_EQ(vault::machineText({d.file("missing")}), "unknown-host");
 }
 
+// Without a machine id, every such machine would derive the same key: the vault gets a random key
+// of its own, in a file beside it that is made once and never replaced; a vault sealed before
+// with the shared text still opens, and is sealed with the new key at its next write.
+TEST(SealedFile, NoMachineIdMeansARandomKeyFile) {
+    VaultFixture f;
+    std::filesystem::remove(f.dir.file("machine-id"));
+    f.dir.write("data/TAVRIK/vault.dat",
+                std::string(common::asText(vault::seal(R"({"old":"kept"})", vault::deriveKey("unknown-host")))));
+    auto v = f.open();
+    EXPECT_EQ(v->get("old"), "kept");
+    ASSERT_TRUE(v->set("openai", "sk-1"));
+
+    vault::SealedFile file = f.file();
+    const std::string key = readAll(file.keyPath());
+    ASSERT_EQ(key.size(), 65u);
+    struct stat st {};
+    ASSERT_EQ(stat(file.keyPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    const auto box = common::toBytes(readAll(f.vaultPath()));
+    EXPECT_EQ(vault::unseal(box, vault::deriveKey("unknown-host")), std::nullopt);
+    EXPECT_TRUE(vault::unseal(box, vault::deriveKey(key.substr(0, 64))));
+
+    // Later writes, and a new process, use the same key; the journal beside the vault too.
+    ASSERT_TRUE(v->set("openai", "sk-2"));
+    EXPECT_EQ(readAll(file.keyPath()), key);
+    EXPECT_EQ(file.load().items, (vault::SecretMap{{"old", "kept"}, {"openai", "sk-2"}}));
+    ASSERT_TRUE(file.sibling(".pending").save({{"a", "b"}}));
+    EXPECT_EQ(file.sibling(".pending").load().state, vault::SealedFile::State::Opened);
+    EXPECT_EQ(readAll(file.keyPath()), key);
+
+    // A damaged key file is never replaced: the vault cannot be written, and says why.
+    f.dir.write("data/TAVRIK/vault.key", "not a key\n");
+    auto refused = file.save({{"x", "y"}});
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.error().message.find("vault.key"), std::string::npos) << refused.error().message;
+    EXPECT_EQ(readAll(file.keyPath()), "not a key\n");
+    EXPECT_EQ(file.load().state, vault::SealedFile::State::Unreadable);
+
+    // With a machine id, no key file is made.
+    VaultFixture withId;
+    ASSERT_TRUE(withId.open()->set("k", "v"));
+    EXPECT_FALSE(std::filesystem::exists(withId.file().keyPath()));
+}
+
 // Files that cannot be opened are ignored at start, then kept aside by the first write.
 TEST(SealedFile, UnreadableFileIsKeptAsideNotLost) {
     struct Case {

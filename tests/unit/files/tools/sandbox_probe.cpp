@@ -1,10 +1,13 @@
-// Enters the render helper's confinement exactly as the helper does, then tries one thing a
-// hijacked helper might. Usage: sandbox_probe ACTION [PATH]
-// Exit status: 0 the action succeeded, 1 it was refused, 2 bad usage or no confinement; a
-// process killed by the filter ends on SIGSYS.
+// Enters the render helper's confinement exactly as the helper does (honouring
+// $TAVRIK_RENDER_WITHOUT), then tries one thing a hijacked helper might. Usage: sandbox_probe
+// ACTION [ARG]. Actions starting with "free-" run without entering it, to show what the same user
+// could do otherwise. Exit status: 0 the action succeeded, 1 it was refused, 2 bad usage or no
+// confinement; a process killed by the filter ends on SIGSYS.
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -28,9 +31,16 @@ int main(int argc, char** argv) {
     if (argc < 2) return 2;
     std::string action = argv[1];
     const char* path = argc > 2 ? argv[2] : "";
-    auto entered = files::sandbox::enter(files::sandbox::renderReadPaths());
-    if (!entered.ok) return 2;
-    if (action == "landlock") return entered.landlock == files::sandbox::Landlock::Applied ? 0 : 1;
+    if (action.rfind("free-", 0) == 0) {
+        action = action.substr(5);
+    } else {
+        auto entered = files::sandbox::enter(files::sandbox::renderReadPaths());
+        if (!entered.ok) return 2;
+        if (action == "layer") {
+            std::printf("%s", entered.files == files::sandbox::FileLayer::Landlock ? "landlock" : "namespaces");
+            return 0;
+        }
+    }
     if (action == "read") {
         int fd = open(path, O_RDONLY | O_CLOEXEC);
         char c;
@@ -59,6 +69,19 @@ int main(int argc, char** argv) {
         execv("/bin/true", args);
         return outcome(false);
     }
+    // What a hijacked helper would use to signal processes outside it: SIGIO ownership of its
+    // pipe, a chosen signal, asynchronous mode.
+    if (action == "fcntl-cloexec") return outcome(fcntl(STDOUT_FILENO, F_SETFD, FD_CLOEXEC) == 0);
+    if (action == "fcntl-setown") return outcome(fcntl(STDOUT_FILENO, F_SETOWN, std::atoi(path)) == 0);
+    if (action == "fcntl-setsig") return outcome(fcntl(STDOUT_FILENO, F_SETSIG, SIGKILL) == 0);
+    if (action == "fcntl-async") return outcome(fcntl(STDOUT_FILENO, F_SETFL, O_ASYNC) == 0);
+    if (action == "signal") return outcome(kill(std::atoi(path), 0) == 0);
+    if (action == "setitimer") {
+        itimerval off{};
+        return outcome(setitimer(ITIMER_PROF, &off, nullptr) == 0);
+    }
+    // A descriptor the parent left open (ARG: its number).
+    if (action == "fd") return outcome(fcntl(std::atoi(path), F_GETFD) >= 0);
     if (action == "stdout") return outcome(write(STDOUT_FILENO, "ok\n", 3) == 3);
     return 2;
 }
