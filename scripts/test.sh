@@ -23,11 +23,12 @@ stage() {
   echo "⏱ $line"
   summary+=("$line")
   ((status == 0)) || failed=1
+  last_status=$status
   return 0
 }
-# A stage that the rest cannot do without: stop here when it fails.
+# After a stage that the rest cannot do without: stop here when it failed.
 needed() {
-  ((failed == 0)) || { printf '%s\n' "${summary[@]}"; exit 1; }
+  ((last_status == 0)) || { printf '   %s\n' "${summary[@]}"; exit 1; }
 }
 
 # What building and running need first; the test tools (LibreOffice, clang, Xvfb, Node, lintian…,
