@@ -5,7 +5,7 @@
 # 2. the installed binary renders a one-page PDF through its installed helper;
 # 3. so does a build configured for another libexec layout, and without its helper the render
 #    ends with nothing and one log line naming where the helper was looked for;
-# 4. lintian finds no errors and no warnings in the Debian package.
+# 4. the Debian package names its licence, and lintian finds no errors and no warnings in it.
 # Usage: check-install.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,17 +13,15 @@ src=$(pwd)
 build=$(realpath "${1:-build}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export NO_AT_BRIDGE=1 GTK_A11Y=none LIBGL_ALWAYS_SOFTWARE=1
-# A bus that activates nothing: a desktop portal that cannot reach a desktop blocks start-up
-# for 25 s otherwise.
-export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 
-# expectTitle PREFIX TITLE [ARGS…]: starts PREFIX/bin/tavrik ARGS from / under Xvfb and passes once a
-# window whose name contains TITLE appears; its standard error is left in PREFIX/stderr.
+# expectTitle PREFIX TITLE [ARGS…]: starts PREFIX/bin/tavrik ARGS from / on a virtual display and a
+# session bus of its own (one that activates nothing: a desktop portal that cannot reach a desktop
+# blocks start-up for 25 s otherwise), and passes once a window whose name contains TITLE appears;
+# its standard error is left in PREFIX/stderr.
 expectTitle() {
   local prefix=$1 title=$2
   shift 2
-  (cd / && xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
+  (cd / && bash "$src/tests/gui-session.sh" bash -c '
     prefix=$1 title=$2
     shift 2
     "$prefix/bin/tavrik" "$@" 2>"$prefix/stderr" & pid=$!
@@ -87,10 +85,12 @@ expectTitle "$prefix" "render ended: 1 pages, 1920x1920" --resources "$work/boar
 echo "installed tavrik renders a PDF page through its installed helper: ok"
 
 # 3. Another libexec layout (lib/ as some distributions use), from a build of its own beside the
-# first one (at the same depth, so that ccache serves it from the first build's objects).
+# first one, configured once: ccache serves it from the first build's objects (CMakeLists.txt sets
+# it up so), only the helper's path and the links are new.
 alt=$build-libexec-layout
-cmake -S "$src" -B "$alt" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIK_TESTS=OFF \
-  -DCMAKE_INSTALL_LIBEXECDIR=lib >/dev/null
+[ -f "$alt/build.ninja" ] ||
+  cmake -S "$src" -B "$alt" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIK_TESTS=OFF \
+    -DCMAKE_INSTALL_LIBEXECDIR=lib >/dev/null
 ninja -C "$alt" tavrik tavrik-render tavrik_docs >/dev/null
 prefix=$work/two
 cmake --install "$alt" --prefix "$prefix" >/dev/null
@@ -103,9 +103,14 @@ grep -q "$prefix/bin/../lib/tavrik/tavrik-render" "$prefix/stderr" ||
   { echo "no log line names the missing helper:"; cat "$prefix/stderr"; exit 1; }
 echo "another libexec layout renders, and a missing helper is named in the log: ok"
 
-# 4. The Debian package.
+# 4. The Debian package: its description (what apt show prints) and its copyright file name the
+# licence.
 (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
 deb=$(ls "$work"/deb/*.deb)
+dpkg-deb -f "$deb" Description | grep -q 'GPL-3.0-or-later' ||
+  { echo "the package's description does not name the licence"; exit 1; }
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/tavrik/copyright | grep -qx 'License: GPL-3+' ||
+  { echo "the package's copyright file does not name GPL-3+"; exit 1; }
 # No tag is accepted on purpose: any error or warning fails the check.
 lintian --fail-on error,warning "$deb"
 echo "lintian on $(basename "$deb"): ok"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the application. Arguments go to tavrik
-# (for example --resources DIR or --inspector).
+# Installs what building and running need (scripts/packages.txt) when it is missing, builds the
+# application, and starts it. Arguments go to tavrik (for example --resources DIR or --inspector).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh

@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
-# Installs whatever Debian packages from scripts/packages.txt are missing, then configures and
-# builds into build/. Safe to run again: it only does what is missing.
+# Installs the Debian packages that are missing, then configures build/ (once) and builds.
+# Usage: setup.sh [--tests]
+#   without --tests: scripts/packages.txt only (building and running), and only the application;
+#   with --tests:    scripts/packages-test.txt as well, and everything, tests included.
+# Safe to run again: it installs only what is missing and configures only a folder that is not
+# configured yet (or configured without tests when they are now wanted); ninja reruns CMake itself
+# when a CMakeLists.txt changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+tests=OFF
+[ "${1:-}" = --tests ] && tests=ON
 
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' scripts/packages.txt)
-missing=()
-for p in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get -o DPkg::Lock::Timeout=900 update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}"
+lists=(scripts/packages.txt)
+[ $tests = ON ] && lists+=(scripts/packages-test.txt)
+bash scripts/packages.sh "${lists[@]}"
+
+# A folder configured with tests stays so: run.sh after test.sh keeps building into it.
+configured=$(sed -n 's/^TAVRIK_TESTS:BOOL=//p' build/CMakeCache.txt 2>/dev/null || true)
+if [ ! -f build/build.ninja ] || { [ $tests = ON ] && [ "$configured" != ON ]; }; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIK_TESTS=$tests >/dev/null
 fi
-
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build
+if [ $tests = ON ]; then
+  cmake --build build
+else
+  cmake --build build --target tavrik
+fi
