@@ -3,6 +3,7 @@
 #include "app/parts.h"
 #include "drop/pasteboard.h"
 #include "drop/pasteboard_items.h"
+#include "menu/gtk_about_dialog.h"
 #include "menu/gtk_menu_bar.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"

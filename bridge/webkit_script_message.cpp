@@ -82,6 +82,37 @@ json::Value readString(JSCValue* v, JSCValue* reader) {
     return json::Value(json::EncodedString(bytesOf(prefix.get()), common::Bytes(data, data + size)));
 }
 
+json::Value convert(JSCValue* v, JSCValue* reader, int depthLeft, long& budget);
+
+// The object's own enumerable members as Object.entries gives them, each name read as a string
+// value: a NUL stays in it and a lone surrogate becomes U+FFFD, as in any other string.
+json::Value readEntries(JSCValue* v, JSCValue* reader, int depthLeft, long& budget) {
+    JSCContext* context = jsc_value_get_context(v);
+    auto entriesOf = gobj::adopt(jsc_context_evaluate(context, "(o => Object.entries(o))", -1));
+    auto entries = entriesOf && jsc_value_is_function(entriesOf.get())
+                       ? gobj::adopt(jsc_value_function_call(entriesOf.get(), JSC_TYPE_VALUE, v, G_TYPE_NONE))
+                       : gobj::GRef<JSCValue>{};
+    if (!entries || !jsc_value_is_array(entries.get())) {
+        jsc_context_clear_exception(context);
+        budget = -1;  // unreadable: the message is dropped whole
+        return json::Value();
+    }
+    auto length = gobj::adopt(jsc_value_object_get_property(entries.get(), "length"));
+    double n = length ? jsc_value_to_double(length.get()) : 0;
+    json::Object out;
+    for (unsigned i = 0; i < n && budget >= 0; ++i) {
+        auto pair = gobj::adopt(jsc_value_object_get_property_at_index(entries.get(), i));
+        auto name = pair ? gobj::adopt(jsc_value_object_get_property_at_index(pair.get(), 0)) : gobj::GRef<JSCValue>{};
+        auto item = pair ? gobj::adopt(jsc_value_object_get_property_at_index(pair.get(), 1)) : gobj::GRef<JSCValue>{};
+        if (!name || !jsc_value_is_string(name.get())) continue;
+        json::Value key = readString(name.get(), reader);
+        std::string text = key.string() ? *key.string() : std::string();
+        --budget;
+        out.emplace_back(std::move(text), item ? convert(item.get(), reader, depthLeft - 1, budget) : json::Value());
+    }
+    return json::Value(std::move(out));
+}
+
 json::Value convert(JSCValue* v, JSCValue* reader, int depthLeft, long& budget) {
     if (--budget < 0) return json::Value();
     if (jsc_value_is_string(v)) return readString(v, reader);
@@ -112,6 +143,9 @@ json::Value convert(JSCValue* v, JSCValue* reader, int depthLeft, long& budget) 
         json::Object out;
         g_auto(GStrv) keys = jsc_value_object_enumerate_properties(v);
         for (char** k = keys; k && *k && budget >= 0; ++k) {
+            // The names come as C strings: one with a NUL or a lone surrogate is cut, and reads
+            // back as no property. Such an object is read again with its names whole.
+            if (!jsc_value_object_has_property(v, *k)) return readEntries(v, reader, depthLeft, budget);
             auto item = gobj::adopt(jsc_value_object_get_property(v, *k));
             out.emplace_back(*k, item ? convert(item.get(), reader, depthLeft - 1, budget) : json::Value());
         }

@@ -65,7 +65,4 @@ GtkWidget* webViewOfWindow(GtkWindow* window);
 // widget sees it, so this is what keeps copying in a page text field working.
 void runEditCommand(GtkApplication* app, Action action);
 
-// The About dialog, modal to the active window.
-void showAboutDialog(GtkApplication* app);
-
 }  // namespace menu

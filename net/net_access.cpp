@@ -103,9 +103,12 @@ void NetAccess::netRequest(std::string reqId, std::string url, const json::Value
 
     // A header or key id with a NUL cannot be sent as the page wrote it: refused, never shortened.
     auto hasNul = [](const std::string& s) { return s.find('\0') != std::string::npos; };
+    // A name with a lone surrogate arrives with U+FFFD in its place, which no header name holds.
+    auto cutName = [](const std::string& s) { return s.find("\xEF\xBF\xBD") != std::string::npos; };
     auto anyNul = [&](const std::optional<std::vector<Header>>& headers) {
-        return headers && std::any_of(headers->begin(), headers->end(),
-                                      [&](const Header& h) { return hasNul(h.first) || hasNul(h.second); });
+        return headers && std::any_of(headers->begin(), headers->end(), [&](const Header& h) {
+                   return hasNul(h.first) || cutName(h.first) || hasNul(h.second);
+               });
     };
     if (anyNul(pageHeaders) || anyNul(authHeaders) || hasNul(request.method) || (withCredential && hasNul(*keyId)) ||
         (headerName && hasNul(*headerName))) {

@@ -108,6 +108,14 @@ void SecretKeychain::noteTimeout() {
     gate_->stalledUntil = Clock::now() + cooldown_;
 }
 
+template <class T>
+T SecretKeychain::ask(std::function<T(GCancellable*)> call, T onTimeout) {
+    auto answer = runBounded<T>(gate_, std::move(call), limit_);
+    if (answer) return std::move(*answer);
+    noteTimeout();
+    return onTimeout;
+}
+
 void SecretKeychain::goOffline(std::chrono::milliseconds grace) {
     {
         std::lock_guard lock(gate_->mutex);
@@ -120,8 +128,7 @@ void SecretKeychain::goOffline(std::chrono::milliseconds grace) {
 std::optional<KeychainError> SecretKeychain::add(const std::string& account, const std::string& secret) {
     if (auto refused = unavailable()) return refused;
     using Answer = std::optional<KeychainError>;
-    auto answer = runBounded<Answer>(
-        gate_,
+    return ask<Answer>(
         [service = service_, account, secret](GCancellable* cancellable) -> Answer {
             g_autoptr(GError) error = nullptr;
             secret_password_clear_sync(&kSchema, cancellable, &error, "service", service.c_str(), "account",
@@ -136,19 +143,13 @@ std::optional<KeychainError> SecretKeychain::add(const std::string& account, con
             if (!stored) return fromGError(error);
             return std::nullopt;
         },
-        limit_);
-    if (!answer) {
-        noteTimeout();
-        return timedOut();
-    }
-    return *answer;
+        Answer(timedOut()));
 }
 
 std::optional<KeychainError> SecretKeychain::remove(const std::string& account) {
     if (auto refused = unavailable()) return refused;
     using Answer = std::optional<KeychainError>;
-    auto answer = runBounded<Answer>(
-        gate_,
+    return ask<Answer>(
         [service = service_, account](GCancellable* cancellable) -> Answer {
             g_autoptr(GError) error = nullptr;
             // FALSE without an error only means there was nothing to remove.
@@ -158,19 +159,13 @@ std::optional<KeychainError> SecretKeychain::remove(const std::string& account) 
                 return fromGError(error);
             return std::nullopt;
         },
-        limit_);
-    if (!answer) {
-        noteTimeout();
-        return timedOut();
-    }
-    return *answer;
+        Answer(timedOut()));
 }
 
 std::optional<std::string> SecretKeychain::read(const std::string& account) {
     if (unavailable()) return std::nullopt;
     using Answer = std::optional<std::string>;
-    auto answer = runBounded<Answer>(
-        gate_,
+    return ask<Answer>(
         [service = service_, account](GCancellable* cancellable) -> Answer {
             g_autoptr(GError) error = nullptr;
             SecretValue* value = secret_password_lookup_binary_sync(
@@ -182,19 +177,13 @@ std::optional<std::string> SecretKeychain::read(const std::string& account) {
             secret_value_unref(value);
             return text;
         },
-        limit_);
-    if (!answer) {
-        noteTimeout();
-        return std::nullopt;
-    }
-    return std::move(*answer);
+        Answer(std::nullopt));
 }
 
 std::vector<std::string> SecretKeychain::accounts() {
     if (unavailable()) return {};
     using Answer = std::vector<std::string>;
-    auto answer = runBounded<Answer>(
-        gate_,
+    return ask<Answer>(
         [service = service_](GCancellable* cancellable) -> Answer {
             g_autoptr(GError) error = nullptr;
             g_autoptr(GHashTable) query = g_hash_table_new(g_str_hash, g_str_equal);
@@ -210,12 +199,7 @@ std::vector<std::string> SecretKeychain::accounts() {
             g_list_free_full(items, g_object_unref);
             return found;
         },
-        limit_);
-    if (!answer) {
-        noteTimeout();
-        return {};
-    }
-    return std::move(*answer);
+        Answer{});
 }
 
 }  // namespace vault

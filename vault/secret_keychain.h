@@ -1,5 +1,8 @@
 #pragma once
+#include <gio/gio.h>
+
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,6 +39,10 @@ private:
     // Why no call is made now (offline, or cooling down after a timeout); nothing when one may be.
     std::optional<KeychainError> unavailable();
     void noteTimeout();
+    // Runs `call` bounded by the limit; a call that times out starts the cooldown and answers
+    // `onTimeout`.
+    template <class T>
+    T ask(std::function<T(GCancellable*)> call, T onTimeout);
 
     std::string service_;
     std::chrono::milliseconds limit_;

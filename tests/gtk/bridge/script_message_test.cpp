@@ -79,3 +79,20 @@ TEST(ScriptMessage, LargeStringsAreReadExactlyAsSent) {
     ASSERT_NE(got, nullptr);
     EXPECT_TRUE(*got == "data:x\xEF\xBF\xBD;base64," + b64);
 }
+
+// Member names cross whole too: a NUL stays and a lone surrogate reads as U+FFFD, and the members'
+// values are kept, so that a command can refuse such a name instead of losing its object.
+TEST(ScriptMessage, MemberNamesAreReadWhole) {
+    g_autoptr(JSCContext) context = jsc_context_new();
+    g_autoptr(JSCValue) message =
+        jsc_context_evaluate(context, "({ headers: { 'a\\u0000b': '1', 'x\\uD800': '2', plain: '3' }, n: 4 })", -1);
+    json::Value read = bridge::fromJsc(message);
+    const json::Value* headers = read.find("headers");
+    ASSERT_TRUE(headers && headers->object());
+    std::vector<std::pair<std::string, std::string>> members;
+    for (const auto& [name, value] : *headers->object())
+        members.emplace_back(name, value.string() ? *value.string() : "(not a string)");
+    EXPECT_EQ(members, (std::vector<std::pair<std::string, std::string>>{
+                           {std::string("a\0b", 3), "1"}, {"x\xEF\xBF\xBD", "2"}, {"plain", "3"}}));
+    EXPECT_EQ(read.find("n") ? json::write(*read.find("n")) : std::nullopt, std::optional<std::string>("4"));
+}

@@ -39,8 +39,12 @@ TEST(WholeStrings, NulAndLoneSurrogatesArriveAsSent) {
                url + R"(, auth: {keyId: 'nul-key', scheme: 'bearer'}});
         post({action: 'netRequest', reqId: 'cut-header', url: )" +
                url + R"(, headers: {'X-Note': 'a\u0000b'}});
+        post({action: 'netRequest', reqId: 'nul-name', url: )" +
+               url + R"(, headers: {'X-A\u0000B': '1', 'X-Other': '2'}});
+        post({action: 'netRequest', reqId: 'surrogate-name', url: )" +
+               url + R"(, headers: {'X-\uD800': '1'}});
         true)");
-    ASSERT_TRUE(shell.waitFor("Object.keys(window.got).length === 6"));
+    ASSERT_TRUE(shell.waitFor("Object.keys(window.got).length === 8"));
 
     // Replies: reqIds come back with the NUL kept and the lone surrogate replaced.
     auto field = [&](const std::string& reqIdJs, const std::string& expr) {
@@ -51,7 +55,7 @@ TEST(WholeStrings, NulAndLoneSurrogatesArriveAsSent) {
     EXPECT_EQ(field("'v3'", ".ok"), "false") << "a key id with a NUL is refused";
     EXPECT_EQ(field("'n\\u0000id\\uFFFD'", ".ok"), "true");
     EXPECT_EQ(field("'n\\u0000id\\uFFFD'", ".text"), "\"fine\"");
-    for (const char* refused : {"'cut-key'", "'cut-header'"}) {
+    for (const char* refused : {"'cut-key'", "'cut-header'", "'nul-name'", "'surrogate-name'"}) {
         EXPECT_EQ(field(refused, ".ok"), "false") << refused;
         EXPECT_EQ(field(refused, ".error"), "\"a header or key id cannot be sent as given\"") << refused;
     }

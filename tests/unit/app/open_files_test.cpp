@@ -10,9 +10,11 @@
 
 #include "app/options.h"
 #include "app/resources.h"
+#include "bridge/bridge.h"
 #include "bridge/page_calls.h"
 #include "fakes/fakes.h"
 #include "files/opened_file.h"
+#include "files/save_then.h"
 #include "support/gtk_support.h"
 
 namespace {
@@ -216,6 +218,55 @@ TEST_F(OpenFilesTest, AnswersReachingAGoneOpenerAreDropped) {
     opener.reset();
     alert->answer(1);
     EXPECT_TRUE(sink->calls.empty());
+}
+
+// Opening from outside over unsaved work, "Save", on a page that cannot save as asked: the open is
+// given up as if cancelled, and the files given next still open.
+TEST(OpenFromOutside, ASaveThatCannotHappenGivesTheOpenUpAndLaterOpensGoOn) {
+    for (std::optional<bool> pageSaves : {std::optional<bool>(false), std::optional<bool>(true)}) {
+        SCOPED_TRACE(*pageSaves ? "no save command follows" : "no __saveResult");
+        testsupport::TempDir dir;
+        dir.write("a.json", R"({"items": []})");
+        fakes::ManualQueue queue;
+        auto page = std::make_shared<fakes::RecordingPage>();
+        auto bridge = std::make_shared<bridge::Bridge>(queue, page);
+        std::vector<std::function<void()>> timers;
+        auto saves = std::make_shared<files::SaveThen>(
+            bridge, [&](std::chrono::milliseconds, std::function<void()> t) { timers.push_back(std::move(t)); });
+        auto alert = std::make_shared<HeldAlert>();
+        auto opener = std::make_shared<app::OpenFiles>(app::OpenFiles::Deps{
+            bridge, bridge, alert, [](const std::string& key) { return key; },
+            [saves](std::function<void(bool)> written) {
+                saves->saveThen([written](files::SaveReason r) { written(r == files::SaveReason::Written); });
+            }});
+        auto restores = [&] {
+            return std::count_if(page->scripts.begin(), page->scripts.end(),
+                                 [](const std::string& s) { return s.find("__restoreNative") != std::string::npos; });
+        };
+        opener->setPageReady(true);
+        opener->open({dir.file("a.json")});
+        queue.runAll();
+        ASSERT_EQ(page->scripts.back(), app::kQuitQuery);
+        page->answerNext(true);
+        alert->answer(0);  // Save
+        queue.runAll();
+        ASSERT_EQ(page->scripts.back(), files::kSaveAsTheMenuDoes);
+        EXPECT_EQ(page->scripts.back().find("__menuAction"), std::string::npos);
+        page->answerNext(pageSaves);
+        if (*pageSaves) {
+            ASSERT_EQ(timers.size(), 1u);
+            timers[0]();
+        }
+        queue.runAll();
+        EXPECT_EQ(restores(), 0);
+        // Nothing is left waiting: the next open asks afresh and opens.
+        opener->open({dir.file("a.json")});
+        queue.runAll();
+        ASSERT_EQ(page->scripts.back(), app::kQuitQuery);
+        page->answerNext(false);
+        queue.runAll();
+        EXPECT_EQ(restores(), 1);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,9 @@
+#pragma once
+#include <gtk/gtk.h>
+
+namespace menu {
+
+// The About dialog, modal to the active window: name, version, icon and licence.
+void showAboutDialog(GtkApplication* app);
+
+}  // namespace menu
