@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "app/gtk_quit_alert.h"
+#include "app/page_crash.h"
 #include "files/save_then.h"
 #include "gobj/connect.h"
 #include "gobj/glib_timer.h"
@@ -21,12 +22,36 @@ bool showPageDialog() {
 
 using Weak = std::weak_ptr<QuitConfirmation>;
 
+// The alert on a dead page, reloading it in the same view and quitting the ordinary way.
+std::shared_ptr<PageCrash> composeCrash(GtkApplication* app, WebKitWebView* view,
+                                        const std::shared_ptr<QuitConfirmation>& confirmation, Translate t) {
+    Weak weak(confirmation);
+    PageCrash::Deps deps;
+    deps.alert = std::make_shared<GtkQuitAlert>(app);
+    deps.t = std::move(t);
+    deps.reload = [view = std::make_shared<gobj::Weak<WebKitWebView>>(view)] {
+        if (auto v = view->lock()) webkit_web_view_reload(v.get());
+    };
+    deps.quit = [weak] {
+        if (auto c = weak.lock()) c->requestQuit();
+    };
+    deps.quitInProgress = [weak] {
+        auto c = weak.lock();
+        return c && c->state() != QuitConfirmation::State::Idle;
+    };
+    deps.now = [] { return std::chrono::steady_clock::now(); };
+    return std::make_shared<PageCrash>(std::move(deps));
+}
+
 }  // namespace
 
 // The signal handlers that lead to a quit request; removed with the quit Part.
 struct QuitTriggers {
     gobj::SignalConnection queryEnd;
     gobj::SignalConnection crashed;
+    gobj::SignalConnection crashShown;
+    gobj::SignalConnection crashLoaded;
+    std::shared_ptr<PageCrash> crash;
     gobj::SignalConnection loaded;
     gobj::SignalConnection responsive;
     guint sigterm = 0;
@@ -38,6 +63,7 @@ struct QuitTriggers {
 };
 
 QuitPart composeQuit(QuitDeps deps) {
+    Translate t = deps.wiring.t;
     std::function<std::size_t()> savesInProgress;
     if (deps.saves)
         savesInProgress = [weak = std::weak_ptr(deps.saves)] {
@@ -65,6 +91,19 @@ QuitPart composeQuit(QuitDeps deps) {
             view, "load-changed", Weak(confirmation), [](QuitConfirmation& c, WebKitWebView*, WebKitLoadEvent event) {
                 if (event == WEBKIT_LOAD_COMMITTED) c.pageRestarted();
             });
+        triggers->crash = composeCrash(deps.app, view, confirmation, std::move(t));
+        triggers->crashShown = gobj::connect<WebKitWebView, WebKitWebProcessTerminationReason>(
+            view, "web-process-terminated", std::weak_ptr(triggers->crash),
+            [](PageCrash& c, WebKitWebView*, WebKitWebProcessTerminationReason reason) {
+                // Only a caller of webkit_web_view_terminate_web_process ends it on purpose; the
+                // memory limit loses the page like a crash.
+                c.terminated(reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API ? PageEnd::ByTheShell : PageEnd::Crashed);
+            });
+        triggers->crashLoaded =
+            gobj::connect<WebKitWebView, WebKitLoadEvent>(view, "load-changed", std::weak_ptr(triggers->crash),
+                                                          [](PageCrash& c, WebKitWebView*, WebKitLoadEvent event) {
+                                                              if (event == WEBKIT_LOAD_COMMITTED) c.pageLoaded();
+                                                          });
         // The engine's own verdict comes late and misses a page busy inside an evaluation, so the
         // quit's timer decides; this only lets a page the engine has given up on be asked about sooner.
         triggers->responsive =

@@ -11,6 +11,10 @@ inline constexpr const char* kShellRows[][10] = {
     {"可以继续等待，或者立即退出并丢失未保存的内容。", "可以繼續等待，或者立即結束並捨棄未儲存的內容。", "You can wait for it, or quit now and lose unsaved changes.", "このまま待つか、今すぐ終了して未保存の内容を破棄できます。", "Puede esperar o salir ahora y perder los cambios sin guardar.", "Vous pouvez attendre, ou quitter maintenant et perdre les modifications non enregistrées.", "Sie können warten oder jetzt beenden und ungesicherte Änderungen verlieren.", "Puoi attendere, oppure uscire ora e perdere le modifiche non salvate.", "Você pode aguardar ou sair agora e perder as alterações não salvas.", "기다리거나, 지금 종료하고 저장하지 않은 내용을 버릴 수 있습니다."},
     {"等待", "等待", "Wait", "待つ", "Esperar", "Attendre", "Warten", "Attendi", "Aguardar", "기다리기"},
     {"仍然退出", "仍然結束", "Quit anyway", "強制終了", "Salir de todos modos", "Quitter quand même", "Trotzdem beenden", "Esci comunque", "Sair mesmo assim", "그래도 종료"},
+    {"画板意外停止", "畫板意外停止", "The board stopped unexpectedly", "ボードが予期せず停止しました", "El tablero se detuvo inesperadamente", "Le tableau s'est arrêté de manière inattendue", "Das Board wurde unerwartet beendet", "La lavagna si è interrotta inaspettatamente", "O quadro parou inesperadamente", "보드가 예기치 않게 중지되었습니다"},
+    {"重新载入后可以恢复最近的内容。", "重新載入後可以復原最近的內容。", "Reload to get back your latest work from its recovery copy.", "再読み込みすると、復元用のコピーから最新の内容を取り戻せます。", "Recargue para recuperar su trabajo más reciente desde la copia de recuperación.", "Rechargez pour retrouver votre dernier travail depuis sa copie de récupération.", "Laden Sie neu, um Ihre letzte Arbeit aus der Wiederherstellungskopie zurückzuholen.", "Ricarica per recuperare il lavoro più recente dalla copia di ripristino.", "Recarregue para recuperar seu trabalho mais recente da cópia de recuperação.", "다시 불러오면 복구 사본에서 최근 작업을 되찾을 수 있습니다."},
+    {"重新载入", "重新載入", "Reload", "再読み込み", "Recargar", "Recharger", "Neu laden", "Ricarica", "Recarregar", "다시 불러오기"},
+    {"退出", "結束", "Quit", "終了", "Salir", "Quitter", "Beenden", "Esci", "Sair", "종료"},
 };
 
 }  // namespace menu::l10n_data
