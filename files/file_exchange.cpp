@@ -188,7 +188,7 @@ void FileExchange::openPaperPDF() {
 
 void FileExchange::deliver(const std::string& path, Want want) {
     OpenedFile file = readForPage(path, want);
-    if (auto page = page_.lock()) deliverToPage(*page, std::move(file), Failures::Log);
+    if (auto page = page_.lock()) deliverToPage(*page, std::move(file), Failures::Report);
 }
 
 }  // namespace files

@@ -1,13 +1,18 @@
 #include "files/opened_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
 
 #include "common/data_url.h"
 #include "common/json.h"
 #include "common/log.h"
 #include "common/text.h"
+#include "common/unique_fd.h"
 
 namespace files {
 namespace fs = std::filesystem;
@@ -29,27 +34,47 @@ OpenedFile readForPage(const std::string& path, Want want) {
     fs::path p(path);
     std::string name = common::displayName(p.filename().string());
     if (name.empty()) name = common::displayName(path);
-    std::error_code ec;
-    auto status = fs::status(p, ec);
-    if (ec || !fs::exists(status)) return {Kind::Missing, name, {}};
-    if (fs::is_directory(status)) return {Kind::Directory, name, {}};
-    // Only regular files, checked before opening: opening a FIFO blocks, and a device may never end.
-    if (!fs::is_regular_file(status)) return {Kind::Unreadable, name, {}};
-    std::ifstream in(p, std::ios::binary);
-    if (!in) return {Kind::Unreadable, name, {}};
+    // Opened without waiting and judged on the descriptor, so nothing can be swapped in between:
+    // opening a FIFO for reading blocks until a writer comes, and a device may never end.
+    common::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) {
+        if (errno == ENOENT || errno == ENOTDIR) return {Kind::Missing, name, {}};
+        // Also a folder on the way that may not be searched: it hides whether the file is there.
+        return {Kind::Unreadable, name, {}};
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return {Kind::Unreadable, name, {}};
+    if (S_ISDIR(st.st_mode)) return {Kind::Directory, name, {}};
+    if (!S_ISREG(st.st_mode)) return {Kind::Unreadable, name, {}};
+    bool failed = false;
+    auto readSome = [&](char* into, std::size_t size) -> std::size_t {
+        for (;;) {
+            ssize_t n = ::read(fd.get(), into, size);
+            if (n >= 0) return static_cast<std::size_t>(n);
+            if (errno == EINTR) continue;
+            failed = true;
+            return 0;
+        }
+    };
     std::string head(5, '\0');
-    in.read(head.data(), 5);
-    head.resize(static_cast<std::size_t>(in.gcount()));
+    std::size_t got = 0;
+    while (got < head.size())
+        if (std::size_t n = readSome(head.data() + got, head.size() - got); n > 0)
+            got += n;
+        else
+            break;
+    head.resize(got);
     const bool pdf = want == Want::Pdf || (want == Want::Either && looksLikePdf(p, head));
     const std::size_t limit = pdf ? kPaperLimit : kBoardLimit;
-    // Reads at most one byte past the limit: enough to refuse a larger file without holding it.
+    // Reads at most one chunk past the limit: enough to refuse a larger file without holding it.
     std::string bytes = head;
     std::string chunk(1 << 16, '\0');
-    while (in && bytes.size() <= limit) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        bytes.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    while (!failed && got == head.size() && bytes.size() <= limit) {
+        std::size_t n = readSome(chunk.data(), chunk.size());
+        if (n == 0) break;
+        bytes.append(chunk.data(), n);
     }
-    if (in.bad()) return {Kind::Unreadable, name, {}};
+    if (failed) return {Kind::Unreadable, name, {}};
     if (bytes.size() > limit) return {Kind::TooLarge, name, {}, pdf};
     if (pdf) {
         // The paper chooser lets the page's renderer judge the bytes; a file from outside must say

@@ -1,8 +1,12 @@
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
+#include "bridge/page_calls.h"
 #include "common/json.h"
 #include "files/temp_folder.h"
 #include "files_fixture.h"
@@ -13,6 +17,15 @@ using namespace filestest;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The page's call for a file that does not open.
+std::string failed(const std::string& name, const std::string& reason) {
+    json::Array args;
+    args.emplace_back(name);
+    args.emplace_back(reason);
+    return bridge::pagecall::text("__openFailed", bridge::pagecall::Form::Positional, json::Value(std::move(args)))
+        .value_or("?");
+}
 
 // Sets an environment variable for one scope (nullptr unsets it).
 class ScopedEnv {
@@ -50,7 +63,7 @@ TEST(Imports, DocumentReachesThePageAsOneStringByteForByte) {
     EXPECT_EQ(*(*arg->array())[0].string(), doc);
 }
 
-TEST(Imports, DocumentsThatAreNotStrictUtf8AreDropped) {
+TEST(Imports, DocumentsThatAreNotStrictUtf8AreRefused) {
     testsupport::TempDir dir;
     for (const char* text : {"\"caf\xE9\"", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "ok\xE2\x82"}) {
         Fixture f;
@@ -58,7 +71,7 @@ TEST(Imports, DocumentsThatAreNotStrictUtf8AreDropped) {
         f.exchange->openJSONFile();
         f.panels->answerNext(dir.file("bad.json"));
         f.flush();
-        EXPECT_TRUE(f.page->scripts.empty()) << text;
+        EXPECT_EQ(f.page->scripts, (std::vector<std::string>{failed("bad.json", "notBoard")})) << text;
     }
 }
 
@@ -92,32 +105,78 @@ TEST(Imports, PaperLimitIsExact) {
     }
 }
 
+// Nothing a chooser can answer makes the shell wait, and every file that does not open is told to
+// the page as a file from outside is; only a cancel or a page that is gone says nothing.
 TEST(Imports, PickerAnswersThatLeadNowhere) {
     testsupport::TempDir dir;
     spit(dir.file("empty.pdf"), "");
     spit(dir.file("doc.json"), "{}");
     ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = dir.file("sock");
+    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+    std::copy(sockPath.begin(), sockPath.end(), addr.sun_path);
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const std::string folderName = fs::path(dir.path()).filename().string();
     struct Case {
         const char* what;
         bool paper;
         std::optional<std::string> answer;
+        std::string told;  // the page's call, empty for none
         bool bridgeGone = false;
     };
-    for (auto& c :
-         {Case{"empty paper", true, dir.file("empty.pdf")}, Case{"missing paper", true, dir.file("gone.pdf")},
-          Case{"paper is a folder", true, dir.path()}, Case{"cancelled paper", true, std::nullopt},
-          Case{"cancelled document", false, std::nullopt}, Case{"missing document", false, dir.file("gone.json")},
-          Case{"endless device as document", false, std::string("/dev/zero")},
-          Case{"pipe as paper", true, dir.file("fifo")},
-          Case{"bridge gone before the document", false, dir.file("doc.json"), true}}) {
+    for (auto& c : {
+             Case{"empty paper", true, dir.file("empty.pdf"), failed("empty.pdf", "notBoard")},
+             Case{"missing paper", true, dir.file("gone.pdf"), failed("gone.pdf", "missing")},
+             Case{"paper is a folder", true, dir.path(), failed(folderName, "directory")},
+             Case{"cancelled paper", true, std::nullopt, ""},
+             Case{"cancelled document", false, std::nullopt, ""},
+             Case{"missing document", false, dir.file("gone.json"), failed("gone.json", "missing")},
+             Case{"endless device as document", false, std::string("/dev/zero"), failed("zero", "unreadable")},
+             Case{"empty device as document", false, std::string("/dev/null"), failed("null", "unreadable")},
+             Case{"pipe as paper", true, dir.file("fifo"), failed("fifo", "unreadable")},
+             Case{"pipe as document", false, dir.file("fifo"), failed("fifo", "unreadable")},
+             Case{"socket as document", false, sockPath, failed("sock", "unreadable")},
+             Case{"bridge gone before the document", false, dir.file("doc.json"), "", true},
+         }) {
         Fixture f;
         c.paper ? f.exchange->openPaperPDF() : f.exchange->openJSONFile();
         if (c.bridgeGone) f.bridge.reset();
         f.panels->answerNext(c.answer);
         f.flush();
-        EXPECT_TRUE(f.page->scripts.empty()) << c.what;
+        std::vector<std::string> want;
+        if (!c.told.empty()) want.push_back(c.told);
+        EXPECT_EQ(f.page->scripts, want) << c.what;
         EXPECT_EQ(f.desktop.beeps, 0) << c.what;
     }
+    close(sock);
+}
+
+// A file inside a folder the user may not enter could be there: it could not be read, it is not
+// missing. Root enters every folder, so the reader runs as an unprivileged user.
+TEST(Imports, AFileBehindAClosedFolderCouldNotBeRead) {
+    testsupport::TempDir dir;
+    dir.write("closed/doc.json", "{}");
+    chmod(dir.path().c_str(), 0755);
+    chmod(dir.file("closed").c_str(), 0);
+    auto kind = [&] { return files::readForPage(dir.file("closed/doc.json"), files::Want::Either).kind; };
+    if (geteuid() != 0) {
+        EXPECT_EQ(kind(), files::OpenedFile::Kind::Unreadable);
+        return;
+    }
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        _exit(kind() == files::OpenedFile::Kind::Unreadable ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    chmod(dir.file("closed").c_str(), 0755);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no unprivileged user to run as";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "answered as missing, or not at all";
 }
 
 TEST(Imports, OpenFileLandsInThePrivateFolderUnderItsLastName) {
