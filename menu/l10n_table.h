@@ -21,7 +21,7 @@ inline constexpr const char* kNativeNames[10][2] = {
     {"ko", "한국어"},
 };
 
-inline constexpr const char* kRows[43][10] = {
+inline constexpr const char* kRows[45][10] = {
     {"关于 TAVRIK", "關於 TAVRIK", "About TAVRIK", "TAVRIK について", "Acerca de TAVRIK", "À propos de TAVRIK", "Über TAVRIK", "Info su TAVRIK", "Sobre o TAVRIK", "TAVRIK 정보"},
     {"退出 TAVRIK", "結束 TAVRIK", "Quit TAVRIK", "TAVRIK を終了", "Salir de TAVRIK", "Quitter TAVRIK", "TAVRIK beenden", "Esci da TAVRIK", "Sair do TAVRIK", "TAVRIK 종료"},
     {"文件", "檔案", "File", "ファイル", "Archivo", "Fichier", "Ablage", "File", "Arquivo", "파일"},
@@ -36,6 +36,8 @@ inline constexpr const char* kRows[43][10] = {
     {"全选", "全選", "Select All", "すべて選択", "Seleccionar todo", "Tout sélectionner", "Alles auswählen", "Seleziona tutto", "Selecionar tudo", "모두 선택"},
     {"视图", "顯示方式", "View", "表示", "Visualización", "Présentation", "Darstellung", "Visualizza", "Visualizar", "보기"},
     {"显示 / 隐藏悬浮采集窗", "顯示 / 隱藏懸浮擷取視窗", "Show / Hide Floating Capture Window", "フローティング収集ウィンドウを表示 / 隠す", "Mostrar / ocultar ventana flotante", "Afficher / masquer la fenêtre flottante", "Schwebendes Sammelfenster ein-/ausblenden", "Mostra / nascondi finestra di raccolta flottante", "Mostrar / ocultar janela flutuante de coleta", "플로팅 수집 창 표시 / 숨기기"},
+    {"适合内容", "符合內容", "Fit to content", "内容に合わせる", "Ajustar al contenido", "Ajuster au contenu", "An Inhalt anpassen", "Adatta al contenuto", "Ajustar ao conteúdo", "내용에 맞추기"},
+    {"100%", "100%", "100 %", "100%", "100 %", "100 %", "100 %", "100 %", "100%", "100%"},
     {"缩放灵敏度", "縮放靈敏度", "Zoom Sensitivity", "ズーム感度", "Sensibilidad de zoom", "Sensibilité du zoom", "Zoom-Empfindlichkeit", "Sensibilità zoom", "Sensibilidade do zoom", "확대/축소 감도"},
     {"很慢", "很慢", "Very Slow", "とても遅い", "Muy lenta", "Très lente", "Sehr langsam", "Molto lenta", "Muito lenta", "매우 느리게"},
     {"柔和", "柔和", "Gentle", "やさしい", "Suave", "Douce", "Sanft", "Morbida", "Suave", "부드럽게"},

@@ -28,6 +28,8 @@ std::optional<std::string> pageCallForTag(int tag) {
     if (tag >= 301 && tag <= 305) return pageAction("export:jpg:" + std::to_string(tag - 300));
     if (tag >= kSensTagBase && tag < kSensTagBase + int(kSensFactors.size()))
         return pageAction("zoomsens:" + factorText(kSensFactors[tag - kSensTagBase]));
+    if (tag == kZoomFitTag) return pageAction("zoom:fit");
+    if (tag == kZoomActualTag) return pageAction("zoom:100");
     return std::nullopt;
 }
 

@@ -5,7 +5,7 @@
 
 namespace menu {
 
-// The page call of a tag that drives the page (0–9, 201–205, 301–305, 400–404); none otherwise.
+// The page call of a tag that drives the page (0–9, 201–205, 301–305, 400–404, 600–601); none otherwise.
 std::optional<std::string> pageCallForTag(int tag);
 // The language code of a language item (500 → "auto", 501–510 → the ten languages); none otherwise.
 std::optional<std::string> langCodeForTag(int tag);

@@ -119,6 +119,9 @@ Menu buildMenu(const std::string& language, const std::string& pref) {
     Menu viewMenu{t("视图"), {}};
     viewMenu.items.push_back(withSubmenu(item(t("缩放灵敏度")), std::move(sensMenu)));
     viewMenu.items.push_back(withSubmenu(item(t("语言")), std::move(langMenu)));
+    viewMenu.items.push_back(separator());
+    viewMenu.items.push_back(item(t("适合内容"), Action::MenuAction, kZoomFitTag, KeyEquivalent{'1'}));
+    viewMenu.items.push_back(item(t("100%"), Action::MenuAction, kZoomActualTag, KeyEquivalent{'0'}));
     bar.items.push_back(withSubmenu(item(""), std::move(viewMenu)));
     return bar;
 }

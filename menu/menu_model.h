@@ -51,7 +51,9 @@ struct MenuItem {
 inline constexpr std::array<double, 5> kSensFactors{0.4, 0.7, 1.0, 1.8, 2.8};
 inline constexpr std::array<const char*, 5> kSensKeys{"很慢", "柔和", "标准", "快", "很快"};
 inline constexpr int kSensTagBase = 400;
-inline constexpr int kLangTagBase = 500;  // 500 is "follow the system", 501… the languages
+inline constexpr int kLangTagBase = 500;    // 500 is "follow the system", 501… the languages
+inline constexpr int kZoomFitTag = 600;     // View ▸ Fit to content
+inline constexpr int kZoomActualTag = 601;  // View ▸ 100 %
 
 // The whole menu bar in `language`, with the language items checked against `pref`.
 Menu buildMenu(const std::string& language, const std::string& pref);

@@ -135,6 +135,8 @@ TEST(MenuBar, InstalledModelCarriesLabelsAcceleratorsAndCheckMarks) {
         {"Darstellung/Zoom-Empfindlichkeit/Standard", "app.tag-402", ""},
         {"Darstellung/Sprache/Systemeinstellung folgen", "app.tag-500", ""},
         {"Darstellung/Sprache/한국어", "app.tag-510", ""},
+        {"Darstellung/An Inhalt anpassen", "app.tag-600", "<Control>1"},
+        {"Darstellung/100 %", "app.tag-601", "<Control>0"},
     };
     for (const auto& x : expects) {
         const Entry* e = find(items, x.path);

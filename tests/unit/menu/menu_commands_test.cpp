@@ -28,7 +28,8 @@ TEST(MenuCommands, EveryTagHasItsPageCall) {
         {401, "zoomsens:0.7"}, {402, "zoomsens:1.0"}, {403, "zoomsens:1.8"}, {404, "zoomsens:2.8"},
         {-1, std::nullopt},    {10, std::nullopt},    {200, std::nullopt},   {206, std::nullopt},
         {300, std::nullopt},   {306, std::nullopt},   {399, std::nullopt},   {405, std::nullopt},
-        {500, std::nullopt},   {505, std::nullopt},   {511, std::nullopt},
+        {500, std::nullopt},   {505, std::nullopt},   {511, std::nullopt},   {600, "zoom:fit"},
+        {601, "zoom:100"},     {599, std::nullopt},   {602, std::nullopt},
     };
     for (const auto& c : cases) {
         auto call = menu::pageCallForTag(c.tag);

@@ -84,6 +84,9 @@ const char* const kZhHansAuto = R"(TAVRIK
     Italiano #508 [ ]
     Português #509 [ ]
     한국어 #510 [ ]
+  ---
+  适合内容 #600 ^1
+  100% #601 ^0
 )";
 
 std::string unchecked(std::string s) {
@@ -106,7 +109,7 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
         const char* lang;
         const char* pref;
         std::vector<std::string> topTitles;
-        std::string importFirstRun, matchCanvas, sensTitle, langTitle, followSystem, standard;
+        std::string importFirstRun, matchCanvas, sensTitle, langTitle, followSystem, standard, fit, actual;
         int checkedLangTag;  // 0: none
     };
     const Case cases[] = {
@@ -119,6 +122,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
          "语言",
          "跟随系统",
          "标准",
+         "适合内容",
+         "100%",
          500},
         {"de",
          "de",
@@ -129,6 +134,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
          "Sprache",
          "Systemeinstellung folgen",
          "Standard",
+         "An Inhalt anpassen",
+         "100 %",
          507},
         {"en",
          "en",
@@ -139,6 +146,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
          "Language",
          "Follow System",
          "Standard",
+         "Fit to content",
+         "100 %",
          503},
         {"en",
          "xx",
@@ -149,6 +158,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
          "Language",
          "Follow System",
          "Standard",
+         "Fit to content",
+         "100 %",
          0},
     };
     const std::string structure = outline(menu::buildMenu("zh-Hans", "auto"), false);
@@ -182,6 +193,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
         EXPECT_EQ(at(bar, {3, 1, 0}).title, c.followSystem);
         EXPECT_EQ(at(bar, {3, 0, 2}).title, c.standard);
         EXPECT_EQ(at(bar, {3, 1, 7}).title, "Deutsch");
+        EXPECT_EQ(at(bar, {3, 3}).title, c.fit);
+        EXPECT_EQ(at(bar, {3, 4}).title, c.actual);
 
         int separators = 0, shifted = 0;
         std::vector<int> checked;
@@ -190,7 +203,7 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
             shifted += i->key && i->key->shift;
             if (i->checked) checked.push_back(i->tag);
         }
-        EXPECT_EQ(separators, 2);
+        EXPECT_EQ(separators, 3);
         EXPECT_EQ(shifted, 1);
         std::vector<int> expectedChecked{402};
         if (c.checkedLangTag) expectedChecked.push_back(c.checkedLangTag);

@@ -26,9 +26,10 @@ const std::map<std::string, std::set<std::string>> kSameAsEnglish{
     {"确定", {"ja", "de", "it", "pt"}},            // "OK"
     {"文件", {"it"}},                              // "File"
     {"标准", {"fr", "de", "it"}},                  // "Standard"
+    {"100%", {"es", "fr", "de", "it"}},            // "100 %"
 };
 // Keys whose Traditional text uses the same characters as the Simplified key.
-const std::set<std::string> kSameInTraditional{"很慢", "柔和", "快", "很快", "好", "取消", "等待"};
+const std::set<std::string> kSameInTraditional{"很慢", "柔和", "快", "很快", "好", "取消", "等待", "100%"};
 // Texts the shell shows in Chinese in every language on purpose: the export formats and the import
 // item of the menu have no row in the sheet, and the default names of a PDF series and of a dropped
 // picture are file names.
