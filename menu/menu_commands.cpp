@@ -20,8 +20,8 @@ std::string pageAction(const std::string& command) { return guardedCall("__menuA
 }  // namespace
 
 std::optional<std::string> pageCallForTag(int tag) {
-    static const char* const kFixed[] = {"openJSON",    "export:png", "export:jpg",   "export:pdf", "export:docx",
-                                         "export:pptx", "export:key", "export:pages", "importPaper"};
+    static const char* const kFixed[] = {"openJSON",    "export:png", "export:jpg", "export:pdf", "export:docx",
+                                         "export:pptx", "export:odp", "export:odt", "importPaper"};
     if (tag == 0) return "typeof saveJSON==='function' && saveJSON()";
     if (tag >= 1 && tag <= 9) return pageAction(kFixed[tag - 1]);
     if (tag >= 201 && tag <= 205) return pageAction("export:png:" + std::to_string(tag - 200));

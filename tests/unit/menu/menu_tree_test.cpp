@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "menu/l10n.h"
 #include "menu/menu_model.h"
 
 namespace {
@@ -58,8 +59,8 @@ const char* const kZhHansAuto = R"(TAVRIK
     PDF 文档 #4
     Word 文档 (docx) #5
     PPT 演示文稿 (pptx) #6
-    Keynote 演示文稿 #7
-    Pages 文档 #8
+    OpenDocument 演示文稿 (odp) #7
+    OpenDocument 文档 (odt) #8
 编辑
   剪切 @4 ^x
   拷贝 @5 ^c
@@ -185,8 +186,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
 
         EXPECT_EQ(at(bar, {1, 4, 0, 0}).title, c.matchCanvas);
         EXPECT_EQ(at(bar, {1, 4, 1, 0}).title, c.matchCanvas);
-        EXPECT_EQ(at(bar, {1, 4, 0}).title, "PNG 图片");
-        EXPECT_EQ(at(bar, {1, 4, 6}).title, "Pages 文档");
+        EXPECT_EQ(at(bar, {1, 4, 0}).title, menu::L10N::t("PNG 图片", c.lang));
+        EXPECT_EQ(at(bar, {1, 4, 6}).title, menu::L10N::t("OpenDocument 文档 (odt)", c.lang));
         EXPECT_EQ(at(bar, {1, 4, 0, 5}).title, "1:1");
         EXPECT_EQ(at(bar, {3, 0}).shownTitle(), c.sensTitle);
         EXPECT_EQ(at(bar, {3, 1}).shownTitle(), c.langTitle);
@@ -209,6 +210,46 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
         if (c.checkedLangTag) expectedChecked.push_back(c.checkedLangTag);
         EXPECT_EQ(checked, expectedChecked);
     }
+}
+
+// The export titles read in the interface language: no Han character is left in a language that
+// does not write with them, and no format without a program on this system is offered.
+TEST(MenuTree, ExportTitlesAreInTheInterfaceLanguage) {
+    struct Case {
+        const char* lang;
+        bool han;  // the language writes with Han characters
+        const char* odt;
+    };
+    const Case cases[] = {
+        {"zh-Hans", true, "OpenDocument 文档 (odt)"}, {"zh-Hant", true, "OpenDocument 文件 (odt)"},
+        {"en", false, "OpenDocument text (odt)"},     {"ja", true, "OpenDocument テキスト (odt)"},
+        {"es", false, "Texto OpenDocument (odt)"},    {"fr", false, "Texte OpenDocument (odt)"},
+        {"de", false, "OpenDocument-Text (odt)"},     {"it", false, "Testo OpenDocument (odt)"},
+        {"pt", false, "Texto OpenDocument (odt)"},    {"ko", false, "OpenDocument 텍스트 (odt)"},
+    };
+    auto hasHan = [](const std::string& s) {
+        for (unsigned char c : s)
+            if (c >= 0xE4 && c <= 0xE9) return true;  // the basic CJK ideograph block's lead bytes
+        return false;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang);
+        Menu bar = menu::buildMenu(c.lang, c.lang);
+        const MenuItem& exportItem = at(bar, {1, 4});
+        ASSERT_TRUE(exportItem.submenu);
+        EXPECT_EQ(exportItem.submenu->items.size(), 7u);
+        for (const MenuItem* i : menu::allItems(*exportItem.submenu)) {
+            std::string title = i->shownTitle();
+            if (!c.han) EXPECT_FALSE(hasHan(title)) << title;
+            EXPECT_EQ(title.find("Keynote"), std::string::npos) << title;
+            EXPECT_EQ(title.find("Pages"), std::string::npos) << title;
+        }
+        EXPECT_EQ(at(bar, {1, 4, 6}).title, c.odt);
+        EXPECT_EQ(at(bar, {1, 4, 6}).tag, 8);
+        EXPECT_EQ(at(bar, {1, 4, 5}).tag, 7);
+    }
+    // The size submenus carry their item's title.
+    EXPECT_EQ(at(menu::buildMenu("en", "en"), {1, 4, 1}).submenu->title, "JPG image");
 }
 
 }  // namespace
