@@ -11,6 +11,7 @@ MenuItem item(std::string title, Action action = Action::None, int tag = 0,
     i.title = std::move(title);
     i.action = action;
     i.tag = tag;
+    if (action == Action::MenuAction) i.command = commandForTag(tag);
     i.key = key;
     return i;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "menu/command.h"
+
 namespace menu {
 
 // What choosing an item does. MenuAction items are told apart by their tag.
@@ -38,6 +40,7 @@ struct MenuItem {
     std::vector<TitleRun> runs;  // the attributed title, when the item has one
     Action action = Action::None;
     int tag = 0;
+    Command command;  // what a MenuAction item asks for, read from its tag when the menu is built
     std::optional<KeyEquivalent> key;
     bool checkable = false;  // carries a check mark state
     bool checked = false;
