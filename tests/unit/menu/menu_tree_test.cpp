@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 
 #include "menu/l10n.h"
@@ -210,6 +211,20 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
         if (c.checkedLangTag) expectedChecked.push_back(c.checkedLangTag);
         EXPECT_EQ(checked, expectedChecked);
     }
+}
+
+// Every item that drives the page carries the command of its tag, and no two items share a tag.
+TEST(MenuTree, EveryPageItemCarriesTheCommandOfItsTag) {
+    std::set<int> tags;
+    for (const MenuItem* i : menu::allItems(menu::buildMenu("en", "auto"))) {
+        if (i->action != Action::MenuAction) continue;
+        EXPECT_TRUE(tags.insert(i->tag).second) << i->tag;
+        EXPECT_NE(i->command.kind, menu::Command::Kind::None) << i->tag;
+        EXPECT_EQ(i->command, menu::commandForTag(i->tag)) << i->tag;
+    }
+    EXPECT_EQ(menu::commandForTag(500), (menu::Command{menu::Command::Kind::Language, "auto"}));
+    EXPECT_EQ(menu::commandForTag(403), (menu::Command{menu::Command::Kind::Sensitivity, "3"}));
+    EXPECT_EQ(menu::commandForTag(511).kind, menu::Command::Kind::None);
 }
 
 // The export titles read in the interface language: no Han character is left in a language that
