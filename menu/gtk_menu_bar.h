@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gobj/handles.h"
+#include "menu/gtk_edit_commands.h"
 #include "menu/menu_view.h"
 
 namespace menu {
@@ -54,15 +55,5 @@ private:
     gobj::GRef<GMenu> root_;
     gobj::SignalConnection windowAdded_;
 };
-
-// The web view of a window: its child when that is a web view, else the first web view among the
-// child's direct children. No deeper search.
-GtkWidget* webViewOfWindow(GtkWindow* window);
-
-// Cut, Copy, Paste and Select All for the focused widget: WebKit's editing command when the focus
-// is in a web view, the text field's own action when it is a native text field, else the editing
-// command on the active window's web view. Application accelerators take Ctrl+C before the focused
-// widget sees it, so this is what keeps copying in a page text field working.
-void runEditCommand(GtkApplication* app, Action action);
 
 }  // namespace menu

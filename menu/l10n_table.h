@@ -21,13 +21,20 @@ inline constexpr const char* kNativeNames[10][2] = {
     {"ko", "한국어"},
 };
 
-inline constexpr const char* kRows[43][10] = {
+inline constexpr const char* kRows[52][10] = {
     {"关于 TAVRIK", "關於 TAVRIK", "About TAVRIK", "TAVRIK について", "Acerca de TAVRIK", "À propos de TAVRIK", "Über TAVRIK", "Info su TAVRIK", "Sobre o TAVRIK", "TAVRIK 정보"},
     {"退出 TAVRIK", "結束 TAVRIK", "Quit TAVRIK", "TAVRIK を終了", "Salir de TAVRIK", "Quitter TAVRIK", "TAVRIK beenden", "Esci da TAVRIK", "Sair do TAVRIK", "TAVRIK 종료"},
     {"文件", "檔案", "File", "ファイル", "Archivo", "Fichier", "Ablage", "File", "Arquivo", "파일"},
     {"保存 JSON", "儲存 JSON", "Save JSON", "JSON を保存", "Guardar JSON", "Enregistrer le JSON", "JSON sichern", "Salva JSON", "Salvar JSON", "JSON 저장"},
     {"打开 JSON…", "開啟 JSON…", "Open JSON…", "JSON を開く…", "Abrir JSON…", "Ouvrir un JSON…", "JSON öffnen…", "Apri JSON…", "Abrir JSON…", "JSON 열기…"},
     {"导出", "匯出", "Export", "書き出し", "Exportar", "Exporter", "Exportieren", "Esporta", "Exportar", "내보내기"},
+    {"PNG 图片", "PNG 圖片", "PNG image", "PNG 画像", "Imagen PNG", "Image PNG", "PNG-Bild", "Immagine PNG", "Imagem PNG", "PNG 이미지"},
+    {"JPG 图片", "JPG 圖片", "JPG image", "JPG 画像", "Imagen JPG", "Image JPG", "JPG-Bild", "Immagine JPG", "Imagem JPG", "JPG 이미지"},
+    {"PDF 文档", "PDF 文件", "PDF document", "PDF 書類", "Documento PDF", "Document PDF", "PDF-Dokument", "Documento PDF", "Documento PDF", "PDF 문서"},
+    {"Word 文档 (docx)", "Word 文件 (docx)", "Word document (docx)", "Word 書類 (docx)", "Documento Word (docx)", "Document Word (docx)", "Word-Dokument (docx)", "Documento Word (docx)", "Documento Word (docx)", "Word 문서 (docx)"},
+    {"PPT 演示文稿 (pptx)", "PPT 簡報 (pptx)", "PowerPoint presentation (pptx)", "PowerPoint プレゼンテーション (pptx)", "Presentación PowerPoint (pptx)", "Présentation PowerPoint (pptx)", "PowerPoint-Präsentation (pptx)", "Presentazione PowerPoint (pptx)", "Apresentação PowerPoint (pptx)", "PowerPoint 프레젠테이션 (pptx)"},
+    {"OpenDocument 演示文稿 (odp)", "OpenDocument 簡報 (odp)", "OpenDocument presentation (odp)", "OpenDocument プレゼンテーション (odp)", "Presentación OpenDocument (odp)", "Présentation OpenDocument (odp)", "OpenDocument-Präsentation (odp)", "Presentazione OpenDocument (odp)", "Apresentação OpenDocument (odp)", "OpenDocument 프레젠테이션 (odp)"},
+    {"OpenDocument 文档 (odt)", "OpenDocument 文件 (odt)", "OpenDocument text (odt)", "OpenDocument テキスト (odt)", "Texto OpenDocument (odt)", "Texte OpenDocument (odt)", "OpenDocument-Text (odt)", "Testo OpenDocument (odt)", "Texto OpenDocument (odt)", "OpenDocument 텍스트 (odt)"},
     {"导入 PDF 手帐模板", "匯入 PDF 手帳範本", "Import PDF Template", "PDF テンプレートを読み込む", "Importar plantilla PDF", "Importer un modèle PDF", "PDF-Vorlage importieren", "Importa modello PDF", "Importar modelo PDF", "PDF 템플릿 가져오기"},
     {"编辑", "編輯", "Edit", "編集", "Edición", "Édition", "Bearbeiten", "Modifica", "Editar", "편집"},
     {"剪切", "剪下", "Cut", "切り取り", "Cortar", "Couper", "Ausschneiden", "Taglia", "Cortar", "오려두기"},
@@ -36,6 +43,8 @@ inline constexpr const char* kRows[43][10] = {
     {"全选", "全選", "Select All", "すべて選択", "Seleccionar todo", "Tout sélectionner", "Alles auswählen", "Seleziona tutto", "Selecionar tudo", "모두 선택"},
     {"视图", "顯示方式", "View", "表示", "Visualización", "Présentation", "Darstellung", "Visualizza", "Visualizar", "보기"},
     {"显示 / 隐藏悬浮采集窗", "顯示 / 隱藏懸浮擷取視窗", "Show / Hide Floating Capture Window", "フローティング収集ウィンドウを表示 / 隠す", "Mostrar / ocultar ventana flotante", "Afficher / masquer la fenêtre flottante", "Schwebendes Sammelfenster ein-/ausblenden", "Mostra / nascondi finestra di raccolta flottante", "Mostrar / ocultar janela flutuante de coleta", "플로팅 수집 창 표시 / 숨기기"},
+    {"适合内容", "符合內容", "Fit to content", "内容に合わせる", "Ajustar al contenido", "Ajuster au contenu", "An Inhalt anpassen", "Adatta al contenuto", "Ajustar ao conteúdo", "내용에 맞추기"},
+    {"100%", "100%", "100 %", "100%", "100 %", "100 %", "100 %", "100 %", "100%", "100%"},
     {"缩放灵敏度", "縮放靈敏度", "Zoom Sensitivity", "ズーム感度", "Sensibilidad de zoom", "Sensibilité du zoom", "Zoom-Empfindlichkeit", "Sensibilità zoom", "Sensibilidade do zoom", "확대/축소 감도"},
     {"很慢", "很慢", "Very Slow", "とても遅い", "Muy lenta", "Très lente", "Sehr langsam", "Molto lenta", "Muito lenta", "매우 느리게"},
     {"柔和", "柔和", "Gentle", "やさしい", "Suave", "Douce", "Sanft", "Morbida", "Suave", "부드럽게"},

@@ -16,8 +16,8 @@ void MainMenu::buildMenu() {
     sensItems_.clear();
     langItems_.clear();
     for (MenuItem* item : allItems(menuBar_)) {
-        if (!item->checkable) continue;
-        (item->tag < kLangTagBase ? sensItems_ : langItems_).push_back(item);
+        if (item->command.kind == Command::Kind::Sensitivity) sensItems_.push_back(item);
+        if (item->command.kind == Command::Kind::Language) langItems_.push_back(item);
     }
     if (view_) view_->install(menuBar_);
 }
@@ -31,18 +31,22 @@ void MainMenu::syncSensMenu(double value) {
 }
 
 void MainMenu::menuAction(int tag) {
-    if (auto code = langCodeForTag(tag)) {
+    // The tag names the item; what it does is the item's command.
+    Command command;
+    for (const MenuItem* item : allItems(menuBar_))
+        if (item->action == Action::MenuAction && item->tag == tag) command = item->command;
+    if (command.kind == Command::Kind::None) command = commandForTag(tag);  // before the first build
+    if (command.kind == Command::Kind::Language) {
         // Stored even when unchanged, and before the page hears of it: the page's langChanged
         // echo then finds the value stored and causes no second rebuild.
-        L10N::setPref(*code);
+        L10N::setPref(command.arg);
         buildMenu();
-        if (pages_) pages_->evaluateInEveryWindow(setLangCall(*code));
+        if (pages_) pages_->evaluateInEveryWindow(setLangCall(command.arg));
         return;
     }
-    auto call = pageCallForTag(tag);
+    auto call = pageCall(command);
     if (!call) return;
-    if (tag >= kSensTagBase && tag < kSensTagBase + int(kSensFactors.size()))
-        syncSensMenu(kSensFactors[tag - kSensTagBase]);
+    if (auto i = sensIndex(command)) syncSensMenu(kSensFactors[*i]);
     if (pages_) pages_->evaluateInEveryWindow(*call);
 }
 

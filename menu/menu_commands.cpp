@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 
 #include "bridge/page_calls.h"
 #include "menu/l10n.h"
@@ -19,23 +20,63 @@ std::string pageAction(const std::string& command) { return guardedCall("__menuA
 
 }  // namespace
 
-std::optional<std::string> pageCallForTag(int tag) {
-    static const char* const kFixed[] = {"openJSON",    "export:png", "export:jpg",   "export:pdf", "export:docx",
-                                         "export:pptx", "export:key", "export:pages", "importPaper"};
-    if (tag == 0) return "typeof saveJSON==='function' && saveJSON()";
-    if (tag >= 1 && tag <= 9) return pageAction(kFixed[tag - 1]);
-    if (tag >= 201 && tag <= 205) return pageAction("export:png:" + std::to_string(tag - 200));
-    if (tag >= 301 && tag <= 305) return pageAction("export:jpg:" + std::to_string(tag - 300));
-    if (tag >= kSensTagBase && tag < kSensTagBase + int(kSensFactors.size()))
-        return pageAction("zoomsens:" + factorText(kSensFactors[tag - kSensTagBase]));
+Command commandForTag(int tag) {
+    using Kind = Command::Kind;
+    // The one table of tags: the page's fixed actions, the two export size series, the zoom
+    // commands, then the sensitivity and language items, each numbered from its base.
+    static const std::map<int, Command> table = [] {
+        std::map<int, Command> m;
+        m[0] = {Kind::SaveJSON, ""};
+        const char* const fixed[] = {"openJSON",    "export:png", "export:jpg", "export:pdf", "export:docx",
+                                     "export:pptx", "export:odp", "export:odt", "importPaper"};
+        for (int i = 0; i < 9; ++i) m[i + 1] = {Kind::PageAction, fixed[i]};
+        for (int n = 1; n <= 5; ++n) {
+            m[200 + n] = {Kind::PageAction, "export:png:" + std::to_string(n)};
+            m[300 + n] = {Kind::PageAction, "export:jpg:" + std::to_string(n)};
+        }
+        m[kZoomFitTag] = {Kind::PageAction, "zoom:fit"};
+        m[kZoomActualTag] = {Kind::PageAction, "zoom:100"};
+        for (std::size_t i = 0; i < kSensFactors.size(); ++i)
+            m[kSensTagBase + int(i)] = {Kind::Sensitivity, std::to_string(i)};
+        const auto& codes = L10N::codes();
+        for (std::size_t i = 0; i < codes.size(); ++i) m[kLangTagBase + int(i)] = {Kind::Language, codes[i]};
+        return m;
+    }();
+    auto found = table.find(tag);
+    return found == table.end() ? Command{} : found->second;
+}
+
+std::optional<std::string> pageCall(const Command& command) {
+    switch (command.kind) {
+        case Command::Kind::SaveJSON:
+            return "typeof saveJSON==='function' && saveJSON()";
+        case Command::Kind::PageAction:
+            return pageAction(command.arg);
+        case Command::Kind::Sensitivity:
+            if (auto i = sensIndex(command)) return pageAction("zoomsens:" + factorText(kSensFactors[*i]));
+            return std::nullopt;
+        case Command::Kind::Language:
+        case Command::Kind::None:
+            return std::nullopt;
+    }
     return std::nullopt;
 }
 
+std::optional<std::size_t> sensIndex(const Command& command) {
+    if (command.kind != Command::Kind::Sensitivity) return std::nullopt;
+    std::size_t i = 0;
+    auto [end, ec] = std::from_chars(command.arg.data(), command.arg.data() + command.arg.size(), i);
+    if (ec != std::errc{} || end != command.arg.data() + command.arg.size() || i >= kSensFactors.size())
+        return std::nullopt;
+    return i;
+}
+
+std::optional<std::string> pageCallForTag(int tag) { return pageCall(commandForTag(tag)); }
+
 std::optional<std::string> langCodeForTag(int tag) {
-    const auto& codes = L10N::codes();
-    int index = tag - kLangTagBase;
-    if (index < 0 || index >= int(codes.size())) return std::nullopt;
-    return codes[index];
+    Command command = commandForTag(tag);
+    if (command.kind != Command::Kind::Language) return std::nullopt;
+    return command.arg;
 }
 
 std::string setLangCall(const std::string& code) { return guardedCall("__setLang", code); }

@@ -1,11 +1,18 @@
 #pragma once
 // What each menu tag asks of the page: guarded page calls, written by the bridge's call builder.
+#include <cstddef>
 #include <optional>
 #include <string>
 
+#include "menu/command.h"
+
 namespace menu {
 
-// The page call of a tag that drives the page (0–9, 201–205, 301–305, 400–404); none otherwise.
+// The page call of a command: saveJSON() or a guarded __menuAction; none for a language or None.
+std::optional<std::string> pageCall(const Command& command);
+// The index in kSensFactors of a sensitivity command; none for any other command.
+std::optional<std::size_t> sensIndex(const Command& command);
+// The page call of a tag that drives the page (0–9, 201–205, 301–305, 400–404, 600–601); none otherwise.
 std::optional<std::string> pageCallForTag(int tag);
 // The language code of a language item (500 → "auto", 501–510 → the ten languages); none otherwise.
 std::optional<std::string> langCodeForTag(int tag);

@@ -11,6 +11,7 @@ MenuItem item(std::string title, Action action = Action::None, int tag = 0,
     i.title = std::move(title);
     i.action = action;
     i.tag = tag;
+    if (action == Action::MenuAction) i.command = commandForTag(tag);
     i.key = key;
     return i;
 }
@@ -66,21 +67,22 @@ Menu buildMenu(const std::string& language, const std::string& pref) {
 
     // File, with the export submenu and its two size submenus.
     std::vector<std::string> sizes{t("跟随画布"), "16:9", "9:16", "4:3", "3:4", "1:1"};
-    auto sizeMenu = [&](const char* title, int matchTag, std::optional<KeyEquivalent> matchKey, int ratioBase) {
-        Menu m{title, {}};
+    auto sizeMenu = [&](std::string title, int matchTag, std::optional<KeyEquivalent> matchKey, int ratioBase) {
+        Menu m{std::move(title), {}};
         m.items.push_back(item(sizes[0], Action::MenuAction, matchTag, matchKey));
         for (int n = 1; n <= 5; ++n) m.items.push_back(item(sizes[n], Action::MenuAction, ratioBase + n));
         return m;
     };
     Menu exportMenu{t("导出"), {}};
     exportMenu.items.push_back(
-        withSubmenu(item(t("PNG 图片")), sizeMenu("PNG 图片", 2, KeyEquivalent{'e', true}, 200)));
-    exportMenu.items.push_back(withSubmenu(item(t("JPG 图片")), sizeMenu("JPG 图片", 3, std::nullopt, 300)));
+        withSubmenu(item(t("PNG 图片")), sizeMenu(t("PNG 图片"), 2, KeyEquivalent{'e', true}, 200)));
+    exportMenu.items.push_back(withSubmenu(item(t("JPG 图片")), sizeMenu(t("JPG 图片"), 3, std::nullopt, 300)));
     exportMenu.items.push_back(item(t("PDF 文档"), Action::MenuAction, 4));
     exportMenu.items.push_back(item(t("Word 文档 (docx)"), Action::MenuAction, 5));
     exportMenu.items.push_back(item(t("PPT 演示文稿 (pptx)"), Action::MenuAction, 6));
-    exportMenu.items.push_back(item(t("Keynote 演示文稿"), Action::MenuAction, 7));
-    exportMenu.items.push_back(item(t("Pages 文档"), Action::MenuAction, 8));
+    // The two formats this system has no program for give way to their OpenDocument counterparts.
+    exportMenu.items.push_back(item(t("OpenDocument 演示文稿 (odp)"), Action::MenuAction, 7));
+    exportMenu.items.push_back(item(t("OpenDocument 文档 (odt)"), Action::MenuAction, 8));
 
     MenuItem import = item(t("导入 PDF 手帐模板（BETA）…"), Action::MenuAction, 9);
     import.runs = {{t("导入 PDF 手帐模板") + " ", false}, {" BETA ", true}, { " …", false }};
@@ -119,6 +121,9 @@ Menu buildMenu(const std::string& language, const std::string& pref) {
     Menu viewMenu{t("视图"), {}};
     viewMenu.items.push_back(withSubmenu(item(t("缩放灵敏度")), std::move(sensMenu)));
     viewMenu.items.push_back(withSubmenu(item(t("语言")), std::move(langMenu)));
+    viewMenu.items.push_back(separator());
+    viewMenu.items.push_back(item(t("适合内容"), Action::MenuAction, kZoomFitTag, KeyEquivalent{'1'}));
+    viewMenu.items.push_back(item(t("100%"), Action::MenuAction, kZoomActualTag, KeyEquivalent{'0'}));
     bar.items.push_back(withSubmenu(item(""), std::move(viewMenu)));
     return bar;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "menu/command.h"
+
 namespace menu {
 
 // What choosing an item does. MenuAction items are told apart by their tag.
@@ -38,6 +40,7 @@ struct MenuItem {
     std::vector<TitleRun> runs;  // the attributed title, when the item has one
     Action action = Action::None;
     int tag = 0;
+    Command command;  // what a MenuAction item asks for, read from its tag when the menu is built
     std::optional<KeyEquivalent> key;
     bool checkable = false;  // carries a check mark state
     bool checked = false;
@@ -51,7 +54,9 @@ struct MenuItem {
 inline constexpr std::array<double, 5> kSensFactors{0.4, 0.7, 1.0, 1.8, 2.8};
 inline constexpr std::array<const char*, 5> kSensKeys{"很慢", "柔和", "标准", "快", "很快"};
 inline constexpr int kSensTagBase = 400;
-inline constexpr int kLangTagBase = 500;  // 500 is "follow the system", 501… the languages
+inline constexpr int kLangTagBase = 500;    // 500 is "follow the system", 501… the languages
+inline constexpr int kZoomFitTag = 600;     // View ▸ Fit to content
+inline constexpr int kZoomActualTag = 601;  // View ▸ 100 %
 
 // The whole menu bar in `language`, with the language items checked against `pref`.
 Menu buildMenu(const std::string& language, const std::string& pref);

@@ -124,10 +124,10 @@ TEST(MenuBar, InstalledModelCarriesLabelsAcceleratorsAndCheckMarks) {
         {"TAVRIK/TAVRIK beenden", "app.quit", "<Control>q"},
         {"Ablage/JSON sichern", "app.tag-0", "<Control>s"},
         {"Ablage/JSON öffnen…", "app.tag-1", "<Control>o"},
-        {"Ablage/Exportieren/PNG 图片/An Leinwand anpassen", "app.tag-2", "<Control><Shift>e"},
-        {"Ablage/Exportieren/PNG 图片/1:1", "app.tag-205", ""},
-        {"Ablage/Exportieren/JPG 图片/An Leinwand anpassen", "app.tag-3", ""},
-        {"Ablage/Exportieren/Pages 文档", "app.tag-8", ""},
+        {"Ablage/Exportieren/PNG-Bild/An Leinwand anpassen", "app.tag-2", "<Control><Shift>e"},
+        {"Ablage/Exportieren/PNG-Bild/1:1", "app.tag-205", ""},
+        {"Ablage/Exportieren/JPG-Bild/An Leinwand anpassen", "app.tag-3", ""},
+        {"Ablage/Exportieren/OpenDocument-Text (odt)", "app.tag-8", ""},
         {"Bearbeiten/Ausschneiden", "app.cut", "<Control>x"},
         {"Bearbeiten/Kopieren", "app.copy", "<Control>c"},
         {"Bearbeiten/Einsetzen", "app.paste", "<Control>v"},
@@ -135,6 +135,8 @@ TEST(MenuBar, InstalledModelCarriesLabelsAcceleratorsAndCheckMarks) {
         {"Darstellung/Zoom-Empfindlichkeit/Standard", "app.tag-402", ""},
         {"Darstellung/Sprache/Systemeinstellung folgen", "app.tag-500", ""},
         {"Darstellung/Sprache/한국어", "app.tag-510", ""},
+        {"Darstellung/An Inhalt anpassen", "app.tag-600", "<Control>1"},
+        {"Darstellung/100 %", "app.tag-601", "<Control>0"},
     };
     for (const auto& x : expects) {
         const Entry* e = find(items, x.path);

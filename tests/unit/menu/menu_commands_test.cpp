@@ -22,13 +22,14 @@ TEST(MenuCommands, EveryTagHasItsPageCall) {
     };
     const Case cases[] = {
         {0, "saveJSON"},       {1, "openJSON"},       {2, "export:png"},     {3, "export:jpg"},
-        {4, "export:pdf"},     {5, "export:docx"},    {6, "export:pptx"},    {7, "export:key"},
-        {8, "export:pages"},   {9, "importPaper"},    {201, "export:png:1"}, {203, "export:png:3"},
+        {4, "export:pdf"},     {5, "export:docx"},    {6, "export:pptx"},    {7, "export:odp"},
+        {8, "export:odt"},     {9, "importPaper"},    {201, "export:png:1"}, {203, "export:png:3"},
         {205, "export:png:5"}, {301, "export:jpg:1"}, {305, "export:jpg:5"}, {400, "zoomsens:0.4"},
         {401, "zoomsens:0.7"}, {402, "zoomsens:1.0"}, {403, "zoomsens:1.8"}, {404, "zoomsens:2.8"},
         {-1, std::nullopt},    {10, std::nullopt},    {200, std::nullopt},   {206, std::nullopt},
         {300, std::nullopt},   {306, std::nullopt},   {399, std::nullopt},   {405, std::nullopt},
-        {500, std::nullopt},   {505, std::nullopt},   {511, std::nullopt},
+        {500, std::nullopt},   {505, std::nullopt},   {511, std::nullopt},   {600, "zoom:fit"},
+        {601, "zoom:100"},     {599, std::nullopt},   {602, std::nullopt},
     };
     for (const auto& c : cases) {
         auto call = menu::pageCallForTag(c.tag);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 
+#include "menu/l10n.h"
 #include "menu/menu_model.h"
 
 namespace {
@@ -58,8 +60,8 @@ const char* const kZhHansAuto = R"(TAVRIK
     PDF 文档 #4
     Word 文档 (docx) #5
     PPT 演示文稿 (pptx) #6
-    Keynote 演示文稿 #7
-    Pages 文档 #8
+    OpenDocument 演示文稿 (odp) #7
+    OpenDocument 文档 (odt) #8
 编辑
   剪切 @4 ^x
   拷贝 @5 ^c
@@ -84,6 +86,9 @@ const char* const kZhHansAuto = R"(TAVRIK
     Italiano #508 [ ]
     Português #509 [ ]
     한국어 #510 [ ]
+  ---
+  适合内容 #600 ^1
+  100% #601 ^0
 )";
 
 std::string unchecked(std::string s) {
@@ -106,7 +111,7 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
         const char* lang;
         const char* pref;
         std::vector<std::string> topTitles;
-        std::string importFirstRun, matchCanvas, sensTitle, langTitle, followSystem, standard;
+        std::string importFirstRun, matchCanvas, sensTitle, langTitle, followSystem, standard, fit, actual;
         int checkedLangTag;  // 0: none
     };
     const Case cases[] = {
@@ -119,6 +124,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
          "语言",
          "跟随系统",
          "标准",
+         "适合内容",
+         "100%",
          500},
         {"de",
          "de",
@@ -129,6 +136,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
          "Sprache",
          "Systemeinstellung folgen",
          "Standard",
+         "An Inhalt anpassen",
+         "100 %",
          507},
         {"en",
          "en",
@@ -139,6 +148,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
          "Language",
          "Follow System",
          "Standard",
+         "Fit to content",
+         "100 %",
          503},
         {"en",
          "xx",
@@ -149,6 +160,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
          "Language",
          "Follow System",
          "Standard",
+         "Fit to content",
+         "100 %",
          0},
     };
     const std::string structure = outline(menu::buildMenu("zh-Hans", "auto"), false);
@@ -174,14 +187,16 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
 
         EXPECT_EQ(at(bar, {1, 4, 0, 0}).title, c.matchCanvas);
         EXPECT_EQ(at(bar, {1, 4, 1, 0}).title, c.matchCanvas);
-        EXPECT_EQ(at(bar, {1, 4, 0}).title, "PNG 图片");
-        EXPECT_EQ(at(bar, {1, 4, 6}).title, "Pages 文档");
+        EXPECT_EQ(at(bar, {1, 4, 0}).title, menu::L10N::t("PNG 图片", c.lang));
+        EXPECT_EQ(at(bar, {1, 4, 6}).title, menu::L10N::t("OpenDocument 文档 (odt)", c.lang));
         EXPECT_EQ(at(bar, {1, 4, 0, 5}).title, "1:1");
         EXPECT_EQ(at(bar, {3, 0}).shownTitle(), c.sensTitle);
         EXPECT_EQ(at(bar, {3, 1}).shownTitle(), c.langTitle);
         EXPECT_EQ(at(bar, {3, 1, 0}).title, c.followSystem);
         EXPECT_EQ(at(bar, {3, 0, 2}).title, c.standard);
         EXPECT_EQ(at(bar, {3, 1, 7}).title, "Deutsch");
+        EXPECT_EQ(at(bar, {3, 3}).title, c.fit);
+        EXPECT_EQ(at(bar, {3, 4}).title, c.actual);
 
         int separators = 0, shifted = 0;
         std::vector<int> checked;
@@ -190,12 +205,66 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
             shifted += i->key && i->key->shift;
             if (i->checked) checked.push_back(i->tag);
         }
-        EXPECT_EQ(separators, 2);
+        EXPECT_EQ(separators, 3);
         EXPECT_EQ(shifted, 1);
         std::vector<int> expectedChecked{402};
         if (c.checkedLangTag) expectedChecked.push_back(c.checkedLangTag);
         EXPECT_EQ(checked, expectedChecked);
     }
+}
+
+// Every item that drives the page carries the command of its tag, and no two items share a tag.
+TEST(MenuTree, EveryPageItemCarriesTheCommandOfItsTag) {
+    std::set<int> tags;
+    for (const MenuItem* i : menu::allItems(menu::buildMenu("en", "auto"))) {
+        if (i->action != Action::MenuAction) continue;
+        EXPECT_TRUE(tags.insert(i->tag).second) << i->tag;
+        EXPECT_NE(i->command.kind, menu::Command::Kind::None) << i->tag;
+        EXPECT_EQ(i->command, menu::commandForTag(i->tag)) << i->tag;
+    }
+    EXPECT_EQ(menu::commandForTag(500), (menu::Command{menu::Command::Kind::Language, "auto"}));
+    EXPECT_EQ(menu::commandForTag(403), (menu::Command{menu::Command::Kind::Sensitivity, "3"}));
+    EXPECT_EQ(menu::commandForTag(511).kind, menu::Command::Kind::None);
+}
+
+// The export titles read in the interface language: no Han character is left in a language that
+// does not write with them, and no format without a program on this system is offered.
+TEST(MenuTree, ExportTitlesAreInTheInterfaceLanguage) {
+    struct Case {
+        const char* lang;
+        bool han;  // the language writes with Han characters
+        const char* odt;
+    };
+    const Case cases[] = {
+        {"zh-Hans", true, "OpenDocument 文档 (odt)"}, {"zh-Hant", true, "OpenDocument 文件 (odt)"},
+        {"en", false, "OpenDocument text (odt)"},     {"ja", true, "OpenDocument テキスト (odt)"},
+        {"es", false, "Texto OpenDocument (odt)"},    {"fr", false, "Texte OpenDocument (odt)"},
+        {"de", false, "OpenDocument-Text (odt)"},     {"it", false, "Testo OpenDocument (odt)"},
+        {"pt", false, "Texto OpenDocument (odt)"},    {"ko", false, "OpenDocument 텍스트 (odt)"},
+    };
+    auto hasHan = [](const std::string& s) {
+        for (unsigned char c : s)
+            if (c >= 0xE4 && c <= 0xE9) return true;  // the basic CJK ideograph block's lead bytes
+        return false;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang);
+        Menu bar = menu::buildMenu(c.lang, c.lang);
+        const MenuItem& exportItem = at(bar, {1, 4});
+        ASSERT_TRUE(exportItem.submenu);
+        EXPECT_EQ(exportItem.submenu->items.size(), 7u);
+        for (const MenuItem* i : menu::allItems(*exportItem.submenu)) {
+            std::string title = i->shownTitle();
+            if (!c.han) EXPECT_FALSE(hasHan(title)) << title;
+            EXPECT_EQ(title.find("Keynote"), std::string::npos) << title;
+            EXPECT_EQ(title.find("Pages"), std::string::npos) << title;
+        }
+        EXPECT_EQ(at(bar, {1, 4, 6}).title, c.odt);
+        EXPECT_EQ(at(bar, {1, 4, 6}).tag, 8);
+        EXPECT_EQ(at(bar, {1, 4, 5}).tag, 7);
+    }
+    // The size submenus carry their item's title.
+    EXPECT_EQ(at(menu::buildMenu("en", "en"), {1, 4, 1}).submenu->title, "JPG image");
 }
 
 }  // namespace
