@@ -155,12 +155,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     vault_ = composeVault(mainQueue_, bridge_);
     saves_ = std::make_shared<files::SaveThen>(bridge_, gobj::runAfter);
     files_ = composeFiles(
-        std::make_shared<files::GtkPanels>(app_), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_);
+        std::make_shared<files::GtkPanels>(app_), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_,
+        document_);
+    files_.exchange->setFolders(folders_);
     render_ = composeRender(mainQueue_, bridge_);
     net_ = composeNet(mainQueue_, bridge_, vault_.service, *workers_);
     composeDrop(dragCatchView_, webView_, bridge_, desktop_);
     quit_ = composeQuit({app_, webView_, mainQueue_, bridge_, saves_, launchQuitWiring()});
-    open_ = composeOpen(app_, webView_, bridge_, saves_);
+    open_ = composeOpen(app_, webView_, bridge_, saves_, document_);
 
     gtk_window_present(window_);
 
@@ -190,7 +192,8 @@ void AppDelegate::sizeWindowAroundContent() {
 
 void AppDelegate::useFilePanels(std::shared_ptr<files::Panels> panels) {
     files_ = composeFiles(
-        std::move(panels), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_);
+        std::move(panels), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_, document_);
+    files_.exchange->setFolders(folders_);
 }
 
 QuitWiring AppDelegate::launchQuitWiring() {
