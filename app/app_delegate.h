@@ -92,6 +92,10 @@ private:
 
     GtkApplication* app_;
     bool windowSized_ = false;
+    // The window's size and maximised state are kept in the settings once the kept one was given back.
+    void keepWindowState();
+    bool windowStateReady_ = false, keepPending_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     LaunchOptions options_;
     gobj::GlibMainQueue mainQueue_;
     std::unique_ptr<common::Workers> workers_;
