@@ -8,6 +8,7 @@
 #include "app/gtk_gl_probe.h"
 #include "app/open_files.h"
 #include "app/quit_confirmation.h"
+#include "app/window_state.h"
 #include "bridge/gtk_parent_window.h"
 #include "bridge/webkit_page_channel.h"
 #include "bridge/webkit_script_message.h"
@@ -132,6 +133,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     window_ = GTK_WINDOW(gtk_application_window_new(app_));
     gtk_window_set_title(window_, "TAVRIK");
     g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
+    for (const char* change : {"notify::default-width", "notify::default-height", "notify::maximized"})
+        g_signal_connect(window_, change, G_CALLBACK(+[](GObject*, GParamSpec*, gpointer self) noexcept {
+                             static_cast<AppDelegate*>(self)->keepWindowState();
+                         }),
+                         this);
 
     dragCatchView_ = TAVRIK_DRAG_CATCH_VIEW(drop::dragCatchViewNew());
     drop::dragCatchViewSetChild(dragCatchView_, GTK_WIDGET(webView_));
@@ -155,12 +161,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     vault_ = composeVault(mainQueue_, bridge_);
     saves_ = std::make_shared<files::SaveThen>(bridge_, gobj::runAfter);
     files_ = composeFiles(
-        std::make_shared<files::GtkPanels>(app_), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_);
+        std::make_shared<files::GtkPanels>(app_), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_,
+        document_);
+    files_.exchange->setFolders(folders_);
     render_ = composeRender(mainQueue_, bridge_);
     net_ = composeNet(mainQueue_, bridge_, vault_.service, *workers_);
     composeDrop(dragCatchView_, webView_, bridge_, desktop_);
     quit_ = composeQuit({app_, webView_, mainQueue_, bridge_, saves_, launchQuitWiring()});
-    open_ = composeOpen(app_, webView_, bridge_, saves_);
+    open_ = composeOpen(app_, webView_, bridge_, saves_, document_);
 
     gtk_window_present(window_);
 
@@ -186,11 +194,40 @@ void AppDelegate::sizeWindowAroundContent() {
     gtk_widget_measure(GTK_WIDGET(window_), GTK_ORIENTATION_VERTICAL, -1, &windowMinH, nullptr, nullptr, nullptr);
     gtk_window_set_default_size(window_, kWidth + std::max(0, windowMinW - kMinWidth),
                                 kHeight + std::max(0, windowMinH - kMinHeight));
+    // The size kept last time, where it fits the monitor the window is on now.
+    auto kept = readWindowState(settings_);
+    GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(window_));
+    GdkMonitor* monitor = kept && surface
+                              ? gdk_display_get_monitor_at_surface(gtk_widget_get_display(GTK_WIDGET(window_)), surface)
+                              : nullptr;
+    GdkRectangle area{};
+    if (monitor) gdk_monitor_get_geometry(monitor, &area);
+    if (monitor && fitsMonitor(*kept, area.width, area.height, windowMinW, windowMinH)) {
+        gtk_window_set_default_size(window_, kept->width, kept->height);
+        if (kept->maximized) gtk_window_maximize(window_);
+    }
+    windowStateReady_ = true;
+}
+
+void AppDelegate::keepWindowState() {
+    if (!windowStateReady_ || !window_ || keepPending_) return;
+    // A resize by hand changes the size many times a second: the settings are written once it rests.
+    keepPending_ = true;
+    gobj::runAfter(std::chrono::milliseconds(300), [weak = std::weak_ptr<bool>(alive_), this] {
+        if (!weak.lock()) return;
+        keepPending_ = false;
+        if (!window_) return;
+        int width = 0, height = 0;
+        gtk_window_get_default_size(window_, &width, &height);  // the size it has when not maximised
+        if (width > 0 && height > 0)
+            writeWindowState(settings_, {width, height, static_cast<bool>(gtk_window_is_maximized(window_))});
+    });
 }
 
 void AppDelegate::useFilePanels(std::shared_ptr<files::Panels> panels) {
     files_ = composeFiles(
-        std::move(panels), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_);
+        std::move(panels), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_, document_);
+    files_.exchange->setFolders(folders_);
 }
 
 QuitWiring AppDelegate::launchQuitWiring() {

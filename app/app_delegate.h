@@ -15,6 +15,9 @@
 #include "common/quit_holds.h"
 #include "common/workers.h"
 #include "drop/gtk_drag_catch_view.h"
+#include "files/chooser_folders.h"
+#include "files/document_file.h"
+#include "files/gtk_panels.h"
 #include "gobj/glib_main_queue.h"
 #include "gobj/glib_settings_store.h"
 #include "gobj/gtk_desktop.h"
@@ -89,6 +92,10 @@ private:
 
     GtkApplication* app_;
     bool windowSized_ = false;
+    // The window's size and maximised state are kept in the settings once the kept one was given back.
+    void keepWindowState();
+    bool windowStateReady_ = false, keepPending_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     LaunchOptions options_;
     gobj::GlibMainQueue mainQueue_;
     std::unique_ptr<common::Workers> workers_;
@@ -110,6 +117,10 @@ private:
     WebPolicyPart webPolicy_;
     VaultPart vault_;
     std::shared_ptr<files::SaveThen> saves_;  // outlives a rebuilt file Part
+    std::shared_ptr<files::DocumentFile> document_ = std::make_shared<files::DocumentFile>();  // the board's file
+    // Where the choosers start; the first time, the documents folder (or home).
+    std::shared_ptr<files::ChooserFolders> folders_ =
+        std::make_shared<files::ChooserFolders>(settings_, files::documentsFolder());
     FilesPart files_;
     RenderPart render_;
     NetPart net_;

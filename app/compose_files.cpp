@@ -6,11 +6,13 @@ namespace app {
 
 FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_ptr<bridge::Bridge>& bridge,
                        common::Desktop& desktop, common::Workers& workers,
-                       std::function<std::shared_ptr<void>()> holdQuit, const std::shared_ptr<files::SaveThen>& saves) {
+                       std::function<std::shared_ptr<void>()> holdQuit, const std::shared_ptr<files::SaveThen>& saves,
+                       std::shared_ptr<files::DocumentFile> document) {
     FilesPart part;
     part.exchange = std::make_shared<files::FileExchange>(std::move(panels), std::weak_ptr<bridge::PageSink>(bridge),
                                                           desktop, workers);
     part.exchange->setQuitHold(std::move(holdQuit));
+    if (document) part.exchange->setDocument(std::move(document));
     if (saves) {
         part.exchange->setSaveStartObserver([weak = std::weak_ptr(saves)](const std::string& action) {
             if (auto s = weak.lock()) s->started(action);

@@ -8,7 +8,7 @@
 namespace app {
 
 OpenPart composeOpen(GtkApplication* app, WebKitWebView* webView, const std::shared_ptr<bridge::Bridge>& page,
-                     std::shared_ptr<files::SaveThen> saves) {
+                     std::shared_ptr<files::SaveThen> saves, std::shared_ptr<files::DocumentFile> document) {
     OpenPart part;
     if (!webView || !page) return part;
     OpenFiles::Deps deps{
@@ -23,6 +23,7 @@ OpenPart composeOpen(GtkApplication* app, WebKitWebView* webView, const std::sha
                 written(reason == files::SaveReason::Written);
             });
         },
+        std::move(document),
     };
     part.files = std::make_shared<OpenFiles>(std::move(deps));
     // The page's functions exist once its load has finished, after its own start (and any

@@ -66,8 +66,11 @@ void OpenFiles::onChoice(std::vector<std::string> paths, std::size_t button) {
 void OpenFiles::deliver(const std::vector<std::string>& paths) {
     auto page = deps_.page.lock();
     if (!page) return;
-    for (const std::string& path : paths)
-        files::deliverToPage(*page, files::readForPage(path, files::Want::Either), files::Failures::Report);
+    for (const std::string& path : paths) {
+        files::OpenedFile file = files::readForPage(path, files::Want::Either);
+        if (file.kind == files::OpenedFile::Kind::Board && deps_.document) deps_.document->set(path);
+        files::deliverToPage(*page, std::move(file), files::Failures::Report);
+    }
 }
 
 void OpenFiles::done() {

@@ -11,6 +11,7 @@
 
 #include "app/quit_confirmation.h"
 #include "bridge/page_sink.h"
+#include "files/document_file.h"
 
 namespace app {
 
@@ -23,6 +24,8 @@ public:
         Translate t;
         // Runs the page's own save and reports once whether the board was written (files::SaveThen).
         std::function<void(std::function<void(bool written)>)> saveThen;
+        // Set to each board opened (may be null).
+        std::shared_ptr<files::DocumentFile> document;
     };
     explicit OpenFiles(Deps deps) : deps_(std::move(deps)) {}
 

@@ -35,6 +35,7 @@ namespace files {
 class Panels;
 class FileExchange;
 class SaveThen;
+class DocumentFile;
 class PdfRenderer;
 }  // namespace files
 namespace net {
@@ -87,7 +88,8 @@ struct FilesPart {
 // `saves` hears of every save (it outlives a rebuilt Part: the quit and the opener follow it).
 FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_ptr<bridge::Bridge>& bridge,
                        common::Desktop& desktop, common::Workers& workers,
-                       std::function<std::shared_ptr<void>()> holdQuit, const std::shared_ptr<files::SaveThen>& saves);
+                       std::function<std::shared_ptr<void>()> holdQuit, const std::shared_ptr<files::SaveThen>& saves,
+                       std::shared_ptr<files::DocumentFile> document);
 
 struct RenderPart {
     // A render request mostly waits on its helper processes' pipes: it gets threads of its own, so
@@ -141,6 +143,6 @@ struct OpenPart {
 // Boards and PDFs given from outside the window open in the page, after asking whether to save
 // unsaved work (and saving it through `saves`).
 OpenPart composeOpen(GtkApplication* app, WebKitWebView* webView, const std::shared_ptr<bridge::Bridge>& page,
-                     std::shared_ptr<files::SaveThen> saves);
+                     std::shared_ptr<files::SaveThen> saves, std::shared_ptr<files::DocumentFile> document);
 
 }  // namespace app

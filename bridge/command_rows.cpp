@@ -16,6 +16,10 @@ void addWindowCommands(CommandTable& table, std::weak_ptr<ParentWindow> window) 
 
 void addFileCommands(CommandTable& table, std::weak_ptr<FileCommands> files) {
     table.add({"saveJSON", {{"json", K::String}}, weakly(files, [](FileCommands& f, const Args& a) {
+                   // Without a known "to", the save asks as it always has.
+                   std::string to = a.strOr("to", "");
+                   if (to == "document") return f.saveBoard(a.str("json"), BoardTarget::Document);
+                   if (to == "choose") return f.saveBoard(a.str("json"), BoardTarget::Choose);
                    f.saveText(a.str("json"), common::defaultStamp("TAVRIK", "json"), "json");
                })});
     table.add({"openJSON", {}, weakly(files, [](FileCommands& f, const Args&) { f.openJSONFile(); })});

@@ -19,10 +19,15 @@ public:
     virtual void setTitle(const std::string& title) = 0;
 };
 
+// Where a board goes when saveJSON names a target ("to"): the board's own file, in place (the
+// chooser when it has none), or always the chooser, proposing that file's name and folder.
+enum class BoardTarget { Document, Choose };
+
 class FileCommands {
 public:
     virtual ~FileCommands() = default;
     virtual void saveText(std::string text, std::string defaultName, std::string ext) = 0;
+    virtual void saveBoard(std::string text, BoardTarget to) = 0;
     // Data URLs are strings, plain or still held as their decoded bytes (see json::EncodedString).
     virtual void saveImage(const json::Value& dataUrl, std::string ext) = 0;  // ext is "jpg" or "png"
     virtual void savePDF(const json::Value& dataUrl) = 0;

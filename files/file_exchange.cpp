@@ -1,5 +1,9 @@
 #include "files/file_exchange.h"
 
+#include <sys/stat.h>
+
+#include <string_view>
+
 #include "common/data_url.h"
 #include "common/default_stamp.h"
 #include "common/file_read.h"
@@ -36,6 +40,16 @@ std::string pathExtension(const std::string& name) {
     return last.substr(dot + 1);
 }
 
+std::string withExtension(const std::string& path, const std::string& ext) {
+    if (ext.empty() || !pathExtension(path).empty() || common::paths::lastComponent(path).empty()) return path;
+    // A name that is there already (a file the chooser asked to replace, a folder) stays as chosen.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) return path;
+    std::string longer = path + (path.back() == '.' ? "" : ".") + ext;
+    if (::lstat(longer.c_str(), &st) == 0) return path;
+    return longer;
+}
+
 FileExchange::FileExchange(std::shared_ptr<Panels> panels, std::weak_ptr<bridge::PageSink> page,
                            common::Desktop& desktop, common::Workers& workers)
     : panels_(std::move(panels)), page_(std::move(page)), desktop_(desktop), workers_(workers) {}
@@ -50,7 +64,25 @@ bool FileExchange::refusedName(const std::string& name) {
 }
 
 void FileExchange::saveText(std::string text, std::string defaultName, std::string ext) {
-    saveBytes("saveJSON", {std::move(defaultName), std::move(ext)}, common::toBytes(text));
+    saveBytes("saveJSON", {std::move(defaultName), std::move(ext), ""}, common::toBytes(text));
+}
+
+void FileExchange::saveBoard(std::string text, bridge::BoardTarget to) {
+    if (!document_->path()) return saveText(std::move(text), common::defaultStamp("TAVRIK", "json"), "json");
+    std::string path = *document_->path();
+    if (to == bridge::BoardTarget::Choose) {
+        return saveBytes("saveJSON", {common::paths::lastComponent(path), "json", folderOf(path)},
+                         common::toBytes(text));
+    }
+    // In place, with no chooser: reported as a chooser's save would be, so that whoever waits on
+    // the save (the quit, an open over unsaved work) hears its start and its outcome.
+    started("saveJSON");
+    if (auto written = replaceFile(path, common::toBytes(text)); !written) {
+        common::log::warning("save failed: " + written.error().message);
+        beep();
+        return report({"saveJSON", SaveReason::Failed, ""});
+    }
+    report({"saveJSON", SaveReason::Written, common::paths::lastComponent(path)});
 }
 
 void FileExchange::saveImage(const json::Value& dataUrl, std::string ext) {
@@ -58,7 +90,7 @@ void FileExchange::saveImage(const json::Value& dataUrl, std::string ext) {
     if (!bytes) return;
     // Written as the page sent them: the extension only names the file and the chooser's type.
     std::string name = common::defaultStamp("TAVRIK", ext);
-    saveBytes("saveImage", {std::move(name), std::move(ext)}, std::move(*bytes));
+    saveBytes("saveImage", {std::move(name), std::move(ext), ""}, std::move(*bytes));
 }
 
 void FileExchange::saveFile(std::string name, const json::Value& dataUrl) {
@@ -66,24 +98,38 @@ void FileExchange::saveFile(std::string name, const json::Value& dataUrl) {
     auto bytes = common::dataurl::decodeValue(dataUrl);
     if (!bytes) return;
     std::string ext = pathExtension(name);
-    saveBytes("saveFile", {std::move(name), std::move(ext)}, std::move(*bytes));
+    saveBytes("saveFile", {std::move(name), std::move(ext), ""}, std::move(*bytes));
+}
+
+void FileExchange::startIn(SaveChooser& chooser, FileKind kind) {
+    if (folders_ && chooser.folder.empty()) chooser.folder = folders_->folderFor(kind);
+}
+
+void FileExchange::chose(FileKind kind, const std::string& path) {
+    if (folders_) folders_->used(kind, path);
 }
 
 void FileExchange::saveBytes(const char* action, SaveChooser chooser, common::Bytes bytes) {
     auto content = std::make_shared<common::Bytes>(std::move(bytes));
     auto hold = quitHold_ ? quitHold_() : nullptr;
-    bool shown =
-        panels_->save(chooser, [weak = weak_from_this(), action, content, hold](std::optional<std::string> path) {
-            auto self = weak.lock();
-            if (!self) return;
-            if (!path) return self->report({action, SaveReason::Cancelled, ""});
-            if (auto written = replaceFile(*path, *content); !written) {
-                common::log::warning("save failed: " + written.error().message);
-                self->beep();
-                return self->report({action, SaveReason::Failed, ""});
-            }
-            self->report({action, SaveReason::Written, common::paths::lastComponent(*path)});
-        });
+    FileKind kind = std::string_view(action) == "saveJSON" ? FileKind::Boards : FileKind::Exports;
+    startIn(chooser, kind);
+    bool shown = panels_->save(chooser, [weak = weak_from_this(), action, kind, ext = chooser.allowedExtension, content,
+                                         hold](std::optional<std::string> chosen) {
+        auto self = weak.lock();
+        if (!self) return;
+        if (!chosen) return self->report({action, SaveReason::Cancelled, ""});
+        self->chose(kind, *chosen);
+        auto path = withExtension(*chosen, ext);
+        if (auto written = replaceFile(path, *content); !written) {
+            common::log::warning("save failed: " + written.error().message);
+            self->beep();
+            return self->report({action, SaveReason::Failed, ""});
+        }
+        // A board written is the board's file from now on.
+        if (kind == FileKind::Boards) self->document_->set(path);
+        self->report({action, SaveReason::Written, common::paths::lastComponent(path)});
+    });
     if (shown) started(action);
 }
 
@@ -110,7 +156,7 @@ void FileExchange::savePDF(const json::Value& dataUrl) {
     if (!bytes || !probeImage(*bytes)) return;
     std::vector<common::Bytes> images;
     images.push_back(std::move(*bytes));
-    savePdf("savePDF", {common::defaultStamp("TAVRIK", "pdf"), "pdf"}, std::move(images), PageLayout::ImageSize);
+    savePdf("savePDF", {common::defaultStamp("TAVRIK", "pdf"), "pdf", ""}, std::move(images), PageLayout::ImageSize);
 }
 
 void FileExchange::savePDFPages(json::Array pages, std::string name) {
@@ -126,18 +172,21 @@ void FileExchange::savePDFPages(json::Array pages, std::string name) {
         beep();
         return;
     }
-    savePdf("savePDFPages", {common::defaultStamp(name, "pdf"), "pdf"}, std::move(images), PageLayout::A4Width);
+    savePdf("savePDFPages", {common::defaultStamp(name, "pdf"), "pdf", ""}, std::move(images), PageLayout::A4Width);
 }
 
 void FileExchange::savePdf(const char* action, SaveChooser chooser, std::vector<common::Bytes> images,
                            PageLayout layout) {
     auto content = std::make_shared<std::vector<common::Bytes>>(std::move(images));
     auto hold = quitHold_ ? quitHold_() : nullptr;
+    startIn(chooser, FileKind::Exports);
     bool shown = panels_->save(chooser, [weak = weak_from_this(), action, content, layout,
-                                         hold](std::optional<std::string> path) {
+                                         hold](std::optional<std::string> chosen) {
         auto self = weak.lock();
         if (!self) return;
-        if (!path) return self->report({action, SaveReason::Cancelled, ""});
+        if (!chosen) return self->report({action, SaveReason::Cancelled, ""});
+        self->chose(FileKind::Exports, *chosen);
+        auto path = std::make_optional(withExtension(*chosen, "pdf"));
         // The build owns the images and the path; it reports back only with its outcome.
         self->workers_.run([images = std::move(*content), layout,
                             path = *path]() mutable { return buildPdf(std::move(images), layout, path); },
@@ -175,14 +224,24 @@ void FileExchange::openFile(std::string name, const json::Value& dataUrl) {
 }
 
 void FileExchange::openJSONFile() {
-    panels_->open({"json"}, [weak = weak_from_this()](std::optional<std::string> path) {
-        if (auto self = weak.lock(); self && path) self->deliver(*path, Want::Board);
+    OpenChooser chooser{"json", folders_ ? folders_->folderFor(FileKind::Boards) : ""};
+    panels_->open(chooser, [weak = weak_from_this()](std::optional<std::string> path) {
+        auto self = weak.lock();
+        if (!self || !path) return;
+        self->chose(FileKind::Boards, *path);
+        OpenedFile file = readForPage(*path, Want::Board);
+        if (file.kind == OpenedFile::Kind::Board) self->document_->set(*path);
+        if (auto page = self->page_.lock()) deliverToPage(*page, std::move(file), Failures::Log);
     });
 }
 
 void FileExchange::openPaperPDF() {
-    panels_->open({"pdf"}, [weak = weak_from_this()](std::optional<std::string> path) {
-        if (auto self = weak.lock(); self && path) self->deliver(*path, Want::Pdf);
+    OpenChooser chooser{"pdf", folders_ ? folders_->folderFor(FileKind::Imports) : ""};
+    panels_->open(chooser, [weak = weak_from_this()](std::optional<std::string> path) {
+        auto self = weak.lock();
+        if (!self || !path) return;
+        self->chose(FileKind::Imports, *path);
+        self->deliver(*path, Want::Pdf);
     });
 }
 

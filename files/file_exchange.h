@@ -13,6 +13,8 @@
 #include "bridge/page_sink.h"
 #include "common/desktop.h"
 #include "common/workers.h"
+#include "files/chooser_folders.h"
+#include "files/document_file.h"
 #include "files/opened_file.h"
 #include "files/panels.h"
 #include "files/pdf_builder.h"
@@ -33,6 +35,10 @@ struct SaveOutcome {
 // nothing for README or .bashrc.
 std::string pathExtension(const std::string& name);
 
+// A chosen save path whose name was typed without an extension gets `ext`, unless either name is
+// taken: the chooser asked before replacing only the name it was given.
+std::string withExtension(const std::string& path, const std::string& ext);
+
 class FileExchange final : public bridge::FileCommands, public std::enable_shared_from_this<FileExchange> {
 public:
     // The page is held weakly: an answer that arrives after the bridge is gone is dropped. The
@@ -50,10 +56,15 @@ public:
     void setSaveStartObserver(std::function<void(const std::string& action)> observer) {
         startObserver_ = std::move(observer);
     }
+    // The board's own file, shared with the opener of files from outside (it outlives this object).
+    void setDocument(std::shared_ptr<DocumentFile> document) { document_ = std::move(document); }
+    // Where the choosers start; without it they start where the chooser likes.
+    void setFolders(std::shared_ptr<ChooserFolders> folders) { folders_ = std::move(folders); }
     // Saves whose chooser is open or whose file is still being written.
     std::size_t savesInProgress() const { return savesInProgress_; }
 
     void saveText(std::string text, std::string defaultName, std::string ext) override;
+    void saveBoard(std::string text, bridge::BoardTarget to) override;
     void saveImage(const json::Value& dataUrl, std::string ext) override;
     void savePDF(const json::Value& dataUrl) override;
     void savePDFPages(json::Array pages, std::string name) override;
@@ -64,6 +75,9 @@ public:
 
 private:
     void saveBytes(const char* action, SaveChooser chooser, common::Bytes bytes);
+    // The chooser's start folder for `kind` unless it has one; remembers a chosen path's folder.
+    void startIn(SaveChooser& chooser, FileKind kind);
+    void chose(FileKind kind, const std::string& path);
     void savePdf(const char* action, SaveChooser chooser, std::vector<common::Bytes> images, PageLayout layout);
     void report(SaveOutcome outcome);
     void started(const char* action);
@@ -75,6 +89,8 @@ private:
     std::weak_ptr<bridge::PageSink> page_;
     common::Desktop& desktop_;
     common::Workers& workers_;
+    std::shared_ptr<DocumentFile> document_ = std::make_shared<DocumentFile>();
+    std::shared_ptr<ChooserFolders> folders_;
     std::function<std::shared_ptr<void>()> quitHold_;
     std::function<void(const SaveOutcome&)> observer_;
     std::function<void(const std::string&)> startObserver_;

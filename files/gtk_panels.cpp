@@ -35,6 +35,12 @@ void onResponse(GtkNativeDialog* dialog, int response, gpointer) noexcept {
 
 }  // namespace
 
+std::string documentsFolder() {
+    const char* documents = g_get_user_special_dir(G_USER_DIRECTORY_DOCUMENTS);
+    if (documents && g_file_test(documents, G_FILE_TEST_IS_DIR)) return documents;
+    return g_get_home_dir();
+}
+
 GtkFileFilter* filterForExtension(const std::string& extension) {
     auto type = gobj::contentTypeForExtension(extension);
     if (!type) return nullptr;
@@ -47,15 +53,16 @@ GtkFileFilter* filterForExtension(const std::string& extension) {
 }
 
 bool GtkPanels::save(const SaveChooser& chooser, PanelAnswer answer) {
-    return show(GTK_FILE_CHOOSER_ACTION_SAVE, chooser.suggestedName, chooser.allowedExtension, std::move(answer));
+    return show(GTK_FILE_CHOOSER_ACTION_SAVE, chooser.suggestedName, chooser.allowedExtension, chooser.folder,
+                std::move(answer));
 }
 
 bool GtkPanels::open(const OpenChooser& chooser, PanelAnswer answer) {
-    return show(GTK_FILE_CHOOSER_ACTION_OPEN, "", chooser.allowedExtension, std::move(answer));
+    return show(GTK_FILE_CHOOSER_ACTION_OPEN, "", chooser.allowedExtension, chooser.folder, std::move(answer));
 }
 
 bool GtkPanels::show(GtkFileChooserAction action, const std::string& suggestedName, const std::string& extension,
-                     PanelAnswer answer) {
+                     const std::string& folder, PanelAnswer answer) {
     GtkWindow* parent = bridge::findParentWindow(app_);
     if (!parent) return false;
 
@@ -71,6 +78,11 @@ bool GtkPanels::show(GtkFileChooserAction action, const std::string& suggestedNa
         gtk_file_chooser_set_current_name(fc, suggestedName.c_str());
     } else {
         gtk_file_chooser_set_select_multiple(fc, FALSE);
+    }
+    if (!folder.empty()) {
+        GFile* start = g_file_new_for_path(folder.c_str());
+        gtk_file_chooser_set_current_folder(fc, start, nullptr);  // a folder gone since is ignored
+        g_object_unref(start);
     }
     if (GtkFileFilter* filter = filterForExtension(extension)) {
         gtk_file_chooser_add_filter(fc, filter);  // takes its own reference

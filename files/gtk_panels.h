@@ -1,6 +1,8 @@
 #pragma once
 #include <gtk/gtk.h>
 
+#include <string>
+
 #include "files/panels.h"
 
 namespace files {
@@ -15,10 +17,13 @@ public:
 
 private:
     bool show(GtkFileChooserAction action, const std::string& suggestedName, const std::string& extension,
-              PanelAnswer answer);
+              const std::string& folder, PanelAnswer answer);
 
     GtkApplication* app_;  // the application outlives every Part
 };
+
+// Where choosers start the first time: the user's documents folder, or home.
+std::string documentsFolder();
 
 // A filter for the content type GIO associates with an extension; null when it knows none
 // (the chooser then allows every file, as for generic data).

@@ -11,10 +11,12 @@ struct SaveChooser {
     std::string suggestedName;
     // The one allowed type, named by a file extension ("json", "png", "csv"); empty allows any type.
     std::string allowedExtension;
+    std::string folder;  // where the chooser starts; empty leaves it to the chooser
 };
 
 struct OpenChooser {
     std::string allowedExtension;  // files only, one at a time
+    std::string folder;            // where the chooser starts; empty leaves it to the chooser
 };
 
 // A chosen local path, or nothing when the user cancelled or the choice has no local path.

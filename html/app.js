@@ -108,10 +108,11 @@ function addFile(name, mime, dataUrl) {
 // ---- save, open, export ----------------------------------------------------------------------------
 
 // The board is saved only when the shell confirms the file was written, and clean only if it has
-// not changed since it was sent. Resolves to whether it was written.
+// not changed since it was sent. Save writes the board's own file in place (the shell asks for a
+// file only when the board has none yet). Resolves to whether it was written.
 function saveJSON() {
   const sent = { revision, at: Date.now() };
-  return request('saveJSON', { json: JSON.stringify(boardView.toJSON()) }).then((result) => {
+  return request('saveJSON', { json: JSON.stringify(boardView.toJSON()), to: 'document' }).then((result) => {
     if (result.ok !== true) return false;
     if (typeof result.name === 'string' && result.name) boardName = result.name;
     if (sent.revision === revision) {

@@ -94,7 +94,12 @@ export interface NetRequestFields {
 
 /** Commands that answer: their fields, and what the request's promise gives. */
 export interface Requests {
-  saveJSON: [{ json: string }, SaveResult];
+  /**
+   * Without `to`, a save chooser. `"document"`: the board's own file (the one last opened or written
+   * as a board) in place, with no chooser; the chooser when there is none. `"choose"`: always the
+   * chooser, proposing that file's name and folder (Save As).
+   */
+  saveJSON: [{ json: string; to?: 'document' | 'choose' }, SaveResult];
   saveImage: [{ dataUrl: string; ext: 'png' | 'jpg' }, SaveResult];
   savePDF: [{ dataUrl: string }, SaveResult];
   /** `name` defaults to "TAVRIK-系列". */

@@ -26,4 +26,14 @@ TEST(MainWindow, WebViewIs1280By820AtFirstAndAtLeast900By600) {
     EXPECT_TRUE(webViewIs(shell, 900, 600)) << gtk_widget_get_width(view) << " × " << gtk_widget_get_height(view);
 }
 
+TEST(MainWindow, KeepsItsSizeAndMaximisedStateInTheSettings) {
+    testsupport::Shell shell(R"(<!doctype html><meta charset="utf-8"><p>page</p>)");
+    ASSERT_TRUE(shell.waitLoaded());
+    auto& settings = shell.app().settings();
+    gtk_window_set_default_size(shell.window(), 1400, 950);
+    ASSERT_TRUE(testsupport::runUntil([&] { return settings.get("window-width") == "1400"; }));
+    EXPECT_EQ(settings.get("window-height"), "950");
+    EXPECT_EQ(settings.get("window-maximized"), "false");
+}
+
 }  // namespace

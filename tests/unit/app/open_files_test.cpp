@@ -134,9 +134,9 @@ protected:
     void SetUp() override {
         dir.write("a.json", R"({"items": [{"type": "note"}]})");
         dir.write("b.json", R"({"items": []})");
-        opener = std::make_shared<app::OpenFiles>(
-            app::OpenFiles::Deps{sink, query, alert, [](const std::string& key) { return "t:" + key; },
-                                 [this](std::function<void(bool)> done) { saves.push_back(std::move(done)); }});
+        opener = std::make_shared<app::OpenFiles>(app::OpenFiles::Deps{
+            sink, query, alert, [](const std::string& key) { return "t:" + key; },
+            [this](std::function<void(bool)> done) { saves.push_back(std::move(done)); }, document});
     }
     std::string a() { return dir.file("a.json"); }
     // Boards handed to the page so far.
@@ -151,11 +151,13 @@ protected:
     std::shared_ptr<HeldAlert> alert = std::make_shared<HeldAlert>();
     std::vector<std::function<void(bool)>> saves;
     std::shared_ptr<app::OpenFiles> opener;
+    std::shared_ptr<files::DocumentFile> document = std::make_shared<files::DocumentFile>();
 };
 
 TEST_F(OpenFilesTest, WaitsForThePageThenOpensWithoutAskingWhenNothingIsUnsaved) {
     opener->open({a(), dir.file("gone.json"), dir.file("b.json")});
     EXPECT_TRUE(query->pending.empty()) << "nothing is asked before the page has loaded";
+    EXPECT_FALSE(document->path());
     opener->setPageReady(true);
     ASSERT_EQ(query->pending.size(), 1u);
     query->answer(false);
@@ -166,6 +168,8 @@ TEST_F(OpenFilesTest, WaitsForThePageThenOpensWithoutAskingWhenNothingIsUnsaved)
     EXPECT_EQ(sink->calls[2], "__openFailed|gone.json|missing");
     EXPECT_EQ(sink->calls[3].rfind("__restoreNative|", 0), 0u);
     EXPECT_EQ(sink->calls[4], "window.__boardOpened && window.__boardOpened(\"b.json\")");
+    // The last board opened is the board's file; the missing one in between changed nothing.
+    EXPECT_EQ(document->path(), dir.file("b.json"));
 }
 
 TEST_F(OpenFilesTest, UnsavedWorkAsksFirstAndEachAnswerDoesWhatItSays) {
@@ -238,7 +242,8 @@ TEST(OpenFromOutside, ASaveThatCannotHappenGivesTheOpenUpAndLaterOpensGoOn) {
             bridge, bridge, alert, [](const std::string& key) { return key; },
             [saves](std::function<void(bool)> written) {
                 saves->saveThen([written](files::SaveReason r) { written(r == files::SaveReason::Written); });
-            }});
+            },
+            nullptr});
         auto restores = [&] {
             return std::count_if(page->scripts.begin(), page->scripts.end(),
                                  [](const std::string& s) { return s.find("__restoreNative") != std::string::npos; });

@@ -23,6 +23,9 @@ struct Recorder : bridge::ParentWindow,
     void saveText(std::string t, std::string n, std::string e) override {
         add("saveText|" + t + "|" + n.substr(0, 7) + "|" + e);
     }
+    void saveBoard(std::string t, bridge::BoardTarget to) override {
+        add("saveBoard|" + t + "|" + (to == bridge::BoardTarget::Document ? "document" : "choose"));
+    }
     void saveImage(const json::Value& d, std::string e) override { add("saveImage|" + *d.string() + "|" + e); }
     void savePDF(const json::Value& d) override { add("savePDF|" + *d.string()); }
     void savePDFPages(json::Array p, std::string n) override {
@@ -95,6 +98,10 @@ TEST(Dispatch, RoutesEachCommandWithItsCheckedFields) {
         // files
         {R"({"action":"saveJSON","json":"{}"})", {"saveText|{}|TAVRIK-|json"}},
         {R"({"action":"saveJSON","json":5})", {}},
+        {R"({"action":"saveJSON","json":"{}","to":"document"})", {"saveBoard|{}|document"}},
+        {R"({"action":"saveJSON","json":"{}","to":"choose"})", {"saveBoard|{}|choose"}},
+        {R"({"action":"saveJSON","json":"{}","to":"elsewhere"})", {"saveText|{}|TAVRIK-|json"}},
+        {R"({"action":"saveJSON","json":"{}","to":1})", {"saveText|{}|TAVRIK-|json"}},
         {R"({"action":"openJSON"})", {"openJSONFile"}},
         {R"({"action":"openPaperPDF","extra":1})", {"openPaperPDF"}},
         {R"({"action":"saveImage","dataUrl":"d","ext":"jpg"})", {"saveImage|d|jpg"}},

@@ -29,18 +29,19 @@ public:
         bool save = true;
         std::string suggestedName, allowedExtension;
         files::PanelAnswer answer;
+        std::string folder;
     };
     bool hasWindow = true;
     std::deque<Shown> shown;
 
     bool save(const files::SaveChooser& c, files::PanelAnswer a) override {
         if (!hasWindow) return false;
-        shown.push_back({true, c.suggestedName, c.allowedExtension, std::move(a)});
+        shown.push_back({true, c.suggestedName, c.allowedExtension, std::move(a), c.folder});
         return true;
     }
     bool open(const files::OpenChooser& c, files::PanelAnswer a) override {
         if (!hasWindow) return false;
-        shown.push_back({false, "", c.allowedExtension, std::move(a)});
+        shown.push_back({false, "", c.allowedExtension, std::move(a), c.folder});
         return true;
     }
     // Answers the oldest chooser still waiting: a path, or nothing for cancel.
