@@ -145,7 +145,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         if (auto b = weak.lock()) b->sendToPage(std::move(items));
     });
     gtk_window_set_child(window_, GTK_WIDGET(dragCatchView_));
-    drop::dragCatchViewLabelWidgets(dragCatchView_, app_, [] { return menu::L10N::lang(); });
+    drop::dragCatchViewLabelWidgets(dragCatchView_, app_, [](const std::string& key) { return menu::L10N::t(key); });
     gtk_widget_set_size_request(GTK_WIDGET(dragCatchView_), kMinWidth, kMinHeight);
     gtk_window_set_default_size(window_, kWidth, kHeight);
     // The menu bar only joins the window when it is realized; the first size is set then.

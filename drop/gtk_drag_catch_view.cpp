@@ -14,7 +14,7 @@ struct _TavrikDragCatchView {
     drop::OnFiles* onFiles;
     drop::FileLists fileLists;
     std::function<void()>* beep;
-    std::function<std::string()>* language;
+    std::function<std::string(const std::string&)>* translate;
     double pinchScale;  // the zoom gesture's scale when last passed on
 };
 
@@ -29,8 +29,8 @@ static void tavrik_drag_catch_view_dispose(GObject* object) {
     self->onFiles = nullptr;
     delete self->beep;
     self->beep = nullptr;
-    delete self->language;
-    self->language = nullptr;
+    delete self->translate;
+    self->translate = nullptr;
     G_OBJECT_CLASS(tavrik_drag_catch_view_parent_class)->dispose(object);
 }
 
@@ -47,7 +47,7 @@ static void tavrik_drag_catch_view_init(TavrikDragCatchView* self) {
     self->onFiles = nullptr;
     self->fileLists = drop::FileLists::LeftToWebView;
     self->beep = nullptr;
-    self->language = nullptr;
+    self->translate = nullptr;
     self->pinchScale = 1.0;
     drop::attachDropTarget(self);
     drop::attachPinch(self);
@@ -151,20 +151,20 @@ GtkWidget* findMenuBar(GtkWidget* widget) {
 }
 
 void relabel(TavrikDragCatchView* view) {
-    if (!view->language) return;
-    std::string lang = (*view->language)();
-    setLabel(GTK_WIDGET(view), drop::shellLabel(drop::ShellLabel::DropArea, lang));
-    if (view->child) setLabel(view->child, drop::shellLabel(drop::ShellLabel::Board, lang));
+    if (!view->translate) return;
+    auto label = [view](drop::ShellLabel which) { return (*view->translate)(drop::shellLabelKey(which)); };
+    setLabel(GTK_WIDGET(view), label(drop::ShellLabel::DropArea));
+    if (view->child) setLabel(view->child, label(drop::ShellLabel::Board));
     auto* root = GTK_WIDGET(gtk_widget_get_root(GTK_WIDGET(view)));
-    if (GtkWidget* bar = root ? findMenuBar(root) : nullptr)
-        setLabel(bar, drop::shellLabel(drop::ShellLabel::MenuBar, lang));
+    if (GtkWidget* bar = root ? findMenuBar(root) : nullptr) setLabel(bar, label(drop::ShellLabel::MenuBar));
 }
 
 }  // namespace
 
-void dragCatchViewLabelWidgets(TavrikDragCatchView* view, GtkApplication* app, std::function<std::string()> language) {
-    delete view->language;
-    view->language = new std::function<std::string()>(std::move(language));
+void dragCatchViewLabelWidgets(TavrikDragCatchView* view, GtkApplication* app,
+                               std::function<std::string(const std::string&)> translate) {
+    delete view->translate;
+    view->translate = new std::function<std::string(const std::string&)>(std::move(translate));
     relabel(view);
     // The menu bar appears when the window is shown, and is made again for each language: labelled
     // once the window has taken the new one.

@@ -42,7 +42,9 @@ void dragCatchViewBeep(TavrikDragCatchView* view);
 void dragCatchViewDeliver(TavrikDragCatchView* view, json::Array items);
 
 // Gives the view, its child (the web view) and the window's menu bar accessible names in the
-// language `language()` gives, and again whenever `app`'s menu bar is rebuilt (a language change).
-void dragCatchViewLabelWidgets(TavrikDragCatchView* view, GtkApplication* app, std::function<std::string()> language);
+// interface language (`translate` turns a text key into it), and again whenever `app`'s menu bar is
+// rebuilt (a language change).
+void dragCatchViewLabelWidgets(TavrikDragCatchView* view, GtkApplication* app,
+                               std::function<std::string(const std::string&)> translate);
 
 }  // namespace drop

@@ -1,13 +1,11 @@
 #pragma once
-// The accessible names of the shell's own widgets, in the interface language, so that a screen
-// reader hears what each part of the window is rather than a widget class name.
-#include <string>
-
+// The accessible names of the shell's own widgets, so that a screen reader hears what each part of
+// the window is rather than a widget class name. Keyed like every native text by its Simplified
+// Chinese form; the interface language's table gives the name shown.
 namespace drop {
 
 enum class ShellLabel { Board, DropArea, MenuBar };
 
-// The label in `language` (one of the ten interface languages), English for any other.
-std::string shellLabel(ShellLabel which, const std::string& language);
+const char* shellLabelKey(ShellLabel which);
 
 }  // namespace drop

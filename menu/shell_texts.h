@@ -14,6 +14,10 @@ inline constexpr const char* kShellRows[][10] = {
     {"画板意外停止", "畫板意外停止", "The board stopped unexpectedly", "ボードが予期せず停止しました", "El tablero se detuvo inesperadamente", "Le tableau s'est arrêté de manière inattendue", "Das Board wurde unerwartet beendet", "La lavagna si è interrotta inaspettatamente", "O quadro parou inesperadamente", "보드가 예기치 않게 중지되었습니다"},
     {"重新载入后可以恢复最近的内容。", "重新載入後可以復原最近的內容。", "Reload to get back your latest work from its recovery copy.", "再読み込みすると、復元用のコピーから最新の内容を取り戻せます。", "Recargue para recuperar su trabajo más reciente desde la copia de recuperación.", "Rechargez pour retrouver votre dernier travail depuis sa copie de récupération.", "Laden Sie neu, um Ihre letzte Arbeit aus der Wiederherstellungskopie zurückzuholen.", "Ricarica per recuperare il lavoro più recente dalla copia di ripristino.", "Recarregue para recuperar seu trabalho mais recente da cópia de recuperação.", "다시 불러오면 복구 사본에서 최근 작업을 되찾을 수 있습니다."},
     {"重新载入", "重新載入", "Reload", "再読み込み", "Recargar", "Recharger", "Neu laden", "Ricarica", "Recarregar", "다시 불러오기"},
+    // Accessible names of the window's own widgets, so a screen reader does not hear class names.
+    {"TAVRIK 画板", "TAVRIK 畫板", "TAVRIK board", "TAVRIK ボード", "Tablero de TAVRIK", "Tableau TAVRIK", "TAVRIK-Board", "Lavagna di TAVRIK", "Quadro do TAVRIK", "TAVRIK 보드"},
+    {"拖放区域", "拖放區域", "Drop area", "ドロップ領域", "Zona para soltar", "Zone de dépôt", "Ablagebereich", "Area di rilascio", "Área para soltar", "놓기 영역"},
+    {"菜单栏", "選單列", "Menu bar", "メニューバー", "Barra de menús", "Barre des menus", "Menüleiste", "Barra dei menu", "Barra de menus", "메뉴 막대"},
     {"退出", "結束", "Quit", "終了", "Salir", "Quitter", "Beenden", "Esci", "Sair", "종료"},
 };
 
