@@ -443,9 +443,7 @@ on('menuAction', (command) => {
   if (verb === 'export') {
     if (arg === 'png' || arg === 'jpg') return exportImage(arg, Number(extra) || 0);
     if (arg === 'pdf') return boardView.items.some((it) => it.type === 'paper') ? exportPDFPages() : exportPDF();
-    if (arg === 'docx' || arg === 'pptx') return exportOffice(arg, Number(extra) || 0);
-    const names = { key: 'Keynote', pages: 'Pages' };
-    if (names[arg]) return toast(i18n.t('notOnSystem', { fmt: names[arg] }));
+    if (['docx', 'pptx', 'odt', 'odp'].includes(arg)) return exportOffice(arg, Number(extra) || 0);
   }
 });
 

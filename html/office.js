@@ -4,6 +4,7 @@
 // notes as paragraphs and the pictures inline, in board order.
 import { request } from './bridge.js';
 import { base64DataUrl, boardView, toast } from './app.js';
+import { buildOdf, ODF_MIME } from './odf.js';
 
 const EMU_PER_INCH = 914400;
 const SLIDE_LONG_SIDE = 12192000;   // a 16:9 slide's width, 13.33 in
@@ -17,7 +18,7 @@ const MIME = {
 };
 
 // Text as XML character data: markup escaped, characters XML 1.0 cannot hold left out.
-function xmlText(text) {
+export function xmlText(text) {
   return String(text)
     .replace(/[^\t\n\r\u0020-\ud7ff\ue000-\ufffd\u{10000}-\u{10ffff}]/gu, '')
     .replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
@@ -39,7 +40,7 @@ function base64ToBytes(b64) {
 
 // The picture of an image or template item as PNG or JPEG bytes; other formats (SVG, WebP, GIF)
 // are drawn into a PNG, as not every Office program reads them. Null when it cannot be drawn.
-function pictureOf(item) {
+export function pictureOf(item) {
   const url = base64DataUrl(item.src || '');
   const m = /^data:(image\/(?:png|jpeg));base64,(.*)$/is.exec(url);
   if (m) return { ext: m[1].toLowerCase() === 'image/png' ? 'png' : 'jpeg', bytes: base64ToBytes(m[2]) };
@@ -94,7 +95,7 @@ const PKG_RELS = (main) => relsXml([
 
 // The board regions that become slides: the items' bounds, or with a ratio chosen, frames of that
 // ratio as wide as the board, from top to bottom.
-function slideFrames(ratioIndex) {
+export function slideFrames(ratioIndex) {
   const b = boardView.bounds();
   if (!b) return [];
   const ratio = RATIOS[ratioIndex];
@@ -115,7 +116,7 @@ function slideSize(frame) {
   };
 }
 
-function overlaps(it, f) {
+export function overlaps(it, f) {
   return it.x < f.x + f.w && it.x + it.w > f.x && it.y < f.y + f.h && it.y + it.h > f.y;
 }
 
@@ -324,8 +325,10 @@ function buildDocx() {
 
 export async function exportOffice(kind, ratioIndex = 0) {
   await boardView.readyPictures();  // pictures in formats Office may not read are redrawn from them
-  const bytes = kind === 'pptx' ? buildPptx(ratioIndex) : buildDocx();
+  const odf = kind === 'odt' || kind === 'odp';
+  const bytes = odf ? buildOdf(kind, ratioIndex) : kind === 'pptx' ? buildPptx(ratioIndex) : buildDocx();
   if (!bytes) return toast(i18n.t('emptyBoard'));
-  request('saveFile', { name: officeStamp(kind), dataUrl: `data:${MIME[kind]};base64,${bytesToBase64(bytes)}` });
+  const mime = odf ? ODF_MIME[kind] : MIME[kind];
+  request('saveFile', { name: officeStamp(kind), dataUrl: `data:${mime};base64,${bytesToBase64(bytes)}` });
   return bytes.length;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 #include "common/data_url.h"
 #include "common/json.h"
@@ -51,9 +52,12 @@ protected:
         const std::string* name = message->stringAt("name");
         const std::string* dataUrl = message->stringAt("dataUrl");
         if (!name || !dataUrl) return {};
-        EXPECT_EQ(dataUrl->substr(0, dataUrl->find(';')),
-                  ext == "docx" ? "data:application/vnd.openxmlformats-officedocument.wordprocessingml.document"
-                                : "data:application/vnd.openxmlformats-officedocument.presentationml.presentation");
+        static const std::map<std::string, std::string> kMime{
+            {"docx", "data:application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
+            {"pptx", "data:application/vnd.openxmlformats-officedocument.presentationml.presentation"},
+            {"odt", "data:application/vnd.oasis.opendocument.text"},
+            {"odp", "data:application/vnd.oasis.opendocument.presentation"}};
+        EXPECT_EQ(dataUrl->substr(0, dataUrl->find(';')), kMime.at(ext));
         auto bytes = common::dataurl::decode(*dataUrl);
         EXPECT_TRUE(bytes);
         if (!bytes) return {};
@@ -144,15 +148,16 @@ TEST_F(OfficeExport, AnEmptyBoardExportsNothing) {
     EXPECT_EQ(shell.eval("String(window.__sent.length)"), "0");
 }
 
-// Run by the LibreOffice-labelled test: LibreOffice opens both files and prints them as PDFs.
-TEST_F(OfficeExport, LibreOfficeConvertsBoth) {
+// Run by the LibreOffice-labelled test: LibreOffice opens every format and prints it as a PDF.
+TEST_F(OfficeExport, LibreOfficeConvertsEveryFormat) {
     if (!g_getenv("TAVRIK_LIBREOFFICE")) GTEST_SKIP() << "run by the libreoffice-labelled test";
     testsupport::TempDir profile;
     g_autofree char* profileUri = g_filename_to_uri(profile.path().c_str(), nullptr, nullptr);
     struct Case {
         std::string command, ext;
         int pages;
-    } cases[] = {{"export:pptx:1", "pptx", 4}, {"export:docx", "docx", 2}};
+    } cases[] = {
+        {"export:pptx:1", "pptx", 4}, {"export:docx", "docx", 2}, {"export:odp:1", "odp", 4}, {"export:odt", "odt", 2}};
     for (const auto& c : cases) {
         std::string name = exportTo(c.command, c.ext);
         std::string env = std::string("-env:UserInstallation=") + profileUri;
