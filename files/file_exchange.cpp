@@ -188,7 +188,11 @@ void FileExchange::openPaperPDF() {
 
 void FileExchange::deliver(const std::string& path, Want want) {
     OpenedFile file = readForPage(path, want);
-    if (auto page = page_.lock()) deliverToPage(*page, std::move(file), Failures::Log);
+    // A pick that is gone, a folder or unreadable is told (the user chose it and expects it to
+    // open); one that is not what the chooser asked for stays a log line, as the page judges it.
+    using Kind = OpenedFile::Kind;
+    bool tell = file.kind == Kind::Missing || file.kind == Kind::Directory || file.kind == Kind::Unreadable;
+    if (auto page = page_.lock()) deliverToPage(*page, std::move(file), tell ? Failures::Report : Failures::Log);
 }
 
 }  // namespace files

@@ -32,8 +32,8 @@ OpenedFile readForPage(const std::string& path, Want want);
 // The name of a failure as the page's __openFailed takes it; empty for the kinds that open.
 const char* openFailure(OpenedFile::Kind kind);
 
-// How a file that cannot be opened is answered: a file the user picked in a chooser is only logged
-// (the chooser showed it was there); one given from outside is reported to the page.
+// How a file that cannot be opened is answered: reported to the page (__openFailed), or only logged
+// (a chooser's pick that is not what it asked for).
 enum class Failures { Log, Report };
 
 // The one delivery: a board replaces the page's board and names its file, a PDF comes as paper, a

@@ -125,6 +125,7 @@ public:
     void pushPositional(std::string, json::Array) override {}
     void pushWrapped(std::string, json::Value) override {}
     void callGuarded(std::string, json::Value) override {}
+    void callGuardedPositional(std::string, json::Array) override {}
     void pushScript(std::string) override {}
     void callThen(std::string, Done) override {}
 };

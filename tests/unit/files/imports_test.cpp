@@ -92,6 +92,7 @@ TEST(Imports, PaperLimitIsExact) {
     }
 }
 
+// A pick that is gone or cannot be read is told to the page; one that is no file at all is not.
 TEST(Imports, PickerAnswersThatLeadNowhere) {
     testsupport::TempDir dir;
     spit(dir.file("empty.pdf"), "");
@@ -101,21 +102,31 @@ TEST(Imports, PickerAnswersThatLeadNowhere) {
         const char* what;
         bool paper;
         std::optional<std::string> answer;
+        std::string told;  // the reason __openFailed gives, or nothing said
         bool bridgeGone = false;
     };
     for (auto& c :
-         {Case{"empty paper", true, dir.file("empty.pdf")}, Case{"missing paper", true, dir.file("gone.pdf")},
-          Case{"paper is a folder", true, dir.path()}, Case{"cancelled paper", true, std::nullopt},
-          Case{"cancelled document", false, std::nullopt}, Case{"missing document", false, dir.file("gone.json")},
-          Case{"endless device as document", false, std::string("/dev/zero")},
-          Case{"pipe as paper", true, dir.file("fifo")},
-          Case{"bridge gone before the document", false, dir.file("doc.json"), true}}) {
+         {Case{"empty paper", true, dir.file("empty.pdf"), ""},
+          Case{"missing paper", true, dir.file("gone.pdf"), "missing"},
+          Case{"paper is a folder", true, dir.path(), "directory"}, Case{"cancelled paper", true, std::nullopt, ""},
+          Case{"cancelled document", false, std::nullopt, ""},
+          Case{"missing document", false, dir.file("gone.json"), "missing"},
+          Case{"endless device as document", false, std::string("/dev/zero"), "unreadable"},
+          Case{"pipe as paper", true, dir.file("fifo"), "unreadable"},
+          Case{"bridge gone before the document", false, dir.file("doc.json"), "", true}}) {
         Fixture f;
         c.paper ? f.exchange->openPaperPDF() : f.exchange->openJSONFile();
         if (c.bridgeGone) f.bridge.reset();
         f.panels->answerNext(c.answer);
         f.flush();
-        EXPECT_TRUE(f.page->scripts.empty()) << c.what;
+        if (c.told.empty()) {
+            EXPECT_TRUE(f.page->scripts.empty()) << c.what;
+        } else {
+            ASSERT_EQ(f.page->scripts.size(), 1u) << c.what;
+            const std::string& s = f.page->scripts[0];
+            EXPECT_EQ(s.rfind("window.__openFailed && window.__openFailed((", 0), 0u) << s;
+            EXPECT_NE(s.find(",\"" + c.told + "\"])[1])"), std::string::npos) << s;
+        }
         EXPECT_EQ(f.desktop.beeps, 0) << c.what;
     }
 }
