@@ -372,10 +372,11 @@ TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
                 " i18n.t('pdfTruncated', { n: 120, total: 180 })"))
         << js("document.getElementById('toast').textContent");
 
-    // With template pages on the board, the PDF export makes one page per template page.
+    // With template pages on the board (two, and the long file's one), the PDF export makes one
+    // page per template page.
     js("board.addNote('on page 1', 0, 0); window.__sent.length = 0; __menuAction('export:pdf')");
     ASSERT_TRUE(waitFor(lastSent("savePDFPages")));
-    EXPECT_EQ(js("String(" + lastSent("savePDFPages") + ".pages.length)"), "2");
+    EXPECT_EQ(js("String(" + lastSent("savePDFPages") + ".pages.length)"), "3");
 }
 
 TEST_F(PageTest, DropsBecomeItemsAndFilesOpenOrSave) {
