@@ -77,6 +77,7 @@ public:
     void pushScript(std::string) override {}
     bool alive() const override { return true; }
     void callGuarded(std::string, json::Value) override {}
+    void callGuardedPositional(std::string, json::Array) override {}
     void callThen(std::string, Done) override {}
 
 private:

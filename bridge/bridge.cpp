@@ -45,6 +45,10 @@ void Bridge::callGuarded(std::string name, json::Value arg) {
     enqueueCall(std::move(name), pagecall::Form::Guarded, std::move(arg));
 }
 
+void Bridge::callGuardedPositional(std::string name, json::Array args) {
+    enqueueCall(std::move(name), pagecall::Form::GuardedPositional, json::Value(std::move(args)));
+}
+
 void Bridge::pushScript(std::string script) {
     // Held weakly, like every call: a bridge that is gone sends nothing.
     mainQueue_.post([weak = weak_from_this(), script = std::move(script)] {

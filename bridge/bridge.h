@@ -35,6 +35,7 @@ public:
     void pushPositional(std::string name, json::Array args) override;
     void pushWrapped(std::string name, json::Value object) override;
     void callGuarded(std::string name, json::Value arg) override;
+    void callGuardedPositional(std::string name, json::Array args) override;
     void pushScript(std::string script) override;
     void callThen(std::string script, Done done) override;
 

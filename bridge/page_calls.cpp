@@ -78,9 +78,10 @@ bool writeLifted(const json::Value& value, std::size_t minBytes, LiftedCall& cal
 
 std::optional<LiftedCall> lifted(std::string_view name, Form form, const json::Value& value, std::size_t minBytes) {
     LiftedCall call;
-    if (form == Form::Guarded) call.body.append("window.").append(name).append(" && ");
+    bool guarded = form == Form::Guarded || form == Form::GuardedPositional;
+    if (guarded) call.body.append("window.").append(name).append(" && ");
     call.body.append("window.").append(name).append("(");
-    if (form == Form::Positional) {
+    if (form == Form::Positional || form == Form::GuardedPositional) {
         auto* args = value.array();
         if (!args) return std::nullopt;
         for (std::size_t i = 0; i < args->size(); ++i) {
@@ -107,6 +108,11 @@ std::optional<std::string> text(std::string_view name, Form form, const json::Va
         case Form::Guarded:
             if (auto call = single(name, value))
                 return std::string("window.").append(name).append(" && ").append(*call);
+            return std::nullopt;
+        case Form::GuardedPositional:
+            if (auto* args = value.array())
+                if (auto call = positional(name, *args))
+                    return std::string("window.").append(name).append(" && ").append(*call);
             return std::nullopt;
     }
     return std::nullopt;

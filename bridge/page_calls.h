@@ -26,8 +26,9 @@ struct LiftedCall {
     std::vector<const std::string*> strings;
 };
 
-// Guarded: window.name && window.name(J), for a function only some pages define.
-enum class Form { Single, Positional, Wrapped, Guarded };
+// Guarded: window.name && window.name(J), for a function only some pages define;
+// GuardedPositional: window.name && window.name((J)[0], …).
+enum class Form { Single, Positional, Wrapped, Guarded, GuardedPositional };
 
 // Nothing when no string of at least `minBytes` can be carried (strings holding a NUL or invalid
 // UTF-8 stay in the text) or when the JSON cannot be produced; the caller then uses the text form,

@@ -30,6 +30,8 @@ public:
     virtual void pushWrapped(std::string name, json::Value object) = 0;    // window.name((J))
     // window.name && window.name(J): for a function only some pages define.
     virtual void callGuarded(std::string name, json::Value arg) = 0;
+    // window.name && window.name((J)[0], …): the same, with several arguments.
+    virtual void callGuardedPositional(std::string name, json::Array args) = 0;
     // A fixed text of the shell's own (a constant, never built from input).
     virtual void pushScript(std::string script) = 0;
     // A fixed text whose evaluation is awaited: `done` gets its result when that is a boolean, and

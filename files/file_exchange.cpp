@@ -208,13 +208,22 @@ void FileExchange::openFile(std::string name, const json::Value& dataUrl) {
     if (refusedName(name)) return;
     auto bytes = common::dataurl::decodeValue(dataUrl);
     if (!bytes) return;
+    // Opening hands the file to whatever the desktop runs for its type: never a program, a script or
+    // a launcher the page wrote.
+    std::string fileName = openedFileName(name);
+    if (desktop_.launchesCode(fileName, *bytes)) {
+        common::log::warning("opening a file refused: \"" + common::displayName(fileName) +
+                             "\" is a program, script or launcher, which is never run from the page");
+        beep();
+        return;
+    }
     auto folder = openedFilesFolder();
     if (!folder) {
         common::log::warning("opening a file failed: no private temporary folder");
         beep();
         return;
     }
-    std::string path = *folder + "/" + openedFileName(name);
+    std::string path = *folder + "/" + fileName;
     if (auto written = replaceFile(path, *bytes); !written) {
         common::log::warning("opening a file failed: " + written.error().message);
         beep();

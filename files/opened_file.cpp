@@ -137,7 +137,7 @@ void deliverToPage(bridge::PageSink& page, OpenedFile file, Failures failures) {
         json::Array args;
         args.emplace_back(file.name);
         args.emplace_back(openFailure(file.kind));
-        page.pushPositional("__openFailed", std::move(args));
+        page.callGuardedPositional("__openFailed", std::move(args));
         return;
     }
     common::log::warning(std::string("opening a file failed: ") + openFailure(file.kind));

@@ -2,6 +2,7 @@
 
 #include "common/base64.h"
 #include "common/data_url.h"
+#include "files/render_page.h"
 
 namespace files {
 
@@ -70,10 +71,11 @@ void PdfRenderer::submitRender(Pdf pdf, std::string reqId) {
     // Held by a shared pointer because a worker's job is copied.
     workers_.submit(
         [pdf = std::make_shared<Pdf>(std::move(pdf)), sink = sink_, limits = limits_, reqId = std::move(reqId)] {
-            RenderEnd end = renderIsolated(
+            RenderOutcome out = renderIsolated(
                 asUpload(std::move(*pdf)), *limits,
                 [&](int index, int total, common::Bytes jpeg) { notifyPDFPage(sink, reqId, index, total, jpeg); });
-            if (end == RenderEnd::Locked) notifyPDFLocked(sink, reqId);
+            if (out.end == RenderEnd::Locked) notifyPDFLocked(sink, reqId);
+            if (out.documentPages > kPageLimit) notifyPDFTruncated(sink, reqId, out.documentPages);
             notifyPDFRendered(sink, reqId);
         });
 }
@@ -89,6 +91,10 @@ void notifyPDFLocked(const std::weak_ptr<bridge::PageSink>& sink, const std::str
     auto s = sink.lock();
     if (!s) return;
     s->callGuarded("__pdfLocked", reqId);
+}
+
+void notifyPDFTruncated(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId, int pageCount) {
+    if (auto s = sink.lock()) s->callGuardedPositional("__pdfTruncated", json::Array{reqId, pageCount});
 }
 
 void notifyPDFRendered(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId) {

@@ -47,5 +47,8 @@ void notifyPDFRendered(const std::weak_ptr<bridge::PageSink>& sink, const std::s
 // Our own addition, just before __pdfRendered of a PDF that needs a password:
 // window.__pdfLocked && window.__pdfLocked(reqId), so the page can say why nothing came.
 void notifyPDFLocked(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId);
+// Likewise, just before __pdfRendered of a PDF longer than the pages rendered:
+// window.__pdfTruncated && window.__pdfTruncated(reqId, pageCount), pageCount being the document's.
+void notifyPDFTruncated(const std::weak_ptr<bridge::PageSink>& sink, const std::string& reqId, int pageCount);
 
 }  // namespace files

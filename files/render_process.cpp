@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -210,7 +211,7 @@ void stop(Helper& h) {
 
 constexpr int kLockedTotal = -2, kUnconfinedTotal = -3;
 
-// The total the helper announces once it has opened the document; -1 (and the helper stopped)
+// The document's page count the helper announces once it has opened it; -1 (and the helper stopped)
 // when none comes in time, kLockedTotal for a document that needs a password, kUnconfinedTotal
 // when the helper could not confine itself.
 int readTotal(Helper& h, const RenderLimits& limits) {
@@ -218,8 +219,7 @@ int readTotal(Helper& h, const RenderLimits& limits) {
     // Opening the document counts as a page.
     if (!h.alive || !readExact(h.out.get(), head, sizeof head, PageWait(h, limits), *limits.abandon) ||
         head[0] != wire::kMagic ||
-        (head[1] > static_cast<std::uint32_t>(kPageLimit) && head[1] != wire::kLocked &&
-         head[1] != wire::kUnconfined)) {
+        (head[1] > 0x7FFFFFFFu && head[1] != wire::kLocked && head[1] != wire::kUnconfined)) {
         stop(h);
         return -1;
     }
@@ -233,9 +233,9 @@ int readTotal(Helper& h, const RenderLimits& limits) {
 constexpr int kMaxRestarts = 4;
 
 // Renders from a sealed memory file.
-RenderEnd renderSealed(common::UniqueFd input, const RenderLimits& limits,
-                       const std::function<void(int, int, common::Bytes)>& page) {
-    if (!input) return RenderEnd::Done;
+RenderOutcome renderSealed(common::UniqueFd input, const RenderLimits& limits,
+                           const std::function<void(int, int, common::Bytes)>& page) {
+    if (!input) return {};
     HelperEnvironment env;
     int count = std::max(1, limits.processes);
     std::vector<Helper> helpers;
@@ -249,12 +249,13 @@ RenderEnd renderSealed(common::UniqueFd input, const RenderLimits& limits,
             break;
         }
 
-    // Every helper opens the document and announces the same total; the first answer counts.
-    int total = -1;
+    // Every helper opens the document and announces the same count; the first answer counts.
+    int pages = -1;
     for (auto& h : helpers) {
         int n = readTotal(h, limits);
-        if (total == -1) total = n;
+        if (pages == -1) pages = n;
     }
+    int total = std::min(pages, kPageLimit);  // negative (nothing to render) stays so
     if (total == kUnconfinedTotal)
         common::log::warning(
             "PDF pages are not rendered: the render helper could not confine itself. This system "
@@ -269,7 +270,7 @@ RenderEnd renderSealed(common::UniqueFd input, const RenderLimits& limits,
             if (restarts == kMaxRestarts || *limits.abandon) continue;
             ++restarts;
             h = spawnHelper(limits, env, input.get(), i, count);
-            if (readTotal(h, limits) != total) {
+            if (readTotal(h, limits) != pages) {
                 stop(h);
                 continue;
             }
@@ -290,13 +291,14 @@ RenderEnd renderSealed(common::UniqueFd input, const RenderLimits& limits,
         page(i, total, std::move(jpeg));
     }
     // Every page wanted has been read; the helpers are ended and reaped as they go.
-    return total == kLockedTotal ? RenderEnd::Locked : RenderEnd::Done;
+    if (total == kLockedTotal) return {RenderEnd::Locked, 0};
+    return {RenderEnd::Done, std::max(pages, 0)};
 }
 
 }  // namespace
 
-RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
-                         const std::function<void(int, int, common::Bytes)>& page) {
+RenderOutcome renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
+                             const std::function<void(int, int, common::Bytes)>& page) {
     PdfUpload upload;
     upload.append(pdf.data(), pdf.size());
     return renderIsolated(std::move(upload), limits, page);
@@ -317,9 +319,9 @@ void PdfUpload::append(const std::uint8_t* data, std::size_t size) {
     size_ += size;
 }
 
-RenderEnd renderIsolated(PdfUpload upload, const RenderLimits& limits,
-                         const std::function<void(int, int, common::Bytes)>& page) {
-    if (upload.failed_ || upload.size_ == 0) return RenderEnd::Done;
+RenderOutcome renderIsolated(PdfUpload upload, const RenderLimits& limits,
+                             const std::function<void(int, int, common::Bytes)>& page) {
+    if (upload.failed_ || upload.size_ == 0) return {};
     return renderSealed(sealed(std::move(upload.fd_)), limits, page);
 }
 

@@ -34,10 +34,15 @@ struct RenderLimits {
 // and returns when the request is over, or soon after limits.abandon is set. A page on which its
 // helper crashes, is killed, runs out of memory or time is skipped like a page that fails to
 // draw; a fresh helper goes on with the pages after it. Bytes that are not a PDF yield no page, and
-// a PDF that needs a password none, with Locked returned so that the user can be told why.
+// a PDF that needs a password none, with Locked returned so that the user can be told why. Only
+// the first kPageLimit pages are rendered; documentPages says how many the document has.
 enum class RenderEnd { Done, Locked };
-RenderEnd renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
-                         const std::function<void(int index, int total, common::Bytes jpeg)>& page);
+struct RenderOutcome {
+    RenderEnd end = RenderEnd::Done;
+    int documentPages = 0;
+};
+RenderOutcome renderIsolated(const common::Bytes& pdf, const RenderLimits& limits,
+                             const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 
 // A PDF arriving in pieces, written straight into the in-memory file its helpers will map, so that
 // the shell never holds the whole upload in its own memory. Move-only.
@@ -52,16 +57,16 @@ public:
     void append(const std::uint8_t* data, std::size_t size);
 
 private:
-    friend RenderEnd renderIsolated(PdfUpload upload, const RenderLimits& limits,
-                                    const std::function<void(int, int, common::Bytes)>& page);
+    friend RenderOutcome renderIsolated(PdfUpload upload, const RenderLimits& limits,
+                                        const std::function<void(int, int, common::Bytes)>& page);
     common::UniqueFd fd_;
     bool failed_ = false;
     std::size_t size_ = 0;
 };
 
 // Renders what was uploaded; an empty or failed upload yields no page.
-RenderEnd renderIsolated(PdfUpload upload, const RenderLimits& limits,
-                         const std::function<void(int index, int total, common::Bytes jpeg)>& page);
+RenderOutcome renderIsolated(PdfUpload upload, const RenderLimits& limits,
+                             const std::function<void(int index, int total, common::Bytes jpeg)>& page);
 
 // $TAVRIK_RENDER_HELPER if set, else the helper beside the running executable (build tree), else
 // the installed one: the install's libexec folder relative to its bin folder, from the running

@@ -1,6 +1,7 @@
 #pragma once
 // The render helper's output stream, read by the shell. Native-endian (same machine):
-//   header: u32 magic, u32 n            n = pages the request attempts (0: not a PDF / no pages;
+//   header: u32 magic, u32 n            n = pages of the document, of which the first kPageLimit
+//                                       are attempted (0: not a PDF / no pages;
 //                                       kLocked: a PDF that needs a password, and nothing follows;
 //                                       kUnconfined: the helper could not confine itself and
 //                                       rendered nothing)

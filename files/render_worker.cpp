@@ -97,9 +97,11 @@ int renderWorkerMain(int argc, char** argv) {
     bool locked = false;
     std::unique_ptr<PopplerPdf> pdf = mapped ? PopplerPdf::open(in.data, in.size, &locked) : nullptr;
     if (locked) return writeFrame(wire::kMagic, wire::kLocked, nullptr) ? 0 : 1;
-    int count = pdf ? pdf->pageCount() : 0;
-    std::uint32_t n = static_cast<std::uint32_t>(std::clamp(count, 0, kPageLimit));
-    if (!writeFrame(wire::kMagic, n, nullptr)) return 1;
+    int count = pdf ? std::max(pdf->pageCount(), 0) : 0;
+    // The header tells the document's own count, so that the page can say what was left out; only
+    // the first kPageLimit pages are rendered.
+    if (!writeFrame(wire::kMagic, static_cast<std::uint32_t>(count), nullptr)) return 1;
+    std::uint32_t n = static_cast<std::uint32_t>(std::min(count, kPageLimit));
     for (std::uint32_t i = static_cast<std::uint32_t>(first); i < n; i += static_cast<std::uint32_t>(stride)) {
         std::optional<common::Bytes> jpeg = pdf->renderJpeg(static_cast<int>(i));
         bool ok = jpeg && !jpeg->empty() && jpeg->size() <= wire::kMaxFrame;

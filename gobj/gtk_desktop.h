@@ -7,6 +7,7 @@ class GtkDesktop final : public common::Desktop {
 public:
     void beep() override;
     void openUri(const std::string& uri) override;
+    bool launchesCode(const std::string& name, const common::Bytes& content) override;
 };
 
 }  // namespace gobj

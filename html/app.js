@@ -238,13 +238,14 @@ export function importPdf(name, dataUrl) {
   const origin = boardView.visibleCentre();
   const rightmost = boardView.items.reduce((m, it) => Math.max(m, it.x + it.w), -Infinity);
   const x = Number.isFinite(rightmost) ? rightmost + 80 : Math.round(origin.x - 300);
-  const job = { name, x, y: Math.round(origin.y - 300), count: 0, chain: Promise.resolve(), ready: [], timer: null, last: null };
+  const job = { name, x, y: Math.round(origin.y - 300), count: 0, total: 0, chain: Promise.resolve(), ready: [], timer: null, last: null };
   const rendering = request('renderPDF', { name, dataUrl }, { onPage: (page) => pdfPage(job, page) });
   pdfJobs.set(rendering.reqId, job);
-  rendering.then(({ locked }) => job.chain.then(() => {
+  rendering.then(({ locked, pageCount }) => job.chain.then(() => {
     showPdfPages(job);
     pdfJobs.delete(rendering.reqId);
-    if (job.count) toast(i18n.t('pdfDone', { n: job.count }));
+    if (job.count && pageCount) toast(i18n.t('pdfTruncated', { n: job.total, total: pageCount }));
+    else if (job.count) toast(i18n.t('pdfDone', { n: job.count }));
     else toast(i18n.t(locked ? 'pdfLocked' : 'pdfFailed'), 'error');
   }));
   toast(i18n.t('pdfReading'));
@@ -527,6 +528,7 @@ function showPdfPages(job) {
 }
 
 function pdfPage(job, { index, total, dataUrl }) {
+  job.total = total;  // the pages attempted: fewer than the document's when it is long
   // Pages are laid out top to bottom in the order they arrive; measuring keeps that order. The size
   // comes from the JPEG's header when it can: loading the image only to measure it doubles what
   // each page costs the shell.

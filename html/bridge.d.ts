@@ -63,10 +63,14 @@ export interface PdfPage {
   dataUrl: string;
 }
 
-/** A PDF rendered to its end: how many pages came, and whether it needed a password to open. */
+/**
+ * A PDF rendered to its end: how many pages came, whether it needed a password to open, and the
+ * document's own page count when only its first pages were rendered (null otherwise).
+ */
 export interface PdfRendered {
   pages: number;
   locked: boolean;
+  pageCount: number | null;
 }
 
 // ---- commands --------------------------------------------------------------------------------------
@@ -239,6 +243,7 @@ export interface PageCalls {
   __saveResult(result: SaveResult): void;
   __pdfPageU(reqId: string, index: number, total: number, dataUrl: string): void;
   __pdfLocked(reqId: string): void;
+  __pdfTruncated(reqId: string, pageCount: number): void;
   __pdfRendered(reqId: string, list: []): void;
   __imageFetched(result: ImageFetched): void;
   __netReply(reply: NetReply): void;

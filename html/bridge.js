@@ -110,7 +110,7 @@ export function createBridge({ post, host = null }) {
       const kind = VAULT.has(action) ? 'vault' : { netRequest: 'net', fetchImage: 'image', renderPDF: 'pdf' }[action];
       entry = track(reqId, kind, {
         signal, timeout, resolve, reject, cancel: action === 'netRequest',
-        extra: { pages: 0, locked: false, onPage },
+        extra: { pages: 0, locked: false, pageCount: null, onPage },
       });
     });
     if (entry) {
@@ -308,9 +308,13 @@ export function createBridge({ post, host = null }) {
       const entry = pending(reqId, 'pdf');
       if (entry) entry.locked = true;
     },
+    __pdfTruncated(reqId, pageCount) {
+      const entry = pending(reqId, 'pdf');
+      if (entry && Number.isInteger(pageCount) && pageCount > 0) entry.pageCount = pageCount;
+    },
     __pdfRendered(reqId) {
       const entry = pending(reqId, 'pdf');
-      if (entry) answer(entry, { pages: entry.pages, locked: entry.locked });
+      if (entry) answer(entry, { pages: entry.pages, locked: entry.locked, pageCount: entry.pageCount });
     },
     __saveResult(r) {
       if (!isObject(r) || typeof r.action !== 'string') return;

@@ -1,5 +1,6 @@
 #pragma once
 // Fakes of the platform seams for unit tests: they do only what the test tells them.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -103,6 +104,10 @@ public:
     std::vector<std::string> opened;
     void beep() override { ++beeps; }
     void openUri(const std::string& uri) override { opened.push_back(uri); }
+    std::vector<std::string> runsCode;  // names whose files this desktop would run
+    bool launchesCode(const std::string& name, const common::Bytes&) override {
+        return std::find(runsCode.begin(), runsCode.end(), name) != runsCode.end();
+    }
 };
 
 class MemorySettings final : public common::SettingsStore {
@@ -125,6 +130,7 @@ public:
     void pushPositional(std::string, json::Array) override {}
     void pushWrapped(std::string, json::Value) override {}
     void callGuarded(std::string, json::Value) override {}
+    void callGuardedPositional(std::string, json::Array) override {}
     void pushScript(std::string) override {}
     void callThen(std::string, Done) override {}
 };

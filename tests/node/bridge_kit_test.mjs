@@ -79,7 +79,7 @@ test('refused calls, time limits and late answers', async () => {
       host.__pdfPageU(pdf.reqId, i, 3, 'data:image/jpeg;base64,/9j/');
     }
     host.__pdfRendered(pdf.reqId, []);
-    assert.deepEqual(await pdf, { pages: 3, locked: false });
+    assert.deepEqual(await pdf, { pages: 3, locked: false, pageCount: null });
   } finally {
     mock.timers.reset();
   }
@@ -194,12 +194,17 @@ test('PDFs go whole or in pieces, and only their own pages reach them', async ()
   host.__pdfPageU(big.reqId, 0, 2, 'data:image/jpeg;base64,p0');
   host.__pdfPageU(big.reqId, 1, 2, 42);
   host.__pdfPageU(big.reqId, 1, 2, 'data:image/jpeg;base64,p1');
+  const long = kit.request('renderPDF', { name: 't.pdf', dataUrl: 'data:application/pdf;base64,JVBE' });
   host.__pdfLocked(locked.reqId);
   host.__pdfRendered(locked.reqId, []);
+  host.__pdfTruncated(big.reqId, 'many');  // not a count: ignored
+  host.__pdfTruncated(long.reqId, 180);
+  host.__pdfRendered(long.reqId, []);
   host.__pdfRendered(big.reqId, []);
   assert.deepEqual(pages.map((p) => [p.index, p.total, p.dataUrl.slice(-2)]), [[0, 2, 'p0'], [1, 2, 'p1']]);
-  assert.deepEqual(await big, { pages: 2, locked: false });
-  assert.deepEqual(await locked, { pages: 0, locked: true });
+  assert.deepEqual(await big, { pages: 2, locked: false, pageCount: null });
+  assert.deepEqual(await locked, { pages: 0, locked: true, pageCount: null });
+  assert.deepEqual(await long, { pages: 0, locked: false, pageCount: 180 });
 });
 
 test('saves are answered by action, oldest first, and every outcome is told', async () => {

@@ -361,11 +361,22 @@ TEST_F(PageTest, LargePdfGoesInChunksAndPagesLandOnTheBoard) {
        " __pdfLocked(window.__locked); __pdfRendered(window.__locked, [])");
     EXPECT_TRUE(waitFor("document.getElementById('toast').textContent === i18n.t('pdfLocked')"));
     EXPECT_EQ(js("document.getElementById('toast').className"), "show error");
+    // A long file: its first pages come, and the user is told how many the document had.
+    js(std::string("{ window.__long = board.importPdf('t.pdf', 'data:application/pdf;base64,JVBERi0=');"
+                   " const p = ") +
+       kMakePng +
+       "; __pdfPageU(window.__long, 0, 120, p); __pdfTruncated(window.__long, 180);"
+       " __pdfRendered(window.__long, []); }");
+    EXPECT_TRUE(
+        waitFor("document.getElementById('toast').textContent ==="
+                " i18n.t('pdfTruncated', { n: 120, total: 180 })"))
+        << js("document.getElementById('toast').textContent");
 
-    // With template pages on the board, the PDF export makes one page per template page.
+    // With template pages on the board (two, and the long file's one), the PDF export makes one
+    // page per template page.
     js("board.addNote('on page 1', 0, 0); window.__sent.length = 0; __menuAction('export:pdf')");
     ASSERT_TRUE(waitFor(lastSent("savePDFPages")));
-    EXPECT_EQ(js("String(" + lastSent("savePDFPages") + ".pages.length)"), "2");
+    EXPECT_EQ(js("String(" + lastSent("savePDFPages") + ".pages.length)"), "3");
 }
 
 TEST_F(PageTest, DropsBecomeItemsAndFilesOpenOrSave) {

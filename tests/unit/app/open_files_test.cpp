@@ -93,6 +93,7 @@ public:
     }
     void pushFunction(std::string name, json::Value payload) override { record(name, json::Array{payload}); }
     void pushPositional(std::string name, json::Array args) override { record(name, args); }
+    void callGuardedPositional(std::string name, json::Array args) override { record(name, args); }
     void pushWrapped(std::string name, json::Value object) override { record(name, json::Array{object}); }
     void pushScript(std::string script) override { calls.push_back(script); }
 

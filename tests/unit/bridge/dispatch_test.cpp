@@ -218,25 +218,28 @@ TEST(PageCalls, FourFormsInIssueOrderAndDroppedWhenTheViewIsGone) {
     b->pushWrapped("__imageFetched", json::Object{{"reqId", "2"}, {"dataUrl", "data:image/png;base64,QQ=="}});
     b->pushScript("toast('PDF 超过 25MB，无法读取')");
     b->sendToPage(json::Array{json::Object{{"kind", "text"}, {"text", "hi"}}});
+    b->callGuardedPositional("__openFailed", json::Array{"a.json", "missing"});
     b->pushFunction("__bad", json::Value(std::nan("")));  // cannot be written: dropped
     EXPECT_TRUE(page->scripts.empty());                   // nothing before the main queue runs
     queue.runAll();
-    EXPECT_EQ(page->scripts, (std::vector<std::string>{
-                                 R"(window.__netReply({"reqId":"1","ok":true}))",
-                                 R"(window.__pdfRendered((["r",[]])[0], (["r",[]])[1]))",
-                                 R"(window.__imageFetched(({"reqId":"2","dataUrl":"data:image\/png;base64,QQ=="})))",
-                                 "toast('PDF 超过 25MB，无法读取')",
-                                 R"(window.__floatDrop([{"kind":"text","text":"hi"}]))",
-                             }));
+    EXPECT_EQ(page->scripts,
+              (std::vector<std::string>{
+                  R"(window.__netReply({"reqId":"1","ok":true}))",
+                  R"(window.__pdfRendered((["r",[]])[0], (["r",[]])[1]))",
+                  R"(window.__imageFetched(({"reqId":"2","dataUrl":"data:image\/png;base64,QQ=="})))",
+                  "toast('PDF 超过 25MB，无法读取')",
+                  R"(window.__floatDrop([{"kind":"text","text":"hi"}]))",
+                  R"(window.__openFailed && window.__openFailed((["a.json","missing"])[0], (["a.json","missing"])[1]))",
+              }));
     page->isAlive = false;
     b->pushFunction("__netReply", json::Object{});
     queue.runAll();
-    EXPECT_EQ(page->scripts.size(), 5u);
+    EXPECT_EQ(page->scripts.size(), 6u);
     page->isAlive = true;
     b->pushFunction("__netReply", json::Object{});
     b.reset();  // the bridge is gone before the task runs
     queue.runAll();
-    EXPECT_EQ(page->scripts.size(), 5u);
+    EXPECT_EQ(page->scripts.size(), 6u);
     EXPECT_EQ(bridge::pagecall::text("__menuAction", bridge::pagecall::Form::Guarded, "export:pdf"),
               "window.__menuAction && window.__menuAction(\"export:pdf\")");
     EXPECT_EQ(bridge::pagecall::text("__fileDrop", bridge::pagecall::Form::Guarded,
@@ -262,6 +265,7 @@ TEST(PageCalls, LiftedFormCarriesLongStringsBesideTheBody) {
          {big, big}},
         {Form::Wrapped, json::Object{{"k/", "a/b"}, {"d", big}}, R"(window.f({"k\/":"a\/b","d":a0}))", {big}},
         {Form::Guarded, json::Object{{"items", json::Array{big}}}, R"(window.f && window.f({"items":[a0]}))", {big}},
+        {Form::GuardedPositional, json::Array{big, "missing"}, R"(window.f && window.f(a0, "missing"))", {big}},
         // A NUL cannot travel beside the call: that string stays in the text.
         {Form::Positional, json::Array{withNul, big}, R"(window.f("xxxx\u0000xxx", a0))", {big}},
         {Form::Positional, json::Array{withNul}, std::nullopt, {}},

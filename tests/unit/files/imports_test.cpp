@@ -23,7 +23,8 @@ std::string failed(const std::string& name, const std::string& reason) {
     json::Array args;
     args.emplace_back(name);
     args.emplace_back(reason);
-    return bridge::pagecall::text("__openFailed", bridge::pagecall::Form::Positional, json::Value(std::move(args)))
+    return bridge::pagecall::text("__openFailed", bridge::pagecall::Form::GuardedPositional,
+                                  json::Value(std::move(args)))
         .value_or("?");
 }
 

@@ -29,7 +29,8 @@ struct Outcome {
     std::vector<PageCall> pages;
     int rendered = 0;  // __pdfRendered calls
     bool renderedLast = true;
-    int locked = 0;  // __pdfLocked calls, each before __pdfRendered
+    int locked = 0;       // __pdfLocked calls, each before __pdfRendered
+    int truncatedTo = 0;  // the page count of __pdfTruncated; negative when it came after __pdfRendered
 };
 
 // The JSON array J of "window.name((J)[0], …)".
@@ -54,7 +55,9 @@ std::map<std::string, Outcome> outcomes(const std::vector<std::string>& scripts)
         json::Array a = argsOf(s);
         if (a.empty() || !a[0].string()) continue;
         Outcome& o = out[*a[0].string()];
-        if (s.rfind("window.__pdfPageU(", 0) == 0 && a.size() == 4) {
+        if (s.rfind("window.__pdfTruncated && window.__pdfTruncated(", 0) == 0 && a.size() == 2) {
+            o.truncatedTo = static_cast<int>(*a[1].number()) * (o.rendered ? -1 : 1);
+        } else if (s.rfind("window.__pdfPageU(", 0) == 0 && a.size() == 4) {
             if (o.rendered) o.renderedLast = false;
             o.pages.push_back(
                 {*a[0].string(), static_cast<int>(*a[1].number()), static_cast<int>(*a[2].number()), *a[3].string()});
@@ -123,12 +126,14 @@ TEST(RenderPdf, PageCountsIndicesAndTotals) {
     rig.send(renderPDF("many", pages(121, 1000, 10)));  // thin pages: 1920 × 19 pixels, quick
     rig.send(renderPDF("one", pages(1)));
     auto o = rig.finish({"three", "many", "one"});
+    // Of a longer PDF the first 120 pages come, and the page is told the document's count first.
     struct Case {
         std::string id;
-        int calls;
-    } cases[] = {{"three", 3}, {"many", 120}, {"one", 1}};
+        int calls, truncatedTo;
+    } cases[] = {{"three", 3, 0}, {"many", 120, 121}, {"one", 1, 0}};
     for (auto& c : cases) {
         SCOPED_TRACE(c.id);
+        EXPECT_EQ(o[c.id].truncatedTo, c.truncatedTo);
         ASSERT_EQ(static_cast<int>(o[c.id].pages.size()), c.calls);
         for (int i = 0; i < c.calls; ++i) EXPECT_EQ(o[c.id].pages[i].index, i);
         expectInOrder(o[c.id], c.calls);
