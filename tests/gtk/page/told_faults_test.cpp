@@ -13,6 +13,7 @@ protected:
     void SetUp() override {
         shell.app().bridge()->commands().clear();
         ASSERT_TRUE(testsupport::loadRealPage(shell));
+        testsupport::recordMessages(shell);
         js("board.load({items: []}); __setLang('en')");
         failFrom(-1);
     }
