@@ -240,7 +240,7 @@ void FileExchange::openJSONFile() {
         self->chose(FileKind::Boards, *path);
         OpenedFile file = readForPage(*path, Want::Board);
         if (file.kind == OpenedFile::Kind::Board) self->document_->set(*path);
-        if (auto page = self->page_.lock()) deliverToPage(*page, std::move(file), Failures::Log);
+        if (auto page = self->page_.lock()) deliverToPage(*page, std::move(file), Failures::Report);
     });
 }
 
