@@ -289,10 +289,16 @@ TEST_F(CanvasTest, NewItemsLandInViewBesideEachOtherAndClearOfThePanel) {
         ASSERT_TRUE(waitFor("board.doc().items.length === 3"));
         EXPECT_EQ(js(report), "3 inside apart");
     }
-    // Added without a point: beside the previous one, then wherever there is room in view.
+    // Added without a point: beside the previous one, then wherever there is room in view (nine fit
+    // the default window); one more than fits goes below, and the view follows it.
     js("board.load({items: []}); boardView.setView({x: 0, y: 0, zoom: 1});"
-       " for (let i = 0; i < 10; i++) document.getElementById('btn-note').click()");
-    EXPECT_EQ(js(report), "10 inside apart");
+       " for (let i = 0; i < 9; i++) document.getElementById('btn-note').click()");
+    EXPECT_EQ(js(report), "9 inside apart");
+    js("document.getElementById('btn-note').click()");
+    EXPECT_EQ(js("(() => { const v = boardView.viewport.getBoundingClientRect(), items = board.doc().items,"
+                 " r = boardView.elementOf(items[items.length - 1].id).getBoundingClientRect();"
+                 " return String(r.top >= v.top && r.bottom <= v.bottom); })()"),
+              "true");
     EXPECT_EQ(
         js("(() => { const [a, b] = board.doc().items; return String(b.x === a.x + a.w + 24 && b.y === a.y); })()"),
         "true");
