@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The composition root: creates the real implementations, wires them, owns each Part as one member,
 // and ends them in one written order (shutdown()).

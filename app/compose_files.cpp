@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/parts.h"
 #include "files/file_exchange.h"
 #include "files/save_then.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/compose_quit.h"
 
 #include <glib-unix.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The desktop's light or dark preference, passed on to GTK so that the page's
 // prefers-color-scheme follows it.

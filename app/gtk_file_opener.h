@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // GApplication's "open" for the application: the files, as paths, go to the AppDelegate, which
 // launches the window when needed and opens them once the page has loaded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/gtk_gl_probe.h"
 
 #include <epoxy/gl.h>

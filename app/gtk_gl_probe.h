@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether OpenGL on this display is drawn by the CPU. WebKit composites every frame of the page
 // with OpenGL; without a GPU, a frame of the board costs its web process about 50 ms, while

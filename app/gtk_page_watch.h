@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // For page developers (--watch): reloads the page when a file under its html folder changes, once
 // per burst of changes, so that a save from the editor shows in the window without touching it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/gtk_quit_alert.h"
 
 #include "bridge/gtk_parent_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening boards and PDFs given from outside the window: on the command line, by the file manager's
 // "Open With", or handed on by a second start. They open as if chosen in the Open chooser, after

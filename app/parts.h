@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Parts of the application, each built by its compose function from the dependencies it names
 // and owned by the AppDelegate alone. The bridge and every callback hold them weakly.

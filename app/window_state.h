@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's size and maximised state, kept across starts in the settings (not its
 // position: Wayland gives windows none).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base64 against OpenSSL on 25 MiB, and a 25 MiB data URL from the page's postMessage to decoded
 // bytes in native memory. Needs a display (run under xvfb-run).
 #include <gtk/gtk.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PDF export and paper import, measured. Each row runs in its own child process so that its peak
 // resident memory (getrusage ru_maxrss) is its own.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The least GTK 4 + WebKitGTK 6.0 program that shows a page and hears its messages: the
 // baseline bench_startup compares the shell with. Run by bench_startup, not on its own:
 //   bench_minimal_webview PAGE.html

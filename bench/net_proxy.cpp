@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The request proxy's cost next to libcurl alone and the curl program, against a small server on
 // 127.0.0.1 running in a child process (so its threads are not counted as ours).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Streamed requests against a loopback server that sends Server-Sent Events, run in a child
 // process so its threads are not counted as ours: the first chunk's latency next to libcurl alone,
 // many streams at once, memory over a long stream, and how soon a cancel closes the connection.

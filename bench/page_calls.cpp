@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page calls that carry one long string (a rendered page's data URL) into a real web view: the
 // script text form, where WebKit parses the string as source, against the string carried as an
 // argument beside a one-line body. Picks the size from which carrying pays. Needs a display.

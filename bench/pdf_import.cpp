@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A PDF import end to end: the application as main() composes it, its own page, and a 120-page
 // mixed document (text, vector drawings, photos, scans) uploaded in chunks the way the page does it,
 // against the renderer alone on the same bytes; the UI process's memory over five imports in a row;

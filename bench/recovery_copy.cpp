@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reference page's recovery copy of a board that carries large files, written for the first
 // time: how long after the write begins the first transaction commits (until then a crash loses the
 // board) and when the whole copy is stored. Runs the page of the source tree, or of the folder given

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PDF pages to JPEG data URLs: the shell's renderer (helper processes) against pdftoppm on the same
 // 120-page mixed document (text, vector drawing, photos) at 1920 px and JPEG quality 90.
 #include <spawn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time from SIGTERM to the end of the real application (the quit path: the page is asked, answers
 // "nothing unsaved", the shell shuts down, the process exits), with proxied requests in flight to a
 // loopback server that never finishes its responses, and with the keyring answering or paused

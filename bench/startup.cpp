@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the shell against the least GTK 4 + WebKitGTK program that loads the same page:
 // time from launch to the window, to the page's load and to the page's first command message,
 // and peak memory, as the median of several launches taken in turn.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the start-up benchmark's child programs report on stdout, one "name value" line each:
 // monotonic nanoseconds for events, kilobytes for memory.

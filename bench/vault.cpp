@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time of the vault's set and get with 100 stored secrets: through the real keyring (when a
 // Secret Service answers) and through the vault file alone. Prints a table.
 //   Keyring row: bash tests/keyring/run.sh build/bench/bench_vault

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command table: one row per page command, with the fields it requires and their kinds, and
 // the handler of the Part that registered it. A message whose action has no row, or that lacks a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The seams between the dispatcher and the Parts that carry the commands out. The dispatcher has
 // checked every required field before it calls; each call runs on the main thread. A new command

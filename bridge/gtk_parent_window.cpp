@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bridge/gtk_parent_window.h"
 
 #include <webkit/webkit.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The four page-call forms. Each returns nothing when the JSON cannot be produced, in which case
 // the caller drops the call silently.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/data_url.h"
 
 #include "common/base64.h"

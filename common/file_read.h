@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading a whole file that something outside the program named: a dropped file, a document the
 // user chose. Only regular files are read, and never much past a limit, so a FIFO, a device such as

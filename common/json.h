@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The JSON value the bridge passes around, and a writer that produces the same text as the
 // platform serializer the page was written against: compact, non-ASCII as UTF-8, "/" as "\/".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application's log: one line per event, in the "tavrik" log domain. Warnings (an error that
 // was handled by beeping, skipping or falling back) always reach the journal or stderr; the

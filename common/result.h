@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small Result<T>: std::expected needs C++23 and we build with C++20.
 #include <string>

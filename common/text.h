@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text rules that protocols and file formats spell in ASCII: case folding that no locale changes.
 #include <string>

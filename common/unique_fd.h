@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A file descriptor with one owner: closed when the owner goes, moved rather than copied, so the
 // types that hold one get their moves for free.

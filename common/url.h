@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one URL reader of the shell: the bridge's check of a page's URL, the request proxy's transport
 // policy and the navigation guard all take a URL apart here, so none of them can read a URL as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which kind of content a drag format names, and which drags the window itself takes.
 #include <string>

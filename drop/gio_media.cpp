@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GIO content types and gdk-pixbuf behind drop/media.h.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 

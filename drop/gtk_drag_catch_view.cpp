@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "drop/gtk_drag_catch_view.h"
 
 #include <webkit/webkit.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's content: a container that the web view fills, and where image drops are
 // caught before WebKit sees them (the drop target is attached when the view is made).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "drop/gtk_drop_target.h"
 
 #include <glib/gstdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drag-catch view's drop target: takes image-only drags before the web view sees them.
 #include "drop/gtk_drag_catch_view.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A drop's offer, read through GDK: its formats, and its contents read into memory.
 #include <gtk/gtk.h>

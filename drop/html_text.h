@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plain text out of HTML as a browser would show it, without formatting.
 #include <optional>

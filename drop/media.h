@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two platform look-ups item collection needs: a MIME type for a file name's extension, and
 // decoding an image to re-encode it as PNG.

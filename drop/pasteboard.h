@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a drop or clipboard offers, read in the few shapes item collection understands.
 #include <optional>

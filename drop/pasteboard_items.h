@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turns what a pasteboard holds into item records for the page: files, else one image, else one
 // text, never a mixture.

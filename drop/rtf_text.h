@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plain text out of RTF: what a reader would see, without formatting.
 #include <optional>

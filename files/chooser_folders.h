@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where each kind of chooser starts: the folder last used for that kind of file, kept across
 // starts in the settings; the first time, the fallback (the user's documents folder, or home).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The board's own file: the one last opened or written as a board. Save writes there in place;
 // Save As proposes its name and folder. Main thread only.

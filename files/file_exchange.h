@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file commands: save choosers and the writers behind them, the two pickers that bring a
 // document or a paper PDF to the page, and opening a page's file in its default application.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Replacing whole files. Every write goes to a temporary file in the target's folder, named
 // ".<name>.tavrik-XXXXXX", that is flushed to the disk and renamed over the target only when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Written on the system calls themselves: g_file_replace falls back to writing in place, truncating
 // the old file first, whenever it cannot create its temporary file beside the target (a folder that is
 // not writable, a full disk), and names its temporaries ".goutputstream-*", which nothing removes.

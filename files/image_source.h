@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Images the page sends for PDF pages: a cheap look at the header when the command arrives, the
 // pixels only while a page is being drawn (on a worker thread), one page at a time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bringing a file into the page, in one place: a board or a PDF chosen in an Open chooser, or given
 // from outside the window (the command line, "Open With", a second start).

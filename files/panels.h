@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The save and open choosers, shown on the main window. Core code asks through this seam; the GTK
 // file chooser sits behind it in gtk_panels.cpp, and unit tests answer through a fake.

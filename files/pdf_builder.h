@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Builds a PDF from images and writes it over a target file in one replacement. Runs on a worker
 // thread: it touches nothing but its arguments and the file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The render commands: the chunked upload table (`pdfJobs`, main thread only) and the rendering of
 // each request off the main thread, in helper processes, with its pages posted to the page in order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One PDF opened with poppler, rendered page by page to JPEG. Runs in the render helper process
 // only: poppler on a crafted file may crash or allocate without bound.

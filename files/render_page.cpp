@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/render_page.h"
 
 #include <jpeglib.h>  // after <cstdio>: it needs FILE and size_t

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What one rendered page looks like: the limits and sizes shared by the renderer and its callers.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Rendering a PDF in helper processes, so that a crafted file cannot crash the shell or exhaust
 // its memory. Two helpers share the pages (even and odd) to use both cores; their pages are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The render helper's output stream, read by the shell. Native-endian (same machine):
 //   header: u32 magic, u32 n            n = pages of the document, of which the first kPageLimit

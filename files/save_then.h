@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Save, then carry on", in one place: opening a file over unsaved work, and quitting after "Save",
 // go on only once the page's save has ended and the page has taken the report of how it ended.

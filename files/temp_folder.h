@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where files the page opens in other applications are written: a folder only this user can
 // reach, so another account can neither read the files nor plant a link in their place.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets for the RTF and HTML text extractors with clang and runs each for a
 # bounded time from the seed corpus. Usage: bash fuzz/run.sh [seconds per target, default 20]
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One way to connect a GObject signal to a C++ owner: the callback data is boxed and freed by GLib
 // with the connection, and the owner is held weakly, so a signal after the owner is gone does

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gobj/content_types.h"
 
 #include <gio/gio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gobj/glib_main_queue.h"
 
 #include <glib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gobj/glib_settings_store.h"
 
 #include <glib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small owners for GLib objects: members and containers hold these, never bare pointers.
 #include <glib-object.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AI panel: sends the prompt as a streamed request and shows the answer as it arrives, in the
 // Server-Sent Events formats AI services use; a provider preset picks the request shape and how
 // the shell writes the stored key. The reading of answers imports nothing, so it runs under Node too.

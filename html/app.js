@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page side of the shell: wires the boardView to the toolbar and panels, and to the native side
 // through the page kit (bridge.js). The page's entry module: the other modules of the page are
 // imported here, and the classic scripts it builds on (i18n.js, board.js, recovery.js, …) run before it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board: a document of items (notes, images, files, template pages) shown as elements on a
 // surface without edges that the user pans and zooms, and drawn onto a canvas for export. Knows
 // nothing of the shell. Geometry lives in board_geometry.js, the pointer in board_pointer.js, keys and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board's arithmetic, free of the page: where the view looks, how a zoom keeps the point under
 // the pointer still, where a new item goes so that it is seen and covers nothing. Rectangles are
 // { x, y, w, h } in board units; a view is { x, y, zoom } (the board point at its top-left corner)

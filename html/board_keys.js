@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board from the keyboard and the clipboard, and what assistive technology is told about its
 // items. Board keys act where no text field has the focus; Ctrl+1 and Ctrl+0 act everywhere.
 'use strict';

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board under the pointer: pressing empty board pans (so do the middle button and Space +
 // drag anywhere), Shift + drag draws a selection band, an item drags the whole selection or, by
 // its grip, resizes; the wheel scrolls and Ctrl + wheel (a touchpad pinch) zooms at the pointer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page's one road to the shell. A page imports this module and never posts to the message
 // handler or writes a window.__… function itself:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first half of the page kit, loaded as a classic script before any module: the shell may call
 // the page as soon as its load finishes, before the page's modules have run (they run after the
 // document is parsed). Until bridge.js takes over, each call is kept, and bridge.js replays them

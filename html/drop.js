@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page's own drag and drop: everything the shell leaves to the web view (files from the file
 // manager, links and text from other applications) lands on the board here. Dropping never lets
 // the web view follow what was dropped: every drop is taken by the page.

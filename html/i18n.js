@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board's own texts, one table per language of the shell's language menu, every table with the
 // English keys in the English order. The shell tells the page its language through __setLang.
 'use strict';

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pixel size of a JPEG data URL, read from its frame header, so that a rendered PDF page can be
 // placed without loading the image first: every image load of a data URL costs WebKit a copy and a
 // parse of the whole URL in the shell's process, and a page image's URL is close to a megabyte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OpenDocument export of the board (ODT and ODP), the counterparts of the Word and PowerPoint
 // exports that every Linux office suite opens natively. Same stored-entry ZIP; the "mimetype" entry
 // comes first and unstored-compressed, as the format requires.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Word and PowerPoint export of the board, as Office Open XML packages written by the page and
 // saved through the shell's saveFile. PowerPoint: one slide per board, or one per frame of the
 // chosen export ratio, with pictures, notes and files where they lie on the board. Word: the

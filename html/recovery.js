@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A copy of the unsaved board, so that a forced quit, a crash or a cancelled save never loses it.
 // It lives in IndexedDB (a board with photos is far larger than localStorage allows), is kept current
 // while the board is unsaved, and is written a moment after the last change: quitting does not wait

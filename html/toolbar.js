@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The toolbar keeps to one row at every window width and in every language: the controls that do
 // not fit move, least used first, into the "…" menu at its end, and come back when there is room.
 // They move as they are (same element, id, listeners and state), so nothing else needs to know.

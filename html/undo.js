@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of board edits. Each step is a command that knows how to go back and forth (an item
 // added or removed, a new place or size, a new text); nothing copies the board, so a step costs a
 // few numbers or one reference to an item that is kept anyway, however large its pictures are.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small ZIP writer for the Office exports. Entries are stored, not deflated: the pictures that
 // make up nearly all of a board are JPEG or PNG already, and stored entries keep the writer short,
 // synchronous and free of any library. CRC-32 as ZIP wants it; no ZIP64 (a board export stays far

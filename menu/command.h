@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a menu item asks for, typed: the item's tag stays as data (the page and the GTK actions know
 // items by it), and routing reads the kind rather than the tag's range.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "menu/gtk_about_dialog.h"
 
 #include "menu/l10n.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Editing commands for the focused widget, and finding a window's web view.
 #include <gtk/gtk.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "menu/gtk_menu_bar.h"
 
 #include "menu/gtk_edit_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The menu bar rendered as the GtkApplication's menu bar model: one application action per item
 // ("app.tag-<tag>" for the items that drive the page), boolean action states for check marks,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The menu bar's data as a GMenu: separators become sections, the import item's runs Pango markup,
 // key equivalents "accel" attributes, each item pointing at its "app." action.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Paste from the menu or Ctrl+V: into a text field as the editing command; on the board itself the
 // clipboard's image or text reaches the page as a pasted item.

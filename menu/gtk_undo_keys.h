@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y that the page left unhandled become undo and redo in a page text
 // field (WebKitGTK leaves them to the application).

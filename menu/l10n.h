@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The interface language and the native texts. Keys are the Simplified Chinese texts themselves:
 // code that needs a text writes the Chinese and passes it through t().

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The translators' sheet, byte for byte: the one-character ellipsis, full-width punctuation and the
 // {n} / {lang} placeholders stay exactly as written.
 // Each row: the Simplified Chinese key, then zh-Hant, en, ja, es, fr, de, it, pt, ko.

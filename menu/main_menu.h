@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The menu bar's owner: builds it in the language in force, keeps the check marks of the zoom
 // sensitivity and language items, turns menu choices into page calls, and handles the page's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What each menu tag asks of the page: guarded page calls, written by the bridge's call builder.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The menu bar as plain data: titles, key equivalents, actions, tags and check marks. The GTK layer
 // renders it; tests read it directly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shell's own texts that are not in the menu's sheet: its alerts and messages. Keyed, like
 // the sheet, by the Simplified Chinese text; L10N::t finds them the same way.
 // Each row: the Simplified Chinese key, then zh-Hant, en, ja, es, fr, de, it, pt, ko.

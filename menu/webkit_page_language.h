@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the page's language in step with the menus. The web view's preferred languages are the
 // user's, so that the page resolves "auto" from the same first language as L10N; and every page

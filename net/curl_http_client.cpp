@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/curl_http_client.h"
 
 #include <curl/curl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The HTTP client on libcurl: one network thread drives one multi handle for every request, so a
 // burst of requests costs sockets, not threads, and the main thread never waits on the network.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The HTTP client seam: send one request, answer once. No cache, no cookies kept between requests,
 // no automatic redirect following: the client follows redirects itself so the caller's rules hold on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The request proxy (netRequest) and the remote image fetch (fetchImage): the page's network
 // access, with credentials written in here so the page never sees them.

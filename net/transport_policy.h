@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the request proxy may send a page's request: https anywhere, http only to this machine.
 #include <string>

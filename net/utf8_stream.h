@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turns a byte stream cut at arbitrary places into UTF-8 text piece by piece: a character split
 // across pieces is held back until it is whole, and ill-formed bytes become U+FFFD, one per

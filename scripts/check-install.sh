@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the install as a user meets it:
 # 1. the build installed into a temporary prefix (not the configured one) starts with no flags
 #    under a virtual X server and loads its page;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the desktop entry and the AppStream metadata as a distribution's tools see them: both
 # validators pass with no warning (appstreamcli also with no info-level hint), and every text a
 # launcher or software centre shows is there in each of the ten languages of the menus.

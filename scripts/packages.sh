@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages named in the given lists (one a line, # comments) that are not
 # installed yet; does nothing when all are. Usage: packages.sh LIST…
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building and running need (scripts/packages.txt) when it is missing, builds the
 # application, and starts it. Arguments go to tavrik (for example --resources DIR or --inspector).
 set -euo pipefail

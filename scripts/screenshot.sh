@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes docs/screenshot.png: the built application under a virtual X server, on a copy of the
 # page with a few demo items put on the board through the page's own hooks.
 set -euo pipefail

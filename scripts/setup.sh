@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that are missing, then configures build/ (once) and builds.
 # Usage: setup.sh [--tests]
 #   without --tests: scripts/packages.txt only (building and running), and only the application;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The licence identifier at the top of every tracked source file, in that file's comment form:
 # C++, JavaScript and CSS, shell, Python and CMake, HTML. A shebang or an HTML doctype stays the
 # first line, the identifier follows it. Checked-in fixtures (fuzz seeds, test data) are left alone.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs every check: formatting and licence lines, the unit
 # tests under the sanitizers and on the normal build, the page's scripts under Node, the metadata,
 # the GTK/WebKit tests (each on a virtual display and a session bus of its own, side by side), the

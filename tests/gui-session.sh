@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a virtual display and a session bus of its own, so that GUI tests can run side
 # by side: focus, the clipboard, window titles and synthesised keys, clicks and drags stay within
 # one test. Xvfb picks a free display number itself (-displayfd), so two runs starting at once

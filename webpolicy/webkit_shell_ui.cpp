@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "webpolicy/webkit_shell_ui.h"
 
 #include "webpolicy/gtk_alert.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The render helper's file-system confinement where the kernel has no Landlock: a user, mount and
 // network namespace of its own whose root is an empty tmpfs holding read-only binds of what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The render helper's confinement, entered once its input is mapped and before the first byte of
 // the PDF is parsed: whatever a crafted file makes poppler do, the process can only read what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fakes of the platform seams for unit tests: they do only what the test tells them.
 #include <algorithm>

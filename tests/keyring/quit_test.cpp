@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real application quitting while the keyring does not answer (its daemon paused): it ends
 // promptly, and the key the page stored at the last moment is in the keyring after the next start.
 // Needs a display as well as tests/keyring/run.sh's session (the test command gives both).

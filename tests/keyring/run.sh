@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a program (the keyring tests, or the vault benchmark) against a fresh GNOME Keyring daemon
 # in a private D-Bus session. The daemon creates a new "login" keyring, unlocked with a test
 # password, in a temporary home, so nothing prompts and the user's own keyring is never touched.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vault against a real GNOME Keyring daemon (tests/keyring/run.sh starts one).
 #include "vault/secret_keychain.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page kit (html/bridge.js) against a fake channel: the messages it posts are kept, and the
 // shell's page calls are made by calling the functions it installed on a fake window.
 // Run: node tests/node/bridge_kit_test.mjs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page's texts in every language of the shell's language menu: the same keys as English, the
 // same placeholders, nothing left in English by mistake, Traditional characters for zh-Hant; and
 // the page resolving "auto" and formatting numbers the way the shell and the language expect.

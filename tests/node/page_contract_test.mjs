@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The README's table of the calls the shell makes on the page lists every one the shell's C++
 // sources can make: a page author reads the table, not the code.
 import { test } from 'node:test';

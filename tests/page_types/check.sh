@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the reference page against the page kit's types: installs the TypeScript pinned in
 # package-lock.json into WORKDIR with npm ci (from npm's cache when it holds it), then runs
 # tsc --noEmit. Usage: check.sh WORKDIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real application in a process of its own, as a user starts it: on a page of the test's and
 // XDG folders of its own, with its standard error kept in a file for the test to read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finding and answering the shell's file choosers the way a user would.
 #include <gtk/gtk.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/gtk_support.h"
 
 #include <glib/gstdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // In-process GTK/WebKit test support: a real shell on a temporary resources folder and temporary
 // XDG folders, and waiting on conditions with a time limit (never sleeping).

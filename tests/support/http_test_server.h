@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small threaded HTTP/1.1 server for tests and benchmarks, on 127.0.0.1 or ::1 and a free port,
 // optionally over TLS with a self-signed certificate made at start. It records every request and

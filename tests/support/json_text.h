@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads the JSON text of a command message or a page call into the bridge's json::Value, with
 // the library the product reads JSON files with. Members keep their order, repeated keys included.

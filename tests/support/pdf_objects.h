@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes numbered PDF objects (object i+1 is objects[i], the first one the catalog) into a whole
 // file with a correct cross-reference table, for tests that hand-make their PDFs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application's own page (the html/ folder of the source tree) loaded into a test Shell, and a
 // record of the command messages it posts.

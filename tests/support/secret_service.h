@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Secret Service of the private test session, for tests and benchmarks that pause the keyring.
 #include <gio/gio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A loopback HTTP/1.1 server whose handler writes the response itself, piece by piece and at its
 // own pace, and can watch for the client closing the connection: for streams, trickles and

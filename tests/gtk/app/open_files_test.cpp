@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tavrik FILE…` as a file manager's "Open With" runs it: the files open in the page once it has
 // loaded, and a second start hands its files to the window already open.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `tavrik board.json` handed to the running window while its board has unsaved work: the user is
 // asked first, with the application's own page, alert and save chooser, and each answer does what
 // it says.

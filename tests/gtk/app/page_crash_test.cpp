@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page's web process killed from outside, as a crash does it: the user is told, "Reload" brings
 // the board back from its recovery copy, and a crash again soon after is not reloaded on its own.
 #include <gtest/gtest.h>

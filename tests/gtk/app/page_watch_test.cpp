@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --watch: a page developer's writes under the html folder reload the page, once per burst of
 // writes, also in folders made after the watch began; editors' swap files do not.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The save alert at quit speaks the interface language the user chose, through the application's
 // own wiring: the language menu, the quit confirmation as the application installs it, and its
 // GTK alert.

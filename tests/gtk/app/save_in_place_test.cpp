@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A board opened from a file is saved back into that file: the application's own page, Save as
 // the menu and Ctrl+S send it, and no chooser in between.
 #include <gtest/gtest.h>

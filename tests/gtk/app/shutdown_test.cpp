@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real application, started as a user would, ended by SIGTERM while it renders a slow PDF or
 // waits on many requests: it must end promptly and take its render helpers with it.
 #include <fcntl.h>

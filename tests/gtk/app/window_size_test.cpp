@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's sizes are the page's: 1280 × 820 at first and never under 900 × 600, with the
 // menu bar on top of that rather than taken out of it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real shell under Xvfb: messages posted by a page go through WebKit to the dispatcher, and
 // page calls come back through WebKit to the page.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Strings posted by the page are read whole and exactly, whether or not they are large base64 that
 // the engine decodes for us. A plain JavaScriptCore context holds the values, as WebKit's does.
 #include <gtest/gtest.h>

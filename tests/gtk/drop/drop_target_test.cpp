@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real drags under Xvfb: a drag source in a second window of this process, the pointer driven by
 // xdotool through XTest, and the shell's window taking (or leaving) the drop.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page calls whose long strings travel beside the script must reach the page exactly as the text
 // form delivers them: same function, same arguments, same order.
 #include <gtest/gtest.h>

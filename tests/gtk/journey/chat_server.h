@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A chat-completions endpoint on 127.0.0.1 for the journeys: answers every POST with an
 // OpenAI-style reply when the request carries the expected bearer key, and 401 otherwise.

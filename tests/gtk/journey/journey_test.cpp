@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end journeys: the whole application in-process with its own page, as a user goes
 // through it. Save and open choosers are answered through the file exchange's panel seam, the
 // quit alert by its dialog; servers listen on 127.0.0.1 only. A journey whose native part is

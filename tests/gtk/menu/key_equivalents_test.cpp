@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The key equivalents pressed as a user presses them: key events from the X server (XTest, through
 // xdotool) into the focused shell window showing the application's own page, whose keyboard
 // handling takes part as it does for a user.

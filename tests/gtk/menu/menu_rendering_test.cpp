@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the menu bar shows, read from the widgets GTK builds from the installed model.
 #include <gtest/gtest.h>
 

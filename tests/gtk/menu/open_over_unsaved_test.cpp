@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open JSON… while the board has unsaved changes asks first, before any chooser: Save, Don't Save
 // or Cancel, as the shell asks when a board is handed over from outside. The changes stay unless
 // they are saved or the user lets them go.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's own page speaks the language of the menus: at start, whether the choice is
 // "auto" (resolved from the same first preferred language) or stored, and after every choice made
 // in the View menu's language list.

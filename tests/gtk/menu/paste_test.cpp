@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl+V typed as a user types it: on the board the clipboard's image or text becomes an item of the
 // board; in a page text field it is the field's paste, and nothing lands on the board.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keys typed as a user types them, for tests of the shell window. Include it last: Xlib's macros
 // (None, Bool, …) would otherwise rewrite GoogleTest's names.

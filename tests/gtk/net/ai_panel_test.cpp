@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reference page's AI panel against a local OpenAI-compatible server that streams, in the real
 // web view with the real shell: words appear as they come, Stop ends the stream at once, and an
 // endpoint that cannot be used is reported in the panel.

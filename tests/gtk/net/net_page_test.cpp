@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page's view of the network commands, in the real web view: what __netReply and
 // __imageFetched receive.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Strings from the page reach the server, the vault and the replies whole: a NUL stays, a lone
 // surrogate becomes U+FFFD; a field that cannot carry a NUL is refused, never shortened.
 #include <gtest/gtest.h>

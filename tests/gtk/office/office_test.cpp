@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Word and PowerPoint exports written by the application's own page under real WebKit, read back
 // as an Office program would (ZIP, content types, relationships, text, pictures) and, in the
 // LibreOffice-labelled run, converted by LibreOffice.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads a .docx or .pptx back the way an Office program would start to: the ZIP, the content types
 every part needs, the relationships and their targets, the text and the pictures. Prints a JSON
 summary; exits 1 with the reason when the package is broken."""

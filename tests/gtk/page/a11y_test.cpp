@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What assistive technology gets from the page, in the real web view: every toolbar control named
 // in the page's language, every item reachable with Tab in board order and announced by kind and
 // text, a visible focus ring, and text contrast of at least 4.5:1 in the light and dark styles.

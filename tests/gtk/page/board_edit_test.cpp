@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board as people edit it, in the application's own page under real WebKit: undo and redo,
 // drops the page takes itself, the files it hands out and the menu state it reports.
 #include <gtest/gtest.h>

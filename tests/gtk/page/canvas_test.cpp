@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board as a surface people work on, in the application's own page under real WebKit: panning
 // and zooming, items far off the origin, many items selected and moved, the real clipboard, where
 // new items land.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page kit (html/bridge.js), as the reference page loads it, against the real shell: each
 // kind of request finds its own answer, a stream arrives whole and in order and ends in the
 // network when its signal aborts, and PDFs sent whole or in pieces get their own pages.

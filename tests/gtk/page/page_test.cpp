@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's own page under real WebKit: its document, exports, PDF upload, drops,
 // languages and the way it shows what the shell reports. The shell's replies are made here by
 // calling the page functions the way the native side does.

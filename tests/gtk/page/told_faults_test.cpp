@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the page tells the user when something fails behind it, under real WebKit: the recovery copy
 // when IndexedDB refuses writes (staged by making its write transactions throw as a full quota
 // does), a large first copy written in pieces, and the vault's refusals and set-aside file.

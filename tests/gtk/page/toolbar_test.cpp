@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page's toolbar in the real web view: one row in every language, from the window's default
 // width down to its minimum, with every control either in the row or in the "…" menu.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vault as the application wires it, driven from a page in the real web view.
 #include <gtest/gtest.h>
 

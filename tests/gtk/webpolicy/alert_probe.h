@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finding and answering the shell's message dialogs the way a user would: by their buttons.
 #include <gtk/gtk.h>

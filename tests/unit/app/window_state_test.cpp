@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's kept size: read back as written, ignored when unreadable or when it does not fit.
 #include "app/window_state.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shell widgets' accessible names: one in every interface language, none a widget class name,
 // English for a language the shell does not have.
 #include "drop/shell_labels.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosers start where that kind of file was last chosen, and a name typed without an extension
 // gets the format's.
 #include "files/chooser_folders.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board's own file: which events set it, which leave it alone, and Save in place / Save As.
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A FileExchange wired to a panel fake, the real bridge on a recording page, a recording desktop
 // and real workers whose completions wait in a main queue the test drains.

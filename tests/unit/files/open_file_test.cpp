@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // openFile hands a file the page wrote to the desktop's default application: never one that runs.
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // PDFs made on the spot with cairo (or by hand where cairo would refuse), and a look at the JPEGs
 // the renderer produces. Shared by the render tests and the render benchmark.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The render helper's confinement: what a hijacked helper tries is refused, and what drawing needs
 // (fonts embedded, standard fonts found through fontconfig, CJK fonts through poppler's CMaps)
 // still works, pixel for pixel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Save, then carry on" and the one order of page calls, on the real bridge, the real file
 // exchange and a recording page that answers only when told.
 #include "files/save_then.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing files when the disk, the folder or the file itself refuses, and when the writer is killed
 // half-way: the old bytes stay, nothing partial appears under the chosen name, and the temporaries a
 // killed writer leaves are removed by the next process that sweeps or saves into their folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every Chinese text the shell shows or sends is translated: the ones it looks up through L10N
 // (the menu's sheet and any table of its own texts beside it) in every language, with their
 // placeholders, and not left in English; the ones it sends to the page are texts the page knows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The libcurl client on its own: the body limit as bytes arrive, many requests at once, and
 // shutting down with requests in flight.
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fetchImage end to end: dispatcher, libcurl, a real server on loopback, the wrapped page call.
 #include "common/base64.h"
 #include "net/image_sniff.h"

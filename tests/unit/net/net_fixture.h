@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The proxy and the image fetch wired as the application wires them — the dispatcher, the libcurl
 // client and real servers on loopback — with a main queue the test drains while it waits.

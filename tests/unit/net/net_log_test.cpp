@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A request the page does not get what it asked for leaves one line in the log saying why, and
 // no line ever holds a secret, a header value, a path or a query.
 #include <mutex>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // netRequest end to end: dispatcher, proxy, libcurl, a real server on loopback, the page call.
 #include "net/transport_policy.h"
 #include "net_fixture.h"

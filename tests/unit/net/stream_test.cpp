@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Streamed and cancelled requests, and idle time limits, end to end: dispatcher, proxy, libcurl
 // and a loopback server that writes at its own pace.
 #include <condition_variable>

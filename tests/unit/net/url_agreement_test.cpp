@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host a URL is checked against is the host libcurl sends to. Each URL is read by the shell's
 // one URL reader (the bridge's check and the proxy's target), then handed to libcurl with every
 // request going through a recording proxy on loopback, which shows where libcurl would have

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The AI panel's reading of streamed answers, as a table of event texts cut at awkward places.
 'use strict';
 const assert = require('node:assert/strict');

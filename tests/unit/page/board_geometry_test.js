@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board's arithmetic under node: zoom keeps the point under the pointer, Fit shows everything
 // (far off the top-left too), new items land in view beside the last one and on nothing, rows of
 // dropped items wrap before the view's edge; and AI base addresses completed to the chat path.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The size of a rendered page read from its JPEG header: real headers, the segments that may come
 // before the frame, and texts that must fall back to loading the image.
 'use strict';

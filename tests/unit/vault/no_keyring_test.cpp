@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real libsecret keychain where no Secret Service answers. Each case runs in a child process:
 // GLib keeps the session bus it found for the life of a process.
 #include <gtest/gtest.h>

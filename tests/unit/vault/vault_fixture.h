@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A vault on a temporary folder with its own machine id, over an in-memory keychain.
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Links below the page's folder: the read rules match URLs, so a link that leads outside would
 // let the page read its target. Each kind of link, and where it must be found.
 #include "webpolicy/read_access.h"

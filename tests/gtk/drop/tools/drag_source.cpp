@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Another application to drag from: a window titled "drag source" whose whole area drags the
 // image file given on the command line as a texture, the way GTK image viewers offer it (PNG,
 // TIFF and the other image formats GTK can serialise). With a MIME type after the file, the file's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window the drag-source tools show: titled "drag source", its whole area drags `content`
 // (taken over), and the program ends when the drag ends.

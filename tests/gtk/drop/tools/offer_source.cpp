@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Another application to drag from: a window titled "drag source" whose whole area drags the
 // contents given as "MIME TEXT" arguments (a file manager's "text/uri-list", a browser's link).
 // Quits when the drag ends.

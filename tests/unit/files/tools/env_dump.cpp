@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for the render helper where a test wants to see what the shell starts it with: writes
 // its environment, one variable a line, to $XDG_CONFIG_HOME/env (a variable the helper is given),
 // then exits without rendering.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Enters the render helper's confinement exactly as the helper does (honouring
 // $TAVRIK_RENDER_WITHOUT), then tries one thing a hijacked helper might. Usage: sandbox_probe
 // ACTION [ARG]. Actions starting with "free-" run without entering it, to show what the same user
