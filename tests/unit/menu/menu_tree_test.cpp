@@ -217,7 +217,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
 // Every item that drives the page carries the command of its tag, and no two items share a tag.
 TEST(MenuTree, EveryPageItemCarriesTheCommandOfItsTag) {
     std::set<int> tags;
-    for (const MenuItem* i : menu::allItems(menu::buildMenu("en", "auto"))) {
+    const auto menus = menu::buildMenu("en", "auto");  // the items point into it: kept for the loop
+    for (const MenuItem* i : menu::allItems(menus)) {
         if (i->action != Action::MenuAction) continue;
         EXPECT_TRUE(tags.insert(i->tag).second) << i->tag;
         EXPECT_NE(i->command.kind, menu::Command::Kind::None) << i->tag;
@@ -256,7 +257,9 @@ TEST(MenuTree, ExportTitlesAreInTheInterfaceLanguage) {
         EXPECT_EQ(exportItem.submenu->items.size(), 7u);
         for (const MenuItem* i : menu::allItems(*exportItem.submenu)) {
             std::string title = i->shownTitle();
-            if (!c.han) EXPECT_FALSE(hasHan(title)) << title;
+            if (!c.han) {
+                EXPECT_FALSE(hasHan(title)) << title;
+            }
             EXPECT_EQ(title.find("Keynote"), std::string::npos) << title;
             EXPECT_EQ(title.find("Pages"), std::string::npos) << title;
         }
