@@ -13,7 +13,12 @@ void OpenFiles::open(std::vector<std::string> paths) {
 void OpenFiles::setPageReady(bool ready) {
     ready_ = ready;
     // A page that reloads while the user is being asked starts over; what was asked about is dropped.
-    if (!ready) return;
+    // A new page holds no board of a file yet: its first Save asks where, rather than writing over
+    // the file of a board it never saw.
+    if (!ready) {
+        if (deps_.document) deps_.document->clear();
+        return;
+    }
     next();
 }
 

@@ -32,7 +32,7 @@ public:
 
     // Opens `paths` once the page is ready; paths given meanwhile open after the ones before.
     void open(std::vector<std::string> paths);
-    // The page has loaded (true) or a new load has begun (false).
+    // The page has loaded (true) or a new load has begun (false, which forgets the board's file).
     void setPageReady(bool ready);
 
 private:

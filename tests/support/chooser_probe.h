@@ -57,10 +57,18 @@ inline bool accept(GtkWindow* chooser, const std::string& path) {
         g_autoptr(GFile) f = gtk_file_chooser_get_file(fc);
         return f && g_file_equal(f, target);
     };
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    const bool saving = gtk_file_chooser_get_action(fc) == GTK_FILE_CHOOSER_ACTION_SAVE;
+    G_GNUC_END_IGNORE_DEPRECATIONS
     bool settled = false;
     for (int attempt = 0; attempt < 10 && !settled; ++attempt) {
-        gtk_file_chooser_set_current_folder(fc, folder, nullptr);
-        gtk_file_chooser_set_current_name(fc, name);
+        // A save chooser takes a typed name; an open chooser selects a file that is there.
+        if (saving) {
+            gtk_file_chooser_set_current_folder(fc, folder, nullptr);
+            gtk_file_chooser_set_current_name(fc, name);
+        } else {
+            gtk_file_chooser_set_file(fc, target, nullptr);
+        }
         testsupport::runUntil(chosen, std::chrono::seconds(5));
         testsupport::runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2));
         settled = chosen();

@@ -28,36 +28,44 @@ bool answer(testsupport::Shell& shell, const std::string& choice) {
     return shell.eval(button + ".click(); 1") == "1";
 }
 
+bool isOpenChooser() {
+    GtkWindow* c = chooserprobe::find();
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    return c && gtk_file_chooser_get_action(GTK_FILE_CHOOSER(c)) == GTK_FILE_CHOOSER_ACTION_OPEN;
+    G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void cancelChooserAndWait() {
+    chooserprobe::cancel(chooserprobe::find());
+    ASSERT_TRUE(testsupport::runUntil([] { return chooserprobe::find() == nullptr; }));
+}
+
 TEST(OpenOverUnsaved, AsksToSaveBeforeReplacingUnsavedChanges) {
     testsupport::Shell shell("");
     ASSERT_TRUE(testsupport::loadRealPage(shell));
     testsupport::TempDir docs;
     docs.write("other.json", R"({"format":"tavrik-board","version":1,"items":[
         {"type":"note","x":0,"y":0,"w":100,"h":50,"text":"opened"}]})");
-    shell.eval("board.addNote('throw away'); 0");
-
-    // Don't Save: the chooser, and the chosen board in place of this one.
-    chooseOpen(shell);
-    ASSERT_TRUE(shell.waitFor("document.querySelector('#drop-choice p')?.textContent === board.t('saveBeforeOpen')"));
-    ASSERT_TRUE(answer(shell, "discard"));
-    GtkWindow* chooser = chooserprobe::waitFor();
-    ASSERT_TRUE(chooser);
-    ASSERT_TRUE(chooserprobe::accept(chooser, docs.file("other.json")));
-    ASSERT_TRUE(shell.waitFor("board.doc().items.map((i) => i.text).join() === 'opened'")) << texts(shell);
-    EXPECT_EQ(shell.eval("String(__quitHasContentU())"), "false");
+    shell.eval("board.addNote('mine'); 0");
 
     // Cancel: no chooser, the board as it was.
-    shell.eval("board.addNote('mine'); 0");
     chooseOpen(shell);
+    ASSERT_TRUE(shell.waitFor("document.querySelector('#drop-choice p')?.textContent === board.t('saveBeforeOpen')"));
     ASSERT_TRUE(answer(shell, ""));
     EXPECT_EQ(chooserprobe::find(), nullptr);
-    EXPECT_EQ(texts(shell), "opened,mine");
+    EXPECT_EQ(texts(shell), "mine");
     EXPECT_EQ(shell.eval("String(__quitHasContentU())"), "true");
 
-    // Save, then cancel the save chooser: no Open chooser, and the work is still unsaved.
+    // Save, then cancel the save chooser (the board has no file yet): no Open chooser, and the
+    // work is still unsaved.
     chooseOpen(shell);
     ASSERT_TRUE(answer(shell, "save"));
-    chooser = chooserprobe::waitFor();
+    GtkWindow* chooser = chooserprobe::waitFor();
     ASSERT_TRUE(chooser);
     chooserprobe::cancel(chooser);
     ASSERT_TRUE(testsupport::runUntil([] { return chooserprobe::find() == nullptr; }));
@@ -71,20 +79,32 @@ TEST(OpenOverUnsaved, AsksToSaveBeforeReplacingUnsavedChanges) {
     chooser = chooserprobe::waitFor();
     ASSERT_TRUE(chooser);
     ASSERT_TRUE(chooserprobe::accept(chooser, docs.file("mine.json")));
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    auto openChooser = [] {
-        GtkWindow* c = chooserprobe::find();
-        return c && gtk_file_chooser_get_action(GTK_FILE_CHOOSER(c)) == GTK_FILE_CHOOSER_ACTION_OPEN;
-    };
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    ASSERT_TRUE(testsupport::runUntil(openChooser)) << "the Open chooser follows the save";
-    std::ifstream saved(docs.file("mine.json"));
-    std::string written((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
-    EXPECT_NE(written.find("\"mine\""), std::string::npos) << "the board is written before another opens";
+    ASSERT_TRUE(testsupport::runUntil(isOpenChooser)) << "the Open chooser follows the save";
+    EXPECT_NE(slurp(docs.file("mine.json")).find("\"mine\""), std::string::npos)
+        << "the board is written before another opens";
     EXPECT_EQ(shell.eval("String(__quitHasContentU())"), "false");
-    chooserprobe::cancel(chooserprobe::find());
-    ASSERT_TRUE(testsupport::runUntil([] { return chooserprobe::find() == nullptr; }));
-    EXPECT_EQ(texts(shell), "opened,mine");
+    cancelChooserAndWait();
+    EXPECT_EQ(texts(shell), "mine");
+
+    // Don't Save: the chooser, and the chosen board in place of this one.
+    shell.eval("board.addNote('throw away'); 0");
+    chooseOpen(shell);
+    ASSERT_TRUE(answer(shell, "discard"));
+    chooser = chooserprobe::waitFor();
+    ASSERT_TRUE(chooser);
+    ASSERT_TRUE(chooserprobe::accept(chooser, docs.file("other.json")));
+    ASSERT_TRUE(shell.waitFor("board.doc().items.map((i) => i.text).join() === 'opened'")) << texts(shell);
+    EXPECT_EQ(shell.eval("String(__quitHasContentU())"), "false");
+    EXPECT_EQ(slurp(docs.file("mine.json")).find("throw away"), std::string::npos);
+
+    // Save, for a board that has its own file: written in place with no save chooser, then Open.
+    shell.eval("board.addNote('more'); 0");
+    chooseOpen(shell);
+    ASSERT_TRUE(answer(shell, "save"));
+    ASSERT_TRUE(testsupport::runUntil(isOpenChooser)) << "the Open chooser follows the save in place";
+    EXPECT_NE(slurp(docs.file("other.json")).find("\"more\""), std::string::npos);
+    EXPECT_EQ(shell.eval("String(__quitHasContentU())"), "false");
+    cancelChooserAndWait();
 
     // A board without unsaved changes goes straight to the chooser.
     chooseOpen(shell);
