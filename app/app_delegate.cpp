@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "app/gtk_gl_probe.h"
+#include "app/gtk_quit_alert.h"
 #include "app/open_files.h"
 #include "app/quit_confirmation.h"
 #include "app/window_state.h"
@@ -178,12 +179,34 @@ void AppDelegate::applicationDidFinishLaunching() {
     std::string page = pagePath();
     g_autofree char* uri =
         g_file_test(page.c_str(), G_FILE_TEST_IS_REGULAR) ? g_filename_to_uri(page.c_str(), nullptr, nullptr) : nullptr;
-    webpolicy::confineToHtmlFolder(contentManager_.get(), options_.resourcesDir,
-                                   [view = std::make_shared<gobj::Weak<WebKitWebView>>(webView_),
-                                    uri = std::string(uri ? uri : "")](bool confined) {
-                                       if (auto v = view->lock(); v && confined && !uri.empty())
-                                           webkit_web_view_load_uri(v.get(), uri.c_str());
-                                   });
+    webpolicy::confineToHtmlFolder(
+        contentManager_.get(), options_.resourcesDir,
+        [view = std::make_shared<gobj::Weak<WebKitWebView>>(webView_), uri = std::string(uri ? uri : ""),
+         weak = std::weak_ptr<bool>(alive_), this](bool confined, const std::string& why) {
+            if (!weak.lock()) return;
+            if (!confined) return pageWillNotCome(why);
+            if (auto v = view->lock(); v && !uri.empty()) webkit_web_view_load_uri(v.get(), uri.c_str());
+        });
+}
+
+// A page that may not be loaded would leave a blank window that answers nothing: the user is told
+// why, and the application ends once the alert is answered.
+void AppDelegate::pageWillNotCome(const std::string& why) {
+    auto t = [](const std::string& key) { return menu::L10N::t(key); };
+    webpolicy::AlertContent content;
+    content.message = t("画板无法显示");
+    content.detail = why;
+    content.buttons = {t("退出")};
+    content.closeAnswer = 0;
+    content.warning = true;
+    startAlert_ = std::make_shared<GtkQuitAlert>(app_);
+    // The application ends after the alert has gone: a window destroyed under its own answer
+    // leaves GTK touching a parent that is gone.
+    startAlert_->show(content, [weak = std::weak_ptr<bool>(alive_), this](std::size_t) {
+        gobj::runAfter(std::chrono::milliseconds(0), [weak, this] {
+            if (weak.lock()) terminate();
+        });
+    });
 }
 
 void AppDelegate::sizeWindowAroundContent() {

@@ -90,6 +90,7 @@ private:
     void sizeWindowAroundContent();
     void onScriptMessage(JSCValue* value);
     QuitWiring launchQuitWiring();
+    void pageWillNotCome(const std::string& why);
 
     GtkApplication* app_;
     bool windowSized_ = false;
@@ -127,7 +128,8 @@ private:
     NetPart net_;
     QuitPart quit_;
     OpenPart open_;
-    std::unique_ptr<PageWatch> pageWatch_;  // with --watch only
+    std::unique_ptr<PageWatch> pageWatch_;   // with --watch only
+    std::shared_ptr<QuitAlert> startAlert_;  // why the page could not be loaded, while shown
 };
 
 }  // namespace app

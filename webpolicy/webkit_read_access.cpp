@@ -2,8 +2,10 @@
 #include "webpolicy/webkit_read_access.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "common/paths.h"
 #include "gobj/handles.h"
@@ -17,16 +19,25 @@ constexpr const char* kFilterId = "tavrik-read-access";
 
 struct Pending {
     gobj::GRef<WebKitUserContentManager> manager;
-    std::function<void(bool)> ready;
+    GBytes* source;                   // owned
+    std::vector<std::string> places;  // folders still to try, first first
+    std::string failures;             // why each folder tried so far failed
+    std::function<void(bool, const std::string&)> ready;
+    ~Pending() { g_bytes_unref(source); }
 };
 
 // Compiled rules are kept in a private per-user folder; they are compiled again at every start, so
-// a moved resources folder never meets stale rules.
-std::string storePath() {
-    std::string base = common::paths::runtimeDir();
-    if (base.empty()) base = std::string(g_get_user_cache_dir());
-    return base + "/TAVRIK/content-filters";
+// a moved resources folder never meets stale rules. The runtime folder may be missing, full or not
+// writable (a broken session): the user's cache folder stands in for it.
+std::vector<std::string> storePlaces() {
+    std::vector<std::string> places;
+    if (std::string runtime = common::paths::runtimeDir(); !runtime.empty())
+        places.push_back(runtime + "/TAVRIK/content-filters");
+    places.push_back(std::string(g_get_user_cache_dir()) + "/TAVRIK/content-filters");
+    return places;
 }
+
+void storeNext(std::unique_ptr<Pending> pending);
 
 void onSaved(GObject* store, GAsyncResult* result, gpointer data) noexcept {
     std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
@@ -34,14 +45,33 @@ void onSaved(GObject* store, GAsyncResult* result, gpointer data) noexcept {
     WebKitUserContentFilter* filter =
         webkit_user_content_filter_store_save_finish(WEBKIT_USER_CONTENT_FILTER_STORE(store), result, &error);
     if (!filter) {
-        g_log_structured("TAVRIK", G_LOG_LEVEL_WARNING, "MESSAGE", "page read rules not compiled: %s",
-                         error ? error->message : "unknown failure");
-        pending->ready(false);
+        pending->failures += std::string(pending->failures.empty() ? "" : "; ") +
+                             (error ? error->message : "the rules could not be stored");
+        storeNext(std::move(pending));
         return;
     }
     webkit_user_content_manager_add_filter(pending->manager.get(), filter);
     webkit_user_content_filter_unref(filter);
-    pending->ready(true);
+    pending->ready(true, {});
+}
+
+void storeNext(std::unique_ptr<Pending> pending) {
+    while (!pending->places.empty()) {
+        std::string folder = std::move(pending->places.front());
+        pending->places.erase(pending->places.begin());
+        if (g_mkdir_with_parents(folder.c_str(), 0700) != 0) {
+            const int error = errno;
+            pending->failures += (pending->failures.empty() ? "" : "; ") + folder + ": " + g_strerror(error);
+            continue;
+        }
+        auto store = gobj::adopt(webkit_user_content_filter_store_new(folder.c_str()));
+        Pending* raw = pending.release();
+        webkit_user_content_filter_store_save(store.get(), kFilterId, raw->source, nullptr, onSaved, raw);
+        return;
+    }
+    g_log_structured("TAVRIK", G_LOG_LEVEL_WARNING, "MESSAGE", "page read rules not stored: %s",
+                     pending->failures.c_str());
+    pending->ready(false, pending->failures);
 }
 
 }  // namespace
@@ -61,7 +91,7 @@ std::vector<std::string> htmlFolderUrls(const std::string& resourcesDir) {
 }
 
 void confineToHtmlFolder(WebKitUserContentManager* manager, const std::string& resourcesDir,
-                         std::function<void(bool confined)> ready) {
+                         std::function<void(bool confined, const std::string& why)> ready) {
     if (auto links = linksLeaving(resourcesDir + "/html"); !links.empty()) {
         std::string list;
         for (const auto& l : links) list += (list.empty() ? "" : ", ") + ("html/" + l.link) + " → " + l.target;
@@ -69,16 +99,12 @@ void confineToHtmlFolder(WebKitUserContentManager* manager, const std::string& r
                          "the page is not loaded: links in its folder lead outside it (%s). A page may read "
                          "only its own html folder; copy those files in instead of linking them.",
                          list.c_str());
-        ready(false);
+        ready(false, "links in the page's folder lead outside it: " + list);
         return;
     }
-    std::string folder = storePath();
-    g_mkdir_with_parents(folder.c_str(), 0700);
-    auto store = gobj::adopt(webkit_user_content_filter_store_new(folder.c_str()));
     std::string rules = readAccessRules(htmlFolderUrls(resourcesDir));
-    g_autoptr(GBytes) source = g_bytes_new(rules.data(), rules.size());
-    auto* pending = new Pending{gobj::retain(manager), std::move(ready)};
-    webkit_user_content_filter_store_save(store.get(), kFilterId, source, nullptr, onSaved, pending);
+    storeNext(std::unique_ptr<Pending>(new Pending{
+        gobj::retain(manager), g_bytes_new(rules.data(), rules.size()), storePlaces(), {}, std::move(ready)}));
 }
 
 }  // namespace webpolicy

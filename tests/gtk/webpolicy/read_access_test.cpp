@@ -147,7 +147,7 @@ TEST(ReadAccess, RulesHoldForFolderNamesWithPatternCharacters) {
 
     auto manager = gobj::adopt(webkit_user_content_manager_new());
     std::optional<bool> confined;
-    webpolicy::confineToHtmlFolder(manager.get(), resources, [&](bool ok) { confined = ok; });
+    webpolicy::confineToHtmlFolder(manager.get(), resources, [&](bool ok, const std::string&) { confined = ok; });
     ASSERT_TRUE(testsupport::runUntil([&] { return confined.has_value(); }));
     ASSERT_TRUE(*confined);
 
@@ -183,7 +183,8 @@ TEST(ReadAccess, LinksLeadingOutsideKeepThePageUnloaded) {
 
         auto manager = gobj::adopt(webkit_user_content_manager_new());
         std::optional<bool> confined;
-        webpolicy::confineToHtmlFolder(manager.get(), base.file("res"), [&](bool ok) { confined = ok; });
+        webpolicy::confineToHtmlFolder(manager.get(), base.file("res"),
+                                       [&](bool ok, const std::string&) { confined = ok; });
         ASSERT_TRUE(testsupport::runUntil([&] { return confined.has_value(); }));
         EXPECT_EQ(*confined, !leaving);
         if (leaving) continue;
@@ -199,6 +200,33 @@ TEST(ReadAccess, LinksLeadingOutsideKeepThePageUnloaded) {
         EXPECT_STREQ(webkit_web_view_get_title(view), "loaded");
         g_object_unref(view);
     }
+}
+
+// A session whose runtime folder cannot be written (here: it is a file) still confines the page:
+// the rules are kept in the user's cache folder instead.
+TEST(ReadAccess, AnUnwritableRuntimeFolderFallsBackToTheCacheFolder) {
+    testsupport::TempDir base;
+    base.write("res/html/index.html", "<!doctype html><title>page</title>");
+    base.write("not-a-folder", "");
+    const char* before = g_getenv("XDG_RUNTIME_DIR");
+    std::optional<std::string> kept = before ? std::optional<std::string>(before) : std::nullopt;
+    g_setenv("XDG_RUNTIME_DIR", base.file("not-a-folder").c_str(), TRUE);
+
+    auto manager = gobj::adopt(webkit_user_content_manager_new());
+    std::optional<bool> confined;
+    std::string why;
+    webpolicy::confineToHtmlFolder(manager.get(), base.file("res"), [&](bool ok, const std::string& reason) {
+        confined = ok;
+        why = reason;
+    });
+    bool answered = testsupport::runUntil([&] { return confined.has_value(); });
+    if (kept)
+        g_setenv("XDG_RUNTIME_DIR", kept->c_str(), TRUE);
+    else
+        g_unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_TRUE(answered);
+    EXPECT_TRUE(*confined) << why;
+    EXPECT_TRUE(std::filesystem::is_directory(std::string(g_get_user_cache_dir()) + "/TAVRIK/content-filters"));
 }
 
 }  // namespace
