@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/compose_quit.h"
 
-#include <glib-unix.h>
-
 #include <csignal>
 
 #include "app/gtk_quit_alert.h"
@@ -55,12 +53,8 @@ struct QuitTriggers {
     std::shared_ptr<PageCrash> crash;
     gobj::SignalConnection loaded;
     gobj::SignalConnection responsive;
-    guint sigterm = 0;
-    guint sigint = 0;
-    ~QuitTriggers() {
-        for (guint source : {sigterm, sigint})
-            if (source) g_source_remove(source);
-    }
+    gobj::SourceHandle sigterm;
+    gobj::SourceHandle sigint;
 };
 
 QuitPart composeQuit(QuitDeps deps) {
@@ -120,13 +114,9 @@ QuitPart composeQuit(QuitDeps deps) {
                                                        [](QuitConfirmation& c, GtkApplication*) { c.requestQuit(); });
     // Ctrl+C in the terminal that started it is the same request. A second signal while an alert of
     // the quit is up ends the application without waiting for the user.
-    auto onSignal = [](gpointer data) noexcept -> gboolean {
-        if (auto c = static_cast<Weak*>(data)->lock()) c->insist();
-        return G_SOURCE_CONTINUE;
-    };
-    auto dropWeak = [](gpointer data) noexcept { delete static_cast<Weak*>(data); };
-    triggers->sigterm = g_unix_signal_add_full(G_PRIORITY_DEFAULT, SIGTERM, onSignal, new Weak(confirmation), dropWeak);
-    triggers->sigint = g_unix_signal_add_full(G_PRIORITY_DEFAULT, SIGINT, onSignal, new Weak(confirmation), dropWeak);
+    auto insist = [](QuitConfirmation& c) { c.insist(); };
+    triggers->sigterm = gobj::onUnixSignal(SIGTERM, Weak(confirmation), insist);
+    triggers->sigint = gobj::onUnixSignal(SIGINT, Weak(confirmation), insist);
     return {confirmation, triggers};
 }
 

@@ -4,21 +4,14 @@
 #include <utility>
 
 #include "bridge/gtk_parent_window.h"
+#include "gobj/connect.h"
 #include "gobj/content_types.h"
 
 namespace files {
 namespace {
 
-constexpr const char* kAnswerKey = "tavrik-panel-answer";
-
-// Lives on the chooser; GTK frees it with the chooser, whether or not it ever answered.
-struct Pending {
-    PanelAnswer answer;
-};
-
-void onResponse(GtkNativeDialog* dialog, int response, gpointer) noexcept {
-    auto* pending = static_cast<Pending*>(g_object_get_data(G_OBJECT(dialog), kAnswerKey));
-    PanelAnswer answer = pending ? std::exchange(pending->answer, nullptr) : nullptr;
+void onResponse(PanelAnswer& pending, GtkNativeDialog* dialog, int response) {
+    PanelAnswer answer = std::exchange(pending, nullptr);
     std::optional<std::string> path;
     if (response == GTK_RESPONSE_ACCEPT) {
         if (GFile* file = gtk_file_chooser_get_file(GTK_FILE_CHOOSER(dialog))) {
@@ -91,9 +84,10 @@ bool GtkPanels::show(GtkFileChooserAction action, const std::string& suggestedNa
         g_object_unref(filter);
     }
 
-    g_object_set_data_full(G_OBJECT(native), kAnswerKey, new Pending{std::move(answer)},
-                           [](gpointer p) noexcept { delete static_cast<Pending*>(p); });
-    g_signal_connect(native, "response", G_CALLBACK(onResponse), nullptr);
+    // The answer lives on the chooser: GTK frees it with the chooser, whether or not it answered.
+    gobj::connectForLife<GtkNativeDialog, int>(
+        dialog, "response",
+        [answer = std::move(answer)](GtkNativeDialog* d, int response) mutable { onResponse(answer, d, response); });
     gtk_native_dialog_show(dialog);
     return true;
 }

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "webpolicy/gtk_alert.h"
 
+#include <memory>
+
+#include "gobj/connect.h"
+
 namespace webpolicy {
 namespace {
 
@@ -21,13 +25,12 @@ struct Pending {
     ~Pending() { settle(closed(), {}); }
 };
 
-void onResponse(GtkDialog* dialog, int response, gpointer data) noexcept {
-    auto* pending = static_cast<Pending*>(data);
-    std::size_t button = response >= 0 && static_cast<std::size_t>(response) < pending->buttons
+void onResponse(Pending& pending, GtkDialog* dialog, int response) {
+    std::size_t button = response >= 0 && static_cast<std::size_t>(response) < pending.buttons
                              ? static_cast<std::size_t>(response)
-                             : pending->closed();
-    std::string text = pending->field ? gtk_editable_get_text(pending->field) : "";
-    pending->settle(button, std::move(text));
+                             : pending.closed();
+    std::string text = pending.field ? gtk_editable_get_text(pending.field) : "";
+    pending.settle(button, std::move(text));
     gtk_window_destroy(GTK_WINDOW(dialog));
 }
 
@@ -43,7 +46,8 @@ GtkWindow* showAlert(GtkWindow* parent, const AlertContent& content, AlertAnswer
     if (!content.detail.empty())
         g_object_set(dialog, "secondary-text", content.detail.c_str(), "secondary-use-markup", FALSE, nullptr);
 
-    auto* pending = new Pending{std::move(answer), content.buttons.size(), nullptr, content.closeAnswer};
+    std::shared_ptr<Pending> pending(
+        new Pending{std::move(answer), content.buttons.size(), nullptr, content.closeAnswer});
     for (std::size_t i = 0; i < content.buttons.size(); ++i)
         gtk_dialog_add_button(GTK_DIALOG(dialog), content.buttons[i].c_str(), static_cast<int>(i));
     if (!content.buttons.empty()) gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
@@ -57,9 +61,8 @@ GtkWindow* showAlert(GtkWindow* parent, const AlertContent& content, AlertAnswer
         pending->field = GTK_EDITABLE(entry);
         gtk_window_set_focus(dialog, entry);
     }
-    g_signal_connect_data(
-        dialog, "response", G_CALLBACK(onResponse), pending,
-        [](gpointer data, GClosure*) noexcept { delete static_cast<Pending*>(data); }, GConnectFlags{});
+    gobj::connectForLife<GtkDialog, int>(GTK_DIALOG(dialog), "response",
+                                         [pending](GtkDialog* d, int response) { onResponse(*pending, d, response); });
     gtk_window_present(dialog);
     if (pending->field) gtk_widget_grab_focus(GTK_WIDGET(pending->field));
     return dialog;
