@@ -85,7 +85,7 @@ void NetAccess::netRequest(std::string reqId, std::string url, const json::Value
     // A stream may run as long as bytes keep coming; its bytes are never kept, so no size cap either.
     request.timeout = stream ? std::chrono::milliseconds::zero() : limits_.requestCap;
     request.idleTimeout = limits_.requestIdle;
-    request.maxBodyBytes = kMaxResponseBytes;
+    request.maxBodyBytes = kMaxReplyBytes;
     request.allowTarget = transportPolicy;  // every redirect hop too
     request.allowConnection = connectionPolicy;
     // Browser practice for any redirect to another origin; the injected credential joins them below.
@@ -242,6 +242,7 @@ void NetAccess::finish(std::uint64_t id, HttpResponse r) {
     const std::string& reqId = live->reqId;
     if (r.outcome != Outcome::Done) common::log::info("request to " + live->host + " failed: " + r.error);
     if (r.outcome == Outcome::Refused) return reply(failure(reqId, kRefusalText));
+    if (r.outcome == Outcome::TooLarge) return reply(failure(reqId, kTooLargeText));
     if (r.outcome != Outcome::Done) return reply(failure(reqId, r.error));
     std::string_view text = common::asText(r.body);
     bool ok = r.status >= 200 && r.status <= 299;

@@ -26,8 +26,13 @@ public:
         std::chrono::milliseconds imageIdle{20'000};
         std::chrono::milliseconds imageCap{2 * 60'000};
     };
-    // A response this large ends as a transfer failure instead of exhausting memory.
-    static constexpr std::size_t kMaxResponseBytes = 256u * 1024 * 1024;
+    // A whole (not streamed) reply larger than this ends with kTooLargeText as soon as it passes it.
+    // The shell holds such a reply several times over on its way into the page (the body, its
+    // text, the page call and WebKit's own copies), so a larger one is read with "stream": true,
+    // whose pieces are never kept.
+    static constexpr std::size_t kMaxReplyBytes = 32u * 1024 * 1024;
+    static constexpr const char* kTooLargeText =
+        "the reply is larger than 32 MiB: send the request with \"stream\": true to read it in pieces";
 
     // secrets may be null: a credential is then sent empty, as for a key id with no secret. keys
     // decides where a stored key may go; without one a key goes only to the origins it is bound to.
