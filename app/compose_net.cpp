@@ -15,8 +15,8 @@ NetPart composeNet(GtkApplication* app, common::MainQueue& mainQueue, const std:
                    std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers) {
     NetPart part;
     part.client = std::make_shared<net::CurlHttpClient>(mainQueue);
-    part.keys = std::make_shared<net::KeyGate>(std::make_shared<net::GtkKeyQuestion>(app),
-                                               [](const std::string& key) { return menu::L10N::t(key); }, secrets);
+    part.keys = std::make_shared<net::KeyGate>(
+        std::make_shared<net::GtkKeyQuestion>(app), [](const std::string& key) { return menu::L10N::t(key); }, secrets);
     part.access = std::make_shared<net::NetAccess>(part.client, bridge, std::move(secrets), workers,
                                                    net::NetAccess::Limits{}, part.keys);
     bridge::addNetCommands(bridge->commands(), part.access);

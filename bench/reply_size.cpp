@@ -100,7 +100,8 @@ Run runOnce(std::size_t bytes) {
            "  if (r.reqId !== 'big') return;\n"
            "  const n = typeof r.text === 'string' ? r.text.length : -1;\n"
            "  post({action: 'netRequest', reqId: 'done', method: 'GET', url: '"
-        << server.url("/done?") << "' + n});\n"
+        << server.url("/done?")
+        << "' + n});\n"
            "};\n"
            "addEventListener('load', () => setTimeout(() => post({action: 'netRequest', reqId: 'big', method: "
            "'GET', url: '"
@@ -147,8 +148,8 @@ int main(int argc, char** argv) {
     std::printf("one non-streamed netRequest reply through the real shell (peak = VmHWM)\n\n");
     std::printf("%10s  %8s  %15s  %15s  %18s  %15s\n", "reply MiB", "reached", "shell peak MiB", "shell +MiB",
                 "shell + / reply", "web peak MiB");
-    std::printf("%10.0f  %8s  %15.1f  %15s  %18s  %15.1f\n", 0.0, base.textLength == 0 ? "yes" : "no",
-                base.shellPeak, "-", "-", base.webPeak);
+    std::printf("%10.0f  %8s  %15.1f  %15s  %18s  %15.1f\n", 0.0, base.textLength == 0 ? "yes" : "no", base.shellPeak,
+                "-", "-", base.webPeak);
     for (double mib : sizes) {
         auto bytes = static_cast<std::size_t>(mib * 1024 * 1024);
         Run r = runOnce(bytes);

@@ -35,9 +35,8 @@ void GtkKeyQuestion::ask(const KeyQuestionText& text, std::function<void(KeyAnsw
     if (parent) gtk_window_present(parent);
     // The key id is the page's text: shown as it is, never as markup.
     auto* dialog = GTK_WINDOW(g_object_new(GTK_TYPE_MESSAGE_DIALOG, "message-type", GTK_MESSAGE_WARNING, "buttons",
-                                           GTK_BUTTONS_NONE, "text", text.message.c_str(), "use-markup", FALSE,
-                                           "modal", TRUE, "destroy-with-parent", TRUE, "title",
-                                           text.message.c_str(), nullptr));
+                                           GTK_BUTTONS_NONE, "text", text.message.c_str(), "use-markup", FALSE, "modal",
+                                           TRUE, "destroy-with-parent", TRUE, "title", text.message.c_str(), nullptr));
     if (parent) gtk_window_set_transient_for(dialog, parent);
     if (!text.detail.empty())
         g_object_set(dialog, "secondary-text", text.detail.c_str(), "secondary-use-markup", FALSE, nullptr);

@@ -49,8 +49,8 @@ std::string fill(std::string text, const std::string& name, const std::string& v
 KeyQuestionText keyQuestionText(const KeyTranslate& t, const std::string& keyId, const std::string& origin,
                                 const std::vector<std::string>& boundTo) {
     KeyQuestionText text;
-    text.message = fill(fill(t("要把密钥“{key}”发送到 {host} 吗？"), "key", shownKey(keyId)), "host",
-                        vault::shownHost(origin));
+    text.message =
+        fill(fill(t("要把密钥“{key}”发送到 {host} 吗？"), "key", shownKey(keyId)), "host", vault::shownHost(origin));
     std::string hosts;
     for (const auto& bound : boundTo) hosts += (hosts.empty() ? "" : ", ") + vault::shownHost(bound);
     if (!hosts.empty()) text.detail = fill(t("这个密钥只用于 {hosts}。只有信任这个主机时才允许。"), "hosts", hosts);

@@ -34,7 +34,8 @@ private:
 struct Bound : Net {
     std::shared_ptr<ScriptedQuestion> question = std::make_shared<ScriptedQuestion>(queue);
     Bound() {
-        auto gate = std::make_shared<net::KeyGate>(question, [](const std::string& k) { return k; }, secrets);
+        auto gate = std::make_shared<net::KeyGate>(
+            question, [](const std::string& k) { return k; }, secrets);
         access = std::make_shared<net::NetAccess>(client, bridge, secrets, workers, net::NetAccess::Limits{}, gate);
         bridge::addNetCommands(bridge->commands(), access);
     }
@@ -93,9 +94,8 @@ TEST(KeyBinding, AKeyGoesElsewhereOnlyWhenTheUserSaysSo) {
     EXPECT_EQ(net.secrets->origins["fresh"], (std::vector<std::string>{echo.origin(), home.origin()}));
 
     // A key that is sent nowhere (scheme "none") asks nothing.
-    auto none = net.netRequest({{"reqId", "r7"},
-                                {"url", echo.url("/")},
-                                {"auth", json::Object{{"keyId", "openai"}, {"scheme", "none"}}}});
+    auto none = net.netRequest(
+        {{"reqId", "r7"}, {"url", echo.url("/")}, {"auth", json::Object{{"keyId", "openai"}, {"scheme", "none"}}}});
     EXPECT_TRUE(ok(none));
     EXPECT_EQ(net.question->asked.size(), 2u);
 }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where a stored key may go: the decisions, the question's texts, and the queue of questions, with
 // a question that answers only when the test says so.
+#include "net/key_gate.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
-
-#include "net/key_gate.h"
 
 namespace {
 
@@ -150,7 +150,8 @@ TEST(KeyGate, TheQuestionShowsTheKeyIdAsNothingElse) {
         {std::string(48, 'x'), std::string(48, 'x')},
     };
     for (const auto& c : cases) {
-        auto text = net::keyQuestionText(english, c.keyId, "http://localhost:11434", {"https://a.test", "https://b.test"});
+        auto text =
+            net::keyQuestionText(english, c.keyId, "http://localhost:11434", {"https://a.test", "https://b.test"});
         EXPECT_EQ(text.message, "Send the key \"" + c.shown + "\" to localhost:11434?") << c.keyId;
         EXPECT_EQ(text.detail, "This key is meant for a.test, b.test.");
     }
