@@ -167,7 +167,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         document_);
     files_.exchange->setFolders(folders_);
     render_ = composeRender(mainQueue_, bridge_);
-    net_ = composeNet(mainQueue_, bridge_, vault_.service, *workers_);
+    net_ = composeNet(app_, mainQueue_, bridge_, vault_.service, *workers_);
     composeDrop(dragCatchView_, webView_, bridge_, desktop_);
     quit_ = composeQuit({app_, webView_, mainQueue_, bridge_, saves_, launchQuitWiring()});
     open_ = composeOpen(app_, webView_, bridge_, saves_, document_);

@@ -42,6 +42,7 @@ class PdfRenderer;
 namespace net {
 class CurlHttpClient;
 class NetAccess;
+class KeyGate;
 }  // namespace net
 
 namespace app {
@@ -105,10 +106,12 @@ RenderPart composeRender(common::MainQueue& mainQueue, const std::shared_ptr<bri
 
 struct NetPart {
     std::shared_ptr<net::CurlHttpClient> client;
+    std::shared_ptr<net::KeyGate> keys;  // asks before a key goes to an origin it is not bound to
     std::shared_ptr<net::NetAccess> access;
 };
-// `secrets` may be null (no credential is then available); `workers` outlives the Part.
-NetPart composeNet(common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge,
+// `secrets` may be null (no credential is then available); `workers` outlives the Part. The key
+// question is a dialog on the main window of `app`.
+NetPart composeNet(GtkApplication* app, common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge,
                    std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers);
 
 // The drag-catch view's beep, and file lists for a page that asks for them with the command

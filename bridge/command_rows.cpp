@@ -75,7 +75,7 @@ void addNetCommands(CommandTable& table, std::weak_ptr<NetCommands> net) {
 
 void addVaultCommands(CommandTable& table, std::weak_ptr<VaultCommands> vault) {
     table.add({"vaultSet", {{"keyId", K::String}}, weakly(vault, [](VaultCommands& v, const Args& a) {
-                   v.vaultSet(a.strOr("reqId", ""), a.str("keyId"), a.strOr("value", ""));
+                   v.vaultSet(a.strOr("reqId", ""), a.str("keyId"), a.strOr("value", ""), a.message().find("origins"));
                })});
     table.add({"vaultDelete", {{"keyId", K::String}}, weakly(vault, [](VaultCommands& v, const Args& a) {
                    v.vaultDelete(a.strOr("reqId", ""), a.str("keyId"));

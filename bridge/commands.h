@@ -64,7 +64,9 @@ public:
 class VaultCommands {
 public:
     virtual ~VaultCommands() = default;
-    virtual void vaultSet(std::string reqId, std::string keyId, std::string value) = 0;
+    // origins: the message's "origins" field as it came, or null (read by the vault, which knows
+    // its form).
+    virtual void vaultSet(std::string reqId, std::string keyId, std::string value, const json::Value* origins) = 0;
     virtual void vaultDelete(std::string reqId, std::string keyId) = 0;
     virtual void vaultStatus(std::string reqId, std::string keyId) = 0;
     virtual void vaultList(std::string reqId) = 0;

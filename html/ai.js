@@ -6,11 +6,24 @@
 
 const AI_TIMEOUT_MS = 130000;  // the shell gives up on a request after 120 s without a byte
 
+// `origins`: where a key stored for the provider may be sent without the shell asking first.
 export const AI_PROVIDERS = {
-  openai: { scheme: 'bearer', format: 'openai' },        // OpenAI-compatible servers (Ollama, vLLM, …)
-  anthropic: { scheme: 'anthropic', format: 'anthropic' },
-  custom: { scheme: 'header', format: 'openai' },        // the key in a header the user names
+  openai: { scheme: 'bearer', format: 'openai', origins: ['https://api.openai.com'] },  // and compatible servers (Ollama, vLLM, …)
+  anthropic: { scheme: 'anthropic', format: 'anthropic', origins: ['https://api.anthropic.com'] },
+  custom: { scheme: 'header', format: 'openai', origins: [] },  // the key in a header the user names
 };
+
+// The origins a key stored now is bound to: the provider's own, and the endpoint's in the panel
+// (the service the user is setting up); the shell asks before the key goes anywhere else.
+export function keyOrigins(provider, endpointText) {
+  const origins = [...(AI_PROVIDERS[provider] ?? AI_PROVIDERS.openai).origins];
+  const href = aiEndpoint(endpointText);
+  if (href) {
+    const origin = new URL(href).origin;
+    if (!origins.includes(origin)) origins.push(origin);
+  }
+  return origins;
+}
 
 // Splits a text stream into Server-Sent Events ({ event, data }), whatever the pieces' boundaries.
 export class SseParser {

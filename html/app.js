@@ -4,7 +4,7 @@
 // imported here, and the classic scripts it builds on (i18n.js, board.js, recovery.js, …) run before it.
 // @ts-check
 import { on, request, send, stream } from './bridge.js';
-import { createAiPanel } from './ai.js';
+import { createAiPanel, keyOrigins } from './ai.js';
 import { askChoice } from './drop.js';
 import { exportOffice } from './office.js';
 
@@ -332,7 +332,8 @@ function storeKey() {
   const keyId = $('ai-key-id').value.trim();
   const value = $('ai-key-value').value;
   if (!keyId || !value) return;
-  request('vaultSet', { keyId, value }).then(vaultAnswer).then((reply) => {
+  const origins = keyOrigins($('ai-provider').value, $('ai-url').value);
+  request('vaultSet', { keyId, value, origins }).then(vaultAnswer).then((reply) => {
     if (reply.ok) toast(`${i18n.t('keyStored')}: ${reply.keyId} ${reply.hint}`);
     else toast(i18n.t('keyFailed'), 'error');
     refreshKeys();

@@ -113,7 +113,8 @@ export interface Requests {
   renderPDF: [{ name: string; dataUrl: string }, PdfRendered];
   fetchImage: [{ url: string }, ImageFetched];
   netRequest: [NetRequestFields, NetReply];
-  vaultSet: [{ keyId: string; value: string }, VaultReply];
+  // origins: where the key may be sent without the user being asked (http or https URLs).
+  vaultSet: [{ keyId: string; value: string; origins?: string[] }, VaultReply];
   vaultDelete: [{ keyId: string }, VaultReply];
   vaultStatus: [{ keyId?: string }, VaultReply];
   vaultList: [Record<string, never>, VaultReply];

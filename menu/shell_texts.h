@@ -21,6 +21,12 @@ inline constexpr const char* kShellRows[][10] = {
     {"拖放区域", "拖放區域", "Drop area", "ドロップ領域", "Zona para soltar", "Zone de dépôt", "Ablagebereich", "Area di rilascio", "Área para soltar", "놓기 영역"},
     {"菜单栏", "選單列", "Menu bar", "メニューバー", "Barra de menús", "Barre des menus", "Menüleiste", "Barra dei menu", "Barra de menus", "메뉴 막대"},
     {"退出", "結束", "Quit", "終了", "Salir", "Quitter", "Beenden", "Esci", "Sair", "종료"},
+    // The question asked before a stored key goes to a host it is not meant for.
+    {"要把密钥“{key}”发送到 {host} 吗？", "要把金鑰「{key}」傳送到 {host} 嗎？", "Send the key \"{key}\" to {host}?", "キー「{key}」を {host} に送信しますか？", "¿Enviar la clave «{key}» a {host}?", "Envoyer la clé « {key} » à {host} ?", "Den Schlüssel „{key}“ an {host} senden?", "Inviare la chiave «{key}» a {host}?", "Enviar a chave \"{key}\" para {host}?", "키 \"{key}\"을(를) {host}(으)로 보낼까요?"},
+    {"这个密钥只用于 {hosts}。只有信任这个主机时才允许。", "這個金鑰只用於 {hosts}。只有信任這個主機時才允許。", "This key is meant for {hosts}. Allow it only if you trust this host.", "このキーは {hosts} 用です。このホストを信頼できる場合のみ許可してください。", "Esta clave es para {hosts}. Permítalo solo si confía en este servidor.", "Cette clé est destinée à {hosts}. N'autorisez l'envoi que si vous faites confiance à cet hôte.", "Dieser Schlüssel ist für {hosts} bestimmt. Erlauben Sie es nur, wenn Sie diesem Host vertrauen.", "Questa chiave è destinata a {hosts}. Consentilo solo se ti fidi di questo host.", "Esta chave é destinada a {hosts}. Permita apenas se você confia neste host.", "이 키는 {hosts}용입니다. 이 호스트를 신뢰하는 경우에만 허용하세요."},
+    {"允许一次", "允許一次", "Allow once", "今回のみ許可", "Permitir una vez", "Autoriser une fois", "Einmal erlauben", "Consenti una volta", "Permitir uma vez", "한 번 허용"},
+    {"始终允许", "一律允許", "Always allow", "常に許可", "Permitir siempre", "Toujours autoriser", "Immer erlauben", "Consenti sempre", "Sempre permitir", "항상 허용"},
+    {"不允许", "不允許", "Don't allow", "許可しない", "No permitir", "Ne pas autoriser", "Nicht erlauben", "Non consentire", "Não permitir", "허용 안 함"},
 };
 
 }  // namespace menu::l10n_data

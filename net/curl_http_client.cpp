@@ -20,7 +20,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kReserveWholeLimit = 32u * 1024 * 1024;
+// The image fetch's 25 MiB and below.
+constexpr std::size_t kReserveWholeLimit = 26u * 1024 * 1024;
 // A stream hands its bytes over about once a frame; the page then sees one call per turn of the
 // main loop at most, not one per network read.
 constexpr auto kPieceInterval = std::chrono::milliseconds(16);

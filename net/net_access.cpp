@@ -11,6 +11,7 @@
 #include "net/transport_policy.h"
 #include "net/url_target.h"
 #include "net/utf8_stream.h"
+#include "vault/key_origins.h"
 
 namespace net {
 namespace {
@@ -44,6 +45,7 @@ struct NetAccess::Live {
     std::string reqId;
     std::string host;                              // for log lines
     vault::SecretSource::Ticket secretTicket = 0;  // non-zero while its credential is being read
+    KeyGate::Ticket keyTicket = 0;                 // non-zero while the user is asked about its key
     HttpClient::Ticket ticket = 0;                 // 0 until handed to the client
     bool stream = false;
     long seq = 0;
@@ -51,10 +53,12 @@ struct NetAccess::Live {
 };
 
 NetAccess::NetAccess(std::shared_ptr<HttpClient> client, std::weak_ptr<bridge::PageSink> page,
-                     std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers, Limits limits)
+                     std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers, Limits limits,
+                     std::shared_ptr<KeyGate> keys)
     : client_(std::move(client)),
       page_(std::move(page)),
       secrets_(std::move(secrets)),
+      keys_(keys ? std::move(keys) : std::make_shared<KeyGate>(nullptr, nullptr, nullptr)),
       workers_(workers),
       limits_(limits) {}
 
@@ -81,7 +85,7 @@ void NetAccess::netRequest(std::string reqId, std::string url, const json::Value
     // A stream may run as long as bytes keep coming; its bytes are never kept, so no size cap either.
     request.timeout = stream ? std::chrono::milliseconds::zero() : limits_.requestCap;
     request.idleTimeout = limits_.requestIdle;
-    request.maxBodyBytes = kMaxResponseBytes;
+    request.maxBodyBytes = kMaxReplyBytes;
     request.allowTarget = transportPolicy;  // every redirect hop too
     request.allowConnection = connectionPolicy;
     // Browser practice for any redirect to another origin; the injected credential joins them below.
@@ -129,27 +133,56 @@ void NetAccess::netRequest(std::string reqId, std::string url, const json::Value
     Credential credential{schemePtr ? *schemePtr : "bearer", headerName ? *headerName : std::string{},
                           authHeaders.value_or(std::vector<Header>{})};
     if (!secrets_) return send(id, withSecret(std::move(request), credential, ""));
+    // Where the secret would go: a key is bound to origins, and one that is sent nowhere (scheme
+    // "none", a header with no name) binds nothing and asks nothing.
+    bool sendsSecret = credential.scheme != "none" && !(credential.scheme == "header" && credential.headerName.empty());
+    std::string origin = sendsSecret ? vault::originOf(url).value_or("") : std::string{};
     // The read waits behind the page's earlier vault commands, off the main thread; a cancel while
     // it waits drops it.
-    live->secretTicket =
-        secrets_->get(*keyId, [weak = weak_from_this(), id, request = std::move(request),
-                               credential = std::move(credential)](std::optional<std::string> secret) mutable {
+    live->secretTicket = secrets_->get(
+        *keyId, origin,
+        [weak = weak_from_this(), id, keyId = *keyId, origin, request = std::move(request),
+         credential = std::move(credential)](vault::SecretSource::Key key) mutable {
             auto self = weak.lock();
             if (!self) return;
             auto it = self->live_.find(id);
             if (it == self->live_.end()) return;
             it->second->secretTicket = 0;
-            std::string value = secret.value_or("");
+            std::string value = key.secret.value_or("");
             // A stored secret that cannot travel in a header is not sent cut short or left out.
             if (credential.scheme != "none" && !isSafeHeaderValue(value)) {
                 common::log::warning("request to " + it->second->host +
                                      " not sent: its stored secret cannot be written into a header");
-                std::string reqId = it->second->reqId;
-                self->live_.erase(it);
-                return self->reply(failure(reqId, kNulFieldText));
+                return self->drop(id, kNulFieldText);
             }
-            self->send(id, withSecret(std::move(request), credential, value));
+            if (value.empty() || origin.empty())
+                return self->send(id, withSecret(std::move(request), credential, value));
+            auto go = [weak, id, request = std::move(request), credential = std::move(credential),
+                       value = std::move(value)](bool allowed) mutable {
+                auto self = weak.lock();
+                if (!self) return;
+                auto it = self->live_.find(id);
+                if (it == self->live_.end()) return;
+                it->second->keyTicket = 0;
+                if (!allowed) {
+                    common::log::info("request to " + it->second->host + " not sent: its key is not allowed there");
+                    return self->drop(id, kKeyRefusedText);
+                }
+                self->send(id, withSecret(std::move(request), credential, value));
+            };
+            auto ticket = self->keys_->check(keyId, origin, key.origins, std::move(go));
+            // Still waiting for the user (an answer at once has already removed or sent it).
+            if (auto again = self->live_.find(id); again != self->live_.end() && !again->second->ticket)
+                again->second->keyTicket = ticket;
         });
+}
+
+void NetAccess::drop(std::uint64_t id, const char* error) {
+    auto it = live_.find(id);
+    if (it == live_.end()) return;
+    std::string reqId = it->second->reqId;
+    live_.erase(it);
+    reply(failure(reqId, error));
 }
 
 HttpRequest NetAccess::withSecret(HttpRequest request, const Credential& credential, const std::string& secret) {
@@ -209,6 +242,7 @@ void NetAccess::finish(std::uint64_t id, HttpResponse r) {
     const std::string& reqId = live->reqId;
     if (r.outcome != Outcome::Done) common::log::info("request to " + live->host + " failed: " + r.error);
     if (r.outcome == Outcome::Refused) return reply(failure(reqId, kRefusalText));
+    if (r.outcome == Outcome::TooLarge) return reply(failure(reqId, kTooLargeText));
     if (r.outcome != Outcome::Done) return reply(failure(reqId, r.error));
     std::string_view text = common::asText(r.body);
     bool ok = r.status >= 200 && r.status <= 299;
@@ -230,6 +264,7 @@ void NetAccess::netCancel(std::string reqId) {
             continue;
         }
         if (it->second->secretTicket && secrets_) secrets_->cancel(it->second->secretTicket);
+        if (it->second->keyTicket) keys_->cancel(it->second->keyTicket);
         if (it->second->ticket) client_->cancel(it->second->ticket);
         it = live_.erase(it);
         reply(failure(reqId, kCancelledText));

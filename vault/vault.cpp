@@ -4,11 +4,13 @@
 #include <unicode/brkiter.h>
 #include <unicode/utext.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
 #include "common/json.h"
 #include "files/file_io.h"
+#include "vault/key_origins.h"
 
 namespace vault {
 namespace {
@@ -47,7 +49,8 @@ Vault::Vault(std::shared_ptr<Keychain> keychain, SealedFile file, Log log)
     : keychain_(std::move(keychain)),
       file_(std::move(file)),
       log_(std::move(log)),
-      journalFile_(file_.sibling(".pending")) {
+      journalFile_(file_.sibling(".pending")),
+      originsFile_(file_.sibling(".origins")) {
     // A write of an earlier run cut short by a crash or a kill left its temporary file beside ours.
     auto slash = file_.path().rfind('/');
     if (slash != std::string::npos) files::sweepTemporaries(file_.path().substr(0, slash));
@@ -65,6 +68,45 @@ void Vault::loadFile() {
     // store. A missing one leaves the journal's deletes to play (replay() keeps the keychain's item
     // of a set whose value went with the file).
     if (!keepAside_) journal_ = journalFile_.load().items;
+    // Unreadable origins unbind every key: each is bound again at its next use, so no key is sent
+    // anywhere it was not before without the user's say.
+    origins_ = originsFile_.load().items;
+}
+
+std::vector<std::string> Vault::origins(const std::string& keyId) const {
+    auto it = origins_.find(keyId);
+    return it == origins_.end() ? std::vector<std::string>{} : splitOrigins(it->second);
+}
+
+bool Vault::setOrigins(const std::string& keyId, const std::vector<std::string>& origins) {
+    if (!validKeyId(keyId)) return false;
+    auto it = origins_.find(keyId);
+    std::optional<std::string> before = it == origins_.end() ? std::nullopt : std::optional(it->second);
+    std::string stored = joinOrigins(origins);
+    if (stored.empty() ? !before : before == stored) return true;
+    if (stored.empty())
+        origins_.erase(keyId);
+    else
+        origins_[keyId] = stored;
+    if (origins_.empty()) {
+        std::remove(originsFile_.path().c_str());
+        return true;
+    }
+    auto saved = originsFile_.save(origins_);
+    if (saved) return true;
+    log_("[Vault] origins save failed: " + saved.error().message);
+    if (before)
+        origins_[keyId] = *before;
+    else
+        origins_.erase(keyId);
+    return false;
+}
+
+bool Vault::allowOrigin(const std::string& keyId, const std::string& origin) {
+    auto list = origins(keyId);
+    if (std::find(list.begin(), list.end(), origin) != list.end()) return true;
+    list.push_back(origin);
+    return setOrigins(keyId, list);
 }
 
 bool Vault::journal(const std::string& keyId, const char* op) {
@@ -190,6 +232,7 @@ bool Vault::remove(const std::string& keyId) {
     // The file first: one that still held the key would bring it back at the next start, and the
     // keychain is then left alone, so that a refused delete changes nothing at all.
     if (!saveChange(keyId, std::nullopt)) return false;
+    setOrigins(keyId, {});  // a key stored again later under this id starts unbound
     std::optional<KeychainError> failed =
         replay() ? keychain_->remove(keyId) : KeychainError{-1, "earlier writes still wait for the keychain"};
     // A keychain item left behind must not come back through reads: it is deleted when the keychain

@@ -53,6 +53,15 @@ public:
     // A key id the keychain can hold: not empty, no NUL (its attributes are C strings).
     static bool validKeyId(const std::string& keyId);
 
+    // The origins a key may be sent to (key_origins.h), kept in a sealed file beside the vault file
+    // and removed with the key; none means the key goes to the first origin it is sent to.
+    std::vector<std::string> origins(const std::string& keyId) const;
+    // Replaces the key's origins (an empty list unbinds it). True once stored where a restart
+    // finds it; otherwise nothing changes.
+    bool setOrigins(const std::string& keyId, const std::vector<std::string>& origins);
+    // Adds one origin to the key's list, as setOrigins.
+    bool allowOrigin(const std::string& keyId, const std::string& origin);
+
 private:
     void loadFile();
     bool saveFile();
@@ -68,6 +77,8 @@ private:
     SecretMap fileItems_;
     SealedFile journalFile_;
     SecretMap journal_;  // key id → "set" or "delete", the last operation the keychain missed
+    SealedFile originsFile_;
+    SecretMap origins_;  // key id → its origins, one per line
     // The file was there but could not be opened: it is moved aside before anything replaces it.
     bool keepAside_ = false;
     std::string setAside_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vault/vault_commands.h"
 
+#include "vault/key_origins.h"
+
 namespace vault {
 namespace {
 
@@ -36,13 +38,19 @@ void VaultCommandHandler::reply(const std::weak_ptr<bridge::PageSink>& sink, std
 
 // Every command runs on the vault's thread in the order the page issued it; its reply follows in
 // the same order. "has" and "hint" of vaultSet describe the value sent, not what the vault now holds.
-void VaultCommandHandler::vaultSet(std::string reqId, std::string keyId, std::string value) {
+void VaultCommandHandler::vaultSet(std::string reqId, std::string keyId, std::string value,
+                                   const json::Value* originsField) {
     bool has = !value.empty();
     std::string hint = Vault::hint(value);
     bool refused = refusedKeyId(keyId);
+    // Only a new secret comes with new origins: a page cannot send a stored key elsewhere by
+    // naming another origin for it.
+    auto origins = has ? vault::originsField(originsField) : std::nullopt;
     vault_->run(
-        [keyId, value = std::move(value), refused](Vault& v) {
-            return Outcome{!refused && v.set(keyId, value), std::nullopt, {}, v.backend(), v.setAside()};
+        [keyId, value = std::move(value), refused, origins = std::move(origins)](Vault& v) {
+            bool ok = !refused && v.set(keyId, value);
+            if (ok && origins) ok = v.setOrigins(keyId, *origins);
+            return Outcome{ok, std::nullopt, {}, v.backend(), v.setAside()};
         },
         [page = page_, reqId = std::move(reqId), keyId, has, hint = std::move(hint)](Outcome o) mutable {
             reply(page, std::move(reqId), std::move(keyId), o.ok, has, std::move(hint), std::move(o.backend),

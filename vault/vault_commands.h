@@ -17,7 +17,9 @@ public:
     // The page sink is held weakly: the bridge owns this handler.
     VaultCommandHandler(std::shared_ptr<VaultService> vault, std::weak_ptr<bridge::PageSink> page);
 
-    void vaultSet(std::string reqId, std::string keyId, std::string value) override;
+    // "origins" (key_origins.h) replaces where the key may be sent; without a usable one the key
+    // keeps the origins it had.
+    void vaultSet(std::string reqId, std::string keyId, std::string value, const json::Value* origins) override;
     void vaultDelete(std::string reqId, std::string keyId) override;
     void vaultStatus(std::string reqId, std::string keyId) override;
     void vaultList(std::string reqId) override;

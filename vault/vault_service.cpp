@@ -21,22 +21,34 @@ void VaultService::shutdown(std::chrono::milliseconds grace) {
     thread_.reset();
 }
 
-SecretSource::Ticket VaultService::get(const std::string& keyId, Answer answer) {
+SecretSource::Ticket VaultService::get(const std::string& keyId, const std::string& origin, Answer answer) {
     Ticket ticket = ++nextTicket_;
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     pending_.emplace(ticket, cancelled);
     run(
-        [keyId, cancelled](Vault& vault) -> std::optional<std::string> {
-            if (*cancelled) return std::nullopt;
-            return vault.get(keyId);
+        [keyId, origin, cancelled](Vault& vault) -> Key {
+            if (*cancelled) return {};
+            Key key{vault.get(keyId), vault.origins(keyId)};
+            if (!key.secret || origin.empty()) return key;
+            // First use of a key bound nowhere: it belongs to this origin from now on. Should that
+            // not be stored, this request still goes where it was first sent.
+            if (key.origins.empty()) {
+                vault.allowOrigin(keyId, origin);
+                key.origins = {origin};
+            }
+            return key;
         },
-        [weak = weak_from_this(), ticket, cancelled, answer = std::move(answer)](std::optional<std::string> secret) {
+        [weak = weak_from_this(), ticket, cancelled, answer = std::move(answer)](Key key) {
             auto self = weak.lock();
             if (!self || *cancelled) return;
             self->pending_.erase(ticket);
-            answer(std::move(secret));
+            answer(std::move(key));
         });
     return ticket;
+}
+
+void VaultService::allow(const std::string& keyId, const std::string& origin) {
+    if (thread_) thread_->submit([vault = vault_, keyId, origin] { vault->allowOrigin(keyId, origin); });
 }
 
 void VaultService::cancel(Ticket ticket) {

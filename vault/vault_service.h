@@ -37,8 +37,9 @@ public:
     // reaches the keychain at the next start. Main thread; idempotent.
     void shutdown(std::chrono::milliseconds grace);
 
-    Ticket get(const std::string& keyId, Answer answer) override;
+    Ticket get(const std::string& keyId, const std::string& origin, Answer answer) override;
     void cancel(Ticket ticket) override;
+    void allow(const std::string& keyId, const std::string& origin) override;
 
 private:
     std::shared_ptr<Vault> vault_;

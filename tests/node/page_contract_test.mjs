@@ -54,3 +54,18 @@ test('every page call in the shell is in the README table', () => {
   assert.deepEqual(missing, [], 'calls the README table does not list');
   for (const name of ['__pdfTruncated', '__openFailed', '__netChunk', 'saveJSON', 'toast']) assert.ok(listed.has(name), name);
 });
+
+// The limit of a whole reply, as the shell's code sets it, is the figure the README's table states.
+test('the README states the shell\'s limit of a whole netRequest reply', () => {
+  const header = readFileSync(join(root, 'net', 'net_access.h'), 'utf8');
+  const m = header.match(/kMaxReplyBytes = (\d+)u \* 1024 \* 1024;/);
+  assert.ok(m, 'net_access.h sets kMaxReplyBytes in MiB');
+  const bytes = Number(m[1]) * 1024 * 1024;
+  const text = header.match(/kTooLargeText =\s*"((?:[^"\\]|\\.)*)"/);
+  assert.ok(text, 'net_access.h names the error');
+  const readme = readFileSync(join(root, 'README.md'), 'utf8');
+  const row = readme.split('\n').find((line) => line.startsWith('| A `netRequest` reply body (not streamed) |'));
+  assert.ok(row, 'the README has the row');
+  assert.ok(row.includes(`${bytes.toLocaleString('en-US')} bytes (${m[1]} MiB)`), row);
+  assert.ok(row.includes(text[1]), `the row quotes the error: ${text[1]}`);
+});

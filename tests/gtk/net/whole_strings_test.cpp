@@ -69,7 +69,7 @@ TEST(WholeStrings, NulAndLoneSurrogatesArriveAsSent) {
 
     // The vault holds the value whole.
     std::optional<std::optional<std::string>> secret;
-    shell.app().secrets()->get("nul-key", [&](std::optional<std::string> s) { secret = std::move(s); });
+    shell.app().secrets()->get("nul-key", "", [&](vault::SecretSource::Key k) { secret = std::move(k.secret); });
     ASSERT_TRUE(testsupport::runUntil([&] { return secret.has_value(); }));
     EXPECT_EQ(*secret, std::string("abc\0def", 7) + kReplacement);
 }

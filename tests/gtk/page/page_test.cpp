@@ -477,6 +477,7 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
         {"{ok: false, status: 401, text: '{\"error\":{\"message\":\"bad key\"}}'}", "HTTP 401: bad key"},
         {"{ok: true, status: 200, text: '{\"choices\":[{\"message\":{\"content\":\"42\"}}]}'}", "42"},
         {"{ok: true, status: 200, text: 'plain words'}", "plain words"},
+        {"{ok: false, error: '未允许把密钥发送到这个主机'}", "未允许把密钥发送到这个主机"},
     };
     js("document.getElementById('ai-url').value = 'http://127.0.0.1:9/v1/chat/completions'");
     for (const auto& c : cases) {
@@ -510,6 +511,8 @@ TEST_F(PageTest, ShowsWhatTheShellReports) {
     // Keys: the list asks for each key's hint and shows it; the stored value never stays in the page.
     js("document.getElementById('ai-key-value').value = 'sk-secret-123456'; board.storeKey()");
     EXPECT_EQ(js(lastSent("vaultSet") + ".value"), "sk-secret-123456");
+    // Bound to the endpoint being set up (the custom provider has no service of its own).
+    EXPECT_EQ(js("JSON.stringify(" + lastSent("vaultSet") + ".origins)"), R"(["http://127.0.0.1:9"])");
     EXPECT_EQ(js("document.getElementById('ai-key-value').value"), "");
     js("__vaultReply({reqId: board.refreshKeys(), keyId: '', ok: true, has: false, hint: '', backend: 'keychain', "
        "keys: "

@@ -42,7 +42,7 @@ TEST(VaultPage, CommandsFromThePageReachTheVault) {
     ASSERT_TRUE(shell.app().secrets());
     auto secretOf = [&](const std::string& keyId) {
         std::optional<std::optional<std::string>> got;
-        shell.app().secrets()->get(keyId, [&got](std::optional<std::string> s) { got = std::move(s); });
+        shell.app().secrets()->get(keyId, "", [&got](vault::SecretSource::Key k) { got = std::move(k.secret); });
         EXPECT_TRUE(testsupport::runUntil([&] { return got.has_value(); }));
         return got.value_or(std::nullopt);
     };

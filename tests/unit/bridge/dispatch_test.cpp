@@ -47,7 +47,9 @@ struct Recorder : bridge::ParentWindow,
         add("netRequest|" + r + "|" + u + "|" + (spec.stringAt("action") ? "spec" : "?"));
     }
     void netCancel(std::string r) override { add("netCancel|" + r); }
-    void vaultSet(std::string r, std::string k, std::string v) override { add("vaultSet|" + r + "|" + k + "|" + v); }
+    void vaultSet(std::string r, std::string k, std::string v, const json::Value* o) override {
+        add("vaultSet|" + r + "|" + k + "|" + v + (o ? "|origins" : ""));
+    }
     void vaultDelete(std::string r, std::string k) override { add("vaultDelete|" + r + "|" + k); }
     void vaultStatus(std::string r, std::string k) override { add("vaultStatus|" + r + "|" + k); }
     void vaultList(std::string r) override { add("vaultList|" + r); }
@@ -160,6 +162,7 @@ TEST(Dispatch, RoutesEachCommandWithItsCheckedFields) {
         // vault
         {R"({"action":"vaultSet","reqId":"q","keyId":"k","value":"v"})", {"vaultSet|q|k|v"}},
         {R"({"action":"vaultSet","keyId":"k"})", {"vaultSet||k|"}},
+        {R"({"action":"vaultSet","keyId":"k","value":"v","origins":["https://a.test"]})", {"vaultSet||k|v|origins"}},
         {R"({"action":"vaultSet","value":"v"})", {}},
         {R"({"action":"vaultDelete","keyId":"k","reqId":5})", {"vaultDelete||k"}},
         {R"({"action":"vaultDelete"})", {}},

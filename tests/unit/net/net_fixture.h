@@ -18,19 +18,25 @@
 
 namespace nettest {
 
-// Answers later, through the main queue, as the vault does.
+// Answers later, through the main queue, as the vault does; binds a key at its first use as the
+// vault does, and records what Always allow adds.
 class MapSecrets final : public vault::SecretSource {
 public:
     explicit MapSecrets(common::MainQueue& queue) : queue_(queue) {}
     std::map<std::string, std::string> values;
-    Ticket get(const std::string& keyId, Answer answer) override {
-        auto it = values.find(keyId);
-        std::optional<std::string> secret;
-        if (it != values.end()) secret = it->second;
-        queue_.post([secret, answer = std::move(answer)] { answer(secret); });
+    std::map<std::string, std::vector<std::string>> origins;
+    Ticket get(const std::string& keyId, const std::string& origin, Answer answer) override {
+        Key key;
+        if (auto it = values.find(keyId); it != values.end()) key.secret = it->second;
+        if (key.secret && !origin.empty() && origins[keyId].empty()) origins[keyId] = {origin};
+        if (key.secret) key.origins = origins[keyId];
+        queue_.post([key, answer = std::move(answer)] { answer(key); });
         return ++tickets_;
     }
     void cancel(Ticket) override {}
+    void allow(const std::string& keyId, const std::string& origin) override {
+        queue_.post([this, keyId, origin] { origins[keyId].push_back(origin); });
+    }
 
 private:
     common::MainQueue& queue_;

@@ -295,4 +295,30 @@ TEST(RequestProxy, RedirectsAreCheckedPerHopAndCredentialsStayWithTheirOrigin) {
     EXPECT_FALSE(str(*loop, "error").empty());
 }
 
+// A whole reply up to the limit reaches the page; one byte more ends with the hint to stream, in
+// both of the ways a server may send it (its length announced, or chunked).
+TEST(RequestProxy, AWholeReplyPastTheLimitAsksForAStream) {
+    HttpTestServer server;
+    const std::string atLimit(net::NetAccess::kMaxReplyBytes, 'a');
+    server.handle([&](const ReceivedRequest& r) {
+        ScriptedResponse response{200, {}, atLimit};
+        if (r.target != "/at-limit") response.body += 'b';
+        response.chunked = r.target == "/chunked";
+        return response;
+    });
+    Net net;
+    for (const char* path : {"/at-limit", "/sized", "/chunked"}) {
+        SCOPED_TRACE(path);
+        auto reply = net.netRequest({{"reqId", "r"}, {"url", server.url(path)}, {"method", "GET"}});
+        ASSERT_TRUE(reply);
+        if (std::string(path) == "/at-limit") {
+            EXPECT_EQ(*reply->find("ok"), json::Value(true));
+            EXPECT_EQ(reply->stringAt("text")->size(), atLimit.size());
+        } else {
+            expectKeys(*reply, {"reqId", "ok", "error"});
+            EXPECT_EQ(str(*reply, "error"), net::NetAccess::kTooLargeText);
+        }
+    }
+}
+
 }  // namespace

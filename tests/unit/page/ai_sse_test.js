@@ -3,7 +3,7 @@
 'use strict';
 const assert = require('node:assert/strict');
 const path = require('node:path');
-const { SseParser, aiEventDelta, aiEndpoint } = require(path.join(__dirname, '../../../html/ai.js'));
+const { SseParser, aiEventDelta, aiEndpoint, keyOrigins } = require(path.join(__dirname, '../../../html/ai.js'));
 
 // Feeds the pieces, then ends the body; returns the answer text and whether the stream said done.
 function read(format, pieces) {
@@ -74,8 +74,20 @@ for (const [typed, want] of [
 ]) {
   if (aiEndpoint(typed) !== want) { failed++; console.error(`FAIL endpoint ${JSON.stringify(typed)} → ${aiEndpoint(typed)}`); }
 }
+// A stored key is bound to its provider's service and to the endpoint being set up.
+for (const [provider, endpoint, want] of [
+  ['openai', 'http://localhost:11434/v1/chat/completions', ['https://api.openai.com', 'http://localhost:11434']],
+  ['openai', 'https://api.openai.com/v1', ['https://api.openai.com']],
+  ['anthropic', '', ['https://api.anthropic.com']],
+  ['custom', 'HTTPS://Gen.Example.com:8443/x', ['https://gen.example.com:8443']],
+  ['custom', 'not a url', []],
+  ['unknown', '', ['https://api.openai.com']],
+]) {
+  const got = JSON.stringify(keyOrigins(provider, endpoint));
+  if (got !== JSON.stringify(want)) { failed++; console.error(`FAIL origins ${provider} ${endpoint} → ${got}`); }
+}
 if (failed) {
   console.error(`${failed} failed`);
   process.exit(1);
 }
-console.log(`ok: ${cases.length} event tables, every cut, endpoints`);
+console.log(`ok: ${cases.length} event tables, every cut, endpoints, key origins`);

@@ -173,18 +173,74 @@ TEST(VaultCommands, NoReplyEverCarriesASecret) {
 TEST(VaultCommands, SecretReadsFollowEarlierCommandsAndCanBeCancelled) {
     Page p;
     std::vector<std::string> answers;
-    auto record = [&](std::optional<std::string> s) { answers.push_back(s.value_or("<none>")); };
+    auto record = [&](vault::SecretSource::Key k) { answers.push_back(k.secret.value_or("<none>")); };
     p.bridge->receive(*testsupport::parseJson(R"({"action":"vaultSet","keyId":"k","value":"first"})"));
-    p.service->get("k", record);
+    p.service->get("k", "", record);
     p.bridge->receive(*testsupport::parseJson(R"({"action":"vaultSet","keyId":"k","value":"second"})"));
-    auto cancelled = p.service->get("k", record);
+    auto cancelled = p.service->get("k", "", record);
     p.bridge->receive(*testsupport::parseJson(R"({"action":"vaultDelete","keyId":"k"})"));
-    p.service->get("k", record);
+    p.service->get("k", "", record);
     p.service->cancel(cancelled);
     EXPECT_TRUE(answers.empty()) << "answers come later, never inside get()";
     ASSERT_TRUE(vaulttest::drain(*p.service, p.queue));
     EXPECT_EQ(answers, (std::vector<std::string>{"first", "<none>"}));
     EXPECT_EQ(p.page->scripts.size(), 3u);
+}
+
+// Where a key may go: set with the key, kept across a restart, bound at first use in the same step
+// as the read (so two first requests cannot both bind it), widened by allow(), gone with the key.
+TEST(VaultCommands, OriginsTravelWithTheKey) {
+    Page p;
+    using Origins = std::vector<std::string>;
+    auto originsAfter = [&](const char* message) {
+        p.send(message);
+        vault::SecretSource::Key got;
+        p.service->get("k", "", [&](vault::SecretSource::Key k) { got = std::move(k); });
+        EXPECT_TRUE(vaulttest::drain(*p.service, p.queue));
+        return got.origins;
+    };
+    struct Case {
+        const char* message;
+        Origins origins;
+    };
+    const Case cases[] = {
+        // URLs of any path stand for their origins, written one way; each once, in order.
+        {R"({"action":"vaultSet","keyId":"k","value":"v1","origins":["HTTPS://API.Example.com/v1/chat","https://api.example.com:443","http://localhost:11434/api"]})",
+         {"https://api.example.com", "http://localhost:11434"}},
+        // No usable field: the key keeps what it had.
+        {R"({"action":"vaultSet","keyId":"k","value":"v2"})", {"https://api.example.com", "http://localhost:11434"}},
+        {R"({"action":"vaultSet","keyId":"k","value":"v3","origins":"https://other.test"})",
+         {"https://api.example.com", "http://localhost:11434"}},
+        {R"({"action":"vaultSet","keyId":"k","value":"v4","origins":["https://other.test", 3]})",
+         {"https://api.example.com", "http://localhost:11434"}},
+        {R"({"action":"vaultSet","keyId":"k","value":"v5","origins":["ftp://other.test"]})",
+         {"https://api.example.com", "http://localhost:11434"}},
+        // Origins come only with a new secret: an empty value deletes the key and its origins.
+        {R"({"action":"vaultSet","keyId":"k","value":"","origins":["https://evil.test"]})", {}},
+        {R"({"action":"vaultSet","keyId":"k","value":"v6","origins":["https://a.test"]})", {"https://a.test"}},
+        {R"({"action":"vaultSet","keyId":"k","value":"v7","origins":[]})", {}},
+        {R"({"action":"vaultSet","keyId":"k","value":"v8","origins":["https://a.test"]})", {"https://a.test"}},
+        {R"({"action":"vaultDelete","keyId":"k"})", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(originsAfter(c.message), c.origins) << c.message;
+
+    // First use binds; a second first use racing it sees the binding.
+    p.send(R"({"action":"vaultSet","keyId":"k","value":"v9"})");
+    Origins first, second;
+    p.service->get("k", "https://one.test", [&](vault::SecretSource::Key k) { first = k.origins; });
+    p.service->get("k", "https://two.test", [&](vault::SecretSource::Key k) { second = k.origins; });
+    p.service->allow("k", "https://two.test");
+    ASSERT_TRUE(vaulttest::drain(*p.service, p.queue));
+    EXPECT_EQ(first, Origins{"https://one.test"});
+    EXPECT_EQ(second, Origins{"https://one.test"});
+    // A key with no secret binds nothing.
+    p.service->get("none", "https://one.test", [](vault::SecretSource::Key) {});
+    ASSERT_TRUE(vaulttest::drain(*p.service, p.queue));
+
+    auto reopened = p.open();
+    EXPECT_EQ(reopened->origins("k"), (Origins{"https://one.test", "https://two.test"}));
+    EXPECT_TRUE(reopened->origins("none").empty());
+    EXPECT_EQ(reopened->get("k"), "v9");
 }
 
 // A key id the keychain cannot hold as sent is refused by every command that names one.
