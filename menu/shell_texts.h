@@ -19,6 +19,9 @@ inline constexpr const char* kShellRows[][10] = {
     {"TAVRIK 画板", "TAVRIK 畫板", "TAVRIK board", "TAVRIK ボード", "Tablero de TAVRIK", "Tableau TAVRIK", "TAVRIK-Board", "Lavagna di TAVRIK", "Quadro do TAVRIK", "TAVRIK 보드"},
     {"拖放区域", "拖放區域", "Drop area", "ドロップ領域", "Zona para soltar", "Zone de dépôt", "Ablagebereich", "Area di rilascio", "Área para soltar", "놓기 영역"},
     {"菜单栏", "選單列", "Menu bar", "メニューバー", "Barra de menús", "Barre des menus", "Menüleiste", "Barra dei menu", "Barra de menus", "메뉴 막대"},
+    // Asked before File ▸ New replaces a board with unsaved changes.
+    {"新建前保存画布？", "新增前儲存畫布？", "Save canvas before starting a new one?", "新規作成の前にキャンバスを保存しますか？", "¿Guardar el lienzo antes de crear uno nuevo?", "Enregistrer le canevas avant d'en créer un nouveau ?", "Leinwand vor dem Anlegen einer neuen sichern?", "Salvare la tela prima di crearne una nuova?", "Salvar a tela antes de criar uma nova?", "새로 만들기 전에 캔버스를 저장할까요?"},
+    {"画布还有未保存的内容，新建画布前要保存吗？", "畫布還有未儲存的內容，新增畫布前要儲存嗎？", "The canvas has unsaved content. Save it before starting a new canvas?", "未保存の内容があります。新しいキャンバスを作成する前に保存しますか？", "El lienzo tiene contenido sin guardar. ¿Guardarlo antes de crear uno nuevo?", "Le canevas contient du contenu non enregistré. L'enregistrer avant d'en créer un nouveau ?", "Die Leinwand enthält ungesicherte Inhalte. Vor dem Anlegen einer neuen sichern?", "La tela contiene contenuti non salvati. Salvarla prima di crearne una nuova?", "A tela tem conteúdo não salvo. Salvar antes de criar uma nova?", "저장하지 않은 내용이 있습니다. 새 캔버스를 만들기 전에 저장할까요?"},
     {"退出", "結束", "Quit", "終了", "Salir", "Quitter", "Beenden", "Esci", "Sair", "종료"},
 };
 
