@@ -9,11 +9,13 @@ namespace {
 
 constexpr const char* kAppName = "TAVRIK";
 constexpr const char* kBoardMime = "application/json";
+// Our boards carry this group: the file choosers register every file they pick under the
+// application's name too, exports and other JSON files among them.
+constexpr const char* kBoardGroup = "tavrik-board";
 
 bool isOurBoard(GtkRecentInfo* info) {
-    if (!gtk_recent_info_is_local(info) || !gtk_recent_info_has_application(info, kAppName)) return false;
-    return g_str_has_suffix(gtk_recent_info_get_uri(info), ".json") ||
-           g_strcmp0(gtk_recent_info_get_mime_type(info), kBoardMime) == 0;
+    return gtk_recent_info_is_local(info) && gtk_recent_info_has_application(info, kAppName) &&
+           gtk_recent_info_has_group(info, kBoardGroup);
 }
 
 }  // namespace
@@ -66,6 +68,8 @@ void GtkRecentBoards::add(const std::string& path) {
     data.mime_type = const_cast<char*>(kBoardMime);
     data.app_name = const_cast<char*>(kAppName);
     data.app_exec = exec;
+    char* groups[] = {const_cast<char*>(kBoardGroup), nullptr};
+    data.groups = groups;
     gtk_recent_manager_add_full(manager_.get(), uri, &data);
 }
 

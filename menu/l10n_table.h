@@ -31,7 +31,7 @@ inline constexpr const char* kRows[58][10] = {
     {"新建", "新增", "New", "新規", "Nuevo", "Nouveau", "Neu", "Nuovo", "Novo", "새로 만들기"},
     {"另存为…", "另存新檔…", "Save As…", "別名で保存…", "Guardar como…", "Enregistrer sous…", "Sichern unter…", "Salva con nome…", "Salvar como…", "다른 이름으로 저장…"},
     {"打开最近使用", "開啟最近使用", "Open Recent", "最近使用した項目を開く", "Abrir reciente", "Ouvrir l'élément récent", "Zuletzt benutzte öffnen", "Apri recenti", "Abrir recente", "최근 항목 열기"},
-    {"清除列表", "清除列表", "Clear List", "リストを消去", "Borrar lista", "Effacer la liste", "Liste löschen", "Cancella elenco", "Limpar lista", "목록 지우기"},
+    {"清除列表", "清除清單", "Clear List", "リストを消去", "Borrar lista", "Effacer la liste", "Liste löschen", "Cancella elenco", "Limpar lista", "목록 지우기"},
     {"撤销", "還原", "Undo", "取り消す", "Deshacer", "Annuler", "Widerrufen", "Annulla", "Desfazer", "실행 취소"},
     {"重做", "重做", "Redo", "やり直す", "Rehacer", "Rétablir", "Wiederholen", "Ripeti", "Refazer", "실행 복귀"},
     {"导出", "匯出", "Export", "書き出し", "Exportar", "Exporter", "Exportieren", "Esporta", "Exportar", "내보내기"},
