@@ -203,4 +203,24 @@ TEST_F(BoardDocuments, OpenRecentListsABoardSavedAMomentAgoAndOpensIt) {
         [&] { return openRecentItems(shell) == std::vector<std::string>{menu::L10N::t("清除列表")}; }));
 }
 
+// Edit ▸ Undo and Redo: the board's steps, or the typing of the page text field that has the focus.
+TEST_F(BoardDocuments, UndoAndRedoItemsStepTheBoardOrTheFocusedField) {
+    shell.eval("board.addNote('one'); board.addNote('two'); 0");
+    choose(shell, menu::kUndoTag);
+    ASSERT_TRUE(shell.waitFor("board.doc().items.length === 1")) << texts();
+    choose(shell, menu::kRedoTag);
+    ASSERT_TRUE(shell.waitFor("board.doc().items.length === 2")) << texts();
+
+    gtk_widget_grab_focus(GTK_WIDGET(shell.webView()));
+    shell.eval(
+        "window.field = document.getElementById('ai-model'); field.value = ''; field.focus();"
+        "document.execCommand('insertText', false, 'typed'); 0");
+    ASSERT_EQ(shell.eval("field.value"), "typed");
+    choose(shell, menu::kUndoTag);
+    ASSERT_TRUE(shell.waitFor("field.value === ''")) << shell.eval("field.value").value_or("?");
+    choose(shell, menu::kRedoTag);
+    ASSERT_TRUE(shell.waitFor("field.value === 'typed'")) << shell.eval("field.value").value_or("?");
+    EXPECT_EQ(shell.eval("board.doc().items.length"), "2") << "the board's steps stay as they were";
+}
+
 }  // namespace
