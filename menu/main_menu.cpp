@@ -2,6 +2,7 @@
 #include "menu/main_menu.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "menu/l10n.h"
@@ -65,8 +66,10 @@ void MainMenu::menuAction(int tag) {
             if (boardCommands_.newBoard) boardCommands_.newBoard();
             return;
         case Command::Kind::OpenRecent: {
-            std::size_t i = std::stoul(command.arg);
-            if (i < recentPaths_.size() && boardCommands_.openBoard) boardCommands_.openBoard(recentPaths_[i]);
+            std::size_t i = 0;
+            auto [end, ec] = std::from_chars(command.arg.data(), command.arg.data() + command.arg.size(), i);
+            if (ec == std::errc{} && i < recentPaths_.size() && boardCommands_.openBoard)
+                boardCommands_.openBoard(recentPaths_[i]);
             return;
         }
         case Command::Kind::ClearRecent:
