@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <memory>
 
+#include "app/open_files.h"
 #include "app/parts.h"
 #include "drop/pasteboard.h"
 #include "drop/pasteboard_items.h"
+#include "files/document_file.h"
 #include "menu/gtk_about_dialog.h"
 #include "menu/gtk_menu_bar.h"
+#include "menu/gtk_recent_boards.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"
 #include "menu/webkit_page_language.h"
@@ -44,8 +47,28 @@ MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::
     auto pages = std::make_shared<menu::WebkitWindowPages>(app, mainView, std::weak_ptr<bridge::PageSink>(page));
     part.mainMenu = std::make_shared<menu::MainMenu>(mainQueue, view, pages);
     *menuRef = part.mainMenu;
+    part.recent = std::make_shared<menu::GtkRecentBoards>();
+    part.mainMenu->setRecentBoards(part.recent);
     part.mainMenu->buildMenu();
     return part;
+}
+
+void MenuPart::followBoards(const std::shared_ptr<OpenFiles>& opener,
+                            const std::shared_ptr<files::DocumentFile>& document) {
+    if (mainMenu) {
+        mainMenu->setBoardCommands({
+            [weak = std::weak_ptr(opener)] {
+                if (auto o = weak.lock()) o->newBoard();
+            },
+            [weak = std::weak_ptr(opener)](std::string path) {
+                if (auto o = weak.lock()) o->open({std::move(path)});
+            },
+        });
+    }
+    if (document)
+        document->setUsedObserver([weak = std::weak_ptr(recent)](const std::string& path) {
+            if (auto r = weak.lock()) r->add(path);
+        });
 }
 
 void MenuPart::followInPage(WebKitWebView* view, std::weak_ptr<bridge::PageSink> page) {
@@ -55,6 +78,7 @@ void MenuPart::followInPage(WebKitWebView* view, std::weak_ptr<bridge::PageSink>
 void MenuPart::shutdown() {
     pageLanguage.reset();
     mainMenu.reset();
+    recent.reset();
     if (l10nStore) menu::L10N::unsetStore(std::exchange(l10nStore, nullptr));
 }
 

@@ -6,7 +6,12 @@
 namespace app {
 void OpenFiles::open(std::vector<std::string> paths) {
     if (paths.empty()) return;
-    waiting_.push_back(std::move(paths));
+    waiting_.push_back({std::move(paths), false});
+    next();
+}
+
+void OpenFiles::newBoard() {
+    waiting_.push_back({{}, true});
     next();
 }
 
@@ -25,43 +30,44 @@ void OpenFiles::setPageReady(bool ready) {
 void OpenFiles::next() {
     if (!ready_ || busy_ || waiting_.empty()) return;
     busy_ = true;
-    std::vector<std::string> paths = std::move(waiting_.front());
+    Job job = std::move(waiting_.front());
     waiting_.pop_front();
     if (!deps_.query || !deps_.query->alive()) {
-        deliver(paths);
+        deliver(job);
         done();
         return;
     }
-    deps_.query->callThen(kQuitQuery, [weak = weak_from_this(), paths](std::optional<bool> unsaved) {
-        if (auto self = weak.lock()) self->onUnsaved(paths, unsaved.value_or(false));
+    deps_.query->callThen(kQuitQuery, [weak = weak_from_this(), job](std::optional<bool> unsaved) {
+        if (auto self = weak.lock()) self->onUnsaved(job, unsaved.value_or(false));
     });
 }
 
-void OpenFiles::onUnsaved(std::vector<std::string> paths, bool unsaved) {
+void OpenFiles::onUnsaved(Job job, bool unsaved) {
     if (!unsaved || !deps_.alert) {
-        deliver(paths);
+        deliver(job);
         done();
         return;
     }
     const Translate& t = deps_.t;
     webpolicy::AlertContent content;
-    content.message = t("打开前保存画布？");
-    content.detail = t("画布还有未保存的内容，打开其他文件前要保存吗？");
+    content.message = job.newBoard ? t("新建前保存画布？") : t("打开前保存画布？");
+    content.detail = job.newBoard ? t("画布还有未保存的内容，新建画布前要保存吗？")
+                                  : t("画布还有未保存的内容，打开其他文件前要保存吗？");
     content.buttons = {t("保存"), t("不保存"), t("取消")};
-    deps_.alert->show(content, [weak = weak_from_this(), paths](std::size_t button) {
-        if (auto self = weak.lock()) self->onChoice(paths, button);
+    deps_.alert->show(content, [weak = weak_from_this(), job](std::size_t button) {
+        if (auto self = weak.lock()) self->onChoice(job, button);
     });
 }
 
-void OpenFiles::onChoice(std::vector<std::string> paths, std::size_t button) {
+void OpenFiles::onChoice(Job job, std::size_t button) {
     if (button == 1) {
-        deliver(paths);
+        deliver(job);
     } else if (button == 0 && deps_.saveThen) {
-        // Opens only once the save reports the board written; a cancelled or failed save opens nothing.
-        deps_.saveThen([weak = weak_from_this(), paths](bool written) {
+        // Goes on only once the save reports the board written; a cancelled or failed save opens nothing.
+        deps_.saveThen([weak = weak_from_this(), job](bool written) {
             auto self = weak.lock();
             if (!self) return;
-            if (written) self->deliver(paths);
+            if (written) self->deliver(job);
             self->done();
         });
         return;
@@ -69,10 +75,18 @@ void OpenFiles::onChoice(std::vector<std::string> paths, std::size_t button) {
     done();
 }
 
-void OpenFiles::deliver(const std::vector<std::string>& paths) {
+void OpenFiles::deliver(const Job& job) {
     auto page = deps_.page.lock();
     if (!page) return;
-    for (const std::string& path : paths) {
+    if (job.newBoard) {
+        // The board forgets its file only when the page did start a new one: a page that has no
+        // new board keeps the board it shows, and its file.
+        page->callThen(kNewBoardCall, [document = deps_.document](std::optional<bool> started) {
+            if (started == std::optional<bool>(true) && document) document->clear();
+        });
+        return;
+    }
+    for (const std::string& path : job.paths) {
         files::OpenedFile file = files::readForPage(path, files::Want::Either);
         if (file.kind == files::OpenedFile::Kind::Board && deps_.document) deps_.document->set(path);
         files::deliverToPage(*page, std::move(file), files::Failures::Report);

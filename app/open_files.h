@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening boards and PDFs given from outside the window: on the command line, by the file manager's
-// "Open With", or handed on by a second start. They open as if chosen in the Open chooser, after
-// asking whether to save a board with unsaved content first.
+// "Open With", or handed on by a second start, and from File ▸ Open Recent. They open as if chosen in
+// the Open chooser, after asking whether to save a board with unsaved content first. File ▸ New
+// asks the same way before the page starts an empty board.
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -25,25 +26,36 @@ public:
         Translate t;
         // Runs the page's own save and reports once whether the board was written (files::SaveThen).
         std::function<void(std::function<void(bool written)>)> saveThen;
-        // Set to each board opened (may be null).
+        // Set to each board opened, cleared by a new board (may be null).
         std::shared_ptr<files::DocumentFile> document;
     };
+    // Asks the page to start an empty board: answers true when it did.
+    static constexpr const char* kNewBoardCall =
+        "typeof window.__menuAction === 'function' && window.__menuAction('new') === true";
     explicit OpenFiles(Deps deps) : deps_(std::move(deps)) {}
 
     // Opens `paths` once the page is ready; paths given meanwhile open after the ones before.
     void open(std::vector<std::string> paths);
+    // File ▸ New: once the page is ready and any unsaved work is saved or let go, the page starts
+    // an empty board and the board has no file any more. In turn with the opens.
+    void newBoard();
     // The page has loaded (true) or a new load has begun (false, which forgets the board's file).
     void setPageReady(bool ready);
 
 private:
+    // Boards to open, or none for a new board.
+    struct Job {
+        std::vector<std::string> paths;
+        bool newBoard = false;
+    };
     void next();
-    void onUnsaved(std::vector<std::string> paths, bool unsaved);
-    void onChoice(std::vector<std::string> paths, std::size_t button);
-    void deliver(const std::vector<std::string>& paths);
+    void onUnsaved(Job job, bool unsaved);
+    void onChoice(Job job, std::size_t button);
+    void deliver(const Job& job);
     void done();
 
     Deps deps_;
-    std::deque<std::vector<std::string>> waiting_;
+    std::deque<Job> waiting_;
     bool ready_ = false;
     bool busy_ = false;
 };

@@ -23,6 +23,7 @@
 namespace menu {
 class MainMenu;
 class WebkitPageLanguage;
+class RecentBoards;
 }  // namespace menu
 namespace webpolicy {
 class WebkitNavGuard;
@@ -53,7 +54,11 @@ struct QuitTriggers;
 struct MenuPart {
     std::shared_ptr<menu::MainMenu> mainMenu;  // holds the menu bar view
     std::shared_ptr<menu::WebkitPageLanguage> pageLanguage;
+    std::shared_ptr<menu::RecentBoards> recent;  // File ▸ Open Recent's boards
     common::SettingsStore* l10nStore = nullptr;
+    // File ▸ New and Open Recent go through `opener` (which asks over unsaved work); every board
+    // `document` is set to joins the recently used boards.
+    void followBoards(const std::shared_ptr<OpenFiles>& opener, const std::shared_ptr<files::DocumentFile>& document);
     // Keeps the main page in the menus' language: gives the web view the user's preferred
     // languages and tells every page it loads the stored choice. Before the first load.
     void followInPage(WebKitWebView* view, std::weak_ptr<bridge::PageSink> page);

@@ -83,7 +83,8 @@ void FileExchange::saveBoard(std::string text, bridge::BoardTarget to) {
         beep();
         return report({"saveJSON", SaveReason::Failed, ""});
     }
-    report({"saveJSON", SaveReason::Written, common::paths::lastComponent(path)});
+    document_->set(path);  // written to it again: the most recently used board
+    report({"saveJSON", SaveReason::Written, common::paths::lastComponent(path), true});
 }
 
 void FileExchange::saveImage(const json::Value& dataUrl, std::string ext) {
@@ -147,6 +148,8 @@ void FileExchange::report(SaveOutcome outcome) {
         result.emplace_back("ok", outcome.ok());
         result.emplace_back("name", common::displayName(outcome.name));
         result.emplace_back("reason", std::string(reasonName(outcome.reason)));
+        // Written to the board's own file with no chooser: the page says "saved", not "saved as".
+        if (outcome.inPlace) result.emplace_back("inPlace", true);
         page->callGuarded("__saveResult", json::Value(std::move(result)));
     }
     if (observer_) observer_(outcome);

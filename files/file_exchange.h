@@ -28,7 +28,8 @@ enum class SaveReason { Written, Cancelled, Failed };
 struct SaveOutcome {
     std::string action;  // the command: "saveJSON", "saveImage", "savePDF", "savePDFPages", "saveFile"
     SaveReason reason = SaveReason::Failed;
-    std::string name;  // the written file's name (its last path component); empty unless written
+    std::string name;      // the written file's name (its last path component); empty unless written
+    bool inPlace = false;  // written to the board's own file without a chooser
     bool ok() const { return reason == SaveReason::Written; }
 };
 

@@ -42,15 +42,27 @@ let revision = 0;  // bumped by every change of the document
 let lastTitle = '';
 let boardName = null;  // the file the board was last opened from or saved to, for the title
 let nameNext = false;  // a board was just opened: the shell names its file next
+// The undo history's name (undo.js) for the board as it was last opened or confirmed saved: undo
+// and redo that bring the board back to it make it clean again. Null when nothing can.
+let savedMark = null;
+const currentMark = () => (typeof undoMark === 'function' ? undoMark() : null);
 
 export const boardView = new Board($('viewport'), $('world'), (reason) => {
   if (!['select', 'zoom'].includes(reason)) {
     dirty = true;
     revision++;
     recovery.changed(() => boardView.toJSON());
+    // Once the change is recorded (the history records an added item after it is shown).
+    queueMicrotask(followUndo);
   }
   refreshChrome();
 });
+
+// A board that undo or redo took back to its saved state is clean: the title loses its mark and
+// quitting does not ask.
+function followUndo() {
+  if (dirty && savedMark !== null && currentMark() === savedMark) markClean();
+}
 
 // The board now matches a file (opened, or confirmed saved): nothing of it needs recovering.
 function markClean(at = Date.now()) {
@@ -111,20 +123,36 @@ function addFile(name, mime, dataUrl) {
 // The board is saved only when the shell confirms the file was written, and clean only if it has
 // not changed since it was sent. Save writes the board's own file in place (the shell asks for a
 // file only when the board has none yet). Resolves to whether it was written.
-function saveJSON() {
-  const sent = { revision, at: Date.now() };
-  return request('saveJSON', { json: JSON.stringify(boardView.toJSON()), to: 'document' }).then((result) => {
+// Save As (`to` 'choose') always asks where, proposing the board's own file.
+/** @param {'document' | 'choose'} [to] */
+function saveJSON(to = 'document') {
+  const sent = { revision, at: Date.now(), mark: currentMark() };
+  return request('saveJSON', { json: JSON.stringify(boardView.toJSON()), to }).then((result) => {
     if (result.ok !== true) return false;
     if (typeof result.name === 'string' && result.name) boardName = result.name;
+    savedMark = sent.mark;
     if (sent.revision === revision) {
       markClean(sent.at);
     } else {
       recovery.settled(sent.at, false);
       refreshChrome();  // the title names the file
+      followUndo();     // changed meanwhile, and perhaps undone back to what was written
     }
-    toast(i18n.t('savedAs', { name: String(result.name ?? '') }));
+    // Written over its own file: plainly saved; a name picked in the chooser is named.
+    toast(result.inPlace === true ? i18n.t('savedInPlace') : i18n.t('savedAs', { name: String(result.name ?? '') }));
     return true;
   });
+}
+
+// File ▸ New, once the shell has asked about unsaved work: an empty board of no file. Answers the
+// shell that it did.
+function newBoard() {
+  boardView.load({ items: [] });
+  boardName = null;
+  nameNext = false;
+  savedMark = currentMark();
+  markClean();
+  return true;
 }
 
 // Exports and files handed out: how each ended is told by the saveResult event below.
@@ -437,6 +465,10 @@ on('menuAction', (command) => {
   const [verb, arg, extra] = String(command).split(':');
   if (command === 'openJSON') return openJSON();
   if (command === 'saveJSON') return saveJSON();
+  if (command === 'saveAs') return saveJSON('choose');
+  if (command === 'new') return newBoard();
+  if (command === 'undo') return undo();
+  if (command === 'redo') return redo();
   if (command === 'importPaper') return send('openPaperPDF');
   if (verb === 'zoom') return boardZoomCommand(arg);
   if (verb === 'zoomsens') {
@@ -482,6 +514,7 @@ on('restore', (text) => {
     boardView.load(doc);
     boardName = null;
     nameNext = true;
+    savedMark = currentMark();
     markClean();
     toast(i18n.t('opened'));
   } catch {
@@ -610,6 +643,7 @@ async function restoreRecovery() {
   try {
     boardView.load(copy.doc);
     boardName = null;
+    savedMark = null;  // never saved: no undo makes it clean
     if (!boardView.isEmpty()) {
       dirty = true;
       revision++;
@@ -645,7 +679,7 @@ window.board = {
   addImage: (dataUrl, name) => addImage(dataUrl, name).then((it) => it.id),
   addFile,
   doc: () => boardView.toJSON(),
-  load: (doc) => { boardView.load(doc); markClean(); },
+  load: (doc) => { boardView.load(doc); savedMark = currentMark(); markClean(); },
   select: (id) => boardView.select(id),
   remove: (id) => boardView.remove(id),
   isDirty: () => dirty,

@@ -10,6 +10,8 @@ export interface SaveResult {
   ok: boolean;
   name: string;
   reason: 'written' | 'cancelled' | 'failed';
+  /** Present (true) when a board was written over its own file without a chooser. */
+  inPlace?: true;
 }
 
 /**

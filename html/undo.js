@@ -13,6 +13,8 @@ let openGroup = null;   // commands collected by undoGroup, recorded as one step
 let groupDepth = 0;
 // What each item looked like at its last recorded step, to tell what a move or edit changed.
 const committed = new WeakMap();
+let stepSerial = 0;      // numbers the recorded steps
+let baseMark = 'base0';  // names the board as it was before the oldest step still recorded
 
 function remember(item) {
   committed.set(item, { x: item.x, y: item.y, w: item.w, h: item.h, text: item.text });
@@ -29,13 +31,28 @@ function pushCommand(cmd) {
   if (cmd.kind === 'add' && cmd.paper && top && top.kind === 'group' && top.paper && top.open) {
     top.list.push(cmd);
   } else if (cmd.kind === 'add' && cmd.paper) {
-    undoStack.push({ kind: 'group', paper: true, open: true, list: [cmd] });
+    undoStack.push({ kind: 'group', paper: true, open: true, list: [cmd], serial: ++stepSerial });
   } else {
     if (top) top.open = false;
+    cmd.serial = ++stepSerial;
     undoStack.push(cmd);
   }
   redoStack.length = 0;
-  if (undoStack.length > UNDO_LIMIT) undoStack.splice(0, undoStack.length - UNDO_LIMIT);
+  if (undoStack.length > UNDO_LIMIT) {
+    undoStack.splice(0, undoStack.length - UNDO_LIMIT);
+    baseMark = `base${++stepSerial}`;  // the board before the dropped steps cannot come back
+  }
+}
+
+// Names the board's state as the undo history knows it: undo and redo that bring the board back to
+// a state bring back its name, and every other change gives a new one. Null while a step is still
+// being recorded.
+function undoMark() {
+  if (openGroup) return null;
+  const top = undoStack[undoStack.length - 1];
+  if (!top) return baseMark;
+  // The pages of a template import join their step as they arrive.
+  return top.kind === 'group' ? `${top.serial}:${top.list.length}` : String(top.serial);
 }
 
 function closeGroup() {
@@ -141,6 +158,7 @@ function redo() {
 function clearUndo() {
   undoStack.length = 0;
   redoStack.length = 0;
+  baseMark = `base${++stepSerial}`;
 }
 
 // Records the board's edits by wrapping the calls that make them.

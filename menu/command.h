@@ -14,6 +14,11 @@ struct Command {
         PageAction,   // __menuAction(arg)
         Sensitivity,  // __menuAction("zoomsens:<arg>"), arg the factor's index in kSensFactors
         Language,     // the interface language, arg the code ("auto" or one of the ten)
+        NewBoard,     // File ▸ New: asks over unsaved work, then __menuAction("new")
+        OpenRecent,   // File ▸ Open Recent ▸ a board, arg its index in the list the menu was built with
+        ClearRecent,  // File ▸ Open Recent ▸ Clear List
+        Undo,         // Edit ▸ Undo: a focused page text field's own undo, else __menuAction("undo")
+        Redo,         // Edit ▸ Redo, the same with "redo"
     };
     Kind kind = Kind::None;
     std::string arg;

@@ -50,7 +50,8 @@ GtkMenuBarView::GtkMenuBarView(GtkApplication* app, Handlers handlers)
     auto show = +[](GtkApplication*, GtkWindow* window, gpointer) noexcept {
         if (!GTK_IS_APPLICATION_WINDOW(window)) return;
         gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window), TRUE);
-        addUndoKeys(window);
+        static const std::string undo = "tag-" + std::to_string(kUndoTag), redo = "tag-" + std::to_string(kRedoTag);
+        addUndoKeys(window, undo.c_str(), redo.c_str());
     };
     for (GList* l = gtk_application_get_windows(app_); l; l = l->next) show(app_, GTK_WINDOW(l->data), nullptr);
     windowAdded_ = gobj::SignalConnection(app_, g_signal_connect(app_, "window-added", G_CALLBACK(show), nullptr));
@@ -125,10 +126,12 @@ void GtkMenuBarView::install(const Menu& bar) {
         g_object_unref(action);
 
         std::string detailed = "app." + name;
-        std::string accel = item->key ? accelerator(*item->key) : "";
+        // A key the page sees first is only shown; the keys it leaves come back through addUndoKeys.
+        bool taken = item->key && !item->key->pageFirst;
+        std::string accel = taken ? accelerator(*item->key) : "";
         const char* accels[] = {accel.c_str(), nullptr};
         const char* none[] = {nullptr};
-        gtk_application_set_accels_for_action(app_, detailed.c_str(), item->key ? accels : none);
+        gtk_application_set_accels_for_action(app_, detailed.c_str(), taken ? accels : none);
         actionNames_.push_back(std::move(name));
     }
     g_autoptr(GMenu) model = renderMenu(bar, false);

@@ -54,7 +54,10 @@ GMenuItem* renderItem(const MenuItem& item) {
         // GTK takes the attribute's presence as a string; a boolean is ignored and the markup shown as text.
         g_menu_item_set_attribute(rendered, "use-markup", "s", "true");
     } else {
-        g_menu_item_set_label(rendered, label.c_str());
+        // Menu labels take "_" as the mark of a mnemonic; a file's name shows its own as they are.
+        std::string shown;
+        for (char c : label) shown += c == '_' ? std::string("__") : std::string(1, c);
+        g_menu_item_set_label(rendered, shown.c_str());
     }
     if (item.key) g_menu_item_set_attribute(rendered, "accel", "s", GtkMenuBarView::accelerator(*item.key).c_str());
     return rendered;

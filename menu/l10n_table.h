@@ -22,12 +22,18 @@ inline constexpr const char* kNativeNames[10][2] = {
     {"ko", "한국어"},
 };
 
-inline constexpr const char* kRows[52][10] = {
+inline constexpr const char* kRows[58][10] = {
     {"关于 TAVRIK", "關於 TAVRIK", "About TAVRIK", "TAVRIK について", "Acerca de TAVRIK", "À propos de TAVRIK", "Über TAVRIK", "Info su TAVRIK", "Sobre o TAVRIK", "TAVRIK 정보"},
     {"退出 TAVRIK", "結束 TAVRIK", "Quit TAVRIK", "TAVRIK を終了", "Salir de TAVRIK", "Quitter TAVRIK", "TAVRIK beenden", "Esci da TAVRIK", "Sair do TAVRIK", "TAVRIK 종료"},
     {"文件", "檔案", "File", "ファイル", "Archivo", "Fichier", "Ablage", "File", "Arquivo", "파일"},
     {"保存 JSON", "儲存 JSON", "Save JSON", "JSON を保存", "Guardar JSON", "Enregistrer le JSON", "JSON sichern", "Salva JSON", "Salvar JSON", "JSON 저장"},
     {"打开 JSON…", "開啟 JSON…", "Open JSON…", "JSON を開く…", "Abrir JSON…", "Ouvrir un JSON…", "JSON öffnen…", "Apri JSON…", "Abrir JSON…", "JSON 열기…"},
+    {"新建", "新增", "New", "新規", "Nuevo", "Nouveau", "Neu", "Nuovo", "Novo", "새로 만들기"},
+    {"另存为…", "另存新檔…", "Save As…", "別名で保存…", "Guardar como…", "Enregistrer sous…", "Sichern unter…", "Salva con nome…", "Salvar como…", "다른 이름으로 저장…"},
+    {"打开最近使用", "開啟最近使用", "Open Recent", "最近使用した項目を開く", "Abrir reciente", "Ouvrir l'élément récent", "Zuletzt benutzte öffnen", "Apri recenti", "Abrir recente", "최근 항목 열기"},
+    {"清除列表", "清除清單", "Clear List", "リストを消去", "Borrar lista", "Effacer la liste", "Liste löschen", "Cancella elenco", "Limpar lista", "목록 지우기"},
+    {"撤销", "還原", "Undo", "取り消す", "Deshacer", "Annuler", "Widerrufen", "Annulla", "Desfazer", "실행 취소"},
+    {"重做", "重做", "Redo", "やり直す", "Rehacer", "Rétablir", "Wiederholen", "Ripeti", "Refazer", "실행 복귀"},
     {"导出", "匯出", "Export", "書き出し", "Exportar", "Exporter", "Exportieren", "Esporta", "Exportar", "내보내기"},
     {"PNG 图片", "PNG 圖片", "PNG image", "PNG 画像", "Imagen PNG", "Image PNG", "PNG-Bild", "Immagine PNG", "Imagem PNG", "PNG 이미지"},
     {"JPG 图片", "JPG 圖片", "JPG image", "JPG 画像", "Imagen JPG", "Image JPG", "JPG-Bild", "Immagine JPG", "Imagem JPG", "JPG 이미지"},

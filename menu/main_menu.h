@@ -3,6 +3,7 @@
 // The menu bar's owner: builds it in the language in force, keeps the check marks of the zoom
 // sensitivity and language items, turns menu choices into page calls, and handles the page's
 // menuState and langChanged messages. Main thread.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "common/main_queue.h"
 #include "menu/menu_model.h"
 #include "menu/menu_view.h"
+#include "menu/recent_boards.h"
 #include "menu/window_pages.h"
 
 namespace menu {
@@ -18,6 +20,16 @@ namespace menu {
 class MainMenu final : public bridge::MenuCommands, public std::enable_shared_from_this<MainMenu> {
 public:
     MainMenu(common::MainQueue& mainQueue, std::shared_ptr<MenuView> view, std::shared_ptr<WindowPages> pages);
+
+    // What File ▸ New and File ▸ Open Recent hand over: both ask over unsaved work first.
+    struct BoardCommands {
+        std::function<void()> newBoard;
+        std::function<void(std::string path)> openBoard;
+    };
+    void setBoardCommands(BoardCommands commands) { boardCommands_ = std::move(commands); }
+    // Where Open Recent's boards come from, from the next build on; the submenu follows the list's
+    // changes.
+    void setRecentBoards(std::shared_ptr<RecentBoards> recent);
 
     // Builds the whole menu bar afresh (titles, check marks) and installs it.
     void buildMenu();
@@ -37,12 +49,19 @@ public:
     const std::vector<MenuItem*>& langItems() const { return langItems_; }
 
 private:
+    // Builds and installs the menu bar; `keepChecks` keeps the sensitivity check marks where they
+    // are (only the recent boards changed), where a full build puts them back on the standard one.
+    void build(bool keepChecks);
+
     common::MainQueue& mainQueue_;
     std::shared_ptr<MenuView> view_;
     std::shared_ptr<WindowPages> pages_;
     Menu menuBar_;
     std::vector<MenuItem*> sensItems_;  // point into menuBar_
     std::vector<MenuItem*> langItems_;
+    BoardCommands boardCommands_;
+    std::shared_ptr<RecentBoards> recent_;
+    std::vector<std::string> recentPaths_;  // the paths of the Open Recent items of the latest build
 };
 
 }  // namespace menu

@@ -37,6 +37,12 @@ Command commandForTag(int tag) {
         }
         m[kZoomFitTag] = {Kind::PageAction, "zoom:fit"};
         m[kZoomActualTag] = {Kind::PageAction, "zoom:100"};
+        m[kNewTag] = {Kind::NewBoard, "new"};
+        m[kSaveAsTag] = {Kind::PageAction, "saveAs"};
+        m[kUndoTag] = {Kind::Undo, "undo"};
+        m[kRedoTag] = {Kind::Redo, "redo"};
+        for (int i = 0; i < kRecentMax; ++i) m[kRecentTagBase + i] = {Kind::OpenRecent, std::to_string(i)};
+        m[kClearRecentTag] = {Kind::ClearRecent, ""};
         for (std::size_t i = 0; i < kSensFactors.size(); ++i)
             m[kSensTagBase + int(i)] = {Kind::Sensitivity, std::to_string(i)};
         const auto& codes = L10N::codes();
@@ -52,11 +58,16 @@ std::optional<std::string> pageCall(const Command& command) {
         case Command::Kind::SaveJSON:
             return "typeof saveJSON==='function' && saveJSON()";
         case Command::Kind::PageAction:
+        case Command::Kind::NewBoard:
+        case Command::Kind::Undo:
+        case Command::Kind::Redo:
             return pageAction(command.arg);
         case Command::Kind::Sensitivity:
             if (auto i = sensIndex(command)) return pageAction("zoomsens:" + factorText(kSensFactors[*i]));
             return std::nullopt;
         case Command::Kind::Language:
+        case Command::Kind::OpenRecent:
+        case Command::Kind::ClearRecent:
         case Command::Kind::None:
             return std::nullopt;
     }

@@ -9,11 +9,13 @@
 
 namespace menu {
 
-// The page call of a command: saveJSON() or a guarded __menuAction; none for a language or None.
+// The page call of a command: saveJSON() or a guarded __menuAction (for New, Undo and Redo the call
+// the page gets once the shell has done its part); none for a language, the recent boards or None.
 std::optional<std::string> pageCall(const Command& command);
 // The index in kSensFactors of a sensitivity command; none for any other command.
 std::optional<std::size_t> sensIndex(const Command& command);
-// The page call of a tag that drives the page (0–9, 201–205, 301–305, 400–404, 600–601); none otherwise.
+// The page call of a tag that drives the page (0–9, 201–205, 301–305, 400–404, 600–601, 700–703);
+// none otherwise.
 std::optional<std::string> pageCallForTag(int tag);
 // The language code of a language item (500 → "auto", 501–510 → the ten languages); none otherwise.
 std::optional<std::string> langCodeForTag(int tag);

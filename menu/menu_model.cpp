@@ -55,7 +55,7 @@ std::string MenuItem::shownTitle() const {
     return submenu->title;
 }
 
-Menu buildMenu(const std::string& language, const std::string& pref) {
+Menu buildMenu(const std::string& language, const std::string& pref, const std::vector<std::string>& recent) {
     auto t = [&](const char* key) { return L10N::t(key, language); };
     Menu bar;
 
@@ -88,15 +88,29 @@ Menu buildMenu(const std::string& language, const std::string& pref) {
     MenuItem import = item(t("导入 PDF 手帐模板（BETA）…"), Action::MenuAction, 9);
     import.runs = {{t("导入 PDF 手帐模板") + " ", false}, {" BETA ", true}, { " …", false }};
 
+    Menu recentMenu{t("打开最近使用"), {}};
+    for (std::size_t i = 0; i < recent.size() && i < std::size_t(kRecentMax); ++i)
+        recentMenu.items.push_back(item(recent[i], Action::MenuAction, kRecentTagBase + int(i)));
+    if (!recentMenu.items.empty()) recentMenu.items.push_back(separator());
+    recentMenu.items.push_back(item(t("清除列表"), Action::MenuAction, kClearRecentTag));
+
     Menu fileMenu{t("文件"), {}};
+    fileMenu.items.push_back(item(t("新建"), Action::MenuAction, kNewTag, KeyEquivalent{'n'}));
     fileMenu.items.push_back(item(t("保存 JSON"), Action::MenuAction, 0, KeyEquivalent{'s'}));
+    fileMenu.items.push_back(item(t("另存为…"), Action::MenuAction, kSaveAsTag, KeyEquivalent{'s', true}));
     fileMenu.items.push_back(item(t("打开 JSON…"), Action::MenuAction, 1, KeyEquivalent{'o'}));
+    fileMenu.items.push_back(withSubmenu(item(t("打开最近使用")), std::move(recentMenu)));
     fileMenu.items.push_back(std::move(import));
     fileMenu.items.push_back(separator());
     fileMenu.items.push_back(withSubmenu(item(t("导出")), std::move(exportMenu)));
     bar.items.push_back(withSubmenu(item(""), std::move(fileMenu)));
 
+    // The page sees the undo keys first (a page text field keeps its own undo); the items do the
+    // same as the keys.
     Menu editMenu{t("编辑"), {}};
+    editMenu.items.push_back(item(t("撤销"), Action::MenuAction, kUndoTag, KeyEquivalent{'z', false, true}));
+    editMenu.items.push_back(item(t("重做"), Action::MenuAction, kRedoTag, KeyEquivalent{'z', true, true}));
+    editMenu.items.push_back(separator());
     editMenu.items.push_back(item(t("剪切"), Action::Cut, 0, KeyEquivalent{'x'}));
     editMenu.items.push_back(item(t("拷贝"), Action::Copy, 0, KeyEquivalent{'c'}));
     editMenu.items.push_back(item(t("粘贴"), Action::Paste, 0, KeyEquivalent{'v'}));

@@ -14,10 +14,12 @@ namespace menu {
 // What choosing an item does. MenuAction items are told apart by their tag.
 enum class Action { None, MenuAction, About, Quit, Cut, Copy, Paste, SelectAll };
 
-// A key equivalent: Control with the letter, and Shift when asked.
+// A key equivalent: Control with the letter, and Shift when asked. A key the page sees first is only
+// shown beside the item: the page handles it, and what it leaves comes back to the item.
 struct KeyEquivalent {
     char letter = 0;
     bool shift = false;
+    bool pageFirst = false;
     bool operator==(const KeyEquivalent&) const = default;
 };
 
@@ -58,9 +60,17 @@ inline constexpr int kSensTagBase = 400;
 inline constexpr int kLangTagBase = 500;    // 500 is "follow the system", 501… the languages
 inline constexpr int kZoomFitTag = 600;     // View ▸ Fit to content
 inline constexpr int kZoomActualTag = 601;  // View ▸ 100 %
+inline constexpr int kNewTag = 700;         // File ▸ New
+inline constexpr int kSaveAsTag = 701;      // File ▸ Save As…
+inline constexpr int kUndoTag = 702;        // Edit ▸ Undo
+inline constexpr int kRedoTag = 703;        // Edit ▸ Redo
+inline constexpr int kRecentTagBase = 710;  // File ▸ Open Recent ▸ the boards, newest first
+inline constexpr int kRecentMax = 10;
+inline constexpr int kClearRecentTag = 720;  // File ▸ Open Recent ▸ Clear List
 
-// The whole menu bar in `language`, with the language items checked against `pref`.
-Menu buildMenu(const std::string& language, const std::string& pref);
+// The whole menu bar in `language`, with the language items checked against `pref`, and the
+// recently used boards' titles (newest first; only the first kRecentMax are shown).
+Menu buildMenu(const std::string& language, const std::string& pref, const std::vector<std::string>& recent = {});
 
 // Every item of `menu` and its submenus, depth first, in menu order.
 std::vector<const MenuItem*> allItems(const Menu& menu);

@@ -19,6 +19,7 @@ public:
     WebkitWindowPages(GtkApplication* app, WebKitWebView* mainView, std::weak_ptr<bridge::PageSink> mainPage)
         : app_(app), mainView_(mainView), mainPage_(std::move(mainPage)) {}
     void evaluateInEveryWindow(const std::string& script) override;
+    void historyStep(History step, const std::string& pageCall) override;
 
 private:
     GtkApplication* app_;  // outlives every Part

@@ -147,9 +147,10 @@ void freshSiteStorage() {
 
 }  // namespace
 
-Shell::Shell(const std::string& pageHtml) {
+Shell::Shell(const std::string& pageHtml, const std::string& settingsIni) {
     freshSiteStorage();
     isolateXdg(xdg_);
+    if (!settingsIni.empty()) xdg_.write("config/TAVRIK/settings.ini", settingsIni);
     if (!pageHtml.empty()) resources_.write("html/index.html", pageHtml);
     static int serial = 0;
     std::string id = "org.tavrik.TavrikTest" + std::to_string(++serial);
@@ -167,6 +168,12 @@ Shell::~Shell() {
     delegate_.reset();
     runUntil([] { return !g_main_context_pending(nullptr); }, std::chrono::seconds(2));
     g_object_unref(gtkApp_);
+}
+
+std::string Shell::settingsIni() const {
+    g_autofree char* text = nullptr;
+    if (!g_file_get_contents(xdg_.file("config/TAVRIK/settings.ini").c_str(), &text, nullptr, nullptr)) return "";
+    return text;
 }
 
 bool Shell::waitLoaded() {

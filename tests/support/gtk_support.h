@@ -92,7 +92,8 @@ void isolateXdg(const TempDir& dir);
 class Shell {
 public:
     // pageHtml becomes <resources>/html/index.html; an empty string leaves the page missing.
-    explicit Shell(const std::string& pageHtml);
+    // settingsIni, when given, is the settings file an earlier run left (a start after a restart).
+    explicit Shell(const std::string& pageHtml, const std::string& settingsIni = "");
     ~Shell();
 
     app::AppDelegate& app() { return *delegate_; }
@@ -100,6 +101,8 @@ public:
     GtkWindow* window() { return delegate_->window(); }
     const TempDir& resources() const { return resources_; }
 
+    // The settings file as this run has written it so far ("" when none).
+    std::string settingsIni() const;
     // Waits for the page's load to finish.
     bool waitLoaded();
     // Evaluates JavaScript and returns its result as a string (JSON.stringify is up to the caller).

@@ -37,4 +37,36 @@ TEST(MainWindow, KeepsItsSizeAndMaximisedStateInTheSettings) {
     EXPECT_EQ(settings.get("window-maximized"), "false");
 }
 
+// What one run kept, the next start gives back.
+TEST(MainWindow, ARestartGivesBackTheKeptSize) {
+    for (auto [w, h] : {std::pair{1400, 950}, std::pair{1000, 700}}) {
+        SCOPED_TRACE(std::to_string(w) + " × " + std::to_string(h));
+        std::string kept;
+        {
+            testsupport::Shell first(R"(<!doctype html><meta charset="utf-8"><p>page</p>)");
+            ASSERT_TRUE(first.waitLoaded());
+            gtk_window_set_default_size(first.window(), w, h);
+            const std::string width = std::to_string(w);
+            ASSERT_TRUE(testsupport::runUntil([&] { return first.app().settings().get("window-width") == width; }));
+            kept = first.settingsIni();
+        }
+        testsupport::Shell again(R"(<!doctype html><meta charset="utf-8"><p>page</p>)", kept);
+        ASSERT_TRUE(again.waitLoaded());
+        GtkWidget* window = GTK_WIDGET(again.window());
+        EXPECT_TRUE(testsupport::runUntil([&] {
+            return gtk_widget_get_width(window) == w && gtk_widget_get_height(window) == h;
+        })) << gtk_widget_get_width(window)
+            << " × " << gtk_widget_get_height(window);
+    }
+}
+
+// A size kept on a larger screen than this one (the test display is 1920 × 1080) gives way to the
+// first size.
+TEST(MainWindow, AKeptSizeLargerThanTheScreenStartsAtTheFirstSize) {
+    testsupport::Shell shell(R"(<!doctype html><meta charset="utf-8"><p>page</p>)",
+                             "[settings]\nwindow-width=3000\nwindow-height=2000\nwindow-maximized=false\n");
+    ASSERT_TRUE(shell.waitLoaded());
+    EXPECT_TRUE(webViewIs(shell, 1280, 820));
+}
+
 }  // namespace

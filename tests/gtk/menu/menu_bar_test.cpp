@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "app/compose_quit.h"
 #include "menu/l10n.h"
@@ -125,6 +126,9 @@ TEST(MenuBar, InstalledModelCarriesLabelsAcceleratorsAndCheckMarks) {
         {"TAVRIK/TAVRIK beenden", "app.quit", "<Control>q"},
         {"Ablage/JSON sichern", "app.tag-0", "<Control>s"},
         {"Ablage/JSON öffnen…", "app.tag-1", "<Control>o"},
+        {"Ablage/Neu", "app.tag-700", "<Control>n"},
+        {"Ablage/Sichern unter…", "app.tag-701", "<Control><Shift>s"},
+        {"Ablage/Zuletzt benutzte öffnen/Liste löschen", "app.tag-720", ""},
         {"Ablage/Exportieren/PNG-Bild/An Leinwand anpassen", "app.tag-2", "<Control><Shift>e"},
         {"Ablage/Exportieren/PNG-Bild/1:1", "app.tag-205", ""},
         {"Ablage/Exportieren/JPG-Bild/An Leinwand anpassen", "app.tag-3", ""},
@@ -147,6 +151,17 @@ TEST(MenuBar, InstalledModelCarriesLabelsAcceleratorsAndCheckMarks) {
         if (*x.accel) {
             EXPECT_EQ(primaryAccel(app, x.action), x.accel) << "application accelerator of " << x.action;
         }
+    }
+
+    // Undo and Redo show their keys, but the page sees the keys first: no application accelerator.
+    for (const auto& [path, action, accel] :
+         {std::tuple{"Bearbeiten/Widerrufen", "app.tag-702", "<Control>z"},
+          std::tuple{"Bearbeiten/Wiederholen", "app.tag-703", "<Control><Shift>z"}}) {
+        const Entry* e = find(items, path);
+        ASSERT_TRUE(e) << path;
+        EXPECT_EQ(e->action, action);
+        EXPECT_EQ(e->accel, accel);
+        EXPECT_EQ(primaryAccel(app, action), "") << action;
     }
 
     // The import item: markup that Pango accepts, with the badge drawn bold, small, white on teal.

@@ -222,4 +222,62 @@ TEST_F(BoardEdit, DarkPreferenceOfGtkReachesThePage) {
     EXPECT_TRUE(waitFor("!matchMedia('(prefers-color-scheme: dark)').matches"));
 }
 
+// The board is clean exactly when undo and redo have brought it back to what the shell last confirmed
+// written: the title loses its mark and quitting does not ask; stepping away marks it again.
+TEST_F(BoardEdit, UndoBackToTheSavedBoardIsClean) {
+    auto clean = [&] {
+        return js("String(!board.isDirty() && !__quitHasContentU() && !" + lastSent("setTitle") +
+                  ".title.endsWith('•'))");
+    };
+    // The shell's answer to the page's last JSON save.
+    auto written = [&](const char* name, bool inPlace) {
+        js(std::string("__saveResult({action: 'saveJSON', ok: true, reason: 'written', name: '") + name + "'" +
+           (inPlace ? ", inPlace: true" : "") + "}); 0");
+    };
+    js("window.__a = board.addNote('saved', 300, 300); 0");
+    js("__menuAction('saveJSON'); 0");
+    EXPECT_EQ(js(lastSent("saveJSON") + ".to"), "document");
+    written("b.json", true);
+    ASSERT_TRUE(waitFor("!board.isDirty()"));
+    EXPECT_EQ(clean(), "true");
+    EXPECT_EQ(js("$('toast').textContent"), "Saved") << "written in place: no name to tell";
+
+    struct Step {
+        const char* script;
+        bool clean;
+    } steps[] = {
+        {"board.addNote('later')", false},
+        {"__menuAction('undo')", true},
+        {"__menuAction('redo')", false},
+        {"__menuAction('undo')", true},
+        {"__menuAction('undo')", false},  // before the save
+        {"__menuAction('redo')", true},
+        // An edit, then its undo: back at the saved board again.
+        {"{ const it = boardView.find(__a); it.x += 40; boardView.onChange('move'); }", false},
+        {"__menuAction('undo')", true},
+    };
+    for (const auto& s : steps) {
+        js(std::string(s.script) + "; 0");
+        EXPECT_EQ(clean(), s.clean ? "true" : "false") << s.script;
+    }
+
+    // A save sent, then an edit before it is confirmed: the board stays unsaved until the edit is
+    // undone. Save As asks for a chooser and names the file it wrote.
+    js("board.addNote('more'); __menuAction('saveAs'); 0");
+    EXPECT_EQ(js(lastSent("saveJSON") + ".to"), "choose");
+    js("board.addNote('meanwhile'); 0");
+    written("copy.json", false);
+    EXPECT_EQ(js("$('toast').textContent"), "Saved as copy.json");
+    EXPECT_EQ(clean(), "false");
+    js("__menuAction('undo'); 0");
+    EXPECT_EQ(clean(), "true");
+
+    // File ▸ New (once the shell has asked): an empty, clean, untitled board, and the page says so.
+    js("board.addNote('x'); 0");
+    EXPECT_EQ(js("String(__menuAction('new'))"), "true");
+    EXPECT_EQ(js("board.doc().items.length"), "0");
+    EXPECT_EQ(clean(), "true");
+    EXPECT_EQ(js(lastSent("setTitle") + ".title"), "TAVRIK — " + js("board.t('untitled')"));
+}
+
 }  // namespace

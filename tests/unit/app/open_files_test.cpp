@@ -97,6 +97,9 @@ public:
     void callGuardedPositional(std::string name, json::Array args) override { record(name, args); }
     void pushWrapped(std::string name, json::Value object) override { record(name, json::Array{object}); }
     void pushScript(std::string script) override { calls.push_back(script); }
+    // Awaited calls wait for the test's answer.
+    std::vector<std::pair<std::string, Done>> awaited;
+    void callThen(std::string script, Done done) override { awaited.emplace_back(std::move(script), std::move(done)); }
 
 private:
     void record(const std::string& name, const json::Array& args) {
@@ -203,6 +206,45 @@ TEST_F(OpenFilesTest, UnsavedWorkAsksFirstAndEachAnswerDoesWhatItSays) {
     saves[1](false);  // the save chooser was cancelled, or the write failed
     EXPECT_EQ(opened(), 2u);
     EXPECT_TRUE(query->pending.empty());
+}
+
+// File ▸ New asks over unsaved work as an open does (in words of its own), waits for a Save to be
+// written, and the board forgets its file only when the page says it started an empty board.
+TEST_F(OpenFilesTest, NewBoardAsksLikeAnOpenAndForgetsTheFileOnlyForAPageThatStartedOne) {
+    opener->setPageReady(true);
+    document->set(a());
+    auto newBoard = [&](bool unsaved) {
+        opener->newBoard();
+        query->answer(unsaved);
+    };
+
+    newBoard(true);
+    ASSERT_EQ(alert->shown.size(), 1u);
+    EXPECT_EQ(alert->shown[0].message, "t:新建前保存画布？");
+    EXPECT_EQ(alert->shown[0].buttons, (std::vector<std::string>{"t:保存", "t:不保存", "t:取消"}));
+    alert->answer(2);  // cancel
+    EXPECT_TRUE(sink->awaited.empty());
+
+    newBoard(true);
+    alert->answer(0);  // save, which the user then cancels
+    saves.at(0)(false);
+    EXPECT_TRUE(sink->awaited.empty());
+
+    newBoard(true);
+    alert->answer(0);  // save, written: then the new board
+    EXPECT_TRUE(sink->awaited.empty()) << "nothing before the save is written";
+    saves.at(1)(true);
+    ASSERT_EQ(sink->awaited.size(), 1u);
+    EXPECT_EQ(sink->awaited[0].first, app::OpenFiles::kNewBoardCall);
+    sink->awaited[0].second(std::nullopt);  // a page with no new board: the board keeps its file
+    EXPECT_EQ(document->path(), a());
+
+    newBoard(false);  // nothing unsaved: no question
+    EXPECT_EQ(alert->shown.size(), 3u);
+    ASSERT_EQ(sink->awaited.size(), 2u);
+    sink->awaited[1].second(true);
+    EXPECT_FALSE(document->path());
+    EXPECT_EQ(opened(), 0u);
 }
 
 TEST_F(OpenFilesTest, PathsGivenWhileAskingOpenAfterwardsInOrder) {

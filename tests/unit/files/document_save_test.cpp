@@ -16,9 +16,10 @@ std::string lastReport(Fixture& f) {
     return f.page->scripts.empty() ? "" : f.page->scripts.back();
 }
 
-std::string written(const std::string& name) {
+// A save without a chooser, in place, says so.
+std::string written(const std::string& name, bool inPlace = false) {
     return "window.__saveResult && window.__saveResult({\"action\":\"saveJSON\",\"ok\":true,\"name\":\"" + name +
-           "\",\"reason\":\"written\"})";
+           "\",\"reason\":\"written\"" + (inPlace ? ",\"inPlace\":true" : "") + "})";
 }
 
 }  // namespace
@@ -76,12 +77,13 @@ TEST(DocumentSave, ToTheDocumentWritesInPlaceWithoutAChooserAndReportsAsAChooser
     EXPECT_EQ(f.panels->shown.front().allowedExtension, "json");
     f.panels->answerNext(dir.file("板 1.json"));
     EXPECT_EQ(doc->path(), dir.file("板 1.json"));
+    EXPECT_EQ(lastReport(f), written("板 1.json"));
 
-    // Then in place: no chooser, the file holds the new board, the page hears "written".
+    // Then in place: no chooser, the file holds the new board, the page hears "written" in place.
     f.exchange->saveBoard("{\"v\":2}", bridge::BoardTarget::Document);
     EXPECT_TRUE(f.panels->shown.empty());
     EXPECT_EQ(slurp(dir.file("板 1.json")), "{\"v\":2}");
-    EXPECT_EQ(lastReport(f), written("板 1.json"));
+    EXPECT_EQ(lastReport(f), written("板 1.json", true));
     EXPECT_EQ(started, (std::vector<std::string>{"saveJSON", "saveJSON"}));
     EXPECT_EQ(ended, (std::vector{files::SaveReason::Written, files::SaveReason::Written}));
     EXPECT_EQ(f.exchange->savesInProgress(), 0u);

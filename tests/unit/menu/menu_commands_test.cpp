@@ -10,6 +10,7 @@
 #include "fakes/fakes.h"
 #include "menu/l10n.h"
 #include "menu/main_menu.h"
+#include "menu/recent_boards.h"
 #include "support/json_text.h"
 
 namespace {
@@ -30,7 +31,9 @@ TEST(MenuCommands, EveryTagHasItsPageCall) {
         {-1, std::nullopt},    {10, std::nullopt},    {200, std::nullopt},   {206, std::nullopt},
         {300, std::nullopt},   {306, std::nullopt},   {399, std::nullopt},   {405, std::nullopt},
         {500, std::nullopt},   {505, std::nullopt},   {511, std::nullopt},   {600, "zoom:fit"},
-        {601, "zoom:100"},     {599, std::nullopt},   {602, std::nullopt},
+        {601, "zoom:100"},     {599, std::nullopt},   {602, std::nullopt},   {700, "new"},
+        {701, "saveAs"},       {702, "undo"},         {703, "redo"},         {704, std::nullopt},
+        {710, std::nullopt},   {720, std::nullopt},
     };
     for (const auto& c : cases) {
         auto call = menu::pageCallForTag(c.tag);
@@ -87,6 +90,23 @@ struct RecordingPages : menu::WindowPages {
     Log& log;
     explicit RecordingPages(Log& l) : log(l) {}
     void evaluateInEveryWindow(const std::string& script) override { log.lines.push_back(script); }
+    void historyStep(History step, const std::string& pageCall) override {
+        log.lines.push_back(std::string(step == History::Undo ? "undo " : "redo ") + pageCall);
+    }
+};
+struct FakeRecent : menu::RecentBoards {
+    std::vector<std::string> paths;
+    std::function<void()> changed;
+    int cleared = 0;
+    std::vector<std::string> list(std::size_t limit) override {
+        return {paths.begin(), paths.begin() + std::min(limit, paths.size())};
+    }
+    void add(const std::string& path) override { paths.insert(paths.begin(), path); }
+    void clear() override {
+        ++cleared;
+        paths.clear();
+    }
+    void setChangedObserver(std::function<void()> c) override { changed = std::move(c); }
 };
 
 struct MenuFixture : ::testing::Test {
@@ -249,6 +269,43 @@ TEST_F(MenuFixture, LateTasksForAGoneMenuDoNothing) {
     log.lines.clear();
     EXPECT_EQ(queue.runAll(), 2);
     EXPECT_TRUE(log.lines.empty());
+}
+
+// New and Open Recent are the shell's to carry out (they ask over unsaved work first); Undo and Redo
+// go by way of the focused text field; the recent list rebuilds the menu without moving the check marks.
+TEST_F(MenuFixture, BoardCommandsAndRecentBoardsAreTheShells) {
+    auto recent = std::make_shared<FakeRecent>();
+    recent->paths = {"/b/two.json", "/a/one.json"};
+    std::vector<std::string> asked;
+    mainMenu->setRecentBoards(recent);
+    mainMenu->setBoardCommands({[&] { asked.push_back("new"); }, [&](std::string p) { asked.push_back(p); }});
+    mainMenu->buildMenu();
+    log.lines.clear();
+
+    mainMenu->menuAction(menu::kNewTag);
+    mainMenu->menuAction(menu::kRecentTagBase + 1);
+    mainMenu->menuAction(menu::kRecentTagBase + 2);  // no such item in this build
+    EXPECT_EQ(asked, (std::vector<std::string>{"new", "/a/one.json"}));
+    mainMenu->menuAction(menu::kUndoTag);
+    mainMenu->menuAction(menu::kRedoTag);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"undo " + kGuard + "undo\")", "redo " + kGuard + "redo\")"}));
+
+    // A board used elsewhere joins the list: the menu follows, and the sensitivity stays checked.
+    mainMenu->syncSensMenu(1.8);
+    recent->add("/c/three.json");
+    log.lines.clear();
+    recent->changed();
+    EXPECT_EQ(log.lines, std::vector<std::string>{"install 文件"});
+    EXPECT_TRUE(mainMenu->sensItems()[3]->checked);
+    mainMenu->menuAction(menu::kRecentTagBase);
+    EXPECT_EQ(asked.back(), "/c/three.json");
+
+    mainMenu->menuAction(menu::kClearRecentTag);
+    EXPECT_EQ(recent->cleared, 1);
+    asked.clear();
+    mainMenu->menuAction(menu::kRecentTagBase);
+    EXPECT_TRUE(asked.empty()) << "the cleared list has no items";
+    EXPECT_EQ(page->scripts.size(), 0u) << "the page hears of none of it";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "menu/l10n.h"
 #include "menu/menu_model.h"
+#include "menu/recent_boards.h"
 
 namespace {
 
@@ -25,7 +26,8 @@ std::string outline(const Menu& menu, bool withTitles, int depth = 0) {
         if (withTitles) out << i.shownTitle();
         if (i.action == Action::MenuAction) out << " #" << i.tag;
         if (i.action != Action::None && i.action != Action::MenuAction) out << " @" << int(i.action);
-        if (i.key) out << " ^" << (i.key->shift ? "+" : "") << i.key->letter;
+        if (i.key)
+            out << " ^" << (i.key->shift ? "+" : "") << i.key->letter << (i.key->pageFirst ? " (page first)" : "");
         if (i.checkable) out << (i.checked ? " [x]" : " [ ]");
         out << "\n";
         if (i.submenu) out << outline(*i.submenu, withTitles, depth + 1);
@@ -39,8 +41,12 @@ const char* const kZhHansAuto = R"(TAVRIK
   ---
   退出 TAVRIK @3 ^q
 文件
+  新建 #700 ^n
   保存 JSON #0 ^s
+  另存为… #701 ^+s
   打开 JSON… #1 ^o
+  打开最近使用
+    清除列表 #720
   导入 PDF 手帐模板  BETA  … #9
   ---
   导出
@@ -64,6 +70,9 @@ const char* const kZhHansAuto = R"(TAVRIK
     OpenDocument 演示文稿 (odp) #7
     OpenDocument 文档 (odt) #8
 编辑
+  撤销 #702 ^z (page first)
+  重做 #703 ^+z (page first)
+  ---
   剪切 @4 ^x
   拷贝 @5 ^c
   粘贴 @6 ^v
@@ -179,18 +188,18 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
         // Same items, tags, keys and separators in every language; only check marks may differ.
         EXPECT_EQ(unchecked(outline(bar, false)), unchecked(structure));
 
-        const MenuItem& import = at(bar, {1, 2});
+        const MenuItem& import = at(bar, {1, 5});
         ASSERT_EQ(import.runs.size(), 3u);
         EXPECT_EQ(import.runs[0], (menu::TitleRun{c.importFirstRun, false}));
         EXPECT_EQ(import.runs[1], (menu::TitleRun{" BETA ", true}));
         EXPECT_EQ(import.runs[2], (menu::TitleRun{" …", false}));
         EXPECT_EQ(import.title, "导入 PDF 手帐模板（BETA）…");
 
-        EXPECT_EQ(at(bar, {1, 4, 0, 0}).title, c.matchCanvas);
-        EXPECT_EQ(at(bar, {1, 4, 1, 0}).title, c.matchCanvas);
-        EXPECT_EQ(at(bar, {1, 4, 0}).title, menu::L10N::t("PNG 图片", c.lang));
-        EXPECT_EQ(at(bar, {1, 4, 6}).title, menu::L10N::t("OpenDocument 文档 (odt)", c.lang));
-        EXPECT_EQ(at(bar, {1, 4, 0, 5}).title, "1:1");
+        EXPECT_EQ(at(bar, {1, 7, 0, 0}).title, c.matchCanvas);
+        EXPECT_EQ(at(bar, {1, 7, 1, 0}).title, c.matchCanvas);
+        EXPECT_EQ(at(bar, {1, 7, 0}).title, menu::L10N::t("PNG 图片", c.lang));
+        EXPECT_EQ(at(bar, {1, 7, 6}).title, menu::L10N::t("OpenDocument 文档 (odt)", c.lang));
+        EXPECT_EQ(at(bar, {1, 7, 0, 5}).title, "1:1");
         EXPECT_EQ(at(bar, {3, 0}).shownTitle(), c.sensTitle);
         EXPECT_EQ(at(bar, {3, 1}).shownTitle(), c.langTitle);
         EXPECT_EQ(at(bar, {3, 1, 0}).title, c.followSystem);
@@ -206,8 +215,8 @@ TEST(MenuTree, BuildsTheSameMenusInEveryLanguageWithTranslatedTitles) {
             shifted += i->key && i->key->shift;
             if (i->checked) checked.push_back(i->tag);
         }
-        EXPECT_EQ(separators, 3);
-        EXPECT_EQ(shifted, 1);
+        EXPECT_EQ(separators, 4);
+        EXPECT_EQ(shifted, 3);
         std::vector<int> expectedChecked{402};
         if (c.checkedLangTag) expectedChecked.push_back(c.checkedLangTag);
         EXPECT_EQ(checked, expectedChecked);
@@ -227,6 +236,28 @@ TEST(MenuTree, EveryPageItemCarriesTheCommandOfItsTag) {
     EXPECT_EQ(menu::commandForTag(500), (menu::Command{menu::Command::Kind::Language, "auto"}));
     EXPECT_EQ(menu::commandForTag(403), (menu::Command{menu::Command::Kind::Sensitivity, "3"}));
     EXPECT_EQ(menu::commandForTag(511).kind, menu::Command::Kind::None);
+    EXPECT_EQ(menu::commandForTag(719), (menu::Command{menu::Command::Kind::OpenRecent, "9"}));
+    EXPECT_EQ(menu::commandForTag(721).kind, menu::Command::Kind::None);
+}
+
+// Open Recent lists at most ten boards, newest first, above Clear List; the page sees none of it.
+TEST(MenuTree, OpenRecentListsTheBoardsGivenAboveClearList) {
+    std::vector<std::string> titles;
+    for (int i = 0; i < 12; ++i) titles.push_back("board " + std::to_string(i) + ".json");
+    const Menu bar = menu::buildMenu("en", "en", titles);
+    const MenuItem& recent = at(bar, {1, 4});
+    EXPECT_EQ(recent.shownTitle(), "Open Recent");
+    ASSERT_TRUE(recent.submenu);
+    EXPECT_EQ(outline(*recent.submenu, true),
+              "board 0.json #710\nboard 1.json #711\nboard 2.json #712\nboard 3.json #713\nboard 4.json #714\n"
+              "board 5.json #715\nboard 6.json #716\nboard 7.json #717\nboard 8.json #718\nboard 9.json #719\n"
+              "---\nClear List #720\n");
+}
+
+// Two boards of the same name in different folders are told apart by their folder.
+TEST(MenuTree, RecentTitlesNameTheFolderOnlyWhereNamesMeet) {
+    EXPECT_EQ(menu::recentTitles({"/a/x/plan.json", "/b/y/plan.json", "/c/solo.json", "/d/bad\xff.json"}),
+              (std::vector<std::string>{"plan.json — x", "plan.json — y", "solo.json", "bad\uFFFD.json"}));
 }
 
 // The export titles read in the interface language: no Han character is left in a language that
@@ -252,7 +283,7 @@ TEST(MenuTree, ExportTitlesAreInTheInterfaceLanguage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lang);
         Menu bar = menu::buildMenu(c.lang, c.lang);
-        const MenuItem& exportItem = at(bar, {1, 4});
+        const MenuItem& exportItem = at(bar, {1, 7});
         ASSERT_TRUE(exportItem.submenu);
         EXPECT_EQ(exportItem.submenu->items.size(), 7u);
         for (const MenuItem* i : menu::allItems(*exportItem.submenu)) {
@@ -263,12 +294,12 @@ TEST(MenuTree, ExportTitlesAreInTheInterfaceLanguage) {
             EXPECT_EQ(title.find("Keynote"), std::string::npos) << title;
             EXPECT_EQ(title.find("Pages"), std::string::npos) << title;
         }
-        EXPECT_EQ(at(bar, {1, 4, 6}).title, c.odt);
-        EXPECT_EQ(at(bar, {1, 4, 6}).tag, 8);
-        EXPECT_EQ(at(bar, {1, 4, 5}).tag, 7);
+        EXPECT_EQ(at(bar, {1, 7, 6}).title, c.odt);
+        EXPECT_EQ(at(bar, {1, 7, 6}).tag, 8);
+        EXPECT_EQ(at(bar, {1, 7, 5}).tag, 7);
     }
     // The size submenus carry their item's title.
-    EXPECT_EQ(at(menu::buildMenu("en", "en"), {1, 4, 1}).submenu->title, "JPG image");
+    EXPECT_EQ(at(menu::buildMenu("en", "en"), {1, 7, 1}).submenu->title, "JPG image");
 }
 
 }  // namespace

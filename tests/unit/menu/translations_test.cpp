@@ -30,7 +30,7 @@ const std::map<std::string, std::set<std::string>> kSameAsEnglish{
     {"100%", {"es", "fr", "de", "it"}},            // "100 %"
 };
 // Keys whose Traditional text uses the same characters as the Simplified key.
-const std::set<std::string> kSameInTraditional{"很慢", "柔和", "快", "很快", "好", "取消", "等待", "100%"};
+const std::set<std::string> kSameInTraditional{"很慢", "柔和", "快", "很快", "好", "取消", "等待", "100%", "重做"};
 // Texts the shell shows in Chinese in every language on purpose: the import item's full title is
 // only its accessible form (the menu shows its runs), and the default names of a PDF series and of a
 // dropped picture are file names.
