@@ -110,10 +110,15 @@ function addFile(name, mime, dataUrl) {
 
 // The board is saved only when the shell confirms the file was written, and clean only if it has
 // not changed since it was sent. Save writes the board's own file in place (the shell asks for a
-// file only when the board has none yet). Resolves to whether it was written.
-function saveJSON() {
+// file only when the board has none yet). Resolves to whether it was written. A big board takes
+// seconds to serialise and write: a sign says so first, painted before the work holds up the page
+// (not when quitting, where the shell expects the save's command before the call returns).
+async function saveJSON({ now = false } = {}) {
+  const busy = !now && boardBytes() > BIG_BOARD_CHARS ? progress(i18n.t('saving')) : null;
+  if (busy) await nextFrame();
   const sent = { revision, at: Date.now() };
   return request('saveJSON', { json: JSON.stringify(boardView.toJSON()), to: 'document' }).then((result) => {
+    busy?.();
     if (result.ok !== true) return false;
     if (typeof result.name === 'string' && result.name) boardName = result.name;
     if (sent.revision === revision) {
@@ -124,6 +129,31 @@ function saveJSON() {
     }
     toast(i18n.t('savedAs', { name: String(result.name ?? '') }));
     return true;
+  });
+}
+
+const BIG_BOARD_CHARS = 8e6;
+
+// About how long the board's text is: its pictures and files are nearly all of it.
+function boardBytes() {
+  let n = 0;
+  for (const it of boardView.items) n += (it.src?.length ?? 0) + (it.dataUrl?.length ?? 0) + (it.text?.length ?? 0);
+  return n;
+}
+
+// A toast that stays until the function returned is called (unless another toast took its place).
+function progress(text) {
+  toast(text);
+  clearTimeout(toastTimer);
+  const el = $('toast'), shown = el.textContent;
+  return () => { if (el.textContent === shown) el.className = ''; };
+}
+
+// After the next frame is painted, or 50 ms in a window that draws no frames (hidden, minimised).
+function nextFrame() {
+  return new Promise((resolve) => {
+    const timer = setTimeout(resolve, 50);
+    requestAnimationFrame(() => setTimeout(() => { clearTimeout(timer); resolve(); }, 0));
   });
 }
 
@@ -462,7 +492,7 @@ on('quitHasContent', () => dirty && !boardView.isEmpty());
 // is cancelled; the recovery copy covers any other ending.
 on('quitFlush', () => {
   recovery.flush();
-  saveJSON();
+  saveJSON({ now: true });
 });
 on('quitDiscard', () => {
   recovery.settled(Date.now(), true);
