@@ -16,6 +16,10 @@ void Bridge::receive(const json::Value& msg) {
     if (!closed_) commands_.dispatch(msg);
 }
 
+void Bridge::receive(json::Value&& msg) {
+    if (!closed_) commands_.dispatch(std::move(msg));
+}
+
 void Bridge::sendToPage(json::Array items) { pushFunction("__floatDrop", json::Value(std::move(items))); }
 
 void Bridge::sendFileDrop(json::Value drop) { callGuarded("__fileDrop", std::move(drop)); }

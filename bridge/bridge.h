@@ -25,6 +25,8 @@ public:
     // One script message body, dispatched through the table. Malformed messages are ignored: no
     // page call, no log.
     void receive(const json::Value& body);
+    // The same for a message read for this call only: its big strings are moved to the handler.
+    void receive(json::Value&& body);
 
     // window.__floatDrop(J) with the item records, unchanged and in order.
     void sendToPage(json::Array items);

@@ -19,9 +19,9 @@ void addFileCommands(CommandTable& table, std::weak_ptr<FileCommands> files) {
     table.add({"saveJSON", {{"json", K::String}}, weakly(files, [](FileCommands& f, const Args& a) {
                    // Without a known "to", the save asks as it always has.
                    std::string to = a.strOr("to", "");
-                   if (to == "document") return f.saveBoard(a.str("json"), BoardTarget::Document);
-                   if (to == "choose") return f.saveBoard(a.str("json"), BoardTarget::Choose);
-                   f.saveText(a.str("json"), common::defaultStamp("TAVRIK", "json"), "json");
+                   if (to == "document") return f.saveBoard(a.take("json"), BoardTarget::Document);
+                   if (to == "choose") return f.saveBoard(a.take("json"), BoardTarget::Choose);
+                   f.saveText(a.take("json"), common::defaultStamp("TAVRIK", "json"), "json");
                })});
     table.add({"openJSON", {}, weakly(files, [](FileCommands& f, const Args&) { f.openJSONFile(); })});
     table.add({"openPaperPDF", {}, weakly(files, [](FileCommands& f, const Args&) { f.openPaperPDF(); })});

@@ -49,7 +49,20 @@ void CommandTable::add(Command row) {
     rows_.insert_or_assign(std::move(action), std::move(row));
 }
 
-bool CommandTable::dispatch(const json::Value& message) const {
+std::string Args::take(std::string_view name) const {
+    if (owned_)
+        if (json::Object* fields = owned_->object())
+            for (auto& [key, value] : *fields)
+                if (key == name)
+                    if (std::string* s = value.string()) return std::move(*s);
+    return str(name);
+}
+
+bool CommandTable::dispatch(json::Value&& message) const { return dispatch(message, &message); }
+
+bool CommandTable::dispatch(const json::Value& message) const { return dispatch(message, nullptr); }
+
+bool CommandTable::dispatch(const json::Value& message, json::Value* owned) const {
     if (!message.object()) return false;
     const std::string* action = message.stringAt("action");
     if (!action) return false;
@@ -66,7 +79,7 @@ bool CommandTable::dispatch(const json::Value& message) const {
     common::log::debug("command " + *action);
     // A copy: the handler may replace its own row (a Part rebuilt on the spot).
     auto handler = row->second.handler;
-    handler(Args(message));
+    handler(Args(message, owned));
     return true;
 }
 

@@ -30,9 +30,13 @@ struct Field {
 // A message whose row's required fields are all there and of their kinds.
 class Args {
 public:
-    explicit Args(const json::Value& message) : message_(message) {}
+    // `owned` is the same message when the dispatcher owns it: take() may then move out of it.
+    explicit Args(const json::Value& message, json::Value* owned = nullptr) : message_(message), owned_(owned) {}
     // A required string (String, Url or WebUrl) field.
     const std::string& str(std::string_view name) const { return *message_.stringAt(name); }
+    // The same, moved out of a message nothing reads after its handler (a board's text of a
+    // hundred megabytes is not copied); copied otherwise. Read every other field first.
+    std::string take(std::string_view name) const;
     // A required string field as it came, for a handler that can take an encoded string's bytes.
     const json::Value& value(std::string_view name) const { return *message_.find(name); }
     double number(std::string_view name) const { return *message_.find(name)->number(); }
@@ -43,6 +47,7 @@ public:
 
 private:
     const json::Value& message_;
+    json::Value* owned_;
 };
 
 struct Command {
@@ -62,8 +67,11 @@ public:
     bool has(std::string_view action) const { return rows_.find(action) != rows_.end(); }
     // Runs the row's handler when the message has an action with a row and every required field.
     bool dispatch(const json::Value& message) const;
+    // The same for a message the table may take strings out of (see Args::take).
+    bool dispatch(json::Value&& message) const;
 
 private:
+    bool dispatch(const json::Value& message, json::Value* owned) const;
     std::map<std::string, Command, std::less<>> rows_;
 };
 

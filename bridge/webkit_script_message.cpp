@@ -34,7 +34,7 @@ constexpr const char* kReader =
     "  if (s.startsWith('data:')) {"
     "   start = s.indexOf(',') + 1;"
     "   if (start <= 0 || start > 512 || !s.slice(0, start).endsWith(';base64,')) return null;"
-    "  }"
+    "  } else if (!/^[A-Za-z0-9+\\/]/.test(s)) return null;"  // a board's JSON text, say: no decoding tried
     "  const body = s.slice(start);"
     "  if (body.length % 4) return null;"
     "  let bytes;"

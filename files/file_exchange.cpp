@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <string_view>
+#include <variant>
 
 #include "common/data_url.h"
 #include "common/default_stamp.h"
@@ -19,6 +20,9 @@
 
 namespace files {
 namespace {
+
+const std::uint8_t* asBytes(const common::Bytes& b) { return b.data(); }
+const std::uint8_t* asBytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
 const char* reasonName(SaveReason reason) {
     switch (reason) {
@@ -65,7 +69,7 @@ bool FileExchange::refusedName(const std::string& name) {
 }
 
 void FileExchange::saveText(std::string text, std::string defaultName, std::string ext) {
-    saveBytes("saveJSON", {std::move(defaultName), std::move(ext), ""}, common::toBytes(text));
+    saveBytes("saveJSON", {std::move(defaultName), std::move(ext), ""}, contentOf(std::move(text)));
 }
 
 void FileExchange::saveBoard(std::string text, bridge::BoardTarget to) {
@@ -73,18 +77,23 @@ void FileExchange::saveBoard(std::string text, bridge::BoardTarget to) {
     std::string path = *document_->path();
     if (to == bridge::BoardTarget::Choose) {
         return saveBytes("saveJSON", {common::paths::lastComponent(path), "json", folderOf(path)},
-                         common::toBytes(text));
+                         contentOf(std::move(text)));
     }
     // In place, with no chooser: reported as a chooser's save would be, so that whoever waits on
     // the save (the quit, an open over unsaved work) hears its start and its outcome.
     started("saveJSON");
-    if (auto written = replaceFile(path, common::toBytes(text)); !written) {
-        common::log::warning("save failed: " + written.error().message);
-        beep();
-        return report({"saveJSON", SaveReason::Failed, ""});
-    }
-    document_->set(path);  // written to it again: the most recently used board
-    report({"saveJSON", SaveReason::Written, common::paths::lastComponent(path), true});
+    auto hold = quitHold_ ? quitHold_() : nullptr;
+    write(path, contentOf(std::move(text)), [weak = weak_from_this(), path, hold](common::Status written) {
+        auto self = weak.lock();
+        if (!self) return;
+        if (!written) {
+            common::log::warning("save failed: " + written.error().message);
+            self->beep();
+            return self->report({"saveJSON", SaveReason::Failed, ""});
+        }
+        self->document_->set(path);  // written to it again: the most recently used board
+        self->report({"saveJSON", SaveReason::Written, common::paths::lastComponent(path), true});
+    });
 }
 
 void FileExchange::saveImage(const json::Value& dataUrl, std::string ext) {
@@ -92,7 +101,7 @@ void FileExchange::saveImage(const json::Value& dataUrl, std::string ext) {
     if (!bytes) return;
     // Written as the page sent them: the extension only names the file and the chooser's type.
     std::string name = common::defaultStamp("TAVRIK", ext);
-    saveBytes("saveImage", {std::move(name), std::move(ext), ""}, std::move(*bytes));
+    saveBytes("saveImage", {std::move(name), std::move(ext), ""}, contentOf(std::move(*bytes)));
 }
 
 void FileExchange::saveFile(std::string name, const json::Value& dataUrl) {
@@ -100,7 +109,7 @@ void FileExchange::saveFile(std::string name, const json::Value& dataUrl) {
     auto bytes = common::dataurl::decodeValue(dataUrl);
     if (!bytes) return;
     std::string ext = pathExtension(name);
-    saveBytes("saveFile", {std::move(name), std::move(ext), ""}, std::move(*bytes));
+    saveBytes("saveFile", {std::move(name), std::move(ext), ""}, contentOf(std::move(*bytes)));
 }
 
 void FileExchange::startIn(SaveChooser& chooser, FileKind kind) {
@@ -111,8 +120,7 @@ void FileExchange::chose(FileKind kind, const std::string& path) {
     if (folders_) folders_->used(kind, path);
 }
 
-void FileExchange::saveBytes(const char* action, SaveChooser chooser, common::Bytes bytes) {
-    auto content = std::make_shared<common::Bytes>(std::move(bytes));
+void FileExchange::saveBytes(const char* action, SaveChooser chooser, Content content) {
     auto hold = quitHold_ ? quitHold_() : nullptr;
     FileKind kind = std::string_view(action) == "saveJSON" ? FileKind::Boards : FileKind::Exports;
     startIn(chooser, kind);
@@ -123,16 +131,52 @@ void FileExchange::saveBytes(const char* action, SaveChooser chooser, common::By
         if (!chosen) return self->report({action, SaveReason::Cancelled, ""});
         self->chose(kind, *chosen);
         auto path = withExtension(*chosen, ext);
-        if (auto written = replaceFile(path, *content); !written) {
-            common::log::warning("save failed: " + written.error().message);
-            self->beep();
-            return self->report({action, SaveReason::Failed, ""});
-        }
-        // A board written is the board's file from now on.
-        if (kind == FileKind::Boards) self->document_->set(path);
-        self->report({action, SaveReason::Written, common::paths::lastComponent(path)});
+        self->write(path, content, [weak, action, kind, path, hold](common::Status written) {
+            auto self = weak.lock();
+            if (!self) return;
+            if (!written) {
+                common::log::warning("save failed: " + written.error().message);
+                self->beep();
+                return self->report({action, SaveReason::Failed, ""});
+            }
+            // A board written is the board's file from now on.
+            if (kind == FileKind::Boards) self->document_->set(path);
+            self->report({action, SaveReason::Written, common::paths::lastComponent(path)});
+        });
     });
     if (shown) started(action);
+}
+
+FileExchange::Content FileExchange::contentOf(std::string text) {
+    return std::make_shared<const std::variant<common::Bytes, std::string>>(std::move(text));
+}
+
+FileExchange::Content FileExchange::contentOf(common::Bytes bytes) {
+    return std::make_shared<const std::variant<common::Bytes, std::string>>(std::move(bytes));
+}
+
+void FileExchange::write(std::string path, Content content, std::function<void(common::Status)> done) {
+    writes_.push_back({std::move(path), std::move(content), std::move(done)});
+    nextWrite();
+}
+
+void FileExchange::nextWrite() {
+    if (writing_ || writes_.empty()) return;
+    writing_ = true;
+    Write next = std::move(writes_.front());
+    writes_.pop_front();
+    // The job owns its path and content; only its outcome comes back, on the main thread.
+    workers_.run(
+        [path = std::move(next.path), content = std::move(next.content)] {
+            return std::visit([&](const auto& c) { return replaceFile(path, asBytes(c), c.size()); }, *content);
+        },
+        [weak = weak_from_this(), done = std::move(next.done)](common::Status written) {
+            auto self = weak.lock();
+            if (!self) return;
+            self->writing_ = false;
+            done(std::move(written));
+            self->nextWrite();
+        });
 }
 
 void FileExchange::started(const char* action) {

@@ -5,14 +5,17 @@
 // A failed write beeps. Every save chooser's outcome is also told to a page that asks for it
 // (window.__saveResult), so the page can trust its own "saved" state.
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "bridge/commands.h"
 #include "bridge/page_sink.h"
 #include "common/desktop.h"
+#include "common/result.h"
 #include "common/workers.h"
 #include "files/chooser_folders.h"
 #include "files/document_file.h"
@@ -76,7 +79,17 @@ public:
     void openPaperPDF() override;
 
 private:
-    void saveBytes(const char* action, SaveChooser chooser, common::Bytes bytes);
+    // What a save writes: the page's text as it came, or decoded bytes; shared by the chooser's answer
+    // and the write, never copied.
+    using Content = std::shared_ptr<const std::variant<common::Bytes, std::string>>;
+    static Content contentOf(std::string text);
+    static Content contentOf(common::Bytes bytes);
+    void saveBytes(const char* action, SaveChooser chooser, Content content);
+    // Writes run on a worker, one at a time in the order asked: a big board's write and its flush
+    // to disk never hold up the window, and a later save of a file is never overtaken by an earlier
+    // one. `done` runs on the main thread while this object lives.
+    void write(std::string path, Content content, std::function<void(common::Status)> done);
+    void nextWrite();
     // The chooser's start folder for `kind` unless it has one; remembers a chosen path's folder.
     void startIn(SaveChooser& chooser, FileKind kind);
     void chose(FileKind kind, const std::string& path);
@@ -97,6 +110,13 @@ private:
     std::function<void(const SaveOutcome&)> observer_;
     std::function<void(const std::string&)> startObserver_;
     std::size_t savesInProgress_ = 0;
+    struct Write {
+        std::string path;
+        Content content;
+        std::function<void(common::Status)> done;
+    };
+    std::deque<Write> writes_;
+    bool writing_ = false;
 };
 
 }  // namespace files

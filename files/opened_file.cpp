@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
@@ -68,12 +69,19 @@ OpenedFile readForPage(const std::string& path, Want want) {
     const bool pdf = want == Want::Pdf || (want == Want::Either && looksLikePdf(p, head));
     const std::size_t limit = pdf ? kPaperLimit : kBoardLimit;
     // Reads at most one chunk past the limit: enough to refuse a larger file without holding it.
+    // Read straight into a string of the file's size: a big board grown chunk by chunk would be
+    // copied again at every doubling and hold up to three times its size meanwhile.
     std::string bytes = head;
-    std::string chunk(1 << 16, '\0');
+    const std::size_t expected = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0));
+    const std::size_t chunk = 1 << 16;
+    bytes.reserve(std::min(expected, limit) + chunk);
     while (!failed && got == head.size() && bytes.size() <= limit) {
-        std::size_t n = readSome(chunk.data(), chunk.size());
+        if (bytes.capacity() - bytes.size() < chunk) bytes.reserve(bytes.capacity() * 2);
+        std::size_t at = bytes.size();
+        bytes.resize(at + chunk);
+        std::size_t n = readSome(bytes.data() + at, chunk);
+        bytes.resize(at + n);
         if (n == 0) break;
-        bytes.append(chunk.data(), n);
     }
     if (failed) return {Kind::Unreadable, name, {}};
     if (bytes.size() > limit) return {Kind::TooLarge, name, {}, pdf};

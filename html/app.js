@@ -123,11 +123,16 @@ function addFile(name, mime, dataUrl) {
 // The board is saved only when the shell confirms the file was written, and clean only if it has
 // not changed since it was sent. Save writes the board's own file in place (the shell asks for a
 // file only when the board has none yet). Resolves to whether it was written.
-// Save As (`to` 'choose') always asks where, proposing the board's own file.
-/** @param {'document' | 'choose'} [to] */
-function saveJSON(to = 'document') {
+// Save As (`to` 'choose') always asks where, proposing the board's own file. A big board takes
+// seconds to serialise and write: a sign says so first, painted before the work holds up the page
+// (not when quitting, where the shell expects the save's command before the call returns).
+/** @param {{to?: 'document' | 'choose', now?: boolean}} [options] */
+async function saveJSON({ to = 'document', now = false } = {}) {
+  const busy = !now && boardBytes() > BIG_BOARD_CHARS ? progress(i18n.t('saving')) : null;
+  if (busy) await nextFrame();
   const sent = { revision, at: Date.now(), mark: currentMark() };
   return request('saveJSON', { json: JSON.stringify(boardView.toJSON()), to }).then((result) => {
+    busy?.();
     if (result.ok !== true) return false;
     if (typeof result.name === 'string' && result.name) boardName = result.name;
     savedMark = sent.mark;
@@ -153,6 +158,31 @@ function newBoard() {
   savedMark = currentMark();
   markClean();
   return true;
+}
+
+const BIG_BOARD_CHARS = 8e6;
+
+// About how long the board's text is: its pictures and files are nearly all of it.
+function boardBytes() {
+  let n = 0;
+  for (const it of boardView.items) n += (it.src?.length ?? 0) + (it.dataUrl?.length ?? 0) + (it.text?.length ?? 0);
+  return n;
+}
+
+// A toast that stays until the function returned is called (unless another toast took its place).
+function progress(text) {
+  toast(text);
+  clearTimeout(toastTimer);
+  const el = $('toast'), shown = el.textContent;
+  return () => { if (el.textContent === shown) el.className = ''; };
+}
+
+// After the next frame is painted, or 50 ms in a window that draws no frames (hidden, minimised).
+function nextFrame() {
+  return new Promise((resolve) => {
+    const timer = setTimeout(resolve, 50);
+    requestAnimationFrame(() => setTimeout(() => { clearTimeout(timer); resolve(); }, 0));
+  });
 }
 
 // Exports and files handed out: how each ended is told by the saveResult event below.
@@ -465,7 +495,7 @@ on('menuAction', (command) => {
   const [verb, arg, extra] = String(command).split(':');
   if (command === 'openJSON') return openJSON();
   if (command === 'saveJSON') return saveJSON();
-  if (command === 'saveAs') return saveJSON('choose');
+  if (command === 'saveAs') return saveJSON({ to: 'choose' });
   if (command === 'new') return newBoard();
   if (command === 'undo') return undo();
   if (command === 'redo') return redo();
@@ -495,7 +525,7 @@ on('quitHasContent', () => dirty && !boardView.isEmpty());
 // is cancelled; the recovery copy covers any other ending.
 on('quitFlush', () => {
   recovery.flush();
-  saveJSON();
+  saveJSON({ now: true });
 });
 on('quitDiscard', () => {
   recovery.settled(Date.now(), true);

@@ -74,6 +74,7 @@ TEST(ChooserFolders, ANameTypedWithoutExtensionGetsTheFormatsUnlessThatWouldRepl
     Fixture f;
     f.exchange->saveImage(dataUrl(jpegImage(2, 2), "image/jpeg"), "jpg");
     f.panels->answerNext(dir.file("export-jpg"));
+    ASSERT_TRUE(f.saved());
     EXPECT_TRUE(fs::exists(dir.file("export-jpg.jpg")));
     EXPECT_FALSE(fs::exists(dir.file("export-jpg")));
     f.flush();

@@ -46,15 +46,18 @@ TEST(DocumentSave, SetByAnOpenedBoardOrAWrittenSaveAndKeptByCancelledOrFailedOne
     fs::create_directory(dir.file("folder"));
     f.exchange->saveText("{}", "x.json", "json");
     f.panels->answerNext(dir.file("folder"));
+    ASSERT_TRUE(f.saved());
     EXPECT_EQ(doc->path(), dir.file("a.json"));
     EXPECT_EQ(f.desktop.beeps, 1);
 
     // Other saves are no board; a written JSON save is.
     f.exchange->saveFile("b.json", dataUrl(common::toBytes("{}"), "application/json"));
     f.panels->answerNext(dir.file("b.json"));
+    ASSERT_TRUE(f.saved());
     EXPECT_EQ(doc->path(), dir.file("a.json"));
     f.exchange->saveText("{}", "x.json", "json");
     f.panels->answerNext(dir.file("c.json"));
+    ASSERT_TRUE(f.saved());
     EXPECT_EQ(doc->path(), dir.file("c.json"));
 
     doc->clear();
@@ -76,12 +79,14 @@ TEST(DocumentSave, ToTheDocumentWritesInPlaceWithoutAChooserAndReportsAsAChooser
     ASSERT_EQ(f.panels->shown.size(), 1u);
     EXPECT_EQ(f.panels->shown.front().allowedExtension, "json");
     f.panels->answerNext(dir.file("板 1.json"));
+    ASSERT_TRUE(f.saved());
     EXPECT_EQ(doc->path(), dir.file("板 1.json"));
     EXPECT_EQ(lastReport(f), written("板 1.json"));
 
     // Then in place: no chooser, the file holds the new board, the page hears "written" in place.
     f.exchange->saveBoard("{\"v\":2}", bridge::BoardTarget::Document);
     EXPECT_TRUE(f.panels->shown.empty());
+    ASSERT_TRUE(f.saved());
     EXPECT_EQ(slurp(dir.file("板 1.json")), "{\"v\":2}");
     EXPECT_EQ(lastReport(f), written("板 1.json", true));
     EXPECT_EQ(started, (std::vector<std::string>{"saveJSON", "saveJSON"}));
@@ -92,6 +97,7 @@ TEST(DocumentSave, ToTheDocumentWritesInPlaceWithoutAChooserAndReportsAsAChooser
     doc->set(dir.file("gone/板 1.json"));
     f.exchange->saveBoard("{\"v\":3}", bridge::BoardTarget::Document);
     EXPECT_TRUE(f.panels->shown.empty());
+    ASSERT_TRUE(f.saved());
     EXPECT_EQ(f.desktop.beeps, 1);
     EXPECT_EQ(ended.back(), files::SaveReason::Failed);
     EXPECT_NE(lastReport(f).find("\"reason\":\"failed\""), std::string::npos);
@@ -122,6 +128,7 @@ TEST(DocumentSave, SaveAsProposesTheDocumentsNameAndFolderAndMovesTheDocumentOnl
 
     f.exchange->saveBoard("{\"copy\":1}", bridge::BoardTarget::Choose);
     f.panels->answerNext(dir.file("copy.json"));
+    ASSERT_TRUE(f.saved());
     EXPECT_EQ(doc->path(), dir.file("copy.json"));
     EXPECT_EQ(slurp(dir.file("copy.json")), "{\"copy\":1}");
     EXPECT_FALSE(fs::exists(dir.file("boards/plan.json")));

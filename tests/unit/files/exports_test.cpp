@@ -152,9 +152,8 @@ TEST(Exports, FailuresAreSilentOrBeepAndOnlyAShownChooserReportsToThePage) {
         c.run(*f.exchange);
         ASSERT_EQ(f.panels->shown.size(), c.chooser ? 1u : 0u);
         if (c.chooser) f.panels->answerNext(c.answer ? std::optional(dir.file(c.answer)) : std::nullopt);
-        // PDF builds beep from the worker's completion; the rest beep (or not) at once.
-        // PDF builds beep from the worker's completion; the rest beep (or not) at once, and only
-        // the PDF cases with a chosen path start any background work.
+        // Writes and PDF builds run on a worker and beep from its completion; the rest beep (or
+        // not) at once.
         EXPECT_TRUE(f.settle([&] { return f.desktop.beeps >= c.beeps && f.exchange->savesInProgress() == 0; }));
         f.flush();
         EXPECT_EQ(f.desktop.beeps, c.beeps);
@@ -276,11 +275,14 @@ TEST(Exports, WritesExactlyWhatThePageSentReplacingAnOldFile) {
         c.run(*f.exchange);
         // Through a link, the file it points to is replaced and the link stays.
         f.panels->answerNext(dir.file(i++ % 2 ? "link" : "target"));
+        ASSERT_TRUE(f.saved());
         EXPECT_EQ(slurp(dir.file("target")), c.expected);
         EXPECT_TRUE(fs::is_symlink(dir.file("link")));
     }
     EXPECT_EQ(f.desktop.beeps, 0);
-    EXPECT_TRUE(f.page->scripts.empty());
+    f.flush();
+    ASSERT_EQ(f.page->scripts.size(), cases.size());
+    for (auto& report : f.page->scripts) EXPECT_NE(report.find("\"reason\":\"written\""), std::string::npos);
 }
 
 // Running as root, permissions do not stop a write; a file-size limit does, as a full disk would.
@@ -425,8 +427,9 @@ TEST(Exports, QuittingWaitsForASaveUntilItsFileIsWritten) {
     holds->requestQuit();
     EXPECT_EQ(quits, 0);
     f.panels->answerNext(dir.file("doc.json"));
+    EXPECT_EQ(quits, 0);  // until the worker has written it
+    ASSERT_TRUE(f.settle([&] { return quits == 1; }));
     EXPECT_EQ(slurp(dir.file("doc.json")), "{}");
-    EXPECT_EQ(quits, 1);
 
     // A PDF holds the quit until the worker has written it.
     f.exchange->savePDF(dataUrl(pngImage(40, 30)));
@@ -443,4 +446,27 @@ TEST(Exports, QuittingWaitsForASaveUntilItsFileIsWritten) {
     EXPECT_EQ(quits, 3);
     holds->requestQuit();
     EXPECT_EQ(quits, 4);
+}
+
+// Writes run on the workers; two saves of one file land in the order they were asked for, even
+// when the first is far bigger (a later, smaller save overtaken by an earlier one would lose it).
+TEST(Exports, SavesOfOneFileAreWrittenInTheOrderAsked) {
+    testsupport::TempDir dir;
+    Fixture f;
+    auto doc = std::make_shared<files::DocumentFile>();
+    f.exchange->setDocument(doc);
+    std::vector<std::string> reported;
+    f.exchange->setSaveObserver([&](const files::SaveOutcome&) { reported.push_back(slurp(dir.file("b.json"))); });
+    const std::string big(32 << 20, 'x');
+    doc->set(dir.file("b.json"));  // saved in place, with no chooser
+    f.exchange->saveBoard(big, bridge::BoardTarget::Document);
+    f.exchange->saveBoard("{\"v\":2}", bridge::BoardTarget::Document);
+    f.exchange->saveBoard("{\"v\":3}", bridge::BoardTarget::Document);
+    EXPECT_TRUE(f.panels->shown.empty());
+    ASSERT_TRUE(f.saved());
+    EXPECT_EQ(slurp(dir.file("b.json")), "{\"v\":3}");
+    ASSERT_EQ(reported.size(), 3u);
+    EXPECT_EQ(reported[0].size(), big.size());  // each outcome is told once its own file is there
+    EXPECT_EQ(reported[1], "{\"v\":2}");
+    EXPECT_EQ(reported[2], "{\"v\":3}");
 }

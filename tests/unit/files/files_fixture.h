@@ -68,6 +68,10 @@ struct Fixture {
     bool settle(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         return queue.runUntil(done, limit);
     }
+    // Runs main-queue tasks until every save has reported (files are written on a worker).
+    bool saved() {
+        return settle([&] { return exchange->savesInProgress() == 0; });
+    }
     // Runs what is queued now; for checks that nothing happened.
     void flush() { queue.runAll(); }
 };

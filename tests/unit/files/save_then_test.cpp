@@ -59,7 +59,7 @@ TEST(SaveThen, AnswersEachOutcomeOnlyAfterThePageHasTakenItsReport) {
         f.exchange->saveText("{}", "board", "json");
         EXPECT_EQ(f.saves->inProgress(), 1u);
         f.panels->answerNext(c.path(dir));
-        f.flush();
+        ASSERT_TRUE(f.settle([&] { return f.page->scripts.size() >= 3; }));  // written on a worker
         EXPECT_TRUE(f.answers.empty()) << "not before the page has taken the report";
         EXPECT_EQ(f.saves->inProgress(), 1u);
         ASSERT_GE(f.page->scripts.size(), 3u);
@@ -126,7 +126,7 @@ TEST(PageOrder, CallsFromEveryPartKeepTheirIssueOrder) {
     auto quit = std::make_shared<app::QuitConfirmation>(app::QuitConfirmation::Deps{
         f.queue, f.bridge, nullptr, [](const std::string& k) { return k; }, [] {}, {}, {}, {}});
     f.exchange->saveText("{}", "b", "json");
-    f.panels->answerNext(dir.file("b.json"));                                            // files: __saveResult
+    f.panels->answerNext(std::nullopt);                                                  // files: __saveResult
     files::notifyPDFLocked(f.bridge, "r1");                                              // render
     quit->requestQuit();                                                                 // quit: the awaited query
     f.bridge->sendFileDrop(json::Object{{"n", 1}});                                      // drop
