@@ -130,7 +130,9 @@ TEST_F(BoardDocuments, NewAsksOverUnsavedWorkThenGivesAnEmptyUntitledBoard) {
     auto askNew = [&]() -> GtkDialog* {
         choose(shell, menu::kNewTag);
         GtkDialog* alert = alertprobe::waitFor();
-        if (alert) EXPECT_EQ(alertprobe::text(alert), menu::L10N::t("新建前保存画布？"));
+        if (alert) {
+            EXPECT_EQ(alertprobe::text(alert), menu::L10N::t("新建前保存画布？"));
+        }
         return alert;
     };
 
