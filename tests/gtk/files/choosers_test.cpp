@@ -112,16 +112,7 @@ TEST_F(Choosers, OpenedDocumentReachesARealPageIntact) {
     EXPECT_EQ(gtk_file_chooser_get_action(fc), GTK_FILE_CHOOSER_ACTION_OPEN);
     EXPECT_FALSE(gtk_file_chooser_get_select_multiple(fc));
 
-    g_autoptr(GFile) file = g_file_new_for_path(dir.file("board.json").c_str());
-    ASSERT_TRUE(gtk_file_chooser_set_file(fc, file, nullptr));
-    // The selection lands once the folder has loaded.
-    ASSERT_TRUE(runUntil([&] {
-        g_autoptr(GFile) chosen = gtk_file_chooser_get_file(fc);
-        return chosen && g_file_equal(chosen, file);
-    }));
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
-    G_GNUC_END_IGNORE_DEPRECATIONS
+    ASSERT_TRUE(chooserprobe::accept(chooser, dir.file("board.json")));
     ASSERT_TRUE(shell.waitFor("window.got !== null"));
     EXPECT_EQ(shell.eval("window.got"), doc);
     EXPECT_EQ(shell.eval("typeof window.got"), "string");

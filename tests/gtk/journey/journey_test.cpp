@@ -152,7 +152,10 @@ TEST_F(Journey, StoreAKeyAndAskTheLocalModel) {
     ASSERT_TRUE(app().bridge()->commands().has("netRequest")) << "no request proxy is wired";
     journey::ChatServer server("sk-journey-0123456789", "Sunrise in the Hills");
 
-    js("document.getElementById('ai-key-id').value = 'journey-key';"
+    // Stored while the panel names the local server: the key is meant for it, and goes there unasked.
+    js("document.getElementById('ai-url').value = '" + server.url() +
+       "';"
+       "document.getElementById('ai-key-id').value = 'journey-key';"
        "document.getElementById('ai-key-value').value = 'sk-journey-0123456789';"
        "document.querySelector('#key-form button').click(); true");
     // The stored key shows up in the list with its hint, never with its value.
