@@ -427,30 +427,36 @@ TEST_F(PageDrop, FilesFromAFileManagerBecomeItemsSideBySide) {
     EXPECT_EQ(webkit_web_view_get_uri(shell_->webView()), uri) << "the page did not navigate";
 }
 
-// Drags what `offers` holds out of another process straight onto the shell's window, stops and
-// releases as soon as the window has accepted it (the cursor a user waits for), with no motion in
-// between; `status` is then how the source says the drag ended (drag_window.h: 0 copied).
-bool dragInAndReleaseStill(const std::vector<std::string>& offers, int& status) {
-    testsupport::TempDir dir;
-    const std::string accepted = dir.file("accepted");
-    std::vector<std::string> args{std::string(TAVRIK_TEST_TOOLS) + "/offer_source", "--accepted", accepted};
+// Drags what `offers` holds out of another process onto the shell's window, stops and releases as
+// soon as the window has accepted it (the cursor a user waits for), with no motion in between; `status` is then how the
+// source says the drag ended (drag_window.h: 0 copied). Returns what went wrong, or an empty text.
+std::string dragInAndReleaseStill(const std::vector<std::string>& offers, int& status) {
+    testsupport::TempDir marks;
+    std::vector<std::string> args{std::string(TAVRIK_TEST_TOOLS) + "/offer_source", "--marks", marks.path()};
     args.insert(args.end(), offers.begin(), offers.end());
     bool exited = false;
-    if (!spawn(args, exited, &status)) return false;
-    // Starting a drag takes a press and a move past the threshold inside the source's window; the
-    // next move lands inside the shell's window and is the last.
-    bool pressed = false;
-    if (!spawn({"xdotool", "search",    "--sync", "--name", "^drag source$", "windowmove", "1400",      "100", "sleep",
-                "0.3",     "mousemove", "1500",   "200",    "sleep",         "0.2",        "mousedown", "1",   "sleep",
-                "0.1",     "mousemove", "1480",   "220",    "sleep",         "0.2",        "mousemove", "640", "400"},
-               pressed) ||
-        !testsupport::runUntil([&] { return pressed; }, 20s))
-        return false;
-    const bool acceptedInTime =
-        testsupport::runUntil([&] { return g_file_test(accepted.c_str(), G_FILE_TEST_EXISTS); }, 20s);
-    bool released = false;
-    return spawn({"xdotool", "mouseup", "1"}, released) &&
-           testsupport::runUntil([&] { return released && exited; }, 20s) && acceptedInTime;
+    if (!spawn(args, exited, &status)) return "the source did not start";
+    auto marked = [&](const char* name) {
+        return testsupport::runUntil([&] { return g_file_test(marks.file(name).c_str(), G_FILE_TEST_EXISTS); }, 20s);
+    };
+    auto xdotool = [](std::vector<std::string> steps) {
+        bool done = false;
+        steps.insert(steps.begin(), "xdotool");
+        return spawn(steps, done) && testsupport::runUntil([&] { return done; }, 20s);
+    };
+    // A press and a move past the threshold inside the source's window start the drag; once it
+    // has begun, the pointer enters the shell's window (an X11 source tells a window of the drag
+    // only from the second motion over it) and stops there.
+    if (!xdotool({"search",    "--sync", "--name",    "^drag source$", "windowmove", "1400",  "100",
+                  "sleep",     "0.3",    "mousemove", "1500",          "200",        "sleep", "0.2",
+                  "mousedown", "1",      "sleep",     "0.1",           "mousemove",  "1480",  "220"}) ||
+        !marked("began"))
+        return "the drag did not begin";
+    const bool accepted =
+        xdotool({"mousemove", "700", "400", "sleep", "0.2", "mousemove", "640", "400"}) && marked("accepted");
+    if (!xdotool({"mouseup", "1"}) || !testsupport::runUntil([&] { return exited; }, 20s))
+        return "the drag did not end";
+    return accepted ? "" : "the window never accepted the drag";
 }
 
 // What users drag in from other applications lands for the page however the pointer moves: a
@@ -483,7 +489,7 @@ TEST_F(PageDrop, DragsFromOtherApplicationsLandAndFinishAtTheSource) {
     for (const Case& c : cases) {
         ASSERT_TRUE(shell_->eval("board.load({items: []}); true"));
         int status = -1;
-        ASSERT_TRUE(dragInAndReleaseStill(c.offers, status)) << c.what;
+        ASSERT_EQ(dragInAndReleaseStill(c.offers, status), "") << c.what;
         EXPECT_EQ(status, 0) << c.what << ": the source heard the drop end as a copy";
         ASSERT_TRUE(shell_->waitFor("board.doc().items.length === 1", 10s)) << c.what;
         EXPECT_EQ(shell_->eval("(i => i.type + '|' + (i.type === 'note' ? i.text : i.name))(board.doc().items[0])"),

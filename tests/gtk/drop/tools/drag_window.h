@@ -9,8 +9,9 @@
 // How the drag is offered, and what the program tells the test about it.
 struct DragOptions {
     GdkDragAction actions = GDK_ACTION_COPY;
-    // Created once a drop target has accepted the drag (the cursor a user would see change).
-    std::string acceptedFile;
+    // A folder where the files "began" and "accepted" appear once the drag has begun and once a
+    // drop target has accepted it (the cursor a user would see change).
+    std::string marks;
 };
 
 // The exit status says how the drag ended: 0 dropped and finished as a copy, 3 cancelled (or
@@ -35,10 +36,19 @@ inline int runDragWindow(GdkContentProvider* content, DragOptions options = {}) 
     g_object_unref(content);
     gtk_drag_source_set_actions(source, run.options.actions);
     g_signal_connect(source, "drag-begin", G_CALLBACK(+[](GtkDragSource*, GdkDrag* drag, gpointer data) noexcept {
+                         auto mark = [](DragRun* run, const char* name) {
+                             if (run->options.marks.empty()) return;
+                             g_autofree char* path = g_build_filename(run->options.marks.c_str(), name, nullptr);
+                             g_file_set_contents(path, "", 0, nullptr);
+                         };
+                         mark(static_cast<DragRun*>(data), "began");
                          auto watch = +[](GdkDrag* d, GParamSpec*, gpointer data) noexcept {
                              auto* run = static_cast<DragRun*>(data);
-                             if (gdk_drag_get_selected_action(d) && !run->options.acceptedFile.empty())
-                                 g_file_set_contents(run->options.acceptedFile.c_str(), "", 0, nullptr);
+                             if (gdk_drag_get_selected_action(d) && !run->options.marks.empty()) {
+                                 g_autofree char* path =
+                                     g_build_filename(run->options.marks.c_str(), "accepted", nullptr);
+                                 g_file_set_contents(path, "", 0, nullptr);
+                             }
                          };
                          g_signal_connect(drag, "notify::selected-action", G_CALLBACK(watch), data);
                      }),

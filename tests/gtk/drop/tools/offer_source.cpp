@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Another application to drag from: a window titled "drag source" whose whole area drags the
 // contents given as "MIME TEXT" arguments (a file manager's "text/uri-list", a browser's link).
-// Before them, "--move" offers copy and move as text editors do, and "--accepted FILE" creates FILE
-// once a target has accepted the drag. Quits when the drag ends; the exit status says how (see
-// drag_window.h).
+// Before them, "--move" offers copy and move as text editors do, and "--marks DIR" has the files
+// "began" and "accepted" appear in DIR as the drag begins and once a target has accepted it. Quits when the drag ends;
+// the exit status says how (see drag_window.h).
 #include <gtk/gtk.h>
 
 #include <cstring>
@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
             options.actions = GdkDragAction(GDK_ACTION_COPY | GDK_ACTION_MOVE);
             continue;
         }
-        if (std::strcmp(argv[i], "--accepted") == 0 && i + 1 < argc) {
-            options.acceptedFile = argv[++i];
+        if (std::strcmp(argv[i], "--marks") == 0 && i + 1 < argc) {
+            options.marks = argv[++i];
             continue;
         }
         const char* eq = std::strchr(argv[i], ' ');
