@@ -3,8 +3,6 @@
 
 #include "app/open_files.h"
 #include "app/parts.h"
-#include "drop/pasteboard.h"
-#include "drop/pasteboard_items.h"
 #include "files/document_file.h"
 #include "menu/gtk_about_dialog.h"
 #include "menu/gtk_menu_bar.h"
@@ -34,14 +32,6 @@ MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::
     };
     handlers.about = [app] { menu::showAboutDialog(app); };
     handlers.quit = [&mainQueue, requestQuit = std::move(requestQuit)] { mainQueue.post(requestQuit); };
-    handlers.pasteItem = [weak = std::weak_ptr(page)](std::optional<common::Bytes> png,
-                                                      std::optional<std::string> text) {
-        drop::MemoryPasteboard pasted;
-        if (png) pasted.offered = {"image/png"}, pasted.image = std::move(png);
-        if (text) pasted.offered = {"text/plain"}, pasted.plain = std::move(text);
-        json::Array items = drop::PasteboardItems::collect(pasted);
-        if (auto b = weak.lock(); b && !items.empty()) b->sendToPage(std::move(items));
-    };
 
     auto view = std::make_shared<menu::GtkMenuBarView>(app, std::move(handlers));
     auto pages = std::make_shared<menu::WebkitWindowPages>(app, mainView, std::weak_ptr<bridge::PageSink>(page));

@@ -67,7 +67,7 @@ struct MenuPart {
     void shutdown();
 };
 // Built before any window exists. `requestQuit` is what the Quit item does; the menu's page calls
-// and pasted items (handed over as a drop is) reach the main page, `mainView`, through `page`.
+// reach the main page, `mainView`, through `page`.
 MenuPart composeMenu(GtkApplication* app, common::MainQueue& mainQueue, common::SettingsStore& settings,
                      std::function<void()> requestQuit, WebKitWebView* mainView,
                      const std::shared_ptr<bridge::Bridge>& page);
@@ -119,8 +119,9 @@ struct NetPart {
 NetPart composeNet(GtkApplication* app, common::MainQueue& mainQueue, const std::shared_ptr<bridge::Bridge>& bridge,
                    std::shared_ptr<vault::SecretSource> secrets, common::Workers& workers);
 
-// The drag-catch view's beep, and file lists for a page that asks for them with the command
-// "acceptFileDrops" (until its next load); `desktop` outlives the view.
+// The drag-catch view's beep; drags of files, links and text for a page that asks for them with
+// the command "acceptFileDrops", and the clipboard's files and picture on paste for one that posts
+// "acceptPasteItems" (each until its next load); the command "copyImage". `desktop` outlives the view.
 void composeDrop(TavrikDragCatchView* view, WebKitWebView* webView, const std::shared_ptr<bridge::Bridge>& bridge,
                  common::Desktop& desktop);
 

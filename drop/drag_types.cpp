@@ -53,9 +53,16 @@ bool isImageOnlyDrag(const std::vector<std::string>& formats) {
     return image;
 }
 
-bool isFileListDrag(const std::vector<std::string>& formats) {
+bool offersFilesOrImage(const std::vector<std::string>& formats) {
+    return std::any_of(formats.begin(), formats.end(), [](const std::string& f) {
+        const FormatKind k = formatKind(f);
+        return k == FormatKind::Files || k == FormatKind::Png || k == FormatKind::Tiff;
+    });
+}
+
+bool isPageDrag(const std::vector<std::string>& formats) {
     return std::any_of(formats.begin(), formats.end(),
-                       [](const std::string& f) { return formatKind(f) == FormatKind::Files; });
+                       [](const std::string& f) { return formatKind(f) != FormatKind::Other; });
 }
 
 }  // namespace drop

@@ -17,18 +17,24 @@ FormatKind formatKind(std::string_view format);
 // dragged out of an image viewer. Everything else is left to the web view.
 bool isImageOnlyDrag(const std::vector<std::string>& formats);
 
-// True when the drag offers a file list (a file manager's, or a browser's list of links).
-bool isFileListDrag(const std::vector<std::string>& formats);
+// True when a clipboard offers what a web view's paste event does not carry to the page: a file
+// list (or links) or an image.
+bool offersFilesOrImage(const std::vector<std::string>& formats);
 
-// Whether the window reads file lists itself. The web view no longer hands the contents of
-// dropped files to the page, so a page that says it handles them gets them from the window;
-// for every other page file lists stay with the web view.
-enum class FileLists { LeftToWebView, Taken };
+// Whether the window reads drags for the page. The web view no longer hands the contents of
+// dropped files to the page, and it refuses a text drag released without a last pointer motion
+// and cannot finish one whose source offers copy and move; so a page that says it handles drops
+// gets files, links and text from the window. For every other page they stay with the web view.
+enum class PageDrops { LeftToWebView, Taken };
 
-// The drags the window takes: image-only drags always, file lists only when the page asked for
-// them. Plain text and HTML always go to the page.
-inline bool windowTakesDrag(const std::vector<std::string>& formats, FileLists fileLists) {
-    return isImageOnlyDrag(formats) || (fileLists == FileLists::Taken && isFileListDrag(formats));
+// True when the drag offers something a page that takes drops is given: a file list or links, an
+// image, plain text, HTML or RTF.
+bool isPageDrag(const std::vector<std::string>& formats);
+
+// The drags the window takes: image-only drags always, the rest of what isPageDrag names only
+// when the page asked for drops.
+inline bool windowTakesDrag(const std::vector<std::string>& formats, PageDrops pageDrops) {
+    return isImageOnlyDrag(formats) || (pageDrops == PageDrops::Taken && isPageDrag(formats));
 }
 
 }  // namespace drop

@@ -13,7 +13,9 @@ struct _TavrikDragCatchView {
     GtkWidget* child;
     drop::OnItems* onItems;
     drop::OnFiles* onFiles;
-    drop::FileLists fileLists;
+    drop::PageDrops pageDrops;
+    drop::OnPaste* onPaste;
+    drop::PasteItems pasteItems;
     std::function<void()>* beep;
     std::function<std::string(const std::string&)>* translate;
     double pinchScale;  // the zoom gesture's scale when last passed on
@@ -28,6 +30,8 @@ static void tavrik_drag_catch_view_dispose(GObject* object) {
     self->onItems = nullptr;
     delete self->onFiles;
     self->onFiles = nullptr;
+    delete self->onPaste;
+    self->onPaste = nullptr;
     delete self->beep;
     self->beep = nullptr;
     delete self->translate;
@@ -46,7 +50,9 @@ static void tavrik_drag_catch_view_init(TavrikDragCatchView* self) {
     self->child = nullptr;
     self->onItems = nullptr;
     self->onFiles = nullptr;
-    self->fileLists = drop::FileLists::LeftToWebView;
+    self->pageDrops = drop::PageDrops::LeftToWebView;
+    self->onPaste = nullptr;
+    self->pasteItems = drop::PasteItems::Off;
     self->beep = nullptr;
     self->translate = nullptr;
     self->pinchScale = 1.0;
@@ -115,10 +121,32 @@ void dragCatchViewSetOnFiles(TavrikDragCatchView* view, OnFiles onFiles) {
     view->onFiles = onFiles ? new OnFiles(std::move(onFiles)) : nullptr;
 }
 
-void dragCatchViewSetFileLists(TavrikDragCatchView* view, FileLists fileLists) { view->fileLists = fileLists; }
+void dragCatchViewSetPageDrops(TavrikDragCatchView* view, PageDrops pageDrops) { view->pageDrops = pageDrops; }
 
-FileLists dragCatchViewFileLists(TavrikDragCatchView* view) {
-    return view->onFiles && *view->onFiles ? view->fileLists : FileLists::LeftToWebView;
+PageDrops dragCatchViewPageDrops(TavrikDragCatchView* view) {
+    return view->onFiles && *view->onFiles ? view->pageDrops : PageDrops::LeftToWebView;
+}
+
+void dragCatchViewSetOnPaste(TavrikDragCatchView* view, OnPaste onPaste) {
+    delete view->onPaste;
+    view->onPaste = onPaste ? new OnPaste(std::move(onPaste)) : nullptr;
+}
+
+void dragCatchViewSetPasteItems(TavrikDragCatchView* view, PasteItems pasteItems) { view->pasteItems = pasteItems; }
+
+PasteItems dragCatchViewPasteItems(TavrikDragCatchView* view) {
+    return view->onPaste && *view->onPaste ? view->pasteItems : PasteItems::Off;
+}
+
+void dragCatchViewDeliverPaste(TavrikDragCatchView* view, json::Value paste, std::function<void()> then) {
+    if (view->onPaste && *view->onPaste) return (*view->onPaste)(std::move(paste), std::move(then));
+    then();
+}
+
+TavrikDragCatchView* dragCatchViewOf(GtkWidget* widget) {
+    for (GtkWidget* w = widget; w; w = gtk_widget_get_parent(w))
+        if (TAVRIK_IS_DRAG_CATCH_VIEW(w)) return TAVRIK_DRAG_CATCH_VIEW(w);
+    return nullptr;
 }
 
 void dragCatchViewDeliverFiles(TavrikDragCatchView* view, json::Value drop) {

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "drop/gtk_drop_target.h"
 
-#include <glib/gstdio.h>
-#include <sys/stat.h>
-
 #include <memory>
 
 #include "common/log.h"
@@ -20,49 +17,45 @@ TavrikDragCatchView* viewOf(GtkEventController* controller) {
     return TAVRIK_DRAG_CATCH_VIEW(gtk_event_controller_get_widget(controller));
 }
 
-// What the view does with a drag: takes it as an image, takes it as a file list for the page that
-// asked, or leaves it to the web view.
-enum class Route { WebView, Image, Files };
+// What the view does with a drag: takes it as an image, takes it for the page that asked for
+// drops, or leaves it to the web view.
+enum class Route { WebView, Image, Page };
+
+// A drag that started in this window (text or a picture dragged inside the page) is the web
+// view's own: it moves text between its fields, which a copy by the window would not.
+bool startedInWindow(GtkWidget* view, GdkDrop* drop) {
+    GdkDrag* drag = gdk_drop_get_drag(drop);
+    GtkNative* native = gtk_widget_get_native(view);
+    return drag && native && gdk_drag_get_surface(drag) == gtk_native_get_surface(native);
+}
 
 Route routeOf(GtkEventController* controller, GdkDrop* drop) {
     const std::vector<std::string> formats = dropFormats(gdk_drop_get_formats(drop));
     if (isImageOnlyDrag(formats)) return Route::Image;
-    if (windowTakesDrag(formats, dragCatchViewFileLists(viewOf(controller)))) return Route::Files;
+    TavrikDragCatchView* view = viewOf(controller);
+    if (windowTakesDrag(formats, dragCatchViewPageDrops(view)) && !startedInWindow(GTK_WIDGET(view), drop))
+        return Route::Page;
     return Route::WebView;
 }
 
-// Returning no action leaves the drag to the web view's own target further down.
+// Returning no action leaves the drag to the web view's own target further down. The one action
+// offered is copy, whatever else the source allows: a drop finishes with exactly one.
 GdkDragAction onEnterOrMotion(GtkDropTargetAsync* target, GdkDrop* drop, double, double, gpointer) noexcept {
     return routeOf(GTK_EVENT_CONTROLLER(target), drop) == Route::WebView ? GdkDragAction(0) : GDK_ACTION_COPY;
 }
 
-// Files left out for being larger than the limit, as records the page can name in its message.
-json::Array refusedFiles(const MemoryPasteboard& contents) {
-    json::Array refused;
-    for (const std::string& path : contents.files) {
-        GStatBuf st;
-        if (g_stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            static_cast<std::uint64_t>(st.st_size) <= PasteboardItems::kMaxFileBytes)
-            continue;
-        g_autofree char* name = g_path_get_basename(path.c_str());
-        refused.push_back(json::Object{{"kind", "refused"}, {"name", std::string(name)}, {"reason", "tooLarge"}});
-    }
-    return refused;
-}
-
 void finishDrop(TavrikDragCatchView* view, GdkDrop* drop, Route route, double x, double y, MemoryPasteboard contents) {
-    json::Array items = PasteboardItems::collect(contents);
-    if (route == Route::Files)
-        for (json::Value& r : refusedFiles(contents)) items.push_back(std::move(r));
+    json::Array items =
+        route == Route::Image ? PasteboardItems::collect(contents) : PasteboardItems::collectForPage(contents);
     if (items.empty()) {
         common::log::warning(route == Route::Image ? "drop: the dragged image could not be decoded"
-                                                   : "drop: nothing in the dragged file list could be read");
+                                                   : "drop: nothing in the drag could be read");
         gdk_drop_finish(drop, GdkDragAction(0));
         dragCatchViewBeep(view);
         return;
     }
     gdk_drop_finish(drop, GDK_ACTION_COPY);
-    common::log::debug((route == Route::Image ? "drop: image delivered, " : "drop: file list delivered, ") +
+    common::log::debug((route == Route::Image ? "drop: image delivered, " : "drop: drag delivered to the page, ") +
                        std::to_string(items.size()) + " record(s)");
     if (route == Route::Image) return dragCatchViewDeliver(view, std::move(items));
     dragCatchViewDeliverFiles(view, json::Object{{"items", std::move(items)}, {"x", x}, {"y", y}});

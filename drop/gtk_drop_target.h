@@ -7,10 +7,11 @@ namespace drop {
 
 // Attaches the target to the view (done once, when the view is made). A drag is accepted with
 // the copy action when it offers PNG or TIFF and no file list, text, HTML or RTF, checked on every
-// enter and motion, and read into item records for the view's OnItems callback. File lists are
-// accepted too only while the view takes them for its page; they go to OnFiles, with a "refused"
-// record for each file over the size limit. All other drags are left to the web view. A drop that
-// yields nothing beeps.
+// enter and motion, and read into item records for the view's OnItems callback. While the view
+// takes drops for its page, drags of files, links, text, HTML or RTF from other windows are
+// accepted too, with copy alone whatever the source offers; their records (files with a "refused"
+// record for each file over the size limit, or links or text as "text" records) go to OnFiles.
+// All other drags are left to the web view. A drop that yields nothing beeps.
 void attachDropTarget(TavrikDragCatchView* view);
 
 }  // namespace drop

@@ -48,15 +48,17 @@ std::optional<std::string> toUtf8(const common::Bytes& bytes, const std::string&
     return std::string(utf8, written);
 }
 
-std::vector<std::string> filePathsFromUriList(const common::Bytes& bytes) {
+// Local files as paths; every other URL, a browser's link, as it was written.
+void readUriList(MemoryPasteboard& pb, const common::Bytes& bytes) {
     std::string text(bytes.begin(), bytes.end());
     g_auto(GStrv) uris = g_uri_list_extract_uris(text.c_str());
-    std::vector<std::string> paths;
     for (char** u = uris; u && *u; ++u) {
         g_autofree char* path = g_filename_from_uri(*u, nullptr, nullptr);  // file URLs only
-        if (path) paths.emplace_back(path);
+        if (path)
+            pb.files.emplace_back(path);
+        else
+            pb.linked.emplace_back(*u);
     }
-    return paths;
 }
 
 // One format to read, and where its bytes go.
@@ -67,10 +69,11 @@ struct Step {
 
 std::vector<Step> stepsFor(const std::vector<std::string>& formats);
 
+// Reads the steps one after another from a drop or a clipboard, which GDK read alike.
 class DropReader {
 public:
-    DropReader(GdkDrop* drop, std::vector<std::string> formats, std::function<void(GdkDrop*, MemoryPasteboard)> done)
-        : drop_(gobj::retain(drop)), steps_(stepsFor(formats)), done_(std::move(done)) {
+    DropReader(GObject* source, std::vector<std::string> formats, std::function<void(GObject*, MemoryPasteboard)> done)
+        : source_(gobj::retain(source)), steps_(stepsFor(formats)), done_(std::move(done)) {
         contents_.offered = std::move(formats);
     }
 
@@ -81,21 +84,27 @@ private:
     void next() {
         if (step_ == steps_.size()) {
             auto done = std::move(done_);
-            auto drop = std::move(drop_);
+            auto source = std::move(source_);
             auto contents = std::move(contents_);
             delete this;
-            done(drop.get(), std::move(contents));
+            done(source.get(), std::move(contents));
             return;
         }
         const char* mimeTypes[] = {steps_[step_].format.c_str(), nullptr};
         buffer_.clear();
-        gdk_drop_read_async(drop_.get(), mimeTypes, G_PRIORITY_DEFAULT, nullptr, onOpened, this);
+        if (GDK_IS_DROP(source_.get()))
+            gdk_drop_read_async(GDK_DROP(source_.get()), mimeTypes, G_PRIORITY_DEFAULT, nullptr, onOpened, this);
+        else
+            gdk_clipboard_read_async(GDK_CLIPBOARD(source_.get()), mimeTypes, G_PRIORITY_DEFAULT, nullptr, onOpened,
+                                     this);
     }
 
     static void onOpened(GObject* source, GAsyncResult* result, gpointer data) noexcept {
         auto* self = static_cast<DropReader*>(data);
         g_autoptr(GError) error = nullptr;
-        self->stream_ = gobj::adopt(gdk_drop_read_finish(GDK_DROP(source), result, nullptr, &error));
+        self->stream_ = gobj::adopt(GDK_IS_DROP(source)
+                                        ? gdk_drop_read_finish(GDK_DROP(source), result, nullptr, &error)
+                                        : gdk_clipboard_read_finish(GDK_CLIPBOARD(source), result, nullptr, &error));
         if (!self->stream_) {
             common::log::warning(gobj::describe(error, "drop: reading " + self->format() + " failed"));
             return self->finishStep(false);
@@ -137,9 +146,9 @@ private:
         next();
     }
 
-    gobj::GRef<GdkDrop> drop_;
+    gobj::GRef<GObject> source_;
     std::vector<Step> steps_;
-    std::function<void(GdkDrop*, MemoryPasteboard)> done_;
+    std::function<void(GObject*, MemoryPasteboard)> done_;
     size_t step_ = 0;
     gobj::GRef<GInputStream> stream_;
     common::Bytes buffer_;
@@ -175,9 +184,7 @@ std::vector<Step> stepsFor(const std::vector<std::string>& formats) {
         }
     }
     std::vector<Step> steps;
-    if (files)
-        steps.push_back(
-            {*files, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.files = filePathsFromUriList(b); }});
+    if (files) steps.push_back({*files, [](MemoryPasteboard& pb, const common::Bytes& b) { readUriList(pb, b); }});
     if (image) steps.push_back({*image, [](MemoryPasteboard& pb, const common::Bytes& b) { pb.image = b; }});
     if (plain)
         steps.push_back({*plain, [format = *plain](MemoryPasteboard& pb, const common::Bytes& b) {
@@ -220,8 +227,22 @@ std::vector<std::string> dropFormats(GdkContentFormats* formats) {
 }
 
 void readDrop(GdkDrop* drop, std::function<void(GdkDrop*, MemoryPasteboard)> done) {
-    auto reader = std::make_unique<DropReader>(drop, dropFormats(gdk_drop_get_formats(drop)), std::move(done));
-    DropReader::start(std::move(reader));
+    DropReader::start(
+        std::make_unique<DropReader>(G_OBJECT(drop), dropFormats(gdk_drop_get_formats(drop)),
+                                     [done = std::move(done)](GObject* source, MemoryPasteboard contents) {
+                                         done(GDK_DROP(source), std::move(contents));
+                                     }));
+}
+
+void readClipboardFilesAndImage(GdkClipboard* clipboard, std::function<void(MemoryPasteboard contents)> done) {
+    std::vector<std::string> formats = dropFormats(gdk_clipboard_get_formats(clipboard));
+    std::erase_if(formats, [](const std::string& f) {
+        const FormatKind k = formatKind(f);
+        return k != FormatKind::Files && k != FormatKind::Png && k != FormatKind::Tiff;
+    });
+    DropReader::start(std::make_unique<DropReader>(
+        G_OBJECT(clipboard), std::move(formats),
+        [done = std::move(done)](GObject*, MemoryPasteboard contents) { done(std::move(contents)); }));
 }
 
 }  // namespace drop

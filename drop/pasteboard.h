@@ -16,6 +16,8 @@ public:
     virtual std::vector<std::string> formats() const = 0;
     // Local paths of the offered file URLs, in order; other URLs are not files and never appear.
     virtual std::vector<std::string> filePaths() const = 0;
+    // The offered URLs that are not local files (a browser's links), in order.
+    virtual std::vector<std::string> links() const = 0;
     // One encoded image (PNG or TIFF) as the source sent it.
     virtual std::optional<common::Bytes> imageData() const = 0;
     // Plain text, already converted to UTF-8.
@@ -29,6 +31,7 @@ public:
 struct MemoryPasteboard final : Pasteboard {
     std::vector<std::string> offered;
     std::vector<std::string> files;
+    std::vector<std::string> linked;
     std::optional<common::Bytes> image;
     std::optional<std::string> plain;
     std::optional<common::Bytes> rtf;
@@ -36,6 +39,7 @@ struct MemoryPasteboard final : Pasteboard {
 
     std::vector<std::string> formats() const override { return offered; }
     std::vector<std::string> filePaths() const override { return files; }
+    std::vector<std::string> links() const override { return linked; }
     std::optional<common::Bytes> imageData() const override { return image; }
     std::optional<std::string> plainText() const override { return plain; }
     std::optional<common::Bytes> rtfData() const override { return rtf; }

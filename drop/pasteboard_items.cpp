@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "drop/pasteboard_items.h"
 
+#include <sys/stat.h>
+
 #include <optional>
 
 #include "common/data_url.h"
 #include "common/file_read.h"
 #include "common/log.h"
 #include "common/paths.h"
+#include "common/text.h"
 #include "drop/html_text.h"
 #include "drop/media.h"
 #include "drop/rtf_text.h"
@@ -35,6 +38,18 @@ std::optional<common::Bytes> readWholeFile(const std::string& path) {
 json::Value fileRecord(std::string name, const std::string& mime, const common::Bytes& bytes) {
     return json::Object{
         {"kind", "file"}, {"name", std::move(name)}, {"mime", mime}, {"dataUrl", common::dataurl::make(mime, bytes)}};
+}
+
+json::Value textRecord(std::string text) { return json::Object{{"kind", "text"}, {"text", std::move(text)}}; }
+
+// A file's name as the page can read it: a name in another encoding would make the whole list
+// unsendable.
+std::string pageName(const std::string& path) { return common::displayName(common::paths::lastComponent(path)); }
+
+bool overLimit(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes;
 }
 
 bool isWhiteSpaceOrLineBreak(char32_t c) {
@@ -84,7 +99,7 @@ json::Array collectAt(const Pasteboard& pb, std::time_t now) {
     for (const std::string& path : pb.filePaths()) {
         std::optional<common::Bytes> bytes = readWholeFile(path);
         if (!bytes) continue;
-        std::string name = common::paths::lastComponent(path);
+        std::string name = pageName(path);
         std::string mime = mimeTypeForExtension(name).value_or(kOctetStream);
         items.push_back(fileRecord(std::move(name), mime, *bytes));
     }
@@ -96,10 +111,32 @@ json::Array collectAt(const Pasteboard& pb, std::time_t now) {
             return items;
         }
 
-    if (auto text = textFrom(pb)) items.push_back(json::Object{{"kind", "text"}, {"text", std::move(*text)}});
+    if (auto text = textFrom(pb)) items.push_back(textRecord(std::move(*text)));
     return items;
 }
 
 json::Array collect(const Pasteboard& pb) { return collectAt(pb, std::time(nullptr)); }
+
+json::Array collectForPageAt(const Pasteboard& pb, std::time_t now) {
+    json::Array items;
+    // Links come before the plain text a browser offers beside them, which may be a title.
+    std::vector<std::string> links = pb.links();
+    if (pb.filePaths().empty() && !links.empty()) {
+        MemoryPasteboard image;
+        image.image = pb.imageData();
+        items = collectAt(image, now);
+        if (items.empty())
+            for (std::string& link : links)
+                if (json::validUtf8(link)) items.push_back(textRecord(std::move(link)));
+        if (!items.empty()) return items;
+    }
+    items = collectAt(pb, now);
+    for (const std::string& path : pb.filePaths())
+        if (overLimit(path))
+            items.push_back(json::Object{{"kind", "refused"}, {"name", pageName(path)}, {"reason", "tooLarge"}});
+    return items;
+}
+
+json::Array collectForPage(const Pasteboard& pb) { return collectForPageAt(pb, std::time(nullptr)); }
 
 }  // namespace drop::PasteboardItems

@@ -20,4 +20,11 @@ json::Array collect(const Pasteboard& pasteboard);
 // The same, naming a pasted image after the given local time.
 json::Array collectAt(const Pasteboard& pasteboard, std::time_t now);
 
+// What a page that takes drops is given: the file records, each followed by nothing else, then a
+// {"kind":"refused","name","reason":"tooLarge"} record for each file over the limit; without
+// files, one image; without one, a text record for each link; without links, one text. File names
+// that are not UTF-8 arrive with U+FFFD in place of each stray byte.
+json::Array collectForPage(const Pasteboard& pasteboard);
+json::Array collectForPageAt(const Pasteboard& pasteboard, std::time_t now);
+
 }  // namespace drop::PasteboardItems

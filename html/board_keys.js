@@ -38,10 +38,6 @@ function onBoard(target) {
 
 // ---- copying items ---------------------------------------------------------------------------------
 
-// What the last copy put on the clipboard, so that the shell's paste (which hands the page only the
-// clipboard's text) still brings back the items themselves.
-let lastCopy = null;
-
 function clipText(items) {
   return items.map((it) => (it.type === 'note' ? it.text : it.name || i18n.t(KIND_KEYS[it.type]))).join('\n\n');
 }
@@ -68,10 +64,14 @@ function copiedForm(items) {
 function writeClipboard(dt, items) {
   const data = copiedForm(items);
   const text = clipText(items) || ' ';
+  const html = clipHtml(items, data);
   dt.setData('text/plain', text);
-  dt.setData('text/html', clipHtml(items, data));
+  dt.setData('text/html', html);
   try { dt.setData(BOARD_CLIP_TYPE, data); } catch { /* an engine without custom types: the HTML has it */ }
-  lastCopy = { text, data };
+  // A single picture goes to other applications as the picture itself; the HTML keeps the board's form.
+  const [only] = items;
+  if (items.length === 1 && (only.type === 'image' || only.type === 'paper') && typeof copyPictureForOthers === 'function')
+    copyPictureForOthers(only.src, html, text);
 }
 
 // The board's own form found in a clipboard or a pasted text, as items; null when there is none.
@@ -127,20 +127,17 @@ function duplicateSelection() {
   if (items.length) addCopies(items, null, DUPLICATE_OFFSET);
 }
 
-// The shell's paste on the board hands the page what the clipboard holds as a drop of its text or
-// picture; the text of this page's own last copy stands for the items copied. True when taken.
-function pasteFromShell(records) {
-  if (!lastCopy || !Array.isArray(records) || records.length !== 1) return false;
-  const r = records[0];
-  if (r?.kind !== 'text' || r.text !== lastCopy.text) return false;
-  const items = boardItemsOf(lastCopy.data);
-  if (!items) return false;
-  pasteItems(items);
-  return true;
+// The window point a paste lands at: the pointer over the board, else the middle of what is shown.
+function pasteClientPoint() {
+  const r = boardView.viewport.getBoundingClientRect();
+  if (pointer && pointer.x >= r.left && pointer.x < r.right && pointer.y >= r.top && pointer.y < r.bottom) return pointer;
+  return { x: r.left + r.width / 2, y: r.top + r.height / 2 };
 }
 
-// The page's own paste event: the board's form when the clipboard has it, else a picture, else text.
+// The page's own paste event: the board's form when the clipboard has it, else the files or picture
+// the shell read from the clipboard for this paste, else a picture, else text.
 function onPaste(e) {
+  const fromShell = typeof takeShellPaste === 'function' ? takeShellPaste() : null;
   if (!onBoard(e.target) || !e.clipboardData) return;
   const dt = e.clipboardData;
   let items = null;
@@ -148,16 +145,12 @@ function onPaste(e) {
   items ||= boardItemsOfHtml(dt.getData('text/html'));
   e.preventDefault();
   if (items) return pasteItems(items);
-  const at = pasteCentre();
-  const picture = [...(dt.files || [])].find((f) => f.type.startsWith('image/'));
-  if (picture) {
-    const reader = new FileReader();
-    reader.onload = () => addImage(String(reader.result), picture.name, at).catch(() => {});
-    reader.readAsDataURL(picture);
-    return;
-  }
+  const at = pasteClientPoint();
+  if (fromShell) return landFilesAt(fromShell.files, at.x, at.y, fromShell.refused);
+  const pictures = [...(dt.files || [])].filter((f) => f.type.startsWith('image/'));
+  if (pictures.length && typeof landFilesAt === 'function') return landFilesAt(pictures, at.x, at.y);
   const text = dt.getData('text/plain');
-  if (text.trim()) addNote(text, at);
+  if (text.trim()) addNote(text, pasteCentre());
 }
 
 function bindClipboard() {

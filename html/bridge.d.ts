@@ -136,6 +136,9 @@ export interface Commands {
   openPaperPDF: Record<string, never>;
   /** Opens the file with the desktop's application for it. */
   openFile: { name: string; dataUrl: string };
+  /** Puts a picture on the clipboard for other applications (with HTML and text beside it),
+   * replacing what the page's copy event wrote: post it after that event. */
+  copyImage: { dataUrl: string; html?: string; text?: string };
 }
 
 /** Every message that reaches the "canvasBridge" handler, the kit's own included. */
@@ -146,7 +149,8 @@ export type CommandMessage =
   | { action: 'renderPDFBegin'; reqId: string }
   | { action: 'renderPDFChunk'; reqId: string; chunk: string }
   | { action: 'renderPDFEnd'; reqId: string; name?: string }
-  | { action: 'acceptFileDrops' };
+  | { action: 'acceptFileDrops' }
+  | { action: 'acceptPasteItems' };
 
 export interface RequestOptions {
   /** Aborting rejects with the signal's reason; a netRequest is cancelled in the shell too. */
@@ -200,8 +204,12 @@ export interface Events {
   quitDiscard: () => void;
   /** Pictures dragged without a file. */
   floatDrop: (items: DropItem[]) => void;
-  /** Files dropped from other applications, at a window point; listening asks the shell for them. */
+  /** Files, links and text dropped from other applications, at a window point; listening asks the
+   * shell for them. */
   fileDrop: (drop: { items: DropItem[]; x: number; y: number }) => void;
+  /** The clipboard's files or picture on a paste outside text fields, just before the page's paste
+   * event (which carries the text); listening asks the shell for them. */
+  pasteItems: (paste: { items: DropItem[] }) => void;
   /** The text of a board opened by the user (openJSON or `tavrik PATH`). */
   restore: (text: string) => void;
   /** The name of the file the board just restored came from. */
@@ -239,6 +247,7 @@ export interface PageCalls {
   __quitDiscardU(): void;
   __floatDrop(items: DropItem[]): void;
   __fileDrop(drop: { items: DropItem[]; x: number; y: number }): void;
+  __pasteItems(paste: { items: DropItem[] }): void;
   __restoreNative(text: string): void;
   __boardOpened(name: string): void;
   __openFailed(name: string, reason: OpenFailure): void;

@@ -21,13 +21,13 @@ const VAULT = new Set(['vaultSet', 'vaultDelete', 'vaultStatus', 'vaultList']);
 const SAVES = new Set(['saveJSON', 'saveImage', 'savePDF', 'savePDFPages', 'saveFile']);
 const REPLYING = new Set([...VAULT, ...SAVES, 'netRequest', 'fetchImage', 'renderPDF']);
 // Commands this module sends itself, as part of the calls above or of a subscription.
-const OWN = new Set(['netCancel', 'acceptFileDrops', 'renderPDFBegin', 'renderPDFChunk', 'renderPDFEnd']);
+const OWN = new Set(['netCancel', 'acceptFileDrops', 'acceptPasteItems', 'renderPDFBegin', 'renderPDFChunk', 'renderPDFEnd']);
 
 // The calls the shell makes unasked, by the window function it calls.
 const EVENTS = {
   menuAction: '__menuAction', setLang: '__setLang', saveJSON: 'saveJSON', toast: 'toast',
   quitHasContent: '__quitHasContentU', quitFlush: '__quitFlushU', quitDiscard: '__quitDiscardU',
-  floatDrop: '__floatDrop', fileDrop: '__fileDrop', restore: '__restoreNative',
+  floatDrop: '__floatDrop', fileDrop: '__fileDrop', pasteItems: '__pasteItems', restore: '__restoreNative',
   boardOpened: '__boardOpened', openFailed: '__openFailed', paper: '__paperFromNative',
   saveResult: null,  // every save's outcome, also one nobody waits for; sent from __saveResult
 };
@@ -47,7 +47,7 @@ export function createBridge({ post, host = null }) {
   const waiting = new Map();  // reqId → request in flight (not saves)
   const saves = new Map();    // action → saves in flight, oldest first
   const listeners = new Map();
-  let fileDropsAccepted = false;
+  const asked = new Set();  // the events the shell has been asked for on this load
 
   const newReqId = (action) => `${action}-${session}-${++counter}`;
 
@@ -257,10 +257,11 @@ export function createBridge({ post, host = null }) {
     if (typeof listener !== 'function') throw new TypeError('a listener is a function');
     if (!listeners.has(event)) listeners.set(event, new Set());
     listeners.get(event).add(listener);
-    // The shell reads dropped files for a page that asks, once per load.
-    if (event === 'fileDrop' && !fileDropsAccepted) {
-      fileDropsAccepted = true;
-      post({ action: 'acceptFileDrops' });
+    // The shell reads dropped files and the clipboard's files for a page that asks, once per load.
+    const ask = { fileDrop: 'acceptFileDrops', pasteItems: 'acceptPasteItems' }[event];
+    if (ask && !asked.has(event)) {
+      asked.add(event);
+      post({ action: ask });
     }
     return () => listeners.get(event).delete(listener);
   }

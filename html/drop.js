@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The page's own drag and drop: everything the shell leaves to the web view (files from the file
-// manager, links and text from other applications) lands on the board here. Dropping never lets
-// the web view follow what was dropped: every drop is taken by the page.
+// The page's drag and drop: what the shell reads for the page (files, links and text from other
+// applications) and what it leaves to the web view (drags inside the page) land on the board
+// here, and the clipboard's files and picture the shell reads for a paste. Dropping never lets the
+// web view follow what was dropped: every drop is taken by the page.
 // @ts-check
-import { on } from './bridge.js';
+import { on, send } from './bridge.js';
 import { addNote, boardView, importPdf, loadImage, toast } from './app.js';
 
 const DROP_LIMIT_BYTES = 26214400;  // the same limit the shell puts on files and images it reads
@@ -229,8 +230,27 @@ function shellRecords(items) {
   return { files, texts, refused };
 }
 
-// Lands the shell's records at a window point: texts below the files when both came.
+// The text field at a window point, if any (the shell reads drags for the whole window).
+function editableAt(clientX, clientY) {
+  const el = document.elementFromPoint(clientX, clientY);
+  if (!el || !isEditable(el)) return null;
+  return /** @type {HTMLElement} */ (el.closest('input, textarea, [contenteditable="true"]'));
+}
+
+// Text dropped on a text field goes into it, at its caret, as typing would put it there.
+function dropIntoField(field, texts) {
+  const text = texts.join('\n');
+  field.focus();
+  if (document.execCommand('insertText', false, text)) return;
+  if (field instanceof HTMLInputElement || field instanceof HTMLTextAreaElement)
+    field.setRangeText(text, field.selectionStart ?? 0, field.selectionEnd ?? 0, 'end');
+}
+
+// Lands the shell's records at a window point: texts below the files when both came, or into the
+// text field they were dropped on.
 function dropShellRecords({ files, texts, refused }, clientX, clientY) {
+  const field = texts.length && !files.length ? editableAt(clientX, clientY) : null;
+  if (field) return dropIntoField(field, texts);
   if (texts.length) dropTexts(texts, clientX, clientY + (files.length ? 100 : 0));
   if (files.length || refused.length) dropFiles(files, clientX, clientY, refused);
 }
@@ -240,12 +260,12 @@ function finiteOr(value, fallback) {
 }
 
 // Pictures dragged without a file arrive as floatDrop and land in the middle of what is shown.
-// Files dragged from other applications come as fileDrop, at the drop point: the web view does not
-// hand their contents to the page, so the shell reads them, but only for a page that listens for
-// them (the kit asks the shell on every load of the page).
+// Files, links and text dragged from other applications come as fileDrop, at the drop point: the
+// web view neither hands the page the contents of files nor lands every text drag, so the shell
+// reads them, but only for a page that listens for them (the kit asks the shell on every load).
 function bindShellDrops() {
   on('floatDrop', (items) => {
-    if (!Array.isArray(items) || pasteFromShell(items)) return;
+    if (!Array.isArray(items)) return;
     const { files, texts, refused } = shellRecords(items);
     const r = boardView.viewport.getBoundingClientRect();
     const cx = r.left + r.width / 2, cy = r.top + r.height / 2;
@@ -257,9 +277,39 @@ function bindShellDrops() {
     const r = boardView.viewport.getBoundingClientRect();
     dropShellRecords(shellRecords(drop.items), finiteOr(drop.x, r.left + r.width / 2), finiteOr(drop.y, r.top + r.height / 2));
   });
+  // The clipboard's files or picture come just before the paste event they belong to, which takes
+  // them (board_keys.js); a paste event that never came leaves them behind for a moment only.
+  on('pasteItems', (paste) => {
+    if (!paste || typeof paste !== 'object' || !Array.isArray(paste.items)) return;
+    const { files, refused } = shellRecords(paste.items);
+    shellPaste = files.length || refused.length ? { files, refused, at: Date.now() } : null;
+  });
+}
+
+const SHELL_PASTE_MS = 5000;
+let shellPaste = null;
+
+// What the shell read from the clipboard for the paste event now running, or null; taken once.
+function takeShellPaste() {
+  const paste = shellPaste;
+  shellPaste = null;
+  return paste && Date.now() - paste.at < SHELL_PASTE_MS ? paste : null;
+}
+
+// Files (Files or the shell's records) pasted or dropped at a window point, as a drop lands them.
+function landFilesAt(files, clientX, clientY, refused = []) {
+  return dropFiles(files, clientX, clientY, refused);
+}
+
+// After the page's copy event has written the clipboard, a copied picture replaces it, so that
+// other applications get the picture itself (with the HTML and text the copy wrote).
+function copyPictureForOthers(dataUrl, html, text) {
+  if (typeof dataUrl !== 'string' || !dataUrl.startsWith('data:')) return;
+  setTimeout(() => send('copyImage', { dataUrl, html, text }), 0);
 }
 
 bindDrops();
 bindShellDrops();
-// For scripts and tests that place drops.
-Object.assign(window, { boardPointAt });
+// For the board's paste and copy (board_keys.js, a classic script), and for scripts and tests that
+// place drops.
+Object.assign(window, { boardPointAt, takeShellPaste, landFilesAt, copyPictureForOthers });

@@ -31,7 +31,7 @@ void onActivate(GSimpleAction*, GVariant*, gpointer data) noexcept {
             if (handlers->quit) handlers->quit();
             break;
         case Action::Paste:
-            paste(c->app, c->handlers);
+            paste(c->app);
             break;
         case Action::Cut:
         case Action::Copy:

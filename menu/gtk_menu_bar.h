@@ -26,10 +26,6 @@ public:
         std::function<void(int tag)> menuAction;  // called from the menu event; may rebuild the menu
         std::function<void()> about;
         std::function<void()> quit;
-        // Paste on the board itself, where no page text field has the focus: the clipboard's
-        // image (as PNG) or else its text, for the page as a pasted item. Unset: paste is only
-        // the editing command.
-        std::function<void(std::optional<std::vector<std::uint8_t>> png, std::optional<std::string> text)> pasteItem;
     };
 
     GtkMenuBarView(GtkApplication* app, Handlers handlers);

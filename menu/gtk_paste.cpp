@@ -3,12 +3,16 @@
 
 #include <webkit/webkit.h>
 
+#include <memory>
+
+#include "drop/gtk_drag_catch_view.h"
+#include "drop/gtk_pasteboard.h"
+#include "drop/pasteboard_items.h"
+#include "gobj/handles.h"
 #include "menu/gtk_edit_commands.h"
 
 namespace menu {
 namespace {
-
-using Handlers = GtkMenuBarView::Handlers;
 
 // Whether the page's focused element takes pasted text itself.
 constexpr const char* kTextFieldFocused = R"JS((() => {
@@ -19,63 +23,57 @@ constexpr const char* kTextFieldFocused = R"JS((() => {
     !['button', 'checkbox', 'radio', 'range', 'color', 'file', 'submit', 'reset', 'image'].includes(e.type);
 })())JS";
 
-struct PendingPaste {
-    GtkApplication* app;
-    std::weak_ptr<Handlers> handlers;
-    gobj::Weak<WebKitWebView> view;
-};
+using WeakView = std::shared_ptr<gobj::Weak<WebKitWebView>>;
 
-void deliverTexture(GObject* source, GAsyncResult* result, gpointer data) noexcept {
-    std::unique_ptr<std::weak_ptr<Handlers>> weak(static_cast<std::weak_ptr<Handlers>*>(data));
-    g_autoptr(GdkTexture) texture = gdk_clipboard_read_texture_finish(GDK_CLIPBOARD(source), result, nullptr);
-    auto handlers = weak->lock();
-    if (!texture || !handlers || !handlers->pasteItem) return;
-    g_autoptr(GBytes) png = gdk_texture_save_to_png_bytes(texture);
-    gsize size = 0;
-    auto* bytes = static_cast<const std::uint8_t*>(g_bytes_get_data(png, &size));
-    handlers->pasteItem(std::vector<std::uint8_t>(bytes, bytes + size), std::nullopt);
+WeakView weakly(WebKitWebView* view) { return std::make_shared<gobj::Weak<WebKitWebView>>(view); }
+
+// The web view's paste: the page gets its paste event with what the clipboard holds as text and
+// HTML, wherever the focus is inside it.
+void pasteEvent(const WeakView& weak) {
+    if (auto view = weak->lock()) webkit_web_view_execute_editing_command(view.get(), WEBKIT_EDITING_COMMAND_PASTE);
 }
 
-void deliverText(GObject* source, GAsyncResult* result, gpointer data) noexcept {
-    std::unique_ptr<std::weak_ptr<Handlers>> weak(static_cast<std::weak_ptr<Handlers>*>(data));
-    g_autofree char* text = gdk_clipboard_read_text_finish(GDK_CLIPBOARD(source), result, nullptr);
-    auto handlers = weak->lock();
-    if (!text || !*text || !handlers || !handlers->pasteItem) return;
-    handlers->pasteItem(std::nullopt, std::string(text));
+// The clipboard's files or picture for the page, then its paste event.
+void deliverThenPaste(const WeakView& weak) {
+    auto view = weak->lock();
+    if (!view) return;
+    drop::readClipboardFilesAndImage(
+        gtk_widget_get_clipboard(GTK_WIDGET(view.get())), [weak](drop::MemoryPasteboard contents) {
+            auto view = weak->lock();
+            TavrikDragCatchView* catcher = view ? drop::dragCatchViewOf(GTK_WIDGET(view.get())) : nullptr;
+            contents.linked.clear();  // links come as the paste's text
+            json::Array items = drop::PasteboardItems::collectForPage(contents);
+            if (!catcher || items.empty()) return pasteEvent(weak);
+            drop::dragCatchViewDeliverPaste(catcher, json::Object{{"items", std::move(items)}},
+                                            [weak] { pasteEvent(weak); });
+        });
 }
 
 void onFocusKnown(GObject* source, GAsyncResult* result, gpointer data) noexcept {
-    std::unique_ptr<PendingPaste> pending(static_cast<PendingPaste*>(data));
-    g_autoptr(GError) error = nullptr;
-    g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, &error);
-    auto view = pending->view.lock();
-    if (!view) return;
-    // A page that cannot say keeps the plain editing command.
-    if (!value || !jsc_value_is_boolean(value) || jsc_value_to_boolean(value)) {
-        webkit_web_view_execute_editing_command(view.get(), WEBKIT_EDITING_COMMAND_PASTE);
-        return;
-    }
-    GdkClipboard* clipboard = gtk_widget_get_clipboard(GTK_WIDGET(view.get()));
-    GdkContentFormats* formats = gdk_clipboard_get_formats(clipboard);
-    if (gdk_content_formats_contain_gtype(formats, GDK_TYPE_TEXTURE))
-        gdk_clipboard_read_texture_async(clipboard, nullptr, deliverTexture,
-                                         new std::weak_ptr<Handlers>(pending->handlers));
-    else if (gdk_content_formats_contain_gtype(formats, G_TYPE_STRING))
-        gdk_clipboard_read_text_async(clipboard, nullptr, deliverText, new std::weak_ptr<Handlers>(pending->handlers));
+    WeakView weak(*static_cast<WeakView*>(data));
+    delete static_cast<WeakView*>(data);
+    g_autoptr(JSCValue) value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+    // In a text field, or where the page cannot say, the paste is the field's alone.
+    if (!value || !jsc_value_is_boolean(value) || jsc_value_to_boolean(value)) return pasteEvent(weak);
+    deliverThenPaste(weak);
+}
+
+// Whether the page asked for the clipboard's files and picture, and the clipboard has some.
+bool pageTakesClipboardItems(WebKitWebView* view) {
+    TavrikDragCatchView* catcher = drop::dragCatchViewOf(GTK_WIDGET(view));
+    if (!catcher || drop::dragCatchViewPasteItems(catcher) != drop::PasteItems::Taken) return false;
+    GdkContentFormats* formats = gdk_clipboard_get_formats(gtk_widget_get_clipboard(GTK_WIDGET(view)));
+    return drop::offersFilesOrImage(drop::dropFormats(formats));
 }
 
 }  // namespace
 
-// WebKit's paste does nothing where no text field has the focus, and a page never sees a
-// clipboard image; so on the board itself the clipboard's content reaches the page as a pasted
-// item, as a drop does. In a text field, and outside the web view, Paste is the editing command.
-void paste(GtkApplication* app, const std::weak_ptr<Handlers>& handlers) {
+// The page's own paste event, for every page: WebKit fires it wherever the focus is in the page,
+// with the clipboard's text and HTML. Files and pictures it does not carry, so a page that asked
+// for them gets them from the clipboard first (not in its text fields, where they have no place).
+void paste(GtkApplication* app) {
     GtkWindow* window = gtk_application_get_active_window(app);
-    auto h = handlers.lock();
-    if (!window || !h || !h->pasteItem) {
-        runEditCommand(app, Action::Paste);
-        return;
-    }
+    if (!window) return;
     WebKitWebView* view = focusedWebView(window);
     if (!view) {
         // A native text field takes it; otherwise (the menu's own popover has the focus when Paste is
@@ -86,9 +84,9 @@ void paste(GtkApplication* app, const std::weak_ptr<Handlers>& handlers) {
         if (!page) return;
         view = WEBKIT_WEB_VIEW(page);
     }
-    auto* pending = new PendingPaste{app, handlers, {}};
-    pending->view.set(view);
-    webkit_web_view_evaluate_javascript(view, kTextFieldFocused, -1, nullptr, nullptr, nullptr, onFocusKnown, pending);
+    if (!pageTakesClipboardItems(view)) return pasteEvent(weakly(view));
+    webkit_web_view_evaluate_javascript(view, kTextFieldFocused, -1, nullptr, nullptr, nullptr, onFocusKnown,
+                                        new WeakView(weakly(view)));
 }
 
 }  // namespace menu

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Paste from the menu or Ctrl+V: into a text field as the editing command; on the board itself the
-// clipboard's image or text reaches the page as a pasted item.
-#include <memory>
-
-#include "menu/gtk_menu_bar.h"
+// Paste from the menu or Ctrl+V: the focused widget's own paste, which in the web view is the
+// page's paste event; a page that asked also gets the clipboard's files or picture first.
+#include <gtk/gtk.h>
 
 namespace menu {
 
-void paste(GtkApplication* app, const std::weak_ptr<GtkMenuBarView::Handlers>& handlers);
+void paste(GtkApplication* app);
 
 }  // namespace menu

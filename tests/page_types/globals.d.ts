@@ -2,7 +2,6 @@
 // the names app.js puts on the window for scripts and tests.
 // board_keys.js (read by Node's tests as CommonJS, so the compiler sees it as a module).
 declare function boardZoomCommand(arg: string): void;
-declare function pasteFromShell(records: unknown[]): boolean;
 declare function jpegSize(dataUrl: string): { width: number; height: number } | null;
 
 interface Window {

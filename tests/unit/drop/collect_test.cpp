@@ -206,3 +206,68 @@ TEST(PasteboardItems, WhatIsSkippedIsLoggedWithItsReasonAndNoMore) {
         EXPECT_EQ(line.find("private"), std::string::npos) << line;
     }
 }
+
+// What a page that takes drops is given: files with the ones over the limit named, else the
+// picture, else links (not the text beside them), else the text.
+TEST(PasteboardItems, APageThatTakesDropsGetsFilesElseTheImageElseLinksElseText) {
+    testsupport::TempDir dir;
+    dir.write("notes.txt", "hello");
+    dir.write("caf\xE9.txt", "latin-1 name");  // a name written in ISO-8859-1
+    sparseFile(dir.file("over.dat"), PasteboardItems::kMaxFileBytes + 1);
+    const Bytes png = encodedImage("png");
+    struct Case {
+        const char* what;
+        std::function<void(MemoryPasteboard&)> fill;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"files, the one over the limit refused by name",
+         [&](MemoryPasteboard& pb) {
+             pb.files = {dir.file("notes.txt"), dir.file("over.dat")};
+             pb.linked = {"https://127.0.0.1/x"};
+             pb.plain = "words";
+         },
+         {"file notes.txt text/plain", "refused over.dat"}},
+        {"a name that is not UTF-8 keeps the file, with U+FFFD for the stray byte",
+         [&](MemoryPasteboard& pb) { pb.files = {dir.file("caf\xE9.txt")}; },
+         {"file caf\uFFFD.txt text/plain"}},
+        {"only a file over the limit: refused, nothing else",
+         [&](MemoryPasteboard& pb) { pb.files = {dir.file("over.dat")}; },
+         {"refused over.dat"}},
+        {"a browser's picture with its address: the picture",
+         [&](MemoryPasteboard& pb) {
+             pb.image = png;
+             pb.linked = {"https://127.0.0.1/picture.png"};
+         },
+         {"file 拖入图片-142530.png image/png"}},
+        {"links before the title a browser offers as text",
+         [&](MemoryPasteboard& pb) {
+             pb.linked = {"https://127.0.0.1/a", "https://127.0.0.1/b"};
+             pb.plain = "A page title";
+         },
+         {"text https://127.0.0.1/a", "text https://127.0.0.1/b"}},
+        {"text alone", [&](MemoryPasteboard& pb) { pb.plain = "  a sentence "; }, {"text   a sentence "}},
+        {"HTML alone, as its text",
+         [&](MemoryPasteboard& pb) { pb.html = common::toBytes("<p>From <b>HTML</b></p>"); },
+         {"text From HTML"}},
+        {"nothing readable", [](MemoryPasteboard&) {}, {}},
+    };
+    setenv("TZ", "UTC", 1);
+    tzset();
+    const std::time_t at = 1699920000 + 14 * 3600 + 25 * 60 + 30;
+    for (const Case& c : cases) {
+        MemoryPasteboard pb;
+        c.fill(pb);
+        json::Array items = PasteboardItems::collectForPageAt(pb, at);
+        std::vector<std::string> got;
+        for (const json::Value& item : items) {
+            if (*item.stringAt("kind") == "refused")
+                got.push_back("refused " + *item.stringAt("name"));
+            else
+                got.push_back(describe({item})[0]);
+        }
+        EXPECT_EQ(got, c.expected) << c.what;
+        // Every record can be sent to the page.
+        EXPECT_TRUE(json::write(json::Value(std::move(items)))) << c.what;
+    }
+}

@@ -111,8 +111,8 @@ TEST(DragTypes, AcceptsOnlyImageOnlyDrags) {
     }
 }
 
-TEST(DragTypes, FileListsAreTakenOnlyForAPageThatAskedAndTextNever) {
-    using drop::FileLists;
+TEST(DragTypes, FilesLinksAndTextAreTakenOnlyForAPageThatAsked) {
+    using drop::PageDrops;
     struct Case {
         std::vector<std::string> formats;
         bool takenByDefault;
@@ -124,13 +124,17 @@ TEST(DragTypes, FileListsAreTakenOnlyForAPageThatAskedAndTextNever) {
              Case{{"text/uri-list", "text/plain;charset=utf-8"}, false, true},  // a browser's link
              Case{{"application/vnd.portal.files"}, false, true},               // out of a sandboxed application
              Case{{"image/png"}, true, true},                                   // a picture alone
-             Case{{"text/plain;charset=utf-8"}, false, false},                  // text goes to the page
-             Case{{"text/html", "text/plain"}, false, false},
-             Case{{"image/jpeg"}, false, false},
+             Case{{"text/plain;charset=utf-8"}, false, true},                   // a text editor's words
+             Case{{"text/html", "text/plain"}, false, true},
+             Case{{"UTF8_STRING"}, false, true},
+             Case{{"application/rtf"}, false, true},
+             Case{{"image/jpeg"}, false, false},  // nothing the shell reads
+             Case{{"application/x-color"}, false, false},
+             Case{{}, false, false},
          }) {
         std::string all;
         for (auto& f : c.formats) all += f + " ";
-        EXPECT_EQ(drop::windowTakesDrag(c.formats, FileLists::LeftToWebView), c.takenByDefault) << all;
-        EXPECT_EQ(drop::windowTakesDrag(c.formats, FileLists::Taken), c.takenWhenAsked) << all;
+        EXPECT_EQ(drop::windowTakesDrag(c.formats, PageDrops::LeftToWebView), c.takenByDefault) << all;
+        EXPECT_EQ(drop::windowTakesDrag(c.formats, PageDrops::Taken), c.takenWhenAsked) << all;
     }
 }
