@@ -32,204 +32,18 @@
 #include "common/base64.h"
 #include "files/render_page.h"
 #include "files/render_process.h"
+#include "pdf_import_document.h"
+#include "pdf_import_report.h"
 #include "proc_stats.h"
 #include "unit/files/render_fixtures.h"
 
 namespace {
 
+using namespace pdfimport;
+
 using Clock = std::chrono::steady_clock;
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 double epochMs() { return static_cast<double>(g_get_real_time()) / 1000.0; }
-
-// ---- the document ------------------------------------------------------------------------------
-
-std::uint32_t nextRandom(std::uint32_t& r) { return r = r * 1664525u + 1013904223u; }
-
-// Image bytes embedded as JPEG (as a camera or a scanner would have stored them).
-cairo_surface_t* withJpeg(cairo_surface_t* s, int quality) {
-    cairo_surface_flush(s);
-    auto jpeg = files::encodePageJpeg(cairo_image_surface_get_data(s), cairo_image_surface_get_width(s),
-                                      cairo_image_surface_get_height(s), cairo_image_surface_get_stride(s), quality);
-    auto* copy = new common::Bytes(std::move(*jpeg));
-    cairo_surface_set_mime_data(
-        s, CAIRO_MIME_TYPE_JPEG, copy->data(), copy->size(), [](void* p) { delete static_cast<common::Bytes*>(p); },
-        copy);
-    return s;
-}
-
-// A photo: smooth colour fields with sensor grain.
-cairo_surface_t* photo(int seed, int w, int h) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-    auto* px = cairo_image_surface_get_data(s);
-    int stride = cairo_image_surface_get_stride(s);
-    std::uint32_t r = 2166136261u + static_cast<std::uint32_t>(seed);
-    for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(px + static_cast<std::size_t>(y) * stride);
-        for (int x = 0; x < w; ++x) {
-            int grain = static_cast<int>(nextRandom(r) >> 28) - 8;
-            auto c = [&](double f, double phase) {
-                double v = 128 + 70 * std::sin(x * f + y * f * 0.7 + phase + seed) + 40 * std::sin(y * f * 3.1 + phase);
-                return std::clamp(static_cast<int>(v) + grain, 0, 255);
-            };
-            row[x] = static_cast<std::uint32_t>(c(0.004, 0) << 16 | c(0.006, 2) << 8 | c(0.003, 4));
-        }
-    }
-    cairo_surface_mark_dirty(s);
-    return withJpeg(s, 85);
-}
-
-// A scanned page at 150 dpi: off-white paper with a shading gradient, lines of ink, scanner noise.
-cairo_surface_t* scan(int seed, int w, int h) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-    cairo_t* cr = cairo_create(s);
-    cairo_pattern_t* g = cairo_pattern_create_linear(0, 0, w, h);
-    cairo_pattern_add_color_stop_rgb(g, 0, 0.97, 0.95, 0.90);
-    cairo_pattern_add_color_stop_rgb(g, 1, 0.86, 0.84, 0.78);
-    cairo_set_source(cr, g);
-    cairo_paint(cr);
-    cairo_pattern_destroy(g);
-    std::uint32_t r = 77u + static_cast<std::uint32_t>(seed);
-    cairo_set_source_rgb(cr, 0.12, 0.12, 0.16);
-    for (int line = 0; line < 48; ++line)
-        for (double x = 90; x < w - 90;) {
-            double word = 12 + (nextRandom(r) >> 27);
-            cairo_rectangle(cr, x, 110 + line * 33, word, 13 + (nextRandom(r) >> 30));
-            x += word + 7;
-        }
-    cairo_fill(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(s);
-    auto* px = cairo_image_surface_get_data(s);
-    int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < h; ++y) {
-        auto* row = px + static_cast<std::size_t>(y) * stride;
-        for (int x = 0; x < w * 4; ++x) {
-            if (x % 4 == 3) continue;
-            int v = row[x] + static_cast<int>(nextRandom(r) >> 29) - 4;
-            row[x] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
-        }
-    }
-    cairo_surface_mark_dirty(s);
-    return withJpeg(s, 80);
-}
-
-void bodyText(cairo_t* cr, double top, int lines) {
-    cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
-    cairo_select_font_face(cr, "serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, 9.5);
-    for (int line = 0; line < lines; ++line) {
-        cairo_move_to(cr, 54, top + line * 12.5);
-        cairo_show_text(
-            cr, "The quick brown fox jumps over the lazy dog; 0123456789 — pack my box with five dozen liquor jugs.");
-    }
-}
-
-void drawing(cairo_t* cr, double w, double h) {
-    cairo_pattern_t* g = cairo_pattern_create_linear(0, h / 2, w, h);
-    cairo_pattern_add_color_stop_rgb(g, 0, 0.9, 0.4, 0.1);
-    cairo_pattern_add_color_stop_rgb(g, 1, 0.1, 0.4, 0.9);
-    for (int i = 0; i < 24; ++i)
-        cairo_rectangle(cr, 54 + i * 21, h - 60 - (i * 37 % 150) - 20, 16, (i * 37 % 150) + 20);
-    cairo_set_source(cr, g);
-    cairo_fill(cr);
-    cairo_pattern_destroy(g);
-    cairo_set_line_width(cr, 1.2);
-    for (int k = 0; k < 120; ++k) {
-        cairo_set_source_rgba(cr, 0.2 + k / 300.0, 0.6, 0.3, 0.6);
-        cairo_move_to(cr, 54, 100 + k * 4);
-        cairo_curve_to(cr, w / 3, 40 + k * 5, 2 * w / 3, 300 - k * 2, w - 54, 120 + k * 4);
-        cairo_stroke(cr);
-    }
-}
-
-// Pages in turn: text, a vector drawing, a photo with a caption, a scan.
-void mixedPage(cairo_t* cr, int page, double w, double h) {
-    switch (page % 4) {
-        case 0:
-            bodyText(cr, 60, 56);
-            break;
-        case 1:
-            bodyText(cr, 60, 8);
-            drawing(cr, w, h);
-            break;
-        case 2: {
-            bodyText(cr, h - 120, 5);
-            cairo_surface_t* p = photo(page, 1400, 1050);
-            cairo_save(cr);
-            cairo_translate(cr, 54, 60);
-            cairo_scale(cr, (w - 108) / 1400.0, (w - 108) / 1400.0);
-            cairo_set_source_surface(cr, p, 0, 0);
-            cairo_paint(cr);
-            cairo_restore(cr);
-            cairo_surface_destroy(p);
-            break;
-        }
-        default: {
-            cairo_surface_t* p = scan(page, 1275, 1650);
-            cairo_save(cr);
-            cairo_scale(cr, w / 1275.0, h / 1650.0);
-            cairo_set_source_surface(cr, p, 0, 0);
-            cairo_paint(cr);
-            cairo_restore(cr);
-            cairo_surface_destroy(p);
-        }
-    }
-}
-
-common::Bytes mixedDocument() {
-    namespace fs = std::filesystem;
-    fs::path cache = fs::read_symlink("/proc/self/exe").parent_path() / "pdf_import_mixed_v2.pdf";
-    if (fs::exists(cache)) {
-        std::ifstream in(cache, std::ios::binary);
-        return common::Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-    common::Bytes pdf = renderfixtures::makePdf(std::vector<std::pair<double, double>>(120, {612, 792}), mixedPage);
-    fs::path partial = cache.string() + ".part";
-    std::ofstream(partial, std::ios::binary)
-        .write(reinterpret_cast<const char*>(pdf.data()), static_cast<std::streamsize>(pdf.size()));
-    fs::rename(partial, cache);
-    return pdf;
-}
-
-// ---- CPU time of the processes involved -------------------------------------------------------
-
-double cpuOf(const rusage& u) {
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
-}
-
-double cpuMs(int who) {
-    rusage u{};
-    getrusage(who, &u);
-    return cpuOf(u);
-}
-
-// The web processes this program started (children named WebKitWebProcess), in CPU milliseconds.
-double webProcessCpuMs() {
-    double total = 0;
-    long tick = sysconf(_SC_CLK_TCK);
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream in(entry.path() / "stat");
-        std::string stat;
-        if (!in || !std::getline(in, stat)) continue;
-        auto open = stat.find('('), close = stat.rfind(')');
-        if (open == std::string::npos || close == std::string::npos) continue;
-        if (stat.substr(open + 1, close - open - 1).rfind("WebKitWebProces", 0) != 0) continue;
-        std::istringstream rest(stat.substr(close + 2));
-        std::string field;
-        std::vector<std::string> f;
-        while (rest >> field) f.push_back(field);
-        if (f.size() < 13 || std::stol(f[1]) != getpid()) continue;
-        total += (std::stod(f[11]) + std::stod(f[12])) * 1000.0 / static_cast<double>(tick);
-    }
-    return total;
-}
-
-struct Cpu {
-    double main = 0, ui = 0, helpers = 0, web = 0;
-    static Cpu now() { return {cpuMs(RUSAGE_THREAD), cpuMs(RUSAGE_SELF), cpuMs(RUSAGE_CHILDREN), webProcessCpuMs()}; }
-    Cpu operator-(const Cpu& o) const { return {main - o.main, ui - o.ui, helpers - o.helpers, web - o.web}; }
-};
 
 // ---- the application and its page --------------------------------------------------------------
 
@@ -482,24 +296,6 @@ Alone renderAlone(const common::Bytes& pdf) {
     a.total = seconds(Clock::now() - start);
     a.cpu = Cpu::now() - before;
     return a;
-}
-
-double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-std::string spread(std::vector<double> v, const char* format) {
-    if (v.empty()) return "-";
-    auto [lo, hi] = std::minmax_element(v.begin(), v.end());
-    char buf[64];
-    std::snprintf(buf, sizeof buf, format, *lo, *hi);
-    return buf;
-}
-
-void row(const char* what, double value, const char* unit, const std::string& range, const char* goal) {
-    std::printf("| %-52s | %9.2f %-5s | %-17s | %-22s |\n", what, value, unit, range.c_str(), goal);
 }
 
 void runBench(int imports) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "menu/gtk_menu_bar.h"
 
+#include "gobj/connect.h"
 #include "menu/gtk_edit_commands.h"
 #include "menu/gtk_menu_render.h"
 #include "menu/gtk_paste.h"
@@ -9,20 +10,11 @@
 namespace menu {
 namespace {
 
-struct ActionClosure {
-    std::weak_ptr<GtkMenuBarView::Handlers> handlers;
-    GtkApplication* app;
-    Action action;
-    int tag;
-};
-
-void onActivate(GSimpleAction*, GVariant*, gpointer data) noexcept {
-    auto* c = static_cast<ActionClosure*>(data);
-    auto handlers = c->handlers.lock();
+void onActivate(GtkMenuBarView::Handlers* handlers, GtkApplication* app, Action action, int tag) {
     if (!handlers) return;
-    switch (c->action) {
+    switch (action) {
         case Action::MenuAction:
-            if (handlers->menuAction) handlers->menuAction(c->tag);
+            if (handlers->menuAction) handlers->menuAction(tag);
             break;
         case Action::About:
             if (handlers->about) handlers->about();
@@ -31,12 +23,12 @@ void onActivate(GSimpleAction*, GVariant*, gpointer data) noexcept {
             if (handlers->quit) handlers->quit();
             break;
         case Action::Paste:
-            paste(c->app);
+            paste(app);
             break;
         case Action::Cut:
         case Action::Copy:
         case Action::SelectAll:
-            runEditCommand(c->app, c->action);
+            runEditCommand(app, action);
             break;
         case Action::None:
             break;
@@ -119,9 +111,10 @@ void GtkMenuBarView::install(const Menu& bar) {
         GSimpleAction* action =
             item->checkable ? g_simple_action_new_stateful(name.c_str(), nullptr, g_variant_new_boolean(item->checked))
                             : g_simple_action_new(name.c_str(), nullptr);
-        g_signal_connect_data(
-            action, "activate", G_CALLBACK(onActivate), new ActionClosure{handlers_, app_, item->action, item->tag},
-            +[](gpointer data, GClosure*) noexcept { delete static_cast<ActionClosure*>(data); }, GConnectFlags(0));
+        gobj::connectForLife<GSimpleAction, GVariant*>(
+            action, "activate",
+            [handlers = std::weak_ptr(handlers_), app = app_, kind = item->action, tag = item->tag](
+                GSimpleAction*, GVariant*) { onActivate(handlers.lock().get(), app, kind, tag); });
         g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action));  // replaces the previous build's
         g_object_unref(action);
 
