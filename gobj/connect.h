@@ -7,6 +7,7 @@
 #include <glib-unix.h>
 
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "gobj/handles.h"
@@ -34,11 +35,13 @@ SignalConnection connect(Instance* instance, const char* signal, std::weak_ptr<O
 
 // For handlers whose state belongs to the instance (a dialog's pending answer): `fn`, with all it
 // holds, lives as long as the connection, which lives as long as the instance, and is called as
-// fn(instance, args…). What `fn` holds is freed when the instance is.
+// fn(instance, args…), whose result is the handler's. What `fn` holds is freed when the instance is.
 template <class Instance, class... Args, class Fn>
 void connectForLife(Instance* instance, const char* signal, Fn fn) {
-    auto thunk =
-        +[](Instance* self, Args... args, gpointer data) noexcept { (*static_cast<Fn*>(data))(self, args...); };
+    using Result = std::invoke_result_t<Fn&, Instance*, Args...>;
+    auto thunk = +[](Instance* self, Args... args, gpointer data) noexcept -> Result {
+        return (*static_cast<Fn*>(data))(self, args...);
+    };
     g_signal_connect_data(
         instance, signal, G_CALLBACK(thunk), new Fn(std::move(fn)),
         [](gpointer data, GClosure*) noexcept { delete static_cast<Fn*>(data); }, GConnectFlags{});

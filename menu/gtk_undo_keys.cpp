@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "gobj/connect.h"
+
 namespace menu {
 namespace {
 
@@ -13,9 +15,7 @@ struct UndoActions {
 // WebKitGTK leaves undo and redo keys to the application: a page text field ignores Ctrl+Z. The keys
 // the page did not take (its board undo takes them outside text fields) come back to the window, and
 // there they do what Edit ▸ Undo and Redo do.
-gboolean onUnhandledKey(GtkEventControllerKey* keys, guint keyval, guint, GdkModifierType state,
-                        gpointer data) noexcept {
-    auto* actions = static_cast<UndoActions*>(data);
+gboolean onUnhandledKey(const UndoActions* actions, GtkEventControllerKey* keys, guint keyval, GdkModifierType state) {
     auto mods = state & (GDK_CONTROL_MASK | GDK_SHIFT_MASK | GDK_ALT_MASK | GDK_SUPER_MASK);
     guint key = gdk_keyval_to_lower(keyval);
     const std::string* action = nullptr;
@@ -40,9 +40,12 @@ void addUndoKeys(GtkWindow* window, const char* undoAction, const char* redoActi
     // Bubble phase: only keys that no widget below, the web view included, has handled.
     GtkEventController* keys = gtk_event_controller_key_new();
     gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_BUBBLE);
-    g_signal_connect_data(
-        keys, "key-pressed", G_CALLBACK(onUnhandledKey), new UndoActions{undoAction, redoAction},
-        +[](gpointer data, GClosure*) noexcept { delete static_cast<UndoActions*>(data); }, GConnectFlags(0));
+    gobj::connectForLife<GtkEventControllerKey, guint, guint, GdkModifierType>(
+        GTK_EVENT_CONTROLLER_KEY(keys), "key-pressed",
+        [actions = UndoActions{undoAction, redoAction}](GtkEventControllerKey* k, guint keyval, guint,
+                                                        GdkModifierType state) {
+            return onUnhandledKey(&actions, k, keyval, state);
+        });
     gtk_widget_add_controller(GTK_WIDGET(window), keys);
 }
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/gtk_key_question.h"
 
+#include <memory>
+
 #include "bridge/gtk_parent_window.h"
+#include "gobj/connect.h"
 
 namespace net {
 namespace {
@@ -21,8 +24,7 @@ struct Pending {
     ~Pending() { settle(KeyAnswer::DontAllow); }
 };
 
-void onResponse(GtkDialog* dialog, int response, gpointer data) noexcept {
-    auto* pending = static_cast<Pending*>(data);
+void onResponse(Pending* pending, GtkDialog* dialog, int response) {
     // Escape and the window manager's close answer GTK_RESPONSE_DELETE_EVENT: Don't allow.
     pending->settle(response >= 0 && response < 3 ? kButtons[response] : KeyAnswer::DontAllow);
     gtk_window_destroy(GTK_WINDOW(dialog));
@@ -47,10 +49,10 @@ void GtkKeyQuestion::ask(const KeyQuestionText& text, std::function<void(KeyAnsw
     }
     // Return presses Don't allow: a key leaves only on a deliberate choice.
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), 2);
-    auto* pending = new Pending{std::move(answer)};
-    g_signal_connect_data(
-        dialog, "response", G_CALLBACK(onResponse), pending,
-        [](gpointer data, GClosure*) noexcept { delete static_cast<Pending*>(data); }, GConnectFlags{});
+    std::shared_ptr<Pending> pending(new Pending{std::move(answer)});
+    gobj::connectForLife<GtkDialog, int>(GTK_DIALOG(dialog), "response", [pending](GtkDialog* d, int response) {
+        onResponse(pending.get(), d, response);
+    });
     shown_.set(dialog);
     gtk_window_present(dialog);
     if (GtkWidget* deny = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), 2)) gtk_widget_grab_focus(deny);
