@@ -11,17 +11,13 @@
 #include "gtk/webpolicy/alert_probe.h"
 #include "menu/l10n.h"
 #include "support/chooser_probe.h"
+#include "support/file_text.h"
 #include "support/gtk_support.h"
 #include "support/real_page.h"
 
 namespace {
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testsupport::slurp;
 
 class OpenWithUnsavedWork : public ::testing::Test {
 protected:

@@ -9,11 +9,14 @@
 #include "gtk/webpolicy/alert_probe.h"
 #include "menu/l10n.h"
 #include "support/chooser_probe.h"
+#include "support/file_text.h"
 #include "support/gtk_support.h"
 #include "support/json_text.h"
 #include "support/real_page.h"
 
 namespace {
+
+using testsupport::slurp;
 
 const char* kPage = R"(<!doctype html><meta charset="utf-8"><title>canvas</title>
 <script>
@@ -31,13 +34,6 @@ std::string english(const std::string& key) { return menu::L10N::t(key, "en"); }
 const testsupport::TempDir& savesDir() {
     static testsupport::TempDir dir;
     return dir;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // The application's own quit path, with the ending observed instead of carried out. One shell for

@@ -8,24 +8,20 @@
 
 #include "common/json.h"
 #include "support/chooser_probe.h"
+#include "support/file_text.h"
 #include "support/gtk_support.h"
 
 using testsupport::runUntil;
 
 namespace {
 
+using testsupport::slurp;
+
 const char* kPage = R"(<!doctype html><meta charset="utf-8"><title>files</title><script>
 window.got = null;
 window.__restoreNative = function (text) { window.got = text; };
 function post(m) { window.webkit.messageHandlers.canvasBridge.postMessage(m); }
 </script>)";
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // One application per process: GTK does not take a second one's windows after the first.
 class Choosers : public ::testing::Test {

@@ -11,15 +11,13 @@
 #include "menu/l10n.h"
 #include "menu/menu_model.h"
 #include "support/chooser_probe.h"
+#include "support/file_text.h"
 #include "support/gtk_support.h"
 #include "support/real_page.h"
 
 namespace {
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testsupport::slurp;
 
 void choose(testsupport::Shell& shell, int tag) {
     const std::string action = "tag-" + std::to_string(tag);

@@ -8,10 +8,13 @@
 #include <iterator>
 
 #include "support/chooser_probe.h"
+#include "support/file_text.h"
 #include "support/gtk_support.h"
 #include "support/real_page.h"
 
 namespace {
+
+using testsupport::slurp;
 
 std::string texts(testsupport::Shell& shell) {
     return shell.eval("board.doc().items.map((i) => i.text).join()").value_or("?");
@@ -33,11 +36,6 @@ bool isOpenChooser() {
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     return c && gtk_file_chooser_get_action(GTK_FILE_CHOOSER(c)) == GTK_FILE_CHOOSER_ACTION_OPEN;
     G_GNUC_END_IGNORE_DEPRECATIONS
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void cancelChooserAndWait() {

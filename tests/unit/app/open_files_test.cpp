@@ -14,6 +14,7 @@
 #include "bridge/bridge.h"
 #include "bridge/page_calls.h"
 #include "fakes/fakes.h"
+#include "fakes/held_alert.h"
 #include "files/opened_file.h"
 #include "files/save_then.h"
 #include "support/gtk_support.h"
@@ -123,16 +124,7 @@ public:
     }
 };
 
-class HeldAlert final : public app::QuitAlert {
-public:
-    std::vector<webpolicy::AlertContent> shown;
-    std::function<void(std::size_t)> answer;
-    void show(const webpolicy::AlertContent& content, std::function<void(std::size_t)> a) override {
-        shown.push_back(content);
-        answer = std::move(a);
-    }
-    void dismiss() override {}
-};
+using fakes::HeldAlert;
 
 class OpenFilesTest : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/held_alert.h"
 #include "menu/l10n.h"
 
 namespace {
@@ -11,17 +12,7 @@ using app::PageCrash;
 using app::PageEnd;
 using namespace std::chrono_literals;
 
-class HeldAlert final : public app::QuitAlert {
-public:
-    std::vector<webpolicy::AlertContent> shown;
-    std::function<void(std::size_t)> answer;
-    void show(const webpolicy::AlertContent& content, std::function<void(std::size_t)> a) override {
-        shown.push_back(content);
-        answer = std::move(a);
-    }
-    void dismiss() override {}
-    void choose(std::size_t button) { answer(button); }
-};
+using fakes::HeldAlert;
 
 class PageCrashTest : public ::testing::Test {
 protected:

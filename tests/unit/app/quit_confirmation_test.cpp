@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fakes.h"
+#include "fakes/held_alert.h"
 #include "menu/l10n.h"
 
 namespace {
@@ -31,28 +32,7 @@ public:
     }
 };
 
-class HeldAlert final : public app::QuitAlert {
-public:
-    std::vector<webpolicy::AlertContent> shown;
-    std::function<void(std::size_t)> answer;
-    bool open = false;
-    int dismissed = 0;
-    void show(const webpolicy::AlertContent& content, std::function<void(std::size_t)> a) override {
-        shown.push_back(content);
-        answer = std::move(a);
-        open = true;
-    }
-    void dismiss() override {
-        if (open) ++dismissed;
-        open = false;
-    }
-    // The user's choice: the alert closes and answers.
-    void choose(std::size_t button) {
-        open = false;
-        answer(button);
-    }
-    std::string title() const { return shown.empty() ? "" : shown.back().message; }
-};
+using fakes::HeldAlert;
 
 constexpr const char* kNotResponding = "The board is not responding";
 

@@ -21,11 +21,14 @@
 
 #include "common/log.h"
 #include "files/render_process.h"
+#include "support/file_text.h"
 #include "unit/files/render_fixtures.h"
 
 extern char** environ;
 
 namespace {
+
+using testsupport::slurp;
 
 using namespace renderfixtures;
 using namespace std::chrono_literals;
@@ -92,11 +95,6 @@ Probe runProbe(const std::string& action, const std::string& path = "", const ch
         p.status = WIFSIGNALED(status) ? WTERMSIG(status) : -1;
     }
     return p;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(RenderSandbox, RefusesWhatRenderingNeverDoes) {

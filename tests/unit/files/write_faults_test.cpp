@@ -27,17 +27,13 @@
 #include <thread>
 
 #include "files/file_io.h"
+#include "support/file_text.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using testsupport::slurp;
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+namespace fs = std::filesystem;
 
 void spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
