@@ -68,8 +68,8 @@ void Vault::loadFile() {
     // store. A missing one leaves the journal's deletes to play (replay() keeps the keychain's item
     // of a set whose value went with the file).
     if (!keepAside_) journal_ = journalFile_.load().items;
-    // Unreadable origins unbind every key: each is bound again at its next use, so no key is sent
-    // anywhere it was not before without the user's say.
+    // Unreadable origins unbind every key: each is bound again to the first origin it is sent to,
+    // as a key stored before keys had origins.
     origins_ = originsFile_.load().items;
 }
 
