@@ -34,6 +34,7 @@ void addFileCommands(CommandTable& table, std::weak_ptr<FileCommands> files) {
                    f.saveBoardPiece(a.take("data"));
                })});
     table.add({"saveJSONEnd", {}, weakly(files, [](FileCommands& f, const Args&) { f.saveBoardEnd(); })});
+    table.add({"saveJSONAbort", {}, weakly(files, [](FileCommands& f, const Args&) { f.saveBoardAbort(); })});
     table.add({"openJSON", {}, weakly(files, [](FileCommands& f, const Args&) { f.openJSONFile(); })});
     table.add({"openPaperPDF", {}, weakly(files, [](FileCommands& f, const Args&) { f.openPaperPDF(); })});
     table.add(

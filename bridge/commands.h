@@ -35,6 +35,8 @@ public:
     virtual void saveBoardBegin(std::optional<BoardTarget> to) = 0;
     virtual void saveBoardPiece(std::string piece) = 0;
     virtual void saveBoardEnd() = 0;
+    // The page gives the board it is sending up (reported as cancelled).
+    virtual void saveBoardAbort() = 0;
     // Data URLs are strings, plain or still held as their decoded bytes (see json::EncodedString).
     virtual void saveImage(const json::Value& dataUrl, std::string ext) = 0;  // ext is "jpg" or "png"
     virtual void savePDF(const json::Value& dataUrl) = 0;

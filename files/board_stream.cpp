@@ -26,7 +26,7 @@ struct FileExchange::BoardStream {
 };
 
 void FileExchange::saveBoardBegin(std::optional<bridge::BoardTarget> to) {
-    pageGone();  // a board still coming in is given up: the page has started another
+    saveBoardAbort();  // a board still coming in is given up: the page has started another
     auto stream = std::make_shared<BoardStream>();
     receiving_ = stream;
     const auto& document = document_->path();
@@ -71,7 +71,7 @@ void FileExchange::saveBoardEnd() {
     streamCommit(stream);
 }
 
-void FileExchange::pageGone() {
+void FileExchange::saveBoardAbort() {
     if (auto stream = std::exchange(receiving_, nullptr)) streamFinish(stream, SaveReason::Cancelled);
 }
 

@@ -76,8 +76,9 @@ public:
     void saveBoardBegin(std::optional<bridge::BoardTarget> to) override;
     void saveBoardPiece(std::string piece) override;
     void saveBoardEnd() override;
+    void saveBoardAbort() override;
     // The page was reloaded or its process ended: its unfinished board can never be completed.
-    void pageGone();
+    void pageGone() { saveBoardAbort(); }
     void saveImage(const json::Value& dataUrl, std::string ext) override;
     void savePDF(const json::Value& dataUrl) override;
     void savePDFPages(json::Array pages, std::string name) override;

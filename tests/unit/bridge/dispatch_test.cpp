@@ -32,6 +32,7 @@ struct Recorder : bridge::ParentWindow,
     }
     void saveBoardPiece(std::string p) override { add("saveBoardPiece|" + p); }
     void saveBoardEnd() override { add("saveBoardEnd"); }
+    void saveBoardAbort() override { add("saveBoardAbort"); }
     void saveImage(const json::Value& d, std::string e) override { add("saveImage|" + *d.string() + "|" + e); }
     void savePDF(const json::Value& d) override { add("savePDF|" + *d.string()); }
     void savePDFPages(json::Array p, std::string n) override {
@@ -119,6 +120,7 @@ TEST(Dispatch, RoutesEachCommandWithItsCheckedFields) {
         {R"({"action":"saveJSONChunk","data":7})", {}},
         {R"({"action":"saveJSONChunk"})", {}},
         {R"({"action":"saveJSONEnd","data":"x"})", {"saveBoardEnd"}},
+        {R"({"action":"saveJSONAbort"})", {"saveBoardAbort"}},
         {R"({"action":"openJSON"})", {"openJSONFile"}},
         {R"({"action":"openPaperPDF","extra":1})", {"openPaperPDF"}},
         {R"({"action":"saveImage","dataUrl":"d","ext":"jpg"})", {"saveImage|d|jpg"}},
