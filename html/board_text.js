@@ -9,16 +9,19 @@ const isHighSurrogate = (code) => code >= 0xd800 && code <= 0xdbff;
 /** @param {{items?: object[]}} doc @param {number} size characters a piece holds at most */
 export function* boardPieces(doc, size) {
   size = Math.max(2, Math.floor(size));
-  const { items = [], ...rest } = doc;
-  // The document's other members, then its items last: '{…,"items":[' … ']}'.
-  let text = JSON.stringify({ ...rest, items: [] }).slice(0, -2);
-  for (let i = 0; i < items.length; i++) {
-    text += (i ? ',' : '') + (JSON.stringify(items[i]) ?? 'null');
+  let text = '';
+  function* add(more) {
+    text += more;
     while (text.length >= size) {
       const at = isHighSurrogate(text.charCodeAt(size - 1)) ? size - 1 : size;
       yield text.slice(0, at);
       text = text.slice(at);
     }
   }
-  yield `${text}]}`;
+  const { items = [], ...rest } = doc;
+  // The document's other members, then its items last: '{…,"items":[' … ']}'.
+  yield* add(JSON.stringify({ ...rest, items: [] }).slice(0, -2));
+  for (let i = 0; i < items.length; i++) yield* add((i ? ',' : '') + (JSON.stringify(items[i]) ?? 'null'));
+  yield* add(']}');
+  if (text) yield text;
 }

@@ -174,12 +174,19 @@ export function createBridge({ post, host = null }) {
     piecesOut = out;
     post(to === undefined ? { action: 'saveJSONBegin' } : { action: 'saveJSONBegin', to });
     const over = () => stopped || entry.done;
+    const it = pieces[Symbol.asyncIterator]?.() ?? pieces[Symbol.iterator]();
     (async () => {
       try {
-        for await (const piece of pieces) {
+        for (;;) {
+          // Each piece is made on a task of its own, the first one too.
           await new Promise((resolve) => setTimeout(resolve, 0));
-          if (over()) break;
-          post({ action: 'saveJSONChunk', data: String(piece) });
+          if (over()) {
+            await it.return?.();
+            break;
+          }
+          const { value, done } = await it.next();
+          if (done) break;
+          if (!over()) post({ action: 'saveJSONChunk', data: String(value) });
         }
         if (stopped) return;  // the newer board gave this one up in the shell
         if (!entry.done) post({ action: 'saveJSONEnd' });
