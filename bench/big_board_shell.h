@@ -8,8 +8,7 @@
 //   quit         ends the process at once
 // Events: window, load, key (the shell has the key), handled_save (the shell has handled the page's
 // saveJSON, or the saveJSONEnd of a board sent in pieces), titled (the window names the opened board),
-// shown (a frame after that), injected,
-// chooser (a save chooser is mapped).
+// shown (a frame after that), injected, chooser (a save chooser is mapped).
 #include <gdk/x11/gdkx.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
