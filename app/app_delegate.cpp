@@ -163,8 +163,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     vault_ = composeVault(mainQueue_, bridge_);
     saves_ = std::make_shared<files::SaveThen>(bridge_, gobj::runAfter);
     files_ = composeFiles(
-        std::make_shared<files::GtkPanels>(app_), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_,
-        document_);
+        std::make_shared<files::GtkPanels>(app_), bridge_, webView_, desktop_, *workers_, [this] { return holdQuit(); },
+        saves_, document_);
     files_.exchange->setFolders(folders_);
     render_ = composeRender(mainQueue_, bridge_);
     net_ = composeNet(app_, mainQueue_, bridge_, vault_.service, *workers_);
@@ -251,7 +251,7 @@ void AppDelegate::keepWindowState() {
 
 void AppDelegate::useFilePanels(std::shared_ptr<files::Panels> panels) {
     files_ = composeFiles(
-        std::move(panels), bridge_, desktop_, *workers_, [this] { return holdQuit(); }, saves_, document_);
+        std::move(panels), bridge_, webView_, desktop_, *workers_, [this] { return holdQuit(); }, saves_, document_);
     files_.exchange->setFolders(folders_);
 }
 

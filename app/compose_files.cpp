@@ -2,11 +2,12 @@
 #include "app/parts.h"
 #include "files/file_exchange.h"
 #include "files/save_then.h"
+#include "gobj/connect.h"
 
 namespace app {
 
 FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_ptr<bridge::Bridge>& bridge,
-                       common::Desktop& desktop, common::Workers& workers,
+                       WebKitWebView* webView, common::Desktop& desktop, common::Workers& workers,
                        std::function<std::shared_ptr<void>()> holdQuit, const std::shared_ptr<files::SaveThen>& saves,
                        std::shared_ptr<files::DocumentFile> document) {
     FilesPart part;
@@ -23,6 +24,16 @@ FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_
         });
     }
     bridge::addFileCommands(bridge->commands(), part.exchange);
+    if (webView) {
+        std::weak_ptr<files::FileExchange> weak = part.exchange;
+        part.loadChanged = gobj::connect<WebKitWebView, WebKitLoadEvent>(
+            webView, "load-changed", weak, [](files::FileExchange& f, WebKitWebView*, WebKitLoadEvent event) {
+                if (event == WEBKIT_LOAD_COMMITTED) f.pageGone();
+            });
+        part.terminated = gobj::connect<WebKitWebView, WebKitWebProcessTerminationReason>(
+            webView, "web-process-terminated", weak,
+            [](files::FileExchange& f, WebKitWebView*, WebKitWebProcessTerminationReason) { f.pageGone(); });
+    }
     return part;
 }
 

@@ -90,11 +90,13 @@ VaultPart composeVault(common::MainQueue& mainQueue, const std::shared_ptr<bridg
 
 struct FilesPart {
     std::shared_ptr<files::FileExchange> exchange;
+    // A board the page was sending in pieces is given up when the page reloads or its process ends.
+    gobj::SignalConnection loadChanged, terminated;
 };
 // `desktop` and `workers` outlive the Part; `holdQuit` keeps the quit waiting while a save runs;
 // `saves` hears of every save (it outlives a rebuilt Part: the quit and the opener follow it).
 FilesPart composeFiles(std::shared_ptr<files::Panels> panels, const std::shared_ptr<bridge::Bridge>& bridge,
-                       common::Desktop& desktop, common::Workers& workers,
+                       WebKitWebView* webView, common::Desktop& desktop, common::Workers& workers,
                        std::function<std::shared_ptr<void>()> holdQuit, const std::shared_ptr<files::SaveThen>& saves,
                        std::shared_ptr<files::DocumentFile> document);
 

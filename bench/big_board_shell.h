@@ -7,8 +7,8 @@
 //   inject PATH  gives the page the board in PATH as the shell's open would, but with no file behind it
 //   quit         ends the process at once
 // Events: window, load, key (the shell has the key), handled_save (the shell has handled the page's
-// saveJSON), titled (the window names the opened board), shown (a frame after that), injected,
-// chooser (a save chooser is mapped).
+// saveJSON, or the saveJSONEnd of a board sent in pieces), titled (the window names the opened board),
+// shown (a frame after that), injected, chooser (a save chooser is mapped).
 #include <gdk/x11/gdkx.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -106,7 +106,9 @@ inline void instrument() {
                      G_CALLBACK(+[](WebKitUserContentManager*, JSCValue* value, gpointer) noexcept {
                          g_autoptr(JSCValue) action = jsc_value_object_get_property(value, "action");
                          g_autofree char* name = jsc_value_is_string(action) ? jsc_value_to_string(action) : nullptr;
-                         if (name && std::string(name) == "saveJSON") startup::report("handled_save", startup::nowNs());
+                         // A board sent whole, or the end of one sent in pieces.
+                         if (name && (std::string(name) == "saveJSON" || std::string(name) == "saveJSONEnd"))
+                             startup::report("handled_save", startup::nowNs());
                      }),
                      nullptr);
     GtkEventController* keys = gtk_event_controller_key_new();

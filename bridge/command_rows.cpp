@@ -23,6 +23,18 @@ void addFileCommands(CommandTable& table, std::weak_ptr<FileCommands> files) {
                    if (to == "choose") return f.saveBoard(a.take("json"), BoardTarget::Choose);
                    f.saveText(a.take("json"), common::defaultStamp("TAVRIK", "json"), "json");
                })});
+    // Our own: a big board in pieces, so that no single message holds it all (see the README).
+    table.add({"saveJSONBegin", {}, weakly(files, [](FileCommands& f, const Args& a) {
+                   std::string to = a.strOr("to", "");
+                   if (to == "document") return f.saveBoardBegin(BoardTarget::Document);
+                   if (to == "choose") return f.saveBoardBegin(BoardTarget::Choose);
+                   f.saveBoardBegin(std::nullopt);
+               })});
+    table.add({"saveJSONChunk", {{"data", K::String}}, weakly(files, [](FileCommands& f, const Args& a) {
+                   f.saveBoardPiece(a.take("data"));
+               })});
+    table.add({"saveJSONEnd", {}, weakly(files, [](FileCommands& f, const Args&) { f.saveBoardEnd(); })});
+    table.add({"saveJSONAbort", {}, weakly(files, [](FileCommands& f, const Args&) { f.saveBoardAbort(); })});
     table.add({"openJSON", {}, weakly(files, [](FileCommands& f, const Args&) { f.openJSONFile(); })});
     table.add({"openPaperPDF", {}, weakly(files, [](FileCommands& f, const Args&) { f.openPaperPDF(); })});
     table.add(

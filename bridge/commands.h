@@ -4,6 +4,7 @@
 // checked every required field before it calls; each call runs on the main thread. A new command
 // is one row (an add… function below, or a Part's own table.add) and its handler.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ public:
     virtual ~FileCommands() = default;
     virtual void saveText(std::string text, std::string defaultName, std::string ext) = 0;
     virtual void saveBoard(std::string text, BoardTarget to) = 0;
+    // A board's text in pieces, in order: the save starts at Begin (without a target: the plain
+    // chooser, as saveText), each piece is written as it comes, End completes the file.
+    virtual void saveBoardBegin(std::optional<BoardTarget> to) = 0;
+    virtual void saveBoardPiece(std::string piece) = 0;
+    virtual void saveBoardEnd() = 0;
+    // The page gives the board it is sending up (reported as cancelled).
+    virtual void saveBoardAbort() = 0;
     // Data URLs are strings, plain or still held as their decoded bytes (see json::EncodedString).
     virtual void saveImage(const json::Value& dataUrl, std::string ext) = 0;  // ext is "jpg" or "png"
     virtual void savePDF(const json::Value& dataUrl) = 0;

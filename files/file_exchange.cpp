@@ -156,27 +156,31 @@ FileExchange::Content FileExchange::contentOf(common::Bytes bytes) {
 }
 
 void FileExchange::write(std::string path, Content content, std::function<void(common::Status)> done) {
-    writes_.push_back({std::move(path), std::move(content), std::move(done)});
+    // The job owns its path and content; only its outcome comes back, on the main thread.
+    enqueue(
+        [path = std::move(path), content = std::move(content)] {
+            return std::visit([&](const auto& c) { return replaceFile(path, asBytes(c), c.size()); }, *content);
+        },
+        std::move(done));
+}
+
+void FileExchange::enqueue(std::function<common::Status()> work, std::function<void(common::Status)> done) {
+    writes_.push_back({std::move(work), std::move(done)});
     nextWrite();
 }
 
 void FileExchange::nextWrite() {
     if (writing_ || writes_.empty()) return;
     writing_ = true;
-    Write next = std::move(writes_.front());
+    Job next = std::move(writes_.front());
     writes_.pop_front();
-    // The job owns its path and content; only its outcome comes back, on the main thread.
-    workers_.run(
-        [path = std::move(next.path), content = std::move(next.content)] {
-            return std::visit([&](const auto& c) { return replaceFile(path, asBytes(c), c.size()); }, *content);
-        },
-        [weak = weak_from_this(), done = std::move(next.done)](common::Status written) {
-            auto self = weak.lock();
-            if (!self) return;
-            self->writing_ = false;
-            done(std::move(written));
-            self->nextWrite();
-        });
+    workers_.run(std::move(next.work), [weak = weak_from_this(), done = std::move(next.done)](common::Status written) {
+        auto self = weak.lock();
+        if (!self) return;
+        self->writing_ = false;
+        done(std::move(written));
+        self->nextWrite();
+    });
 }
 
 void FileExchange::started(const char* action) {

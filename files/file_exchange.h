@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -70,6 +71,14 @@ public:
 
     void saveText(std::string text, std::string defaultName, std::string ext) override;
     void saveBoard(std::string text, bridge::BoardTarget to) override;
+    // A board sent in pieces (board_stream.cpp). One is received at a time: a new Begin, or the
+    // page going away, gives up one whose End has not come (reported as cancelled).
+    void saveBoardBegin(std::optional<bridge::BoardTarget> to) override;
+    void saveBoardPiece(std::string piece) override;
+    void saveBoardEnd() override;
+    void saveBoardAbort() override;
+    // The page was reloaded or its process ended: its unfinished board can never be completed.
+    void pageGone() { saveBoardAbort(); }
     void saveImage(const json::Value& dataUrl, std::string ext) override;
     void savePDF(const json::Value& dataUrl) override;
     void savePDFPages(json::Array pages, std::string name) override;
@@ -89,7 +98,14 @@ private:
     // to disk never hold up the window, and a later save of a file is never overtaken by an earlier
     // one. `done` runs on the main thread while this object lives.
     void write(std::string path, Content content, std::function<void(common::Status)> done);
+    void enqueue(std::function<common::Status()> work, std::function<void(common::Status)> done);
     void nextWrite();
+    struct BoardStream;
+    void streamJob(const std::shared_ptr<BoardStream>& stream, std::function<common::Status()> work,
+                   std::function<void()> then = nullptr);
+    void streamChosen(const std::shared_ptr<BoardStream>& stream, std::optional<std::string> chosen);
+    void streamCommit(const std::shared_ptr<BoardStream>& stream);
+    void streamFinish(const std::shared_ptr<BoardStream>& stream, SaveReason reason);
     // The chooser's start folder for `kind` unless it has one; remembers a chosen path's folder.
     void startIn(SaveChooser& chooser, FileKind kind);
     void chose(FileKind kind, const std::string& path);
@@ -110,13 +126,13 @@ private:
     std::function<void(const SaveOutcome&)> observer_;
     std::function<void(const std::string&)> startObserver_;
     std::size_t savesInProgress_ = 0;
-    struct Write {
-        std::string path;
-        Content content;
+    struct Job {
+        std::function<common::Status()> work;  // on a worker
         std::function<void(common::Status)> done;
     };
-    std::deque<Write> writes_;
+    std::deque<Job> writes_;
     bool writing_ = false;
+    std::shared_ptr<BoardStream> receiving_;  // the board whose pieces are coming in
 };
 
 }  // namespace files

@@ -5,6 +5,7 @@
 // @ts-check
 import { on, request, send, stream } from './bridge.js';
 import { createAiPanel, keyOrigins } from './ai.js';
+import { boardPieces } from './board_text.js';
 import { askChoice } from './drop.js';
 import { exportOffice } from './office.js';
 
@@ -123,15 +124,18 @@ function addFile(name, mime, dataUrl) {
 // The board is saved only when the shell confirms the file was written, and clean only if it has
 // not changed since it was sent. Save writes the board's own file in place (the shell asks for a
 // file only when the board has none yet). Resolves to whether it was written.
-// Save As (`to` 'choose') always asks where, proposing the board's own file. A big board takes
-// seconds to serialise and write: a sign says so first, painted before the work holds up the page
-// (not when quitting, where the shell expects the save's command before the call returns).
-/** @param {{to?: 'document' | 'choose', now?: boolean}} [options] */
-async function saveJSON({ to = 'document', now = false } = {}) {
-  const busy = !now && boardBytes() > BIG_BOARD_CHARS ? progress(i18n.t('saving')) : null;
-  if (busy) await nextFrame();
+// Save As (`to` 'choose') always asks where, proposing the board's own file. The board is taken as
+// it is now, before the call returns (a quit waits on the save it starts); a big one goes to the
+// shell in pieces, made while the page keeps answering, with a sign that stays until it is written.
+/** @param {{to?: 'document' | 'choose'}} [options] */
+async function saveJSON({ to = 'document' } = {}) {
+  // A copy of every item (their fields are plain values): edits made while it goes out are not in it.
+  const doc = boardView.toJSON();
   const sent = { revision, at: Date.now(), mark: currentMark() };
-  return request('saveJSON', { json: JSON.stringify(boardView.toJSON()), to }).then((result) => {
+  const big = boardBytes() > SAVE_PIECE_CHARS;
+  const saving = request('saveJSON', big ? { pieces: boardPieces(doc, SAVE_PIECE_CHARS), to } : { json: JSON.stringify(doc), to });
+  const busy = big ? progress(i18n.t('saving')) : null;
+  return saving.then((result) => {
     busy?.();
     if (result.ok !== true) return false;
     if (typeof result.name === 'string' && result.name) boardName = result.name;
@@ -160,7 +164,9 @@ function newBoard() {
   return true;
 }
 
-const BIG_BOARD_CHARS = 8e6;
+// A board whose text is longer than this goes to the shell in pieces of this size: a message of a
+// megabyte costs the web view about a tenth of a second to hand over, during which the page stands.
+const SAVE_PIECE_CHARS = 1 << 20;
 
 // About how long the board's text is: its pictures and files are nearly all of it.
 function boardBytes() {
@@ -175,14 +181,6 @@ function progress(text) {
   clearTimeout(toastTimer);
   const el = $('toast'), shown = el.textContent;
   return () => { if (el.textContent === shown) el.className = ''; };
-}
-
-// After the next frame is painted, or 50 ms in a window that draws no frames (hidden, minimised).
-function nextFrame() {
-  return new Promise((resolve) => {
-    const timer = setTimeout(resolve, 50);
-    requestAnimationFrame(() => setTimeout(() => { clearTimeout(timer); resolve(); }, 0));
-  });
 }
 
 // Exports and files handed out: how each ended is told by the saveResult event below.
@@ -525,7 +523,7 @@ on('quitHasContent', () => dirty && !boardView.isEmpty());
 // is cancelled; the recovery copy covers any other ending.
 on('quitFlush', () => {
   recovery.flush();
-  saveJSON({ now: true });
+  saveJSON();
 });
 on('quitDiscard', () => {
   recovery.settled(Date.now(), true);

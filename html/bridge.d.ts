@@ -103,9 +103,10 @@ export interface Requests {
   /**
    * Without `to`, a save chooser. `"document"`: the board's own file (the one last opened or written
    * as a board) in place, with no chooser; the chooser when there is none. `"choose"`: always the
-   * chooser, proposing that file's name and folder (Save As).
+   * chooser, proposing that file's name and folder (Save As). A big board is given as `pieces`
+   * (strings that join into its text) in place of `json`: the kit sends them one task at a time.
    */
-  saveJSON: [{ json: string; to?: 'document' | 'choose' }, SaveResult];
+  saveJSON: [({ json: string } | { pieces: Iterable<string> | AsyncIterable<string> }) & { to?: 'document' | 'choose' }, SaveResult];
   saveImage: [{ dataUrl: string; ext: 'png' | 'jpg' }, SaveResult];
   savePDF: [{ dataUrl: string }, SaveResult];
   /** `name` defaults to "TAVRIK-系列". */
@@ -149,6 +150,10 @@ export type CommandMessage =
   | { action: 'renderPDFBegin'; reqId: string }
   | { action: 'renderPDFChunk'; reqId: string; chunk: string }
   | { action: 'renderPDFEnd'; reqId: string; name?: string }
+  | { action: 'saveJSONBegin'; to?: 'document' | 'choose' }
+  | { action: 'saveJSONChunk'; data: string }
+  | { action: 'saveJSONEnd' }
+  | { action: 'saveJSONAbort' }
   | { action: 'acceptFileDrops' }
   | { action: 'acceptPasteItems' };
 

@@ -21,7 +21,8 @@ const VAULT = new Set(['vaultSet', 'vaultDelete', 'vaultStatus', 'vaultList']);
 const SAVES = new Set(['saveJSON', 'saveImage', 'savePDF', 'savePDFPages', 'saveFile']);
 const REPLYING = new Set([...VAULT, ...SAVES, 'netRequest', 'fetchImage', 'renderPDF']);
 // Commands this module sends itself, as part of the calls above or of a subscription.
-const OWN = new Set(['netCancel', 'acceptFileDrops', 'acceptPasteItems', 'renderPDFBegin', 'renderPDFChunk', 'renderPDFEnd']);
+const OWN = new Set(['netCancel', 'acceptFileDrops', 'acceptPasteItems', 'renderPDFBegin', 'renderPDFChunk', 'renderPDFEnd',
+  'saveJSONBegin', 'saveJSONChunk', 'saveJSONEnd', 'saveJSONAbort']);
 
 // The calls the shell makes unasked, by the window function it calls.
 const EVENTS = {
@@ -140,8 +141,9 @@ export function createBridge({ post, host = null }) {
   function requestSave(action, fields, signal) {
     const queue = saves.get(action) ?? [];
     saves.set(action, queue);
+    const entry = { resolve: null, reject: null, done: false };
     const promise = new Promise((resolve, reject) => {
-      const entry = { resolve, reject, done: false };
+      Object.assign(entry, { resolve, reject });
       queue.push(entry);
       if (!signal) return;
       const abort = () => {
@@ -152,8 +154,51 @@ export function createBridge({ post, host = null }) {
       if (signal.aborted) abort();
       else signal.addEventListener('abort', abort, { once: true });
     });
-    post({ ...fields, action });
+    if (action === 'saveJSON' && fields.pieces !== undefined) sendPieces(fields, entry);
+    else post({ ...fields, action });
     return promise;
+  }
+
+  // A board given as `pieces` (an iterable of strings, sync or async) goes in pieces, so that no
+  // single message holds it all: saveJSONBegin at once, in this call (the shell shows its chooser or
+  // starts the write, and a quit waiting on the save hears of it), then each piece on a task of its
+  // own, so that the page keeps answering, then saveJSONEnd. A newer board in pieces takes the place
+  // of one still going out (the shell gives that one up); a save already answered (the chooser
+  // cancelled, a failed write) sends no more; one the page stopped waiting for, or whose pieces
+  // failed, is given up with saveJSONAbort.
+  let piecesOut = null;  // the board going out in pieces now
+  function sendPieces({ pieces, to }, entry) {
+    piecesOut?.stop();
+    let stopped = false;
+    const out = { stop: () => { stopped = true; } };
+    piecesOut = out;
+    post(to === undefined ? { action: 'saveJSONBegin' } : { action: 'saveJSONBegin', to });
+    const over = () => stopped || entry.done;
+    const it = pieces[Symbol.asyncIterator]?.() ?? pieces[Symbol.iterator]();
+    (async () => {
+      try {
+        for (;;) {
+          // Each piece is made on a task of its own, the first one too.
+          await new Promise((resolve) => setTimeout(resolve, 0));
+          if (over()) {
+            await it.return?.();
+            break;
+          }
+          const { value, done } = await it.next();
+          if (done) break;
+          if (!over()) post({ action: 'saveJSONChunk', data: String(value) });
+        }
+        if (stopped) return;  // the newer board gave this one up in the shell
+        if (!entry.done) post({ action: 'saveJSONEnd' });
+        else if (saves.get('saveJSON')?.includes(entry)) post({ action: 'saveJSONAbort' });  // not answered: aborted
+      } catch (e) {
+        if (!stopped) post({ action: 'saveJSONAbort' });
+        if (typeof globalThis.reportError === 'function') globalThis.reportError(e);
+        else console.error(e);
+      } finally {
+        if (piecesOut === out) piecesOut = null;
+      }
+    })();
   }
 
   // ---- streams -------------------------------------------------------------------------------------

@@ -233,6 +233,64 @@ test('saves are answered by action, oldest first, and every outcome is told', as
   assert.deepEqual(outcomes, ['saveJSON:cancelled', 'savePDF:written', 'saveJSON:written', 'saveJSON:written']);
 });
 
+test('a board in pieces: Begin in the call, each piece on a later task, then End; no more once answered', async () => {
+  const { kit, host, sent } = fake();
+  const tick = () => new Promise((resolve) => setTimeout(resolve, 5));
+  const made = [];
+  function* pieces(n, tag) {
+    for (let i = 0; i < n; i++) {
+      made.push(`${tag}${i}`);
+      yield `${tag}${i}`;
+    }
+  }
+  const wire = () => sent.splice(0).map((m) => [m.action, m.data ?? m.to].filter((x) => x !== undefined).join(' '));
+
+  const whole = kit.request('saveJSON', { pieces: pieces(3, 'a'), to: 'document' });
+  assert.deepEqual(wire(), ['saveJSONBegin document'], 'only Begin before the call returns');
+  assert.deepEqual(made, [], 'pieces are made later');
+  while (sent.at(-1)?.action !== 'saveJSONEnd') await tick();
+  assert.deepEqual(wire(), ['saveJSONChunk a0', 'saveJSONChunk a1', 'saveJSONChunk a2', 'saveJSONEnd']);
+  host.__saveResult({ action: 'saveJSON', ok: true, name: 'b.json', reason: 'written', inPlace: true });
+  assert.equal((await whole).inPlace, true);
+
+  // Cancelled in the chooser while pieces go out: no more pieces, no End.
+  const cancelled = kit.request('saveJSON', { pieces: pieces(50, 'c') });
+  await tick();
+  host.__saveResult({ action: 'saveJSON', ok: false, name: '', reason: 'cancelled' });
+  assert.equal((await cancelled).reason, 'cancelled');
+  await tick();
+  const afterCancel = wire();
+  assert.equal(afterCancel[0], 'saveJSONBegin');
+  assert.ok(afterCancel.length < 10 && !afterCancel.includes('saveJSONEnd'), afterCancel.join());
+
+  // A newer board takes the place of one still going out; one the page stops waiting for, or whose
+  // pieces fail, is given up in the shell.
+  const older = kit.request('saveJSON', { pieces: pieces(50, 'o') });
+  const newer = kit.request('saveJSON', { pieces: pieces(2, 'n'), to: 'choose' });
+  while (sent.at(-1)?.action !== 'saveJSONEnd') await tick();
+  assert.deepEqual(wire(), ['saveJSONBegin', 'saveJSONBegin choose', 'saveJSONChunk n0', 'saveJSONChunk n1', 'saveJSONEnd']);
+  host.__saveResult({ action: 'saveJSON', ok: false, name: '', reason: 'cancelled' });
+  host.__saveResult({ action: 'saveJSON', ok: true, name: 'n.json', reason: 'written' });
+  assert.equal((await older).reason, 'cancelled');
+  assert.equal((await newer).name, 'n.json');
+
+  const stop = new AbortController();
+  const aborted = kit.request('saveJSON', { pieces: pieces(50, 's') }, { signal: stop.signal });
+  await tick();
+  stop.abort();
+  await assert.rejects(aborted, { name: 'AbortError' });
+  while (sent.at(-1)?.action !== 'saveJSONAbort') await tick();
+  const errors = mock.method(console, 'error', () => {});
+  const reportError = globalThis.reportError;
+  delete globalThis.reportError;
+  kit.request('saveJSON', { pieces: (function* () { yield 'x'; throw new Error('no more'); })() });
+  while (sent.at(-1)?.action !== 'saveJSONAbort' || sent.length < 4) await tick();
+  if (reportError) globalThis.reportError = reportError;
+  errors.mock.restore();
+  assert.equal(errors.mock.callCount(), 1);
+  assert.deepEqual(wire().slice(-3), ['saveJSONBegin', 'saveJSONChunk x', 'saveJSONAbort']);
+});
+
 test('what the shell says unasked reaches every listener, quit queries synchronously', () => {
   const { kit, host, sent } = fake();
   const heard = [];

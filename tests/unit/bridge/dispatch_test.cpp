@@ -27,6 +27,12 @@ struct Recorder : bridge::ParentWindow,
     void saveBoard(std::string t, bridge::BoardTarget to) override {
         add("saveBoard|" + t + "|" + (to == bridge::BoardTarget::Document ? "document" : "choose"));
     }
+    void saveBoardBegin(std::optional<bridge::BoardTarget> to) override {
+        add(std::string("saveBoardBegin|") + (!to ? "" : to == bridge::BoardTarget::Document ? "document" : "choose"));
+    }
+    void saveBoardPiece(std::string p) override { add("saveBoardPiece|" + p); }
+    void saveBoardEnd() override { add("saveBoardEnd"); }
+    void saveBoardAbort() override { add("saveBoardAbort"); }
     void saveImage(const json::Value& d, std::string e) override { add("saveImage|" + *d.string() + "|" + e); }
     void savePDF(const json::Value& d) override { add("savePDF|" + *d.string()); }
     void savePDFPages(json::Array p, std::string n) override {
@@ -105,6 +111,16 @@ TEST(Dispatch, RoutesEachCommandWithItsCheckedFields) {
         {R"({"action":"saveJSON","json":"{}","to":"choose"})", {"saveBoard|{}|choose"}},
         {R"({"action":"saveJSON","json":"{}","to":"elsewhere"})", {"saveText|{}|TAVRIK-|json"}},
         {R"({"action":"saveJSON","json":"{}","to":1})", {"saveText|{}|TAVRIK-|json"}},
+        {R"({"action":"saveJSONBegin"})", {"saveBoardBegin|"}},
+        {R"({"action":"saveJSONBegin","to":"document"})", {"saveBoardBegin|document"}},
+        {R"({"action":"saveJSONBegin","to":"choose"})", {"saveBoardBegin|choose"}},
+        {R"({"action":"saveJSONBegin","to":["choose"]})", {"saveBoardBegin|"}},
+        {R"({"action":"saveJSONChunk","data":"{\"items\":["})", {"saveBoardPiece|{\"items\":["}},
+        {R"({"action":"saveJSONChunk","data":""})", {"saveBoardPiece|"}},
+        {R"({"action":"saveJSONChunk","data":7})", {}},
+        {R"({"action":"saveJSONChunk"})", {}},
+        {R"({"action":"saveJSONEnd","data":"x"})", {"saveBoardEnd"}},
+        {R"({"action":"saveJSONAbort"})", {"saveBoardAbort"}},
         {R"({"action":"openJSON"})", {"openJSONFile"}},
         {R"({"action":"openPaperPDF","extra":1})", {"openPaperPDF"}},
         {R"({"action":"saveImage","dataUrl":"d","ext":"jpg"})", {"saveImage|d|jpg"}},
