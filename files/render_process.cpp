@@ -116,9 +116,11 @@ struct Worker {
     std::optional<PageWait> wait;  // for the first page asked
 };
 
-// A helper for this request: a warm one when the limits keep some, else a new one.
-Helper startHelper(const RenderLimits& limits) {
-    Helper h = limits.warm ? limits.warm->take(limits) : spawnHelper(limits);
+enum class Start { Warm, New };
+
+// A helper for this request: a warm one when the limits keep some and Start::Warm, else a new one.
+Helper startHelper(const RenderLimits& limits, Start start = Start::New) {
+    Helper h = limits.warm && start == Start::Warm ? limits.warm->take(limits) : spawnHelper(limits);
     if (h.alive && limits.spawned) limits.spawned(h.process.pid());
     return h;
 }
@@ -265,7 +267,7 @@ RenderOutcome renderSealed(common::UniqueFd input, const RenderLimits& limits,
     if (!input) return {};
     int count = std::max(1, limits.processes);
     std::vector<Worker> workers(static_cast<std::size_t>(count));
-    for (auto& w : workers) w.helper = startHelper(limits);
+    for (auto& w : workers) w.helper = startHelper(limits, Start::Warm);
     // A helper that cannot even start (not installed where it is looked for) fails every request
     // alike, with nothing to see on the page: say where it was looked for, once per request.
     for (auto& w : workers)
@@ -280,6 +282,12 @@ RenderOutcome renderSealed(common::UniqueFd input, const RenderLimits& limits,
     int pages = -1;
     for (auto& w : workers) {
         int n = readTotal(w.helper, limits);
+        // A helper that waited may have been ended meanwhile (by the kernel's memory killer, say):
+        // a new one takes its place at once, without counting as a restart.
+        if (n == -1 && limits.warm && !*limits.abandon) {
+            w.helper = startHelper(limits);
+            n = join(w, input.get(), limits);
+        }
         if (pages == -1) pages = n;
     }
     int total = std::min(pages, kPageLimit);  // negative (nothing to render) stays so
