@@ -165,4 +165,37 @@ inline common::Bytes mixedDocument() {
     return pdf;
 }
 
+// A PDF of about size bytes: two pages of the mixed document's kinds (text, a photo), and the
+// bulk in a stream of random bytes that no page uses, so that its pages render as quickly as any.
+inline common::Bytes bigPdf(std::size_t size) {
+    common::Bytes pdf = renderfixtures::makePdf(
+        {{612, 792}, {612, 792}},
+        [](cairo_t* cr, int page, double w, double h) { mixedPage(cr, page == 0 ? 2 : 0, w, h); });
+    // An object appended after the file's end, with a cross-reference section of its own that
+    // points back to the first (an incremental update, as editors write them).
+    std::string tail(reinterpret_cast<const char*>(pdf.data()), pdf.size());
+    std::size_t at = tail.rfind("startxref");
+    long prevXref = std::atol(tail.c_str() + at + 10);
+    std::size_t sizeAt = tail.rfind("/Size ");
+    int objects = std::atoi(tail.c_str() + sizeAt + 6);
+    std::string root =
+        tail.substr(tail.rfind("/Root "), tail.find(" R", tail.rfind("/Root ")) + 2 - tail.rfind("/Root "));
+    std::size_t fill = size > pdf.size() + 1024 ? size - pdf.size() - 1024 : 0;
+    std::size_t objAt = pdf.size();
+    std::string head = std::to_string(objects) + " 0 obj\n<< /Length " + std::to_string(fill) + " >>\nstream\n";
+    pdf.insert(pdf.end(), head.begin(), head.end());
+    std::uint32_t r = 7;
+    for (std::size_t i = 0; i < fill; ++i) pdf.push_back(static_cast<std::uint8_t>(nextRandom(r) >> 24));
+    char xref[160];
+    std::snprintf(xref, sizeof xref, "\nendstream\nendobj\n");
+    std::string end = xref;
+    std::size_t xrefAt = objAt + head.size() + fill + end.size();
+    std::snprintf(xref, sizeof xref, "xref\n%d 1\n%010zu 00000 n \n", objects, objAt);
+    end += xref;
+    end += "trailer\n<< /Size " + std::to_string(objects + 1) + " " + root + " /Prev " + std::to_string(prevXref) +
+           " >>\nstartxref\n" + std::to_string(xrefAt) + "\n%%EOF\n";
+    pdf.insert(pdf.end(), end.begin(), end.end());
+    return pdf;
+}
+
 }  // namespace pdfimport

@@ -4,13 +4,30 @@
 #include "common/base64.h"
 #include "common/data_url.h"
 #include "files/render_page.h"
+#include "files/render_pool.h"
 
 namespace files {
 
-PdfRenderer::PdfRenderer(std::weak_ptr<bridge::PageSink> sink, common::Workers& workers, RenderLimits limits)
-    : sink_(std::move(sink)), workers_(workers), limits_(std::make_shared<const RenderLimits>(std::move(limits))) {}
+namespace {
 
-PdfRenderer::~PdfRenderer() { *limits_->abandon = true; }
+RenderLimits withWarmHelpers(RenderLimits limits) {
+    if (!limits.warm) limits.warm = std::make_shared<WarmHelpers>();
+    return limits;
+}
+
+}  // namespace
+
+PdfRenderer::PdfRenderer(std::weak_ptr<bridge::PageSink> sink, common::Workers& workers, RenderLimits limits)
+    : sink_(std::move(sink)),
+      workers_(workers),
+      limits_(std::make_shared<const RenderLimits>(withWarmHelpers(std::move(limits)))) {}
+
+PdfRenderer::~PdfRenderer() {
+    *limits_->abandon = true;
+    limits_->warm->clear();
+}
+
+void PdfRenderer::warmUp() { limits_->warm->fill(*limits_, limits_->processes); }
 
 void PdfRenderer::renderPDF(const json::Value& dataUrl, std::string reqId) {
     // A data URL the page sent as canonical base64 arrives decoded: its payload (the part after the
@@ -27,7 +44,11 @@ void PdfRenderer::renderPDF(const json::Value& dataUrl, std::string reqId) {
     renderPDFBytes("", std::move(*bytes), std::move(reqId));
 }
 
-void PdfRenderer::renderPDFBegin(std::string reqId) { pdfJobs.insert_or_assign(std::move(reqId), PdfUpload()); }
+void PdfRenderer::renderPDFBegin(std::string reqId) {
+    // The helpers start while the upload comes in.
+    warmUp();
+    pdfJobs.insert_or_assign(std::move(reqId), PdfUpload());
+}
 
 void PdfRenderer::renderPDFChunk(std::string reqId, const json::Value& chunk) {
     auto job = pdfJobs.find(reqId);

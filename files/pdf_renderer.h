@@ -31,6 +31,9 @@ public:
     void renderPDFBytes(const std::string& name, common::Bytes data, std::string reqId);
 
 private:
+    // Starts the helpers of the next request now, on the main thread (they end with the thread
+    // that started them).
+    void warmUp();
     // Renders on a worker thread, then tells the page each page and the end.
     template <class Pdf>
     void submitRender(Pdf pdf, std::string reqId);

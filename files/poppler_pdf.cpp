@@ -2,6 +2,7 @@
 #include "files/poppler_pdf.h"
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 #include <poppler.h>
 
 #include "files/render_page.h"
@@ -33,6 +34,8 @@ std::unique_ptr<PopplerPdf> PopplerPdf::open(const std::uint8_t* data, std::size
     }
     return std::unique_ptr<PopplerPdf>(new PopplerPdf(std::move(impl)));
 }
+
+void PopplerPdf::warmFonts() { FcInit(); }
 
 int PopplerPdf::pageCount() const { return poppler_document_get_n_pages(impl_->doc); }
 

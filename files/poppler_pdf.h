@@ -20,6 +20,9 @@ public:
     PopplerPdf(const PopplerPdf&) = delete;
     PopplerPdf& operator=(const PopplerPdf&) = delete;
 
+    // Reads fontconfig's configuration and caches now rather than at the first page with text.
+    static void warmFonts();
+
     int pageCount() const;
     // The page's box scaled so its longer side is 1920, on opaque white, as JPEG quality 90.
     // Nothing when the page is missing, empty or fails to draw or encode.

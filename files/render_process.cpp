@@ -3,87 +3,31 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/mman.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
 #include "common/log.h"
 #include "common/unique_fd.h"
+#include "files/render_child.h"
 #include "files/render_page.h"
+#include "files/render_pool.h"
 #include "files/render_wire.h"
-
-extern char** environ;
 
 namespace files {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A started helper: killed if it is still running, and reaped, when its owner lets go of it.
-class ChildProcess {
-public:
-    ChildProcess() = default;
-    explicit ChildProcess(pid_t pid) noexcept : pid_(pid) {}
-    ~ChildProcess() { end(); }
-    ChildProcess(ChildProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
-    ChildProcess& operator=(ChildProcess&& other) noexcept {
-        if (this != &other) {
-            end();
-            pid_ = std::exchange(other.pid_, -1);
-        }
-        return *this;
-    }
-
-    // Ends it now; it is reaped when let go of.
-    void kill() const noexcept {
-        if (pid_ > 0) ::kill(pid_, SIGKILL);
-    }
-
-    // The CPU time it has used so far, read from outside: nothing the helper does can stop the
-    // count. Negative when it cannot be read.
-    std::chrono::nanoseconds cpu() const noexcept {
-        clockid_t clock;
-        timespec t{};
-        if (pid_ <= 0 || clock_getcpuclockid(pid_, &clock) != 0 || clock_gettime(clock, &t) != 0)
-            return std::chrono::nanoseconds(-1);
-        return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
-    }
-
-private:
-    void end() noexcept {
-        if (pid_ <= 0) return;
-        int status = 0;
-        pid_t r;
-        while ((r = waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
-        }
-        if (r == 0) {
-            ::kill(pid_, SIGKILL);
-            while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-            }
-        }
-        pid_ = -1;
-    }
-
-    pid_t pid_ = -1;
-};
-
-struct Helper {
-    ChildProcess process;
-    common::UniqueFd out;  // read end of its standard output
-    bool alive = false;
-    int spawnError = 0;  // why it could not be started
-};
 
 // How long the shell waits for one page: until the wall-clock deadline, and while the helper has
 // used less than the page's CPU time since the wait began. A helper that is a page ahead started
@@ -136,80 +80,6 @@ common::UniqueFd sealed(common::UniqueFd fd) {
     return fd;
 }
 
-// The helper's environment: what fontconfig and poppler read (and the test switch of
-// sandbox.h), never the tokens, session addresses and everything else the shell inherited.
-struct HelperEnvironment {
-    std::vector<std::string> kept;
-    std::vector<char*> envp;
-
-    HelperEnvironment() {
-        for (char** e = environ; *e; ++e) {
-            std::string_view v(*e);
-            if (v.starts_with("HOME=") || v.starts_with("LANG=") || v.starts_with("XDG_") ||
-                v.starts_with("FONTCONFIG_") || v.starts_with("TAVRIK_RENDER_WITHOUT="))
-                kept.emplace_back(v);
-        }
-        for (auto& k : kept) envp.push_back(k.data());
-        envp.push_back(nullptr);
-    }
-};
-
-Helper spawnHelper(const RenderLimits& limits, const HelperEnvironment& env, int input, int first, int stride) {
-    Helper h;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        h.spawnError = errno;
-        return h;
-    }
-    common::UniqueFd readEnd(fds[0]), writeEnd(fds[1]);
-    // A larger pipe lets a helper hand over a whole page and start the next one while the shell
-    // is still reading the other helper's page.
-    fcntl(writeEnd.get(), F_SETPIPE_SZ, 1 << 20);
-
-    std::string a1 = std::to_string(first), a2 = std::to_string(stride), a3 = std::to_string(limits.memoryMb),
-                a4 = std::to_string(limits.pageCpu.count()),
-                a5 = limits.sandbox == RenderLimits::Sandbox::On ? "1" : "0";
-    std::string a0 = wire::kHelperName;
-    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data(), a5.data(), nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), STDOUT_FILENO);
-    // poppler reports every syntax error of a broken file on standard error.
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    // Nothing else of the shell's (sockets, the display, other requests' pipes) reaches the helper.
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    // Default signal dispositions and an empty mask, whatever this thread has blocked.
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    pid_t pid = -1;
-    int rc = posix_spawn(&pid, limits.helperPath.c_str(), &actions, &attr, argv, env.envp.data());
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        h.spawnError = rc;
-        return h;
-    }
-    h.process = ChildProcess(pid);
-    h.out = std::move(readEnd);
-    h.alive = true;
-    if (limits.spawned) limits.spawned(pid);
-    return h;
-}
-
-void stop(Helper& h) {
-    if (h.alive) h.process.kill();
-    h.alive = false;
-}
-
 constexpr int kLockedTotal = -2, kUnconfinedTotal = -3;
 
 // The document's page count the helper announces once it has opened it; -1 (and the helper stopped)
@@ -232,28 +102,192 @@ int readTotal(Helper& h, const RenderLimits& limits) {
 // A helper that died is replaced this many times per request, so that one crashing or endless
 // page costs only that page, while a file that crashes on every page cannot keep respawning.
 constexpr int kMaxRestarts = 4;
+// Pages asked of a helper before it has answered the first: the next one is waiting when it
+// finishes a page, without a round trip through the shell.
+constexpr std::size_t kAhead = 2;
+// Pages rendered beyond the next one to hand on: a slow page holds back at most this many
+// finished ones in the shell's memory.
+constexpr int kWindow = 8;
+
+// A helper at work on a request: the pages asked of it, in order, the first being drawn now.
+struct Worker {
+    Helper helper;
+    std::deque<int> asked;
+    std::optional<PageWait> wait;  // for the first page asked
+};
+
+enum class Start { Warm, New };
+
+// A helper for this request: a warm one when the limits keep some and Start::Warm, else a new one.
+Helper startHelper(const RenderLimits& limits, Start start = Start::New) {
+    Helper h = limits.warm && start == Start::Warm ? limits.warm->take(limits) : spawnHelper(limits);
+    if (h.alive && limits.spawned) limits.spawned(h.process.pid());
+    return h;
+}
+
+// Gives the helper the PDF and reads the count it announces; -1 when none comes.
+int join(Worker& w, int input, const RenderLimits& limits) {
+    if (!sendPdf(w.helper, input)) return -1;
+    return readTotal(w.helper, limits);
+}
+
+// Hands the pages to the helpers one at a time, each to the first helper free for it, so that a
+// document whose heavy pages all fall to one side (a photo on every other page) keeps both busy;
+// the pages come back in any order and are handed on in ascending order.
+class Schedule {
+public:
+    Schedule(int total, int input, int pages, const RenderLimits& limits,
+             const std::function<void(int, int, common::Bytes)>& page)
+        : total_(total), input_(input), pages_(pages), limits_(limits), page_(page) {
+        for (int i = 0; i < total; ++i) todo_.insert(i);
+    }
+
+    void run(std::vector<Worker>& workers) {
+        while (next_ < total_ && !*limits_.abandon) {
+            for (auto& w : workers) {
+                if (!w.helper.alive) lost(w);
+                give(w);
+            }
+            handOn();
+            if (next_ >= total_) break;
+            if (!wait(workers)) {
+                // No helper is left to ask, and none may be started: the rest is skipped.
+                for (int i : todo_) skipped_.insert(i);
+                todo_.clear();
+                handOn();
+                break;
+            }
+        }
+    }
+
+private:
+    // A helper that died: the page it was drawing is skipped, those it had not begun go to others,
+    // and a fresh helper takes its place while pages are left and restarts allowed.
+    void lost(Worker& w) {
+        if (!w.asked.empty()) {
+            skipped_.insert(w.asked.front());
+            w.asked.pop_front();
+            todo_.insert(w.asked.begin(), w.asked.end());
+            w.asked.clear();
+        }
+        w.wait.reset();
+        if (todo_.empty() || restarts_ == kMaxRestarts || *limits_.abandon) return;
+        ++restarts_;
+        w.helper = startHelper(limits_);
+        if (join(w, input_, limits_) != pages_) stop(w.helper);
+    }
+
+    void give(Worker& w) {
+        while (w.helper.alive && w.asked.size() < kAhead && !todo_.empty() && *todo_.begin() < next_ + kWindow) {
+            int i = *todo_.begin();
+            if (!askPage(w.helper, static_cast<std::uint32_t>(i))) return;
+            todo_.erase(todo_.begin());
+            w.asked.push_back(i);
+            if (!w.wait) w.wait.emplace(w.helper, limits_);
+        }
+    }
+
+    void handOn() {
+        for (;;) {
+            if (auto r = ready_.find(next_); r != ready_.end()) {
+                common::Bytes jpeg = std::move(r->second);
+                ready_.erase(r);
+                page_(next_++, total_, std::move(jpeg));
+            } else if (skipped_.erase(next_)) {
+                ++next_;
+            } else {
+                return;
+            }
+        }
+    }
+
+    // Waits a short slice for a frame from any helper with pages asked, and reads what came.
+    // False when no helper is at work.
+    bool wait(std::vector<Worker>& workers) {
+        std::vector<pollfd> fds;
+        std::vector<Worker*> of;
+        for (auto& w : workers)
+            if (w.helper.alive && !w.asked.empty()) {
+                // Out of time or CPU on its page: given up, like a crash.
+                if (w.wait->overBudget() || Clock::now() > w.wait->deadline) {
+                    stop(w.helper);
+                    continue;
+                }
+                fds.push_back({w.helper.out.get(), POLLIN, 0});
+                of.push_back(&w);
+            }
+        if (fds.empty()) {
+            for (auto& w : workers)
+                if (!w.helper.alive && (!w.asked.empty() || (!todo_.empty() && restarts_ < kMaxRestarts))) return true;
+            return false;
+        }
+        // Short slices, so that abandoning and a spent budget are noticed while a slow page renders.
+        int ready = poll(fds.data(), fds.size(), 50);
+        if (ready <= 0) return true;
+        for (std::size_t k = 0; k < fds.size(); ++k)
+            if (fds[k].revents) read(*of[k]);
+        return true;
+    }
+
+    void read(Worker& w) {
+        std::uint32_t head[2];
+        int i = w.asked.front();
+        if (!readExact(w.helper.out.get(), head, sizeof head, *w.wait, *limits_.abandon) ||
+            head[0] != static_cast<std::uint32_t>(i) || head[1] > wire::kMaxFrame) {
+            stop(w.helper);  // crashed, killed, out of memory or time on page i: the page is skipped
+            return;
+        }
+        common::Bytes jpeg(head[1]);
+        if (head[1] && !readExact(w.helper.out.get(), jpeg.data(), jpeg.size(), *w.wait, *limits_.abandon)) {
+            stop(w.helper);
+            return;
+        }
+        w.asked.pop_front();
+        if (head[1] == 0)
+            skipped_.insert(i);  // the page failed to render
+        else
+            ready_.emplace(i, std::move(jpeg));
+        w.wait.reset();
+        if (!w.asked.empty()) w.wait.emplace(w.helper, limits_);
+    }
+
+    int total_, input_, pages_;
+    const RenderLimits& limits_;
+    const std::function<void(int, int, common::Bytes)>& page_;
+    std::set<int> todo_;  // not yet asked of a living helper
+    std::map<int, common::Bytes> ready_;
+    std::set<int> skipped_;
+    int next_ = 0;  // the next page to hand on
+    int restarts_ = 0;
+};
 
 // Renders from a sealed memory file.
 RenderOutcome renderSealed(common::UniqueFd input, const RenderLimits& limits,
                            const std::function<void(int, int, common::Bytes)>& page) {
     if (!input) return {};
-    HelperEnvironment env;
     int count = std::max(1, limits.processes);
-    std::vector<Helper> helpers;
-    for (int k = 0; k < count; ++k) helpers.push_back(spawnHelper(limits, env, input.get(), k, count));
+    std::vector<Worker> workers(static_cast<std::size_t>(count));
+    for (auto& w : workers) w.helper = startHelper(limits, Start::Warm);
     // A helper that cannot even start (not installed where it is looked for) fails every request
     // alike, with nothing to see on the page: say where it was looked for, once per request.
-    for (auto& h : helpers)
-        if (h.spawnError) {
+    for (auto& w : workers)
+        if (w.helper.spawnError) {
             common::log::warning("PDF render helper " + limits.helperPath +
-                                 " could not be started: " + std::strerror(h.spawnError));
+                                 " could not be started: " + std::strerror(w.helper.spawnError));
             break;
         }
+    for (auto& w : workers) sendPdf(w.helper, input.get());
 
     // Every helper opens the document and announces the same count; the first answer counts.
     int pages = -1;
-    for (auto& h : helpers) {
-        int n = readTotal(h, limits);
+    for (auto& w : workers) {
+        int n = readTotal(w.helper, limits);
+        // A helper that waited may have been ended meanwhile (by the kernel's memory killer, say):
+        // a new one takes its place at once, without counting as a restart.
+        if (n == -1 && limits.warm && !*limits.abandon) {
+            w.helper = startHelper(limits);
+            n = join(w, input.get(), limits);
+        }
         if (pages == -1) pages = n;
     }
     int total = std::min(pages, kPageLimit);  // negative (nothing to render) stays so
@@ -262,36 +296,10 @@ RenderOutcome renderSealed(common::UniqueFd input, const RenderLimits& limits,
             "PDF pages are not rendered: the render helper could not confine itself. This system "
             "offers neither Landlock nor unprivileged user namespaces, and an unconfined helper could "
             "read the user's files while parsing a crafted PDF (see the README, \"PDF rendering\").");
-
-    int restarts = 0;
-    for (int i = 0; i < total; ++i) {
-        Helper& h = helpers[static_cast<std::size_t>(i % count)];
-        if (!h.alive) {
-            // This page's helper died on an earlier page: a fresh one goes on from here.
-            if (restarts == kMaxRestarts || *limits.abandon) continue;
-            ++restarts;
-            h = spawnHelper(limits, env, input.get(), i, count);
-            if (readTotal(h, limits) != pages) {
-                stop(h);
-                continue;
-            }
-        }
-        PageWait wait(h, limits);
-        std::uint32_t head[2];
-        if (!readExact(h.out.get(), head, sizeof head, wait, *limits.abandon) ||
-            head[0] != static_cast<std::uint32_t>(i) || head[1] > wire::kMaxFrame) {
-            stop(h);  // crashed, killed, out of memory or time on page i: the page is skipped
-            continue;
-        }
-        if (head[1] == 0) continue;  // the page failed to render
-        common::Bytes jpeg(head[1]);
-        if (!readExact(h.out.get(), jpeg.data(), jpeg.size(), wait, *limits.abandon)) {
-            stop(h);
-            continue;
-        }
-        page(i, total, std::move(jpeg));
-    }
-    // Every page wanted has been read; the helpers are ended and reaped as they go.
+    if (total > 0) Schedule(total, input.get(), pages, limits, page).run(workers);
+    // The helpers are ended and reaped as they go; the next request finds warm ones.
+    workers.clear();
+    if (limits.warm) limits.warm->fill(limits, count);
     if (total == kLockedTotal) return {RenderEnd::Locked, 0};
     return {RenderEnd::Done, std::max(pages, 0)};
 }

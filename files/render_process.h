@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Rendering a PDF in helper processes, so that a crafted file cannot crash the shell or exhaust
-// its memory. Two helpers share the pages (even and odd) to use both cores; their pages are
-// merged back in ascending order, each handed on the moment it arrives.
+// its memory. Two helpers share the pages to use both cores, each asked for the next page when it
+// is free; their pages are handed on in ascending order, each the moment the ones before it are.
 #include <sys/types.h>
 
 #include <atomic>
@@ -16,16 +16,20 @@
 
 namespace files {
 
+class WarmHelpers;
+
 struct RenderLimits {
     std::string helperPath;                        // the tavrik-render executable
-    int processes = 2;                             // helpers per request, each taking every processes-th page
+    int processes = 2;                             // helpers per request
     long memoryMb = 1024;                          // address space of each helper
     std::chrono::milliseconds pageCpu{15000};      // CPU time one page may take in its helper (counted by the shell)
     std::chrono::milliseconds pageTimeout{20000};  // longest wait for one page before the helper is killed
     // Helpers run confined (read-only fonts and poppler data, a system-call filter). Off only to
     // measure what the confinement costs.
     enum class Sandbox { On, Off } sandbox = Sandbox::On;
-    std::function<void(pid_t)> spawned;  // told each helper's process id (tests kill one)
+    std::function<void(pid_t)> spawned;  // told each helper's process id as it joins a request (tests kill one)
+    // Helpers started ahead for the next request (render_pool.h); none: each request starts its own.
+    std::shared_ptr<WarmHelpers> warm;
     // Set when the shell is going away: requests in flight end their helpers at once instead of
     // keeping the exiting process alive until their last page.
     std::shared_ptr<std::atomic<bool>> abandon = std::make_shared<std::atomic<bool>>(false);

@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <fstream>
 #include <map>
+#include <set>
+#include <sstream>
 
 #include "bridge/bridge.h"
 #include "common/base64.h"
 #include "common/data_url.h"
 #include "fakes/fakes.h"
 #include "files/pdf_renderer.h"
+#include "files/render_pool.h"
 #include "files/render_process.h"
 #include "support/json_text.h"
 #include "unit/files/render_fixtures.h"
@@ -465,6 +470,59 @@ TEST(RenderIsolated, HelperLostBeforeItsFirstPageIsReplaced) {
     });
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(spawned, 3);
+}
+
+// This process's render helpers that are still running (not yet reaped).
+std::set<pid_t> ourHelpers() {
+    std::set<pid_t> out;
+    DIR* proc = opendir("/proc");
+    while (dirent* e = proc ? readdir(proc) : nullptr) {
+        std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.find("(tavrik-render)") == std::string::npos) continue;
+        std::istringstream rest(line.substr(line.rfind(')') + 2));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == getpid()) out.insert(std::stoi(e->d_name));
+    }
+    if (proc) closedir(proc);
+    return out;
+}
+
+TEST(RenderIsolated, HelpersStartedAheadAreUsedReplacedAndEnded) {
+    files::RenderLimits limits;
+    limits.helperPath = helperPath();
+    limits.warm = std::make_shared<files::WarmHelpers>();
+    std::vector<pid_t> joined;
+    limits.spawned = [&](pid_t p) { joined.push_back(p); };
+    auto render = [&](const common::Bytes& pdf) {
+        std::vector<int> seen;
+        files::renderIsolated(pdf, limits, [&](int index, int, common::Bytes jpeg) {
+            EXPECT_TRUE(decodeJpeg(jpeg));
+            seen.push_back(index);
+        });
+        return seen;
+    };
+    limits.warm->fill(limits, 2);
+    std::set<pid_t> waiting = ourHelpers();
+    ASSERT_EQ(waiting.size(), 2u);
+    // The request takes the waiting helpers, and leaves two more for the next one.
+    EXPECT_EQ(render(pages(5)), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(std::set<pid_t>(joined.begin(), joined.end()), waiting);
+    waiting = ourHelpers();
+    EXPECT_EQ(waiting.size(), 2u);
+    // Waiting helpers that died meanwhile are replaced by fresh ones (whether or not their end was
+    // seen before the request took them), and cost no page.
+    for (pid_t p : waiting) kill(p, SIGKILL);
+    joined.clear();
+    EXPECT_EQ(render(pages(3)), (std::vector<int>{0, 1, 2}));
+    ASSERT_GE(joined.size(), 2u);
+    for (std::size_t k = joined.size() - 2; k < joined.size(); ++k) EXPECT_EQ(waiting.count(joined[k]), 0u);
+    // Ended and reaped when the shell lets go of them.
+    EXPECT_EQ(ourHelpers().size(), 2u);
+    limits.warm->clear();
+    EXPECT_TRUE(ourHelpers().empty());
 }
 
 }  // namespace
