@@ -5,10 +5,11 @@
 // one "name monotonic-ns" line each, and a few commands read from stdin:
 //   key          types Ctrl+S into the window (xdotool, through XTest, as a keyboard would)
 //   inject PATH  gives the page the board in PATH as the shell's open would, but with no file behind it
+//   choose PATH  File ▸ Open as the page asks for it; the Open chooser picks PATH and accepts
 //   quit         ends the process at once
 // Events: window, load, key (the shell has the key), handled_save (the shell has handled the page's
 // saveJSON), titled (the window names the opened board), shown (a frame after that), injected,
-// chooser (a save chooser is mapped).
+// chooser (a chooser is mapped), chosen (the Open chooser accepted PATH).
 #include <gdk/x11/gdkx.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -27,6 +28,7 @@ namespace bigshell {
 
 inline app::AppDelegate* shellApp = nullptr;
 inline bool instrumented = false, titled = false;
+inline std::string chooseTarget;  // the file an Open chooser picks, once asked to
 
 // Runs an async function in the page; `then` gets the time it finished.
 inline void afterPage(const char* body, GVariant* args, void (*then)()) {
@@ -64,13 +66,43 @@ inline void cancelWhenSettled(GtkWindow* chooser) {
                   chooser);
 }
 
+// Picks chooseTarget once the chooser has shown its first folder, then accepts when the choice sticks
+// (the chooser may still switch to its first folder after ours was set).
+inline void acceptWhenSettled(GtkWindow* chooser) {
+    g_timeout_add(50, G_SOURCE_FUNC(+[](gpointer c) noexcept -> gboolean {
+                      GtkFileChooser* fc = GTK_FILE_CHOOSER(c);
+                      GFile* folder = gtk_file_chooser_get_current_folder(fc);
+                      if (!folder) return G_SOURCE_CONTINUE;
+                      g_object_unref(folder);
+                      g_autoptr(GFile) target = g_file_new_for_path(chooseTarget.c_str());
+                      g_autoptr(GFile) chosen = gtk_file_chooser_get_file(fc);
+                      if (!chosen || !g_file_equal(chosen, target)) {
+                          gtk_file_chooser_set_file(fc, target, nullptr);
+                          return G_SOURCE_CONTINUE;
+                      }
+                      startup::report("chosen", startup::nowNs());
+                      G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+                      gtk_dialog_response(GTK_DIALOG(c), GTK_RESPONSE_ACCEPT);
+                      G_GNUC_END_IGNORE_DEPRECATIONS
+                      return G_SOURCE_REMOVE;
+                  }),
+                  chooser);
+}
+
 inline void onToplevels(GListModel* list, guint position, guint, guint added, gpointer) noexcept {
     for (guint i = position; i < position + added; ++i) {
         GObject* item = static_cast<GObject*>(g_list_model_get_item(list, i));
         if (GTK_IS_FILE_CHOOSER_DIALOG(item))
             g_signal_connect(item, "map", G_CALLBACK(+[](GtkWidget* w, gpointer) noexcept {
                                  startup::report("chooser", startup::nowNs());
-                                 cancelWhenSettled(GTK_WINDOW(w));
+                                 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+                                 const bool open =
+                                     gtk_file_chooser_get_action(GTK_FILE_CHOOSER(w)) == GTK_FILE_CHOOSER_ACTION_OPEN;
+                                 G_GNUC_END_IGNORE_DEPRECATIONS
+                                 if (open && !chooseTarget.empty())
+                                     acceptWhenSettled(GTK_WINDOW(w));
+                                 else
+                                     cancelWhenSettled(GTK_WINDOW(w));
                              }),
                              nullptr);
         g_object_unref(item);
@@ -156,6 +188,11 @@ inline gboolean onCommand(gint fd, GIOCondition, gpointer) noexcept {
         pending.erase(0, nl + 1);
         if (line == "key") typeCtrlS();
         if (line.rfind("inject ", 0) == 0) inject(line.substr(7));
+        if (line.rfind("choose ", 0) == 0) {
+            chooseTarget = line.substr(7);
+            webkit_web_view_evaluate_javascript(shellApp->webView(), "window.__menuAction('openJSON')", -1, nullptr,
+                                                nullptr, nullptr, nullptr, nullptr);
+        }
         if (line == "memory") reportMemory("now");
         if (line == "quit") _exit(0);
     }
