@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <webkit/webkit.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,19 @@ namespace bigshell {
 inline app::AppDelegate* shellApp = nullptr;
 inline bool instrumented = false, titled = false;
 inline std::string chooseTarget;  // the file an Open chooser picks, once asked to
+// The window answers as long as the main loop turns: the longest gap between ticks of a 10 ms
+// timer since the page loaded, reported with "shown" as stall_us.
+inline long long lastTick = 0, longestGap = 0;
+
+inline void watchStalls() {
+    g_timeout_add(10, G_SOURCE_FUNC(+[](gpointer) noexcept -> gboolean {
+                      long long now = startup::nowNs();
+                      if (lastTick) longestGap = std::max(longestGap, now - lastTick);
+                      lastTick = now;
+                      return G_SOURCE_CONTINUE;
+                  }),
+                  nullptr);
+}
 
 // Runs an async function in the page; `then` gets the time it finished.
 inline void afterPage(const char* body, GVariant* args, void (*then)()) {
@@ -81,6 +95,7 @@ inline void acceptWhenSettled(GtkWindow* chooser) {
                           return G_SOURCE_CONTINUE;
                       }
                       startup::report("chosen", startup::nowNs());
+                      reportMemory("chosen");
                       G_GNUC_BEGIN_IGNORE_DEPRECATIONS
                       gtk_dialog_response(GTK_DIALOG(c), GTK_RESPONSE_ACCEPT);
                       G_GNUC_END_IGNORE_DEPRECATIONS
@@ -116,6 +131,7 @@ inline void onTitle(GObject* window, GParamSpec*, gpointer) noexcept {
     startup::report("titled", startup::nowNs());
     afterPage(kNextFrame, nullptr, [] {
         startup::report("shown", startup::nowNs());
+        startup::report("stall_us", longestGap / 1000);
         reportMemory("shown");
     });
 }
@@ -129,6 +145,7 @@ inline void instrument() {
                      G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent e, gpointer) noexcept {
                          if (e != WEBKIT_LOAD_FINISHED) return;
                          startup::report("load", startup::nowNs());
+                         longestGap = 0;
                          reportMemory("load");
                      }),
                      nullptr);
@@ -220,6 +237,7 @@ inline int run(const std::string& resources, std::vector<std::string> files) {
                            G_CALLBACK(+[](GApplication*, gpointer, gint, gchar*, gpointer) noexcept { instrument(); }),
                            nullptr);
     g_unix_fd_add(STDIN_FILENO, G_IO_IN, onCommand, nullptr);
+    watchStalls();
     std::vector<char*> argv{const_cast<char*>("tavrik")};
     for (auto& f : files) argv.push_back(f.data());
     argv.push_back(nullptr);
