@@ -295,7 +295,8 @@ struct Bench {
                 double open = shell.ms("chosen", "shown");
                 s["chooser open ms"].push_back(shown ? open : -1);
                 s["chooser open/anchor x"].push_back(shown ? open / s["anchor read+parse ms"].back() : -1);
-                // Above the level with the chooser shown: its own folder views are no part of the open.
+                // Above the level with the chooser shown, the peak counted from its accept on: its
+                // own folder views are no part of the open.
                 s["chooser shell peak above rest / size"].push_back(
                     shown && shell.events.count("chosen_rss_kb")
                         ? (mib(shell.own("VmHWM")) - mib(shell.events["chosen_rss_kb"])) / sizeMiB(board)

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/board_handoff.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "common/json.h"
 
 namespace files {
+
+std::size_t pieceBytesFor(std::size_t size) { return std::clamp<std::size_t>(size / 16, 512u * 1024u, 4u << 20); }
 
 std::vector<std::size_t> pieceCuts(std::string_view text, std::size_t pieceBytes) {
     std::vector<std::size_t> cuts{0};
@@ -49,7 +52,7 @@ public:
     Handoff(std::weak_ptr<bridge::PageSink> page, std::string text, std::string name, std::function<void()> then,
             std::size_t pieceBytes)
         : page_(std::move(page)), text_(std::move(text)), name_(std::move(name)), then_(std::move(then)) {
-        cuts_ = pieceCuts(text_, pieceBytes);
+        cuts_ = pieceCuts(text_, pieceBytes ? pieceBytes : pieceBytesFor(text_.size()));
     }
 
     void start() { send(); }

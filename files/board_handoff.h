@@ -16,9 +16,10 @@
 
 namespace files {
 
-// Bytes per piece: measured by bench_big_board, large enough that the calls cost little next to
-// the page's parse, small enough that a piece in flight costs the shell little.
-inline constexpr std::size_t kBoardPieceBytes = 2u * 1024u * 1024u;
+// Bytes per piece for a text of `size` bytes: a sixteenth of it, from 512 KiB to 4 MiB. What WebKit
+// holds for the two pieces in flight then stays under the text's own size, and a big board still
+// goes in a few dozen calls, which cost little next to the page's parse (bench_big_board).
+std::size_t pieceBytesFor(std::size_t size);
 
 // Where `text` (valid UTF-8) is cut into pieces of at most `pieceBytes`, never inside a character:
 // the offsets of each piece's start, then text.size(). One piece for an empty text.
@@ -33,7 +34,8 @@ std::string pieceBody(unsigned long id, std::size_t index, std::size_t count);
 // window.__boardOpened(name), guarded. A board of several pieces shows its progress with
 // window.__openProgress(name, fraction), guarded, before each piece. `then` runs once, when the
 // page has run the last piece or a piece could not be handed (the page reloaded or went away).
+// `pieceBytes` 0 takes pieceBytesFor(text.size()).
 void handBoard(std::weak_ptr<bridge::PageSink> page, std::string text, std::string name, std::function<void()> then,
-               std::size_t pieceBytes = kBoardPieceBytes);
+               std::size_t pieceBytes = 0);
 
 }  // namespace files

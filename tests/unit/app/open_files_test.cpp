@@ -55,6 +55,7 @@ TEST(OpenedFiles, EachKindOfPathIsToldApart) {
     dir.write("fake.pdf", "not a pdf");
     dir.write("list.json", "[1, 2]");
     dir.write("latin1.json", "{\"t\": \"caf\xe9\"}");
+    dir.write("nul.json", std::string("{\"t\": \"a\0b\"}", 12));  // a raw NUL; the escape \u0000 is fine
     dir.write("sub/x", "");
     dir.write("locked.json", "{}");
     chmod(dir.file("locked.json").c_str(), 0);
@@ -64,7 +65,7 @@ TEST(OpenedFiles, EachKindOfPathIsToldApart) {
     } cases[] = {
         {"board.json", Kind::Board},   {"paper.PDF", Kind::Pdf},        {"fake.pdf", Kind::NotBoard},
         {"list.json", Kind::NotBoard}, {"latin1.json", Kind::NotBoard}, {"sub", Kind::Directory},
-        {"gone.json", Kind::Missing},
+        {"gone.json", Kind::Missing},  {"nul.json", Kind::NotBoard},
     };
     for (const auto& c : cases)
         EXPECT_EQ(files::readForPage(dir.file(c.name), files::Want::Either).kind, c.kind) << c.name;

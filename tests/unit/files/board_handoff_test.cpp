@@ -35,6 +35,13 @@ TEST(BoardPieces, CutsOnlyBetweenCharacters) {
     for (const Case& c : cases) EXPECT_EQ(files::pieceCuts(c.text, c.pieceBytes), c.cuts) << c.text;
 }
 
+TEST(BoardPieces, PieceSizeFollowsTheBoardWithinBounds) {
+    const std::size_t k = 1024, m = 1024 * 1024;
+    const std::pair<std::size_t, std::size_t> cases[] = {
+        {0, 512 * k}, {8 * m, 512 * k}, {10 * m, 640 * k}, {64 * m, 4 * m}, {150 * m, 4 * m}};
+    for (auto [size, piece] : cases) EXPECT_EQ(files::pieceBytesFor(size), piece) << size;
+}
+
 // The page as the handoff meets it: every call in order, pieces held until the test answers them.
 class PiecePage final : public fakes::NullSink {
 public:
