@@ -403,10 +403,10 @@ int main(int argc, char** argv) {
     row("open (argv): load -> shown, ms", bySize, "open ms");
     row("  open / anchor", bySize, "open/anchor x", "<= 1.5");
     row("  launch -> shown, ms", bySize, "launch->shown ms");
-    row("  shell's longest stall, load -> shown, ms", bySize, "stall ms");
+    row("  shell main loop longest stall, ms", bySize, "stall ms");
     row("open (chooser): accepted -> shown, ms", bySize, "chooser open ms");
     row("  open / anchor", bySize, "chooser open/anchor x", "<= 1.5");
-    row("  shell (peak - at accept) / board size", bySize, "chooser shell peak above rest / size", "<= 2.5");
+    row("  shell (peak - at accept) / size", bySize, "chooser shell peak above rest / size", "<= 2.5");
     row("Ctrl+S in place: -> write starts ms", bySize, "key->write start ms", "<= 300");
     row("  -> file written, ms", bySize, "key->written ms");
     row("  written / cp", bySize, "written/cp x");
