@@ -170,7 +170,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     net_ = composeNet(app_, mainQueue_, bridge_, vault_.service, *workers_);
     composeDrop(dragCatchView_, webView_, bridge_, desktop_);
     quit_ = composeQuit({app_, webView_, mainQueue_, bridge_, saves_, launchQuitWiring()});
-    open_ = composeOpen(app_, webView_, bridge_, saves_, document_);
+    open_ = composeOpen(app_, webView_, bridge_, saves_, document_, *workers_);
     menu_.followBoards(open_.files, document_);
 
     gtk_window_present(window_);

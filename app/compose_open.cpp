@@ -9,7 +9,8 @@
 namespace app {
 
 OpenPart composeOpen(GtkApplication* app, WebKitWebView* webView, const std::shared_ptr<bridge::Bridge>& page,
-                     std::shared_ptr<files::SaveThen> saves, std::shared_ptr<files::DocumentFile> document) {
+                     std::shared_ptr<files::SaveThen> saves, std::shared_ptr<files::DocumentFile> document,
+                     common::Workers& workers) {
     OpenPart part;
     if (!webView || !page) return part;
     OpenFiles::Deps deps{
@@ -25,6 +26,9 @@ OpenPart composeOpen(GtkApplication* app, WebKitWebView* webView, const std::sha
             });
         },
         std::move(document),
+        [&workers](std::function<files::OpenedFile()> read, std::function<void(files::OpenedFile)> done) {
+            workers.run(std::move(read), std::move(done));
+        },
     };
     part.files = std::make_shared<OpenFiles>(std::move(deps));
     // The page's functions exist once its load has finished, after its own start (and any

@@ -14,6 +14,7 @@
 #include "app/quit_confirmation.h"
 #include "bridge/page_sink.h"
 #include "files/document_file.h"
+#include "files/opened_file.h"
 
 namespace app {
 
@@ -28,6 +29,10 @@ public:
         std::function<void(std::function<void(bool written)>)> saveThen;
         // Set to each board opened, cleared by a new board (may be null).
         std::shared_ptr<files::DocumentFile> document;
+        // Runs a file's read away from the main thread, then `done` on it: a big board takes a
+        // moment to read and check, and the window answers meanwhile. Null reads at once.
+        std::function<void(std::function<files::OpenedFile()> read, std::function<void(files::OpenedFile)> done)>
+            readAside;
     };
     // Asks the page to start an empty board: answers true when it did.
     static constexpr const char* kNewBoardCall =
@@ -51,7 +56,10 @@ private:
     void next();
     void onUnsaved(Job job, bool unsaved);
     void onChoice(Job job, std::size_t button);
+    // Carries out the job, then goes on with the next (done()).
     void deliver(const Job& job);
+    void deliverFrom(const std::vector<std::string>& paths, std::size_t index);
+    void handOver(const std::vector<std::string>& paths, std::size_t index, files::OpenedFile file);
     void done();
 
     Deps deps_;

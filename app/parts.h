@@ -153,8 +153,9 @@ struct OpenPart {
     gobj::SignalConnection loadChanged;  // tells it when the page is ready
 };
 // Boards and PDFs given from outside the window open in the page, after asking whether to save
-// unsaved work (and saving it through `saves`).
+// unsaved work (and saving it through `saves`). Files are read on `workers`, which outlive the Part.
 OpenPart composeOpen(GtkApplication* app, WebKitWebView* webView, const std::shared_ptr<bridge::Bridge>& page,
-                     std::shared_ptr<files::SaveThen> saves, std::shared_ptr<files::DocumentFile> document);
+                     std::shared_ptr<files::SaveThen> saves, std::shared_ptr<files::DocumentFile> document,
+                     common::Workers& workers);
 
 }  // namespace app

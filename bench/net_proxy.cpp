@@ -82,6 +82,7 @@ public:
     void callGuarded(std::string, json::Value) override {}
     void callGuardedPositional(std::string, json::Array) override {}
     void callThen(std::string, Done) override {}
+    void carryThen(std::string, std::string, Done) override {}
 
 private:
     common::MainQueue& queue_;

@@ -65,6 +65,7 @@ public:
     bool alive() const override { return true; }
     void pushScript(std::string) override {}
     void callThen(std::string, Done) override {}
+    void carryThen(std::string, std::string, Done) override {}
     void pushPositional(std::string, json::Array) override {}
     void callGuardedPositional(std::string, json::Array) override {}
     void pushWrapped(std::string, json::Value) override {}

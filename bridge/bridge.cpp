@@ -70,4 +70,13 @@ void Bridge::callThen(std::string script, Done done) {
     });
 }
 
+void Bridge::carryThen(std::string body, std::string text, Done done) {
+    mainQueue_.post(
+        [weak = weak_from_this(), body = std::move(body), text = std::move(text), done = std::move(done)]() mutable {
+            auto self = weak.lock();
+            if (!self || self->closed_ || !self->page_->alive()) return done(std::nullopt);
+            self->page_->carryThen(body, text, std::move(done));
+        });
+}
+
 }  // namespace bridge

@@ -41,6 +41,7 @@ public:
     void callGuardedPositional(std::string name, json::Array args) override;
     void pushScript(std::string script) override;
     void callThen(std::string script, Done done) override;
+    void carryThen(std::string body, std::string text, Done done) override;
 
     PageChannel& page() { return *page_; }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bridge/page_calls.h"
+#include "common/json.h"
 
 namespace bridge {
 
@@ -22,6 +23,14 @@ public:
     // channel cannot, and the caller sends the text form instead.
     virtual bool call(const pagecall::LiftedCall&) { return false; }
     virtual void evaluateThen(const std::string& script, std::function<void(std::optional<bool>)> done) = 0;
+    // Runs `body` with `text` as its argument a0 and reports as evaluateThen does. This form writes
+    // the text into the script, for channels that cannot carry it beside.
+    virtual void carryThen(const std::string& body, const std::string& text,
+                           std::function<void(std::optional<bool>)> done) {
+        auto literal = json::write(json::Value(text));
+        if (!literal) return evaluateThen("void 0", std::move(done));
+        evaluateThen("((a0) => {" + body + "\n})(" + *literal + ")", std::move(done));
+    }
 };
 
 }  // namespace bridge

@@ -38,6 +38,11 @@ public:
     // A fixed text whose evaluation is awaited: `done` gets its result when that is a boolean, and
     // nothing when it is anything else, the page threw or the page could not be reached.
     virtual void callThen(std::string script, Done done) = 0;
+    // Runs `body`, a fixed text of the shell's own (a function's body that does not await, never
+    // built from input), with `text` as its argument `a0`: where the channel can, the text is handed
+    // over as a value, never parsed as source. `text` must be valid UTF-8 without NUL. `done` gets the body's result
+    // when that is a boolean, and nothing when it is anything else, the page threw or could not be reached.
+    virtual void carryThen(std::string body, std::string text, Done done) = 0;
 };
 
 }  // namespace bridge

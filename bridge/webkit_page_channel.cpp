@@ -30,6 +30,18 @@ void evaluated(GObject* source, GAsyncResult* result, gpointer data) noexcept {
     (*done)(answer);
 }
 
+void called(GObject* source, GAsyncResult* result, gpointer data) noexcept {
+    std::unique_ptr<Done> done(static_cast<Done*>(data));
+    g_autoptr(GError) error = nullptr;
+    JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source), result, &error);
+    std::optional<bool> answer;
+    if (value) {
+        if (jsc_value_is_boolean(value)) answer = jsc_value_to_boolean(value) != FALSE;
+        g_object_unref(value);
+    }
+    (*done)(answer);
+}
+
 }  // namespace
 
 bool WebkitPageChannel::alive() const { return view_.lock() != nullptr; }
@@ -57,6 +69,17 @@ bool WebkitPageChannel::call(const pagecall::LiftedCall& call) {
     webkit_web_view_call_async_javascript_function(view.get(), call.body.data(), static_cast<gssize>(call.body.size()),
                                                    dict, nullptr, nullptr, nullptr, nullptr, nullptr);
     return true;
+}
+
+void WebkitPageChannel::carryThen(const std::string& body, const std::string& text, Done done) {
+    auto view = view_.lock();
+    if (!view) return evaluateThen(body, std::move(done));  // answers nothing, later
+    GVariantBuilder args;
+    g_variant_builder_init(&args, G_VARIANT_TYPE_VARDICT);
+    g_variant_builder_add(&args, "{sv}", "a0", checkedString(text));
+    g_autoptr(GVariant) dict = g_variant_ref_sink(g_variant_builder_end(&args));
+    webkit_web_view_call_async_javascript_function(view.get(), body.data(), static_cast<gssize>(body.size()), dict,
+                                                   nullptr, nullptr, nullptr, called, new Done(std::move(done)));
 }
 
 void WebkitPageChannel::evaluateThen(const std::string& script, Done done) {

@@ -15,6 +15,8 @@ public:
     void evaluate(const std::string& script) override;
     bool call(const pagecall::LiftedCall& call) override;
     void evaluateThen(const std::string& script, std::function<void(std::optional<bool>)> done) override;
+    void carryThen(const std::string& body, const std::string& text,
+                   std::function<void(std::optional<bool>)> done) override;
 
 private:
     gobj::Weak<WebKitWebView> view_;

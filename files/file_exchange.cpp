@@ -292,7 +292,7 @@ void FileExchange::openJSONFile() {
         self->chose(FileKind::Boards, *path);
         OpenedFile file = readForPage(*path, Want::Board);
         if (file.kind == OpenedFile::Kind::Board) self->document_->set(*path);
-        if (auto page = self->page_.lock()) deliverToPage(*page, std::move(file), Failures::Report);
+        deliverToPage(self->page_.lock(), std::move(file), Failures::Report);
     });
 }
 
@@ -308,7 +308,7 @@ void FileExchange::openPaperPDF() {
 
 void FileExchange::deliver(const std::string& path, Want want) {
     OpenedFile file = readForPage(path, want);
-    if (auto page = page_.lock()) deliverToPage(*page, std::move(file), Failures::Report);
+    deliverToPage(page_.lock(), std::move(file), Failures::Report);
 }
 
 }  // namespace files

@@ -15,6 +15,7 @@
 #include "common/log.h"
 #include "common/text.h"
 #include "common/unique_fd.h"
+#include "files/board_handoff.h"
 
 namespace files {
 namespace fs = std::filesystem;
@@ -93,7 +94,8 @@ OpenedFile readForPage(const std::string& path, Want want) {
             common::dataurl::make("application/pdf", reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         return {Kind::Pdf, name, std::move(dataUrl)};
     }
-    if (!json::validUtf8(bytes)) return {Kind::NotBoard, name, {}};
+    // A raw NUL is never part of a JSON text, and no page call could carry it as a value.
+    if (bytes.find('\0') != std::string::npos || !json::validUtf8(bytes)) return {Kind::NotBoard, name, {}};
     // A board from outside is a JSON object; the page checks the rest as it does for the chooser.
     if (want == Want::Either) {
         std::size_t first = bytes.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
@@ -101,6 +103,30 @@ OpenedFile readForPage(const std::string& path, Want want) {
     }
     return {Kind::Board, name, std::move(bytes)};
 }
+
+namespace {
+
+void handOther(bridge::PageSink& page, OpenedFile file, Failures failures) {
+    using Kind = OpenedFile::Kind;
+    if (file.kind == Kind::Pdf) {
+        json::Object paper;
+        paper.emplace_back("name", file.name);
+        paper.emplace_back("dataUrl", std::move(file.content));
+        page.pushFunction("__paperFromNative", std::move(paper));
+        return;
+    }
+    if (file.kind == Kind::TooLarge && file.pdf) return page.pushScript(kPaperToast);
+    if (failures == Failures::Report) {
+        json::Array args;
+        args.emplace_back(file.name);
+        args.emplace_back(openFailure(file.kind));
+        page.callGuardedPositional("__openFailed", std::move(args));
+        return;
+    }
+    common::log::warning(std::string("opening a file failed: ") + openFailure(file.kind));
+}
+
+}  // namespace
 
 const char* openFailure(OpenedFile::Kind kind) {
     switch (kind) {
@@ -121,35 +147,13 @@ const char* openFailure(OpenedFile::Kind kind) {
     return "";
 }
 
-void deliverToPage(bridge::PageSink& page, OpenedFile file, Failures failures) {
+void deliverToPage(const std::shared_ptr<bridge::PageSink>& page, OpenedFile file, Failures failures,
+                   std::function<void()> then) {
     using Kind = OpenedFile::Kind;
-    switch (file.kind) {
-        case Kind::Board: {
-            json::Array args;
-            args.emplace_back(std::move(file.content));
-            page.pushPositional("__restoreNative", std::move(args));
-            page.callGuarded("__boardOpened", file.name);
-            return;
-        }
-        case Kind::Pdf: {
-            json::Object paper;
-            paper.emplace_back("name", file.name);
-            paper.emplace_back("dataUrl", std::move(file.content));
-            page.pushFunction("__paperFromNative", std::move(paper));
-            return;
-        }
-        default:
-            break;
-    }
-    if (file.kind == Kind::TooLarge && file.pdf) return page.pushScript(kPaperToast);
-    if (failures == Failures::Report) {
-        json::Array args;
-        args.emplace_back(file.name);
-        args.emplace_back(openFailure(file.kind));
-        page.callGuardedPositional("__openFailed", std::move(args));
-        return;
-    }
-    common::log::warning(std::string("opening a file failed: ") + openFailure(file.kind));
+    if (file.kind == Kind::Board && page)
+        return handBoard(page, std::move(file.content), std::move(file.name), std::move(then));
+    if (page) handOther(*page, std::move(file), failures);
+    if (then) then();
 }
 
 }  // namespace files

@@ -3,6 +3,8 @@
 // Bringing a file into the page, in one place: a board or a PDF chosen in an Open chooser, or given
 // from outside the window (the command line, "Open With", a second start).
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "bridge/page_sink.h"
@@ -38,7 +40,10 @@ const char* openFailure(OpenedFile::Kind kind);
 enum class Failures { Log, Report };
 
 // The one delivery: a board replaces the page's board and names its file, a PDF comes as paper, a
-// PDF over the limit gets the page's toast.
-void deliverToPage(bridge::PageSink& page, OpenedFile file, Failures failures);
+// PDF over the limit gets the page's toast. A board goes in pieces (files/board_handoff.h); `then`
+// runs once the page has it, or at once for anything else, so that files opened one after another
+// reach the page in their order.
+void deliverToPage(const std::shared_ptr<bridge::PageSink>& page, OpenedFile file, Failures failures,
+                   std::function<void()> then = {});
 
 }  // namespace files

@@ -560,6 +560,13 @@ on('boardOpened', (name) => {
   refreshChrome();
 });
 
+// A big board on its way: the share handed over so far, until the board shows (the last share
+// stays up while the page reads the whole text).
+on('openProgress', (name, fraction) => {
+  const pct = Math.min(99, Math.max(0, Math.floor(Number(fraction) * 100) || 0));
+  toast(i18n.t('opening', { name: String(name), pct }));
+});
+
 // A file given from outside that could not be opened: why, in the page's language.
 on('openFailed', (name, reason) => {
   const key = { missing: 'openMissing', directory: 'openDirectory', unreadable: 'openUnreadable',

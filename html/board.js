@@ -31,8 +31,10 @@ class Board {
     // A picture loads when it comes near the view: an imported template of a hundred pages would
     // otherwise have the web view decode and paint every page nobody is looking at yet.
     this.unseen = new IntersectionObserver((entries) => {
-      for (const e of entries) if (e.isIntersecting) this.showPicture(e.target);
+      for (const e of entries) if (e.isIntersecting) this.queuePicture(e.target);
     }, { root: viewport, rootMargin: '50%' });
+    this.pictureQueue = new Set();  // pictures come into view, not yet given their source
+    this.pictureTimer = 0;
     this.applyView();
     this.bindInput();
   }
@@ -57,6 +59,7 @@ class Board {
   clear() {
     this.items = [];
     this.images.clear();
+    this.pictureQueue.clear();
     this.unseen.disconnect();
     for (const url of this.shown.values()) URL.revokeObjectURL(url);
     this.shown.clear();
@@ -221,6 +224,9 @@ class Board {
       const img = document.createElement('img');
       img.alt = '';
       img.draggable = false;
+      // Decoded beside the painting, not in it: a board of many photos shows at once, each photo
+      // as its decode finishes, and the window keeps answering meanwhile.
+      img.decoding = 'async';
       this.images.set(item.id, img);
       this.unseen.observe(img);
       el.append(img);
@@ -256,6 +262,24 @@ class Board {
     this.unseen.unobserve(img);
     const item = this.find(Number(img.parentElement?.dataset.id));
     if (item) img.src = this.displayUrl(item);
+  }
+
+  // Pictures that come into view load a few at a time, after the frame that shows the board: an
+  // opened board of a hundred photos shows at once and its photos fill in, rather than the window
+  // waiting for every photo to be read out of its data URL and loaded.
+  queuePicture(img) {
+    this.pictureQueue.add(img);
+    if (!this.pictureTimer) this.pictureTimer = requestAnimationFrame(() => setTimeout(() => this.showQueued(), 0));
+  }
+
+  showQueued() {
+    const start = performance.now();
+    for (const img of this.pictureQueue) {
+      this.pictureQueue.delete(img);
+      this.showPicture(img);
+      if (performance.now() - start > 8) break;  // about half a frame, then the window's turn
+    }
+    this.pictureTimer = this.pictureQueue.size ? setTimeout(() => this.showQueued(), 0) : 0;
   }
 
   // Every picture loaded and decoded, so that a drawing of the whole board leaves none out.

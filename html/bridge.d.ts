@@ -219,6 +219,8 @@ export interface Events {
   restore: (text: string) => void;
   /** The name of the file the board just restored came from. */
   boardOpened: (name: string) => void;
+  /** A big board is on its way: the share of its text handed over so far (0 to below 1). */
+  openProgress: (name: string, fraction: number) => void;
   openFailed: (name: string, reason: OpenFailure) => void;
   /** A PDF template chosen by the user (openPaperPDF or `tavrik PATH`). */
   paper: (paper: { name: string; dataUrl: string }) => void;
@@ -255,6 +257,7 @@ export interface PageCalls {
   __pasteItems(paste: { items: DropItem[] }): void;
   __restoreNative(text: string): void;
   __boardOpened(name: string): void;
+  __openProgress(name: string, fraction: number): void;
   __openFailed(name: string, reason: OpenFailure): void;
   __paperFromNative(paper: { name: string; dataUrl: string }): void;
   __saveResult(result: SaveResult): void;

@@ -29,7 +29,7 @@ const EVENTS = {
   menuAction: '__menuAction', setLang: '__setLang', saveJSON: 'saveJSON', toast: 'toast',
   quitHasContent: '__quitHasContentU', quitFlush: '__quitFlushU', quitDiscard: '__quitDiscardU',
   floatDrop: '__floatDrop', fileDrop: '__fileDrop', pasteItems: '__pasteItems', restore: '__restoreNative',
-  boardOpened: '__boardOpened', openFailed: '__openFailed', paper: '__paperFromNative',
+  boardOpened: '__boardOpened', openProgress: '__openProgress', openFailed: '__openFailed', paper: '__paperFromNative',
   saveResult: null,  // every save's outcome, also one nobody waits for; sent from __saveResult
 };
 

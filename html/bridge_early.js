@@ -9,7 +9,7 @@
 (() => {
   const kept = [];
   const names = ['__menuAction', '__setLang', 'saveJSON', 'toast', '__quitFlushU', '__quitDiscardU',
-    '__floatDrop', '__fileDrop', '__pasteItems', '__restoreNative', '__boardOpened', '__openFailed', '__paperFromNative',
+    '__floatDrop', '__fileDrop', '__pasteItems', '__restoreNative', '__boardOpened', '__openProgress', '__openFailed', '__paperFromNative',
     '__saveResult', '__pdfPageU', '__pdfLocked', '__pdfTruncated', '__pdfRendered', '__imageFetched', '__netReply', '__netChunk',
     '__vaultReply'];
   for (const name of names) window[name] = (...args) => { kept.push([name, args]); };

@@ -134,6 +134,7 @@ public:
     void callGuardedPositional(std::string, json::Array) override {}
     void pushScript(std::string) override {}
     void callThen(std::string, Done) override {}
+    void carryThen(std::string, std::string, Done) override {}
 };
 
 }  // namespace fakes

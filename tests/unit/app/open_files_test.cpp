@@ -55,6 +55,7 @@ TEST(OpenedFiles, EachKindOfPathIsToldApart) {
     dir.write("fake.pdf", "not a pdf");
     dir.write("list.json", "[1, 2]");
     dir.write("latin1.json", "{\"t\": \"caf\xe9\"}");
+    dir.write("nul.json", std::string("{\"t\": \"a\0b\"}", 12));  // a raw NUL; the escape \u0000 is fine
     dir.write("sub/x", "");
     dir.write("locked.json", "{}");
     chmod(dir.file("locked.json").c_str(), 0);
@@ -64,7 +65,7 @@ TEST(OpenedFiles, EachKindOfPathIsToldApart) {
     } cases[] = {
         {"board.json", Kind::Board},   {"paper.PDF", Kind::Pdf},        {"fake.pdf", Kind::NotBoard},
         {"list.json", Kind::NotBoard}, {"latin1.json", Kind::NotBoard}, {"sub", Kind::Directory},
-        {"gone.json", Kind::Missing},
+        {"gone.json", Kind::Missing},  {"nul.json", Kind::NotBoard},
     };
     for (const auto& c : cases)
         EXPECT_EQ(files::readForPage(dir.file(c.name), files::Want::Either).kind, c.kind) << c.name;
@@ -101,6 +102,11 @@ public:
     // Awaited calls wait for the test's answer.
     std::vector<std::pair<std::string, Done>> awaited;
     void callThen(std::string script, Done done) override { awaited.emplace_back(std::move(script), std::move(done)); }
+    // A board's pieces (one for these small boards) are taken at once.
+    void carryThen(std::string, std::string text, Done done) override {
+        record("__restoreNative", json::Array{std::move(text)});
+        done(true);
+    }
 
 private:
     void record(const std::string& name, const json::Array& args) {
@@ -133,7 +139,7 @@ protected:
         dir.write("b.json", R"({"items": []})");
         opener = std::make_shared<app::OpenFiles>(app::OpenFiles::Deps{
             sink, query, alert, [](const std::string& key) { return "t:" + key; },
-            [this](std::function<void(bool)> done) { saves.push_back(std::move(done)); }, document});
+            [this](std::function<void(bool)> done) { saves.push_back(std::move(done)); }, document, nullptr});
     }
     std::string a() { return dir.file("a.json"); }
     // Boards handed to the page so far.
@@ -262,6 +268,35 @@ TEST_F(OpenFilesTest, AnswersReachingAGoneOpenerAreDropped) {
 
 // Opening from outside over unsaved work, "Save", on a page that cannot save as asked: the open is
 // given up as if cancelled, and the files given next still open.
+// Files are read away from the main thread; each waits for the one before, and a read that ends
+// after its opener is gone is dropped.
+TEST_F(OpenFilesTest, ReadsAsideInTheOrderGiven) {
+    std::vector<std::pair<std::function<files::OpenedFile()>, std::function<void(files::OpenedFile)>>> reads;
+    auto aside = std::make_shared<app::OpenFiles>(
+        app::OpenFiles::Deps{sink, nullptr, nullptr, [](const std::string& key) { return key; }, nullptr, document,
+                             [&](std::function<files::OpenedFile()> read, std::function<void(files::OpenedFile)> done) {
+                                 reads.emplace_back(std::move(read), std::move(done));
+                             }});
+    aside->setPageReady(true);
+    aside->open({a(), dir.file("gone.json")});
+    aside->open({dir.file("b.json")});
+    ASSERT_EQ(reads.size(), 1u) << "one read at a time";
+    EXPECT_TRUE(sink->calls.empty());
+    for (std::size_t i = 0; i < reads.size(); ++i) reads[i].second(reads[i].first());
+    ASSERT_EQ(reads.size(), 3u);
+    EXPECT_EQ(sink->calls,
+              (std::vector<std::string>{"__restoreNative|{\"items\": [{\"type\": \"note\"}]}",
+                                        "window.__boardOpened && window.__boardOpened(\"a.json\")",
+                                        "__openFailed|gone.json|missing", "__restoreNative|{\"items\": []}",
+                                        "window.__boardOpened && window.__boardOpened(\"b.json\")"}));
+
+    aside->open({a()});
+    ASSERT_EQ(reads.size(), 4u);
+    aside.reset();
+    reads[3].second(reads[3].first());
+    EXPECT_EQ(sink->calls.size(), 5u) << "nothing reaches the page from an opener that is gone";
+}
+
 TEST(OpenFromOutside, ASaveThatCannotHappenGivesTheOpenUpAndLaterOpensGoOn) {
     for (std::optional<bool> pageSaves : {std::optional<bool>(false), std::optional<bool>(true)}) {
         SCOPED_TRACE(*pageSaves ? "no save command follows" : "no __saveResult");
@@ -279,7 +314,7 @@ TEST(OpenFromOutside, ASaveThatCannotHappenGivesTheOpenUpAndLaterOpensGoOn) {
             [saves](std::function<void(bool)> written) {
                 saves->saveThen([written](files::SaveReason r) { written(r == files::SaveReason::Written); });
             },
-            nullptr});
+            nullptr, nullptr});
         auto restores = [&] {
             return std::count_if(page->scripts.begin(), page->scripts.end(),
                                  [](const std::string& s) { return s.find("__restoreNative") != std::string::npos; });

@@ -57,12 +57,13 @@ TEST(Imports, DocumentReachesThePageAsOneStringByteForByte) {
     EXPECT_EQ(f.page->scripts[1], "window.__boardOpened && window.__boardOpened(\"doc.json\")")
         << "the page learns the file's name after its text";
     const std::string& call = f.page->scripts[0];
-    const std::string head = "window.__restoreNative((", tail = ")[0])";
+    // A channel that cannot carry the text beside the call writes it into the script as a literal.
+    const std::string head = "((a0) => {window.__restoreNative(a0); return true;\n})(", tail = ")";
     ASSERT_EQ(call.substr(0, head.size()), head);
     ASSERT_EQ(call.substr(call.size() - tail.size()), tail);
     auto arg = testsupport::parseJson(call.substr(head.size(), call.size() - head.size() - tail.size()));
-    ASSERT_TRUE(arg && arg->array() && arg->array()->size() == 1);
-    EXPECT_EQ(*(*arg->array())[0].string(), doc);
+    ASSERT_TRUE(arg && arg->string());
+    EXPECT_EQ(*arg->string(), doc);
 }
 
 TEST(Imports, DocumentsThatAreNotStrictUtf8AreRefused) {
