@@ -126,9 +126,12 @@ void setPageString(const char* name, const std::string& value) {
 }
 
 // Records, in the page, when each page call of a request arrives and when the board has shown them
-// all; every other page function runs as it is.
+// all; every other page function runs as it is. It wraps the page kit's functions, so it waits for
+// the kit to take over from its early stand-ins (the load may be reported while the page's modules
+// have yet to run): wrapped before, the kit's own functions would replace the wrappers.
 constexpr const char* kRecorder = R"JS(
-(() => {
+(function install() {
+  if ('__bridgeEarly' in window) return setTimeout(install, 10);
   const now = () => performance.timeOrigin + performance.now();
   const report = (m) => window.webkit.messageHandlers.bench.postMessage(m);
   const pageU = window.__pdfPageU, rendered = window.__pdfRendered;
