@@ -10,8 +10,11 @@
 #include "files/file_io.h"
 #include "files_fixture.h"
 #include "support/gtk_support.h"
+#include "support/temporaries.h"
 
 using namespace filestest;
+using testsupport::namesIn;
+using testsupport::temporariesIn;
 namespace fs = std::filesystem;
 using bridge::BoardTarget;
 
@@ -42,19 +45,6 @@ struct Streams : Fixture {
     }
     bool holding() const { return !hold.expired(); }
 };
-
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-int temporariesIn(const std::string& folder) {
-    int n = 0;
-    for (const auto& name : namesIn(folder)) n += files::isTemporaryName(name);
-    return n;
-}
 
 }  // namespace
 

@@ -28,29 +28,19 @@
 
 #include "files/file_io.h"
 #include "support/file_text.h"
+#include "support/temporaries.h"
 
 namespace {
 
+using testsupport::namesIn;
 using testsupport::slurp;
+using testsupport::temporariesIn;
 
 namespace fs = std::filesystem;
 
 void spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 common::Bytes bytesOf(const std::string& text) { return common::Bytes(text.begin(), text.end()); }
-
-std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-int temporariesIn(const std::string& folder) {
-    int n = 0;
-    for (const auto& name : namesIn(folder)) n += files::isTemporaryName(name);
-    return n;
-}
 
 struct Outcome {
     bool ok = false;
